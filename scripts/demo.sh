@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds Vellumark and converts the bundled sample scan into a book.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+mkdir -p out
+./build/bin/vellumark convert samples/sample.tif --title "Vellumark Sample" \
+    --author "Vellumark" --output-dir out --overwrite
+echo "The book is at $(pwd)/out/Vellumark Sample.epub"

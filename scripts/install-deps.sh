@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs every Debian package Vellumark needs to build, test and run. Safe to run again.
+set -euo pipefail
+
+packages=(
+    build-essential cmake ninja-build pkg-config git clang libclang-rt-14-dev
+    qt6-base-dev qt6-base-dev-tools libqt6printsupport6 libgl-dev
+    libtiff-dev libjpeg62-turbo-dev zlib1g-dev libpugixml-dev
+    libtesseract-dev libleptonica-dev tesseract-ocr-eng
+    libgtest-dev libgmock-dev libfreetype-dev fonts-dejavu-core
+    epubcheck default-jre-headless unzip
+    xvfb xauth x11-apps imagemagick
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+    echo "All build and test packages are installed."
+    exit 0
+fi
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -q
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds, and runs every test: the normal build, then the same suite
+# under AddressSanitizer and UndefinedBehaviorSanitizer, then a short run of each fuzz target.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+scripts/install-deps.sh
+export QT_QPA_PLATFORM=offscreen
+jobs=$(nproc)
+
+echo "== Build and test"
+scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+ctest --test-dir build --output-on-failure -j "$jobs"
+
+echo "== Build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export LSAN_OPTIONS=suppressions=$root/scripts/lsan.supp:print_suppressions=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DVELLUMARK_SANITIZE=address,undefined \
+    -DVELLUMARK_BENCH=OFF
+ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+echo "== Fuzz briefly"
+CC=clang CXX=clang++ scripts/build.sh build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DVELLUMARK_FUZZ=ON -DVELLUMARK_GUI=OFF -DVELLUMARK_TESTS=OFF -DVELLUMARK_BENCH=OFF
+for target in build-fuzz/bin/*_fuzz; do
+    [ -x "$target" ] || continue
+    corpus=$(mktemp -d)
+    seeds="$root/fuzz/seeds/$(basename "$target")"
+    [ -d "$seeds" ] && cp -r "$seeds"/. "$corpus"/
+    echo "-- $(basename "$target")"
+    "$target" -max_total_time=30 -rss_limit_mb=2048 -timeout=10 "$corpus" 2>&1 | tail -n 3
+    rm -rf "$corpus"
+done
+echo "All checks passed."

@@ -1,0 +1,65 @@
+#pragma once
+// One conversion of an open document into an .epub file: the steps of the Convert command,
+// shared by the window and the command line. Each face reports through its own ConversionReporter.
+
+#include <filesystem>
+#include <string>
+
+#include "imaging/PageSource.h"
+
+namespace vellumark::epub {
+
+struct ConversionSettings {
+    std::string title;         // as typed; the output file name replaces "/" with "_"
+    std::string author;
+    std::string cover;         // path of a JPEG cover; empty means no cover
+    std::string outputFolder;  // as typed
+    // Holds mimetype and META-INF; the content folder "OEBPS" is made below it and packed whole.
+    std::filesystem::path workingFolder;
+    unsigned jobs = 0;         // threads for page export and compression; 0: one per core
+};
+
+// The book's identity, injected so that a test can build the same book twice.
+struct BookIdentity {
+    std::string uuid;  // e.g. "6f1c...", written as "urn:uuid:" + uuid
+    std::string date;  // YYYY-MM-DD
+};
+BookIdentity FreshIdentity();  // a random UUID and today's local date
+
+// Callbacks may come from the thread that runs Convert(); none comes from a pool thread.
+class ConversionReporter {
+public:
+    virtual ~ConversionReporter() = default;
+    // A problem the user can fix, shown in a "Note!" box by the window.
+    virtual void Note(const std::string& text) = 0;
+    // The output file exists: true replaces it. The window asks; the command line answers.
+    virtual bool ConfirmOverwrite(const std::filesystem::path& output) = 0;
+    // Status text: "Converting..." while pages are exported, "Successed!" at the end.
+    virtual void Status(const std::string& text) = 0;
+    // Pages exported so far, of total.
+    virtual void Progress(int done, int total) = 0;
+    // Checked between pages; true stops the job with outcome Cancelled.
+    virtual bool CancelRequested() { return false; }
+};
+
+enum class ConversionOutcome {
+    Succeeded,  // the book is written; message is "Successed to build: " + path
+    Refused,    // a note was given (missing field, bad cover, no document); nothing was packed
+    Declined,   // the output exists and overwriting was declined
+    Failed,     // an error; message says what, nothing is left under the output name
+    Cancelled,
+};
+
+struct ConversionResult {
+    ConversionOutcome outcome = ConversionOutcome::Failed;
+    std::filesystem::path output;
+    std::string message;
+    int exitCode = 1;  // what the command line exits with: 0, 2 (user can fix) or 1
+};
+
+// Runs the whole conversion. `document` may be null (no document open: refused with a note).
+// Never throws: failures come back in the result.
+ConversionResult Convert(const imaging::PageSource* document, const ConversionSettings& settings,
+                         ConversionReporter& reporter, const BookIdentity& identity = FreshIdentity());
+
+}  // namespace vellumark::epub

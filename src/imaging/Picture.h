@@ -1,0 +1,21 @@
+#pragma once
+// A page picture in memory: 8-bit RGB, rows top to bottom, no padding between rows.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace vellumark::imaging {
+
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> rgb;  // width * height * 3 bytes
+
+    std::uint8_t* Row(int y) { return rgb.data() + static_cast<std::size_t>(y) * width * 3; }
+    const std::uint8_t* Row(int y) const {
+        return rgb.data() + static_cast<std::size_t>(y) * width * 3;
+    }
+};
+
+}  // namespace vellumark::imaging

@@ -1,0 +1,26 @@
+#pragma once
+// Packs a folder into a ZIP archive the way a book is packed: the folder's "mimetype" first and
+// stored, then every file below the folder, depth first in sorted listing order.
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+namespace vellumark::zip {
+
+struct ZipFolderOptions {
+    // Threads that compress entries; 0 means one per core. The archive's bytes do not depend on it.
+    unsigned jobs = 0;
+    // Called from the calling thread as entries are written: bytes of file data done and in all.
+    std::function<void(std::uint64_t done, std::uint64_t total)> progress;
+};
+
+// Writes every file below `folder` into the archive at `archivePath`. When a file already stands
+// under that name it is updated (old entries kept unless a newer file replaces them). A new
+// archive appears under its name only once complete. Returns false on any failure and never
+// throws; `errorText`, when given, receives one line saying what went wrong.
+bool ZipFolder(const std::filesystem::path& archivePath, const std::filesystem::path& folder,
+               const ZipFolderOptions& options = {}, std::string* errorText = nullptr);
+
+}  // namespace vellumark::zip
