@@ -1,0 +1,34 @@
+#pragma once
+// Builds the thumbnail cells of a document off the GUI thread; results arrive through queued
+// signals on the thread that owns the builder, in any order, as they are made.
+
+#include <QImage>
+#include <QObject>
+#include <QString>
+#include <memory>
+
+namespace vellumark::imaging {
+class Document;
+}
+
+namespace vellumark::viewer {
+
+class ThumbnailBuilder : public QObject {
+    Q_OBJECT
+public:
+    explicit ThumbnailBuilder(QObject* parent = nullptr);
+    ~ThumbnailBuilder() override;  // cancels and waits for work in flight
+
+    // Cancels any build in progress and starts one for `document` (null: nothing to build).
+    void Start(std::shared_ptr<const imaging::Document> document);
+    void Cancel();
+    bool IsRunning() const;
+
+signals:
+    void ThumbnailReady(int page, const QImage& cell);  // cell as ComposeThumbCell makes it
+    void Progress(int done, int total);
+    void Failed(int page, const QString& message);      // that page's error; the build goes on
+    void Finished();
+};
+
+}  // namespace vellumark::viewer
