@@ -1,0 +1,70 @@
+#pragma once
+// Where a conversion stages its files. A working folder holds the container files a book needs
+// besides its content ("mimetype" and "META-INF/container.xml") and, below it, the content folder
+// "OEBPS" that a conversion fills; the whole working folder is packed into the book.
+
+#include <filesystem>
+
+namespace vellumark::epub {
+
+// Folder of the running program file (/proc/self/exe), without a trailing separator. Throws
+// vellumark::Error (Io) when it cannot be found.
+std::filesystem::path ProgramFolder();
+
+// The container files installed beside the program: ProgramFolder() / "epubfiles".
+std::filesystem::path InstalledContainerFolder();
+
+// workingFolder / "OEBPS".
+std::filesystem::path ContentFolder(const std::filesystem::path& workingFolder);
+
+// Deletes the folder and everything below it; symbolic links are removed, never followed.
+// Returns true when nothing is left under that name (also when there was nothing). Never throws.
+bool RemoveFolder(const std::filesystem::path& folder) noexcept;
+
+// Copies "mimetype" and "META-INF" (nothing else: an installed folder in use by the window may
+// hold a content folder) from `installed` into `workingFolder`, replacing what is there. Throws
+// vellumark::Error (Io) when the installed files are missing or cannot be copied.
+void SeedContainerFiles(const std::filesystem::path& workingFolder,
+                        const std::filesystem::path& installed = InstalledContainerFolder());
+
+// A working folder held for the life of the object. Move-only; not thread-safe to share while
+// moving, but any number of objects may exist at once in one or several processes.
+class WorkingFolder {
+public:
+    // A fresh folder under the system's temporary folder, seeded with the container files and
+    // removed whole when the object dies. Used by the command line so that conversions can run
+    // side by side. Throws vellumark::Error (Io).
+    static WorkingFolder CreatePrivate(
+        const std::filesystem::path& installed = InstalledContainerFolder());
+
+    // The window's working folder: the installed folder itself when it is writable, otherwise
+    // $XDG_CACHE_HOME/vellumark/epubfiles (default ~/.cache/vellumark/epubfiles) seeded from the
+    // installed files. It is held with an exclusive flock on the folder itself (no lock file,
+    // since everything in the folder is packed). When another window holds it, or it cannot be
+    // used, a private folder is made instead. The content folder is removed when the object
+    // dies; a shared folder itself is kept. Throws vellumark::Error (Io) only when not even a
+    // private folder can be made.
+    static WorkingFolder AcquireForWindow(
+        const std::filesystem::path& installed = InstalledContainerFolder());
+
+    WorkingFolder(WorkingFolder&& other) noexcept;
+    WorkingFolder& operator=(WorkingFolder&& other) noexcept;
+    WorkingFolder(const WorkingFolder&) = delete;
+    WorkingFolder& operator=(const WorkingFolder&) = delete;
+    ~WorkingFolder();
+
+    const std::filesystem::path& Path() const noexcept { return path_; }
+    std::filesystem::path Content() const { return ContentFolder(path_); }
+    // True for a folder made for this object alone (removed whole when it dies).
+    bool IsPrivate() const noexcept { return private_; }
+
+private:
+    WorkingFolder(std::filesystem::path path, bool isPrivate, int lockFd) noexcept;
+    void Release() noexcept;
+
+    std::filesystem::path path_;
+    bool private_ = false;
+    int lockFd_ = -1;  // open descriptor of the folder holding the flock; -1 when none
+};
+
+}  // namespace vellumark::epub
