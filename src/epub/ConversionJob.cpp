@@ -1,12 +1,239 @@
 #include "epub/ConversionJob.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <new>
+#include <optional>
+#include <system_error>
+#include <vector>
+
+#include "common/Error.h"
+#include "epub/BookDocuments.h"
+#include "epub/FileOutput.h"
+#include "epub/Folders.h"
+#include "epub/ImagePage.h"
+#include "epub/LanguageTag.h"
+#include "epub/PageExport.h"
+#include "zip/ZipFolder.h"
+
 namespace vellumark::epub {
+namespace fs = std::filesystem;
+namespace {
 
-BookIdentity FreshIdentity() { return {}; }
+ConversionResult Refuse(ConversionReporter& reporter, const std::string& text) {
+    reporter.Note(text);
+    return {ConversionOutcome::Refused, {}, text, 2};
+}
 
-ConversionResult Convert(const imaging::PageSource*, const ConversionSettings&, ConversionReporter&,
-                         const BookIdentity&) {
-    return {ConversionOutcome::Failed, {}, "conversion is not built yet", 1};
+ConversionResult Fail(const fs::path& output, const std::string& text, int exitCode = 1) {
+    return {ConversionOutcome::Failed, output, text, exitCode};
+}
+
+char AsciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// "cover" + the picture's extension in lower case, so that it never collides with a page
+// picture and never needs escaping. A JPEG under another extension is stored as cover.jpg.
+std::string CoverNameFor(const fs::path& cover) {
+    std::string extension = cover.extension().string();
+    for (char& c : extension)
+        c = AsciiLower(c);
+    return extension == ".jpeg" ? "cover.jpeg" : "cover.jpg";
+}
+
+// Why the cover cannot be used, or nothing when it is a readable JPEG file.
+std::optional<std::string> CheckCover(const fs::path& cover) {
+    std::error_code ec;
+    const std::string cannotRead = "Cannot read the cover picture: " + cover.string();
+    if (!fs::is_regular_file(cover, ec))
+        return cannotRead;
+    std::ifstream in(cover, std::ios::binary);
+    unsigned char magic[3] = {};
+    if (!in || !in.read(reinterpret_cast<char*>(magic), sizeof magic)) {
+        // Too short to be a picture at all.
+        if (in.eof())
+            return "The cover picture is not a JPEG file: " + cover.string();
+        return cannotRead;
+    }
+    if (magic[0] != 0xFF || magic[1] != 0xD8 || magic[2] != 0xFF) {
+        return "The cover picture is not a JPEG file: " + cover.string();
+    }
+    return std::nullopt;
+}
+
+bool IsWithin(const fs::path& inner, const fs::path& outer) {
+    std::error_code ec;
+    const fs::path a = fs::weakly_canonical(fs::absolute(inner, ec), ec);
+    const fs::path b = fs::weakly_canonical(fs::absolute(outer, ec), ec);
+    if (ec)
+        return false;
+    auto [end, unused] = std::mismatch(b.begin(), b.end(), a.begin(), a.end());
+    (void)unused;
+    return end == b.end();
+}
+
+// A private folder beside the book, so the archive is written whole before it takes the book's
+// name and a failed write leaves nothing (and an old book untouched). Removed with the object.
+class StagingFolder {
+public:
+    explicit StagingFolder(const fs::path& outputFolder) {
+        std::string pattern = (outputFolder / ".vellumark-XXXXXX").string();
+        std::vector<char> buffer(pattern.begin(), pattern.end());
+        buffer.push_back('\0');
+        if (::mkdtemp(buffer.data()) == nullptr) {
+            error_ = std::strerror(errno);
+        } else {
+            path_ = buffer.data();
+        }
+    }
+    ~StagingFolder() { RemoveFolder(path_); }
+    StagingFolder(const StagingFolder&) = delete;
+    StagingFolder& operator=(const StagingFolder&) = delete;
+
+    const fs::path& Path() const { return path_; }
+    const std::string& ErrorText() const { return error_; }
+
+private:
+    fs::path path_;
+    std::string error_;
+};
+
+ConversionResult PackBook(const fs::path& workingFolder, const fs::path& outputFolder,
+                          const fs::path& output, unsigned jobs) {
+    const std::string failed = "Failed to build " + output.string() + ": ";
+    StagingFolder staging(outputFolder);
+    if (staging.Path().empty()) {
+        return Fail(output, failed + "cannot write in " + outputFolder.string() + " (" +
+                                staging.ErrorText() + ")");
+    }
+    const fs::path temporary = staging.Path() / "book.epub";
+    zip::ZipFolderOptions options;
+    options.jobs = jobs;
+    std::string errorText;
+    if (!zip::ZipFolder(temporary, workingFolder, options, &errorText)) {
+        return Fail(output,
+                    failed + (errorText.empty() ? "the archive was not written" : errorText));
+    }
+    std::error_code ec;
+    fs::rename(temporary, output, ec);
+    if (ec)
+        return Fail(output, failed + ec.message());
+    return {ConversionOutcome::Succeeded, output, kSuccessPrefix + output.string(), 0};
+}
+
+ConversionResult RunSteps(const imaging::PageSource* document, const ConversionSettings& settings,
+                          ConversionReporter& reporter, const BookIdentity& identity) {
+    const fs::path& workingFolder = settings.workingFolder;
+    std::error_code ec;
+    // Never let an unset working folder turn "OEBPS" in the current folder into a target.
+    if (workingFolder.empty() || !fs::is_regular_file(workingFolder / "mimetype", ec)) {
+        return Fail({}, "The container files are missing from the working folder \"" +
+                            workingFolder.string() + "\".");
+    }
+    const fs::path content = ContentFolder(workingFolder);
+    RemoveFolder(content);
+    fs::create_directories(content, ec);  // a failure shows at the first write
+
+    if (settings.title.empty())
+        return Refuse(reporter, kNoTitleText);
+    if (settings.author.empty())
+        return Refuse(reporter, kNoAuthorText);
+    if (document == nullptr)
+        return Refuse(reporter, kNoDocumentText);
+    std::string coverName;
+    if (!settings.cover.empty()) {
+        if (auto problem = CheckCover(settings.cover))
+            return Refuse(reporter, *problem);
+        coverName = CoverNameFor(settings.cover);
+    }
+
+    reporter.Status(kConvertingText);
+    const std::string languageTag = LanguageTag();
+    WriteFileBytes(content / kStylesheetName, kStylesheetText);
+    if (!coverName.empty()) {
+        fs::copy_file(settings.cover, content / coverName, fs::copy_options::overwrite_existing,
+                      ec);
+        if (ec) {
+            throw Error(ErrorCode::Io, "Cannot copy the cover picture: " + ec.message(),
+                        settings.cover);
+        }
+        const fs::path coverPage = content / "cover.html";
+        if (!WriteImagePage(coverPage, coverName, "cover", languageTag)) {
+            throw Error(ErrorCode::Io, "Cannot create file \"" + coverPage.string() + "\".",
+                        coverPage);
+        }
+    }
+
+    const int pageCount = document->PageCount();
+    if (pageCount < 0)
+        return Fail({}, "The document reports no pages.");
+    reporter.Progress(0, pageCount);
+    ExportOptions exportOptions;
+    exportOptions.jobs = settings.jobs;
+    exportOptions.languageTag = languageTag;
+    exportOptions.progress = [&reporter](int done, int total) { reporter.Progress(done, total); };
+    exportOptions.cancelRequested = [&reporter] { return reporter.CancelRequested(); };
+    ExportPages(*document, pageCount, content, exportOptions);
+
+    const BookDescription book{settings.title, settings.author, coverName,
+                               pageCount,      languageTag,     identity};
+    WritePackageDocument(book, content);
+    WriteNavigationDocument(book, content);
+
+    if (settings.outputFolder.empty())
+        return Refuse(reporter, kNoSavingPathText);
+    const fs::path outputFolder(settings.outputFolder);
+    fs::create_directories(outputFolder, ec);  // a failure shows when the archive is written
+    const fs::path output = OutputPathFor(settings);
+    if (IsWithin(outputFolder, workingFolder)) {
+        return Fail(output, "Failed to build " + output.string() +
+                                ": the book cannot be saved inside the working folder.");
+    }
+    if (fs::exists(fs::symlink_status(output, ec))) {
+        if (!reporter.ConfirmOverwrite(output)) {
+            return {ConversionOutcome::Declined, output, {}, 2};
+        }
+    }
+    if (reporter.CancelRequested()) {
+        return {ConversionOutcome::Cancelled, output, "The conversion was cancelled.", 1};
+    }
+    ConversionResult result = PackBook(workingFolder, outputFolder, output, settings.jobs);
+    if (result.outcome == ConversionOutcome::Succeeded)
+        reporter.Status(kSucceededText);
+    return result;
+}
+
+}  // namespace
+
+fs::path OutputPathFor(const ConversionSettings& settings) {
+    std::string name = settings.title;
+    for (char& c : name) {
+        if (c == '/')
+            c = '_';
+    }
+    return fs::path(settings.outputFolder) / (name + ".epub");
+}
+
+ConversionResult Convert(const imaging::PageSource* document, const ConversionSettings& settings,
+                         ConversionReporter& reporter, const BookIdentity& identity) {
+    try {
+        return RunSteps(document, settings, reporter, identity);
+    } catch (const Error& e) {
+        if (e.Code() == ErrorCode::Cancelled) {
+            return {ConversionOutcome::Cancelled, {}, e.what(), 1};
+        }
+        return Fail({}, e.what(), ExitCodeFor(e.Code()));
+    } catch (const std::bad_alloc&) {
+        return Fail({}, "Out of memory.");
+    } catch (const std::exception& e) {
+        return Fail({}, e.what());
+    } catch (...) {
+        return Fail({}, "Unexpected failure.");
+    }
 }
 
 }  // namespace vellumark::epub

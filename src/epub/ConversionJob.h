@@ -5,26 +5,33 @@
 #include <filesystem>
 #include <string>
 
+#include "epub/BookIdentity.h"
 #include "imaging/PageSource.h"
 
 namespace vellumark::epub {
 
 struct ConversionSettings {
-    std::string title;         // as typed; the output file name replaces "/" with "_"
+    std::string title;  // as typed; the output file name replaces "/" with "_"
     std::string author;
     std::string cover;         // path of a JPEG cover; empty means no cover
     std::string outputFolder;  // as typed
     // Holds mimetype and META-INF; the content folder "OEBPS" is made below it and packed whole.
     std::filesystem::path workingFolder;
-    unsigned jobs = 0;         // threads for page export and compression; 0: one per core
+    unsigned jobs = 0;  // threads for page export and compression; 0: one per core
 };
 
-// The book's identity, injected so that a test can build the same book twice.
-struct BookIdentity {
-    std::string uuid;  // e.g. "6f1c...", written as "urn:uuid:" + uuid
-    std::string date;  // YYYY-MM-DD
-};
-BookIdentity FreshIdentity();  // a random UUID and today's local date
+// The texts a conversion reports; the window and the command line show them as they are.
+inline constexpr const char* kNoTitleText = "Please set the epub title!";
+inline constexpr const char* kNoAuthorText = "Please set the author name!";
+inline constexpr const char* kNoSavingPathText = "Please set the saving path!";
+inline constexpr const char* kNoDocumentText = "Please open a document first!";
+inline constexpr const char* kConvertingText = "Converting...";
+inline constexpr const char* kSucceededText = "Successed!";
+inline constexpr const char* kSuccessPrefix = "Successed to build: ";
+
+// The book's file: outputFolder / (title with each "/" replaced by "_") + ".epub". Both texts
+// are otherwise used as typed.
+std::filesystem::path OutputPathFor(const ConversionSettings& settings);
 
 // Callbacks may come from the thread that runs Convert(); none comes from a pool thread.
 class ConversionReporter {
@@ -60,6 +67,7 @@ struct ConversionResult {
 // Runs the whole conversion. `document` may be null (no document open: refused with a note).
 // Never throws: failures come back in the result.
 ConversionResult Convert(const imaging::PageSource* document, const ConversionSettings& settings,
-                         ConversionReporter& reporter, const BookIdentity& identity = FreshIdentity());
+                         ConversionReporter& reporter,
+                         const BookIdentity& identity = FreshIdentity());
 
 }  // namespace vellumark::epub

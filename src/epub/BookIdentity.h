@@ -1,0 +1,17 @@
+#pragma once
+// The book's identity: what makes two conversions of the same scan different books.
+
+#include <string>
+
+namespace vellumark::epub {
+
+// Injected into a conversion so that a test can build the same book twice.
+struct BookIdentity {
+    std::string uuid;  // e.g. "6f1c0e2a-...", written as "urn:uuid:" + uuid
+    std::string date;  // YYYY-MM-DD
+};
+
+// A random (version 4) UUID and today's local date. Thread-safe.
+BookIdentity FreshIdentity();
+
+}  // namespace vellumark::epub

@@ -1,0 +1,18 @@
+#pragma once
+// The language tag that the pages, the package document and the navigation document carry.
+
+#include <string>
+#include <string_view>
+
+namespace vellumark::epub {
+
+// The tag for a POSIX locale name: "de_DE.UTF-8" gives "de-DE", "fr" gives "fr", and "C",
+// "POSIX", an empty or an unreadable name give "en-US". Never "-" and never empty.
+std::string LanguageTagForLocale(std::string_view localeName);
+
+// The tag of the locale the program runs under: LC_ALL, else LC_MESSAGES, else LANG (an empty
+// variable counts as unset). Read afresh on each call; safe from any thread as long as no one
+// changes the environment meanwhile.
+std::string LanguageTag();
+
+}  // namespace vellumark::epub

@@ -1,0 +1,152 @@
+#include "epub/PageExport.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <map>
+#include <mutex>
+#include <new>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "common/Error.h"
+#include "epub/FileOutput.h"
+#include "epub/ImagePage.h"
+#include "epub/LanguageTag.h"
+#include "imaging/Jpeg.h"
+
+namespace vellumark::epub {
+namespace {
+
+// More threads than this only cost memory: pages in flight each hold a picture.
+constexpr unsigned kMaxJobs = 64;
+
+void ExportPage(const imaging::PageSource& source, int index, const std::filesystem::path& folder,
+                const std::string& languageTag) {
+    const std::string n = std::to_string(index + 1);
+    std::vector<std::uint8_t> jpeg;
+    {
+        const imaging::Picture picture = source.PagePicture(index);
+        jpeg = imaging::EncodeJpeg(picture);
+    }
+    const std::string pictureName = n + ".jpg";
+    WriteFileBytes(folder / pictureName,
+                   std::string_view(reinterpret_cast<const char*>(jpeg.data()), jpeg.size()));
+    const std::filesystem::path page = folder / ("page" + n + ".html");
+    // A page whose document is missing would still be listed in the book.
+    if (!WriteImagePage(page, pictureName, "page" + n, languageTag)) {
+        throw Error(ErrorCode::Io, "Cannot create file \"" + page.string() + "\".", page, index);
+    }
+}
+
+// What the pool threads share with the calling thread.
+struct ExportState {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::atomic<int> next{0};
+    std::atomic<bool> stop{false};
+    int done = 0;
+    unsigned running = 0;
+    std::map<int, std::exception_ptr> failures;  // by page index
+};
+
+void RunWorker(ExportState& state, const imaging::PageSource& source, int pageCount,
+               const std::filesystem::path& folder, const std::string& languageTag) {
+    for (;;) {
+        if (state.stop.load())
+            break;
+        const int index = state.next.fetch_add(1);
+        if (index >= pageCount)
+            break;
+        std::exception_ptr failure;
+        try {
+            ExportPage(source, index, folder, languageTag);
+        } catch (const Error&) {
+            failure = std::current_exception();
+        } catch (const std::bad_alloc&) {
+            failure = std::make_exception_ptr(
+                Error(ErrorCode::Internal, "Out of memory on page " + std::to_string(index + 1), {},
+                      index));
+        } catch (const std::exception& e) {
+            failure = std::make_exception_ptr(Error(ErrorCode::Internal, e.what(), {}, index));
+        }
+        std::lock_guard lock(state.mutex);
+        if (failure) {
+            state.failures.emplace(index, failure);
+            // Pages below this one are already taken and finish; later ones are not started.
+            state.stop = true;
+        } else {
+            ++state.done;
+        }
+        state.changed.notify_all();
+    }
+    std::lock_guard lock(state.mutex);
+    --state.running;
+    state.changed.notify_all();
+}
+
+// Stops the pool on every way out of ExportPages, before its threads are joined.
+struct StopOnExit {
+    ExportState& state;
+    ~StopOnExit() { state.stop = true; }
+};
+
+}  // namespace
+
+unsigned ResolveJobs(unsigned jobs) {
+    if (jobs == 0)
+        jobs = std::max(1u, std::thread::hardware_concurrency());
+    return std::min(jobs, kMaxJobs);
+}
+
+void ExportPages(const imaging::PageSource& source, int pageCount,
+                 const std::filesystem::path& folder, const ExportOptions& options) {
+    if (pageCount <= 0)
+        return;
+    const std::string languageTag =
+        options.languageTag.empty() ? LanguageTag() : options.languageTag;
+    const unsigned threadCount =
+        std::min(ResolveJobs(options.jobs), static_cast<unsigned>(pageCount));
+
+    ExportState state;
+    state.running = threadCount;
+    bool cancelled = false;
+    {
+        std::vector<std::jthread> pool;
+        StopOnExit stopOnExit{state};
+        pool.reserve(threadCount);
+        for (unsigned i = 0; i < threadCount; ++i) {
+            pool.emplace_back(RunWorker, std::ref(state), std::cref(source), pageCount,
+                              std::cref(folder), std::cref(languageTag));
+        }
+        int reported = 0;
+        std::unique_lock lock(state.mutex);
+        for (;;) {
+            // Woken per finished page; the timeout keeps cancellation live during a slow page.
+            state.changed.wait_for(lock, std::chrono::milliseconds(100),
+                                   [&] { return state.done != reported || state.running == 0; });
+            const int done = state.done;
+            const bool finished = state.running == 0;
+            lock.unlock();
+            if (done != reported && options.progress)
+                options.progress(done, pageCount);
+            reported = done;
+            if (!finished && !cancelled && options.cancelRequested && options.cancelRequested()) {
+                cancelled = true;
+                state.stop = true;
+            }
+            lock.lock();
+            if (finished)
+                break;
+        }
+    }
+    if (!state.failures.empty())
+        std::rethrow_exception(state.failures.begin()->second);
+    if (cancelled)
+        throw Error(ErrorCode::Cancelled, "The conversion was cancelled.");
+}
+
+}  // namespace vellumark::epub
