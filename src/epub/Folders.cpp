@@ -91,7 +91,7 @@ bool RemoveFolder(const fs::path& folder) noexcept {
         return true;
     std::error_code ec;
     fs::remove_all(folder, ec);
-    return !fs::exists(fs::symlink_status(folder, ec)) && !ec;
+    return fs::symlink_status(folder, ec).type() == fs::file_type::not_found;
 }
 
 void SeedContainerFiles(const fs::path& workingFolder, const fs::path& installed) {
