@@ -61,7 +61,7 @@ struct WriteOptions {
     int dpi = 300;
     // Write an MDI file: the TIFF's byte-order mark "II" replaced by "EP".
     bool mdi = false;
-    // Per page, OCR text stored in tag 37679 as UTF-8 (ASCII type); nullopt or a missing entry
+    // Per page, OCR text stored in tag 37679 as UTF-8 bytes (BYTE type); nullopt or a missing entry
     // writes no tag for that page.
     std::vector<std::optional<std::string>> storedText;
 };

@@ -16,16 +16,27 @@ constexpr ttag_t kStoredTextTag = 37679;
 
 TIFFExtendProc previousExtender = nullptr;
 
-// Teaches libtiff the stored-text tag so that TIFFSetField accepts it.
+// Only files this thread writes learn the tag: readers in the same process (tests) must see
+// files exactly as the product does.
+thread_local bool writing = false;
+
+// Teaches libtiff the stored-text tag so that TIFFSetField accepts it. libtiff forgets merged
+// fields with each new directory, so this runs for every page.
 void ExtendTags(TIFF* tiff) {
     static const TIFFFieldInfo fields[] = {
-        {kStoredTextTag, TIFF_VARIABLE, TIFF_VARIABLE, TIFF_ASCII, FIELD_CUSTOM, 1, 0,
+        {kStoredTextTag, TIFF_VARIABLE2, TIFF_VARIABLE2, TIFF_BYTE, FIELD_CUSTOM, 1, 1,
          const_cast<char*>("StoredText")},
     };
-    TIFFMergeFieldInfo(tiff, fields, 1);
+    if (writing)
+        TIFFMergeFieldInfo(tiff, fields, 1);
     if (previousExtender != nullptr)
         previousExtender(tiff);
 }
+
+struct WritingScope {
+    WritingScope() { writing = true; }
+    ~WritingScope() { writing = false; }
+};
 
 void RegisterTags() {
     static std::once_flag once;
@@ -68,7 +79,8 @@ void WritePages(TIFF* tiff, const std::vector<BilevelPage>& pages, const WriteOp
         TIFFSetField(tiff, TIFFTAG_YRESOLUTION, static_cast<float>(options.dpi));
         TIFFSetField(tiff, TIFFTAG_PAGENUMBER, static_cast<uint16_t>(i), count);
         if (i < options.storedText.size() && options.storedText[i]) {
-            TIFFSetField(tiff, kStoredTextTag, options.storedText[i]->c_str());
+            const std::string& text = *options.storedText[i];
+            TIFFSetField(tiff, kStoredTextTag, static_cast<uint32_t>(text.size()), text.data());
         }
         const auto size = static_cast<tmsize_t>(page.bits.size());
         // libtiff wants a writable buffer even though it only reads it.
@@ -94,6 +106,7 @@ void WriteScan(const std::filesystem::path& path, const std::vector<BilevelPage>
         }
     }
     RegisterTags();
+    const WritingScope scope;
     TempFile temp{path.parent_path() / (path.filename().string() + ".part")};
     {
         std::unique_ptr<TIFF, TiffCloser> tiff(TIFFOpen(temp.path.c_str(), "wl"));

@@ -2,6 +2,8 @@
 // The words of a document's pages, with their boxes, made by OCR on first need (or taken from
 // the text an MDI file stores) and cached for the life of the object.
 
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,21 +13,36 @@ namespace vellumark::imaging {
 class Document;
 
 struct Word {
-    std::string text;  // UTF-8
+    std::string text;                              // UTF-8
     int left = 0, top = 0, width = 0, height = 0;  // in the page's own pixels, when hasBox
     bool hasBox = false;
 };
 
 class TextLayer {
 public:
+    // Set by another thread to stop a recognition early.
+    using CancelFlag = std::atomic<bool>;
+    // Reads the words of one page; called at most once per page unless it throws. Must be safe
+    // to call from several threads at once for different pages, and should throw
+    // vellumark::Error (Cancelled) soon after `cancel` (may be null) is set.
+    using Reader =
+        std::function<std::vector<Word>(const Document&, int page, const CancelFlag* cancel)>;
+
+    // Words come from the page's stored OCR text when it has some, else from Tesseract.
     explicit TextLayer(std::shared_ptr<const Document> document);
+    // Words come from `reader` (tests, other recognisers).
+    TextLayer(std::shared_ptr<const Document> document, Reader reader);
     ~TextLayer();
 
     const Document& GetDocument() const;
     int PageCount() const;
     // The words of a page in reading order; recognised on first call, then cached. Safe to call
-    // from several threads. Throws vellumark::Error when the page cannot be read.
-    std::vector<Word> Words(int page) const;
+    // from several threads; a second caller asking for a page being recognised waits for it
+    // rather than recognising it again. Throws vellumark::Error when the page cannot be read
+    // (nothing is cached then, so a later call tries again); a page without text gives an empty
+    // list. Setting `cancel` (may be null) stops a recognition in progress with
+    // vellumark::Error (Cancelled).
+    std::vector<Word> Words(int page, const CancelFlag* cancel = nullptr) const;
     // True once the page's words are cached (no OCR needed).
     bool IsKnown(int page) const;
 
@@ -33,5 +50,19 @@ private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
+
+// Reads every page not yet known, on `jobs` threads (0: one per core), so that a search after
+// it needs no OCR. `progress` (may be empty) is called after each page with the number of
+// pages read so far and the total, from the reading threads but never from two at once.
+// Stops early with vellumark::Error (Cancelled) when `cancel` (may be null) is set; throws the
+// first page's error otherwise, after the other threads have stopped.
+void ReadAllPages(const TextLayer& text, int jobs,
+                  const std::function<void(int done, int total)>& progress = {},
+                  const TextLayer::CancelFlag* cancel = nullptr);
+
+// The default reader: the page's stored OCR text when it has some (words without boxes), else
+// Tesseract's words. Throws vellumark::Error.
+std::vector<Word> ReadPageWords(const Document& document, int page,
+                                const TextLayer::CancelFlag* cancel = nullptr);
 
 }  // namespace vellumark::imaging

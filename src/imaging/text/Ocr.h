@@ -1,0 +1,27 @@
+#pragma once
+// Word recognition with Tesseract and its English data.
+
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+#include "imaging/text/TextLayer.h"
+
+namespace vellumark::imaging {
+
+// An 8-bit grey picture, rows top to bottom, no padding.
+struct GreyPicture {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> pixels;
+};
+
+// The words Tesseract finds on the picture, in reading order, with boxes in its pixels.
+// `dpi` is the picture's resolution (0: unknown). Uses one Tesseract handle per calling thread,
+// made on the thread's first call and kept until the thread ends. Throws vellumark::Error
+// (Internal) when Tesseract cannot start or fails on the picture, (Cancelled) when `cancel`
+// (may be null) was set during the recognition.
+std::vector<Word> RecogniseWords(const GreyPicture& picture, int dpi,
+                                 const std::atomic<bool>* cancel = nullptr);
+
+}  // namespace vellumark::imaging

@@ -1,0 +1,113 @@
+#include "imaging/text/TextLayer.h"
+
+#include <atomic>
+#include <mutex>
+
+#include "common/Error.h"
+#include "imaging/Document.h"
+#include "imaging/text/Ocr.h"
+#include "imaging/text/WordMatch.h"
+
+namespace vellumark::imaging {
+namespace {
+
+GreyPicture ToGrey(const Picture& picture) {
+    GreyPicture grey{picture.width, picture.height, {}};
+    grey.pixels.resize(static_cast<std::size_t>(picture.width) * picture.height);
+    const std::uint8_t* rgb = picture.rgb.data();
+    for (std::uint8_t& pixel : grey.pixels) {
+        // Integer Rec. 601 luma; exact for grey and bilevel pages.
+        pixel =
+            static_cast<std::uint8_t>((rgb[0] * 299 + rgb[1] * 587 + rgb[2] * 114 + 500) / 1000);
+        rgb += 3;
+    }
+    return grey;
+}
+
+}  // namespace
+
+std::vector<Word> ReadPageWords(const Document& document, int page,
+                                const TextLayer::CancelFlag* cancel) {
+    const std::string stored = document.StoredText(page);
+    if (!stored.empty()) {
+        std::vector<Word> words;
+        for (std::string& text : SplitWords(stored))
+            words.push_back(Word{std::move(text)});
+        // Stored text that is only blanks is no text; let OCR have a go.
+        if (!words.empty())
+            return words;
+    }
+    const auto [width, height] = document.OwnSize(page);
+    const Picture picture = document.PagePicture(page, width, height);
+    const PageInfo info = document.Info(page);
+    const int dpi = static_cast<int>(info.yResolution + 0.5);
+    try {
+        return RecogniseWords(ToGrey(picture), dpi, cancel);
+    } catch (const Error& e) {
+        throw Error(e.Code(), e.what(), document.Path(), page);
+    }
+}
+
+struct TextLayer::Impl {
+    struct Slot {
+        std::mutex mutex;  // held while the page is being read
+        std::atomic<bool> known = false;
+        std::vector<Word> words;  // written once, before `known` is set
+    };
+
+    std::shared_ptr<const Document> document;
+    Reader reader;
+    int pageCount = 0;
+    std::unique_ptr<Slot[]> slots;
+};
+
+TextLayer::TextLayer(std::shared_ptr<const Document> document)
+    : TextLayer(std::move(document), [](const Document& d, int page, const CancelFlag* cancel) {
+          return ReadPageWords(d, page, cancel);
+      }) {}
+
+TextLayer::TextLayer(std::shared_ptr<const Document> document, Reader reader)
+    : impl_(std::make_unique<Impl>()) {
+    if (!document)
+        throw Error(ErrorCode::Internal, "a text layer needs a document");
+    impl_->pageCount = document->PageCount();
+    impl_->slots = std::make_unique<Impl::Slot[]>(static_cast<std::size_t>(impl_->pageCount));
+    impl_->document = std::move(document);
+    impl_->reader = std::move(reader);
+}
+
+TextLayer::~TextLayer() = default;
+
+const Document& TextLayer::GetDocument() const {
+    return *impl_->document;
+}
+
+int TextLayer::PageCount() const {
+    return impl_->pageCount;
+}
+
+std::vector<Word> TextLayer::Words(int page, const CancelFlag* cancel) const {
+    if (page < 0 || page >= impl_->pageCount) {
+        throw Error(ErrorCode::Internal, "no page " + std::to_string(page + 1),
+                    impl_->document->Path(), page);
+    }
+    Impl::Slot& slot = impl_->slots[page];
+    if (slot.known.load(std::memory_order_acquire))
+        return slot.words;
+    const std::lock_guard lock(slot.mutex);
+    if (!slot.known.load(std::memory_order_relaxed)) {
+        if (cancel != nullptr && cancel->load()) {
+            throw Error(ErrorCode::Cancelled, "the search was cancelled");
+        }
+        slot.words = impl_->reader(*impl_->document, page, cancel);
+        slot.known.store(true, std::memory_order_release);
+    }
+    return slot.words;
+}
+
+bool TextLayer::IsKnown(int page) const {
+    return page >= 0 && page < impl_->pageCount &&
+           impl_->slots[page].known.load(std::memory_order_acquire);
+}
+
+}  // namespace vellumark::imaging
