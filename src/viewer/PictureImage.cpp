@@ -1,0 +1,23 @@
+#include "viewer/PictureImage.h"
+
+#include <memory>
+#include <vector>
+
+namespace vellumark::viewer {
+
+QImage ToQImage(imaging::Picture&& picture) {
+    const auto expected = static_cast<std::size_t>(picture.width) * picture.height * 3;
+    if (picture.width <= 0 || picture.height <= 0 || picture.rgb.size() < expected) {
+        return {};
+    }
+    auto pixels = std::make_unique<std::vector<std::uint8_t>>(std::move(picture.rgb));
+    uchar* data = pixels->data();
+    QImage image(
+        data, picture.width, picture.height, static_cast<qsizetype>(picture.width) * 3,
+        QImage::Format_RGB888,
+        [](void* info) { delete static_cast<std::vector<std::uint8_t>*>(info); }, pixels.get());
+    pixels.release();  // the image's cleanup function frees it now
+    return image;
+}
+
+}  // namespace vellumark::viewer

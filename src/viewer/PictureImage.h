@@ -1,0 +1,14 @@
+#pragma once
+// Page pictures of the imaging library as Qt images.
+
+#include <QImage>
+
+#include "imaging/Picture.h"
+
+namespace vellumark::viewer {
+
+// Wraps the picture's pixels without copying them (Format_RGB888); the image owns them from
+// now on. An empty picture gives a null image. Any thread.
+QImage ToQImage(imaging::Picture&& picture);
+
+}  // namespace vellumark::viewer
