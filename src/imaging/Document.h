@@ -1,5 +1,10 @@
 #pragma once
 // A scanned document opened from a TIFF, BigTIFF or MDI file.
+//
+// Threads: a Document may be shared by several threads once opened; every const member is
+// safe to call concurrently (each call reads through its own libtiff handle). libtiff's own
+// messages are never printed: the first Open silences its process-wide handlers, and each
+// handle's messages go into the text of the errors thrown.
 
 #include <cstdint>
 #include <filesystem>
@@ -14,38 +19,54 @@ namespace vellumark::imaging {
 
 // What `vellumark info` prints about a page.
 struct PageInfo {
-    std::uint32_t width = 0;   // pixels as stored
+    std::uint32_t width = 0;  // pixels as stored
     std::uint32_t height = 0;
-    double xResolution = 0;    // pixels per inch; 0 when the file gives none
+    double xResolution = 0;  // pixels per inch; 0 when the file gives none
     double yResolution = 0;
-    int orientation = 1;       // TIFF Orientation tag, 1 to 8
-    std::string layout;        // e.g. "bilevel", "grey 8-bit", "palette 8-bit", "RGB 8-bit", "CMYK"
-    std::string codec;         // e.g. "none", "CCITT G4", "LZW", "Deflate", "JPEG"
-    int pictureWidth = 0;      // size of PagePicture(): 96 pixels per inch, orientation applied
+    int orientation = 1;   // TIFF Orientation tag, 1 to 8
+    std::string layout;    // e.g. "bilevel", "grey 8-bit", "palette 8-bit", "RGB 8-bit", "CMYK"
+    std::string codec;     // e.g. "none", "CCITT G4", "LZW", "Deflate", "JPEG"
+    int pictureWidth = 0;  // size of PagePicture(): 96 pixels per inch, orientation applied
     int pictureHeight = 0;
 };
 
+// Pages whose stored width x height exceeds this are refused before decoding (room for an
+// A0 sheet at 600 dpi).
+constexpr std::uint64_t kMaxPagePixels = 600'000'000;
+// Page pictures larger than this, or wider or higher than a JPEG can be, are refused too.
+constexpr std::uint64_t kMaxPicturePixels = 64'000'000;
+constexpr int kMaxPictureSide = 65500;
+
 class Document final : public PageSource {
 public:
-    // Opens the file and reads its page directory. Throws vellumark::Error: Io when the file
-    // cannot be read, BadInput when it is not a TIFF or MDI file or is damaged.
+    // Opens the file and reads its page directory; the file stays open until the Document
+    // dies. Throws vellumark::Error: BadInput when the file is missing, a folder, empty, not
+    // a TIFF or MDI file, or damaged; Io when it cannot be opened or read; TooLarge for a
+    // directory chain longer than any real document.
     static std::unique_ptr<Document> Open(const std::filesystem::path& path);
+    // The same from bytes in memory; name is used in messages only.
+    static std::unique_ptr<Document> OpenBytes(std::vector<std::uint8_t> bytes,
+                                               const std::filesystem::path& name);
     ~Document() override;
 
     const std::filesystem::path& Path() const;
     int PageCount() const override;
+    // Throws vellumark::Error (Internal) for a page out of range, as do all page functions.
     PageInfo Info(int page) const;
 
     // The page at 96 pixels per inch of its physical size, orientation applied. Thread-safe.
     // Throws vellumark::Error (naming the file and the page): Unsupported for MDI's own codecs,
     // TooLarge for pages beyond the pixel limit, BadInput for damaged data.
     Picture PagePicture(int page) const override;
-    // The page resampled to exactly width x height (thumbnails, OCR). Thread-safe.
+    // The page resampled to exactly width x height (thumbnails, OCR), orientation applied.
+    // Thread-safe. Throws as above; Internal when width or height is below 1, TooLarge when
+    // width x height is beyond kMaxPicturePixels.
     Picture PagePicture(int page, int width, int height) const;
     // Width and height of the page at its own resolution, orientation applied.
     std::pair<int, int> OwnSize(int page) const;
 
-    // OCR text an MDI page stores (tag 37679) as UTF-8; empty when it has none.
+    // OCR text an MDI page stores (tag 37679) as UTF-8; empty when it has none. Thread-safe.
+    // Throws vellumark::Error (BadInput) only when the page's directory cannot be read.
     std::string StoredText(int page) const;
 
 private:

@@ -1,11 +1,93 @@
 #include "imaging/Jpeg.h"
 
+#include <jpeglib.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
 #include "common/Error.h"
 
 namespace vellumark::imaging {
+namespace {
 
-std::vector<std::uint8_t> EncodeJpeg(const Picture&, int) {
-    throw Error(ErrorCode::Internal, "JPEG encoding is not built yet");
+// libjpeg reports a fatal error by calling error_exit, which must not return. An exception
+// must not unwind through libjpeg's C frames, so error_exit jumps back to Compress, whose frame
+// holds nothing with a destructor; the caller turns the failure into an exception.
+struct ErrorManager {
+    jpeg_error_mgr base;
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+};
+
+void OnErrorExit(j_common_ptr info) {
+    auto* manager = reinterpret_cast<ErrorManager*>(info->err);
+    (*info->err->format_message)(info, manager->message);
+    std::longjmp(manager->jump, 1);
+}
+
+void OnMessage(j_common_ptr) {}  // warnings and traces are not printed
+
+// What Compress fills in; owned by the caller, so it outlives a jump.
+struct Output {
+    unsigned char* data = nullptr;
+    unsigned long size = 0;
+    ErrorManager errors{};
+    jpeg_compress_struct info{};
+    bool created = false;
+};
+
+// Plain C-style code only: no object with a destructor may live in this frame.
+bool Compress(const Picture& picture, int quality, Output* out) {
+    out->info.err = jpeg_std_error(&out->errors.base);
+    out->errors.base.error_exit = OnErrorExit;
+    out->errors.base.output_message = OnMessage;
+    if (setjmp(out->errors.jump))
+        return false;
+    jpeg_create_compress(&out->info);
+    out->created = true;
+    jpeg_mem_dest(&out->info, &out->data, &out->size);
+    out->info.image_width = static_cast<JDIMENSION>(picture.width);
+    out->info.image_height = static_cast<JDIMENSION>(picture.height);
+    out->info.input_components = 3;
+    out->info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&out->info);
+    jpeg_set_quality(&out->info, quality, TRUE);
+    jpeg_start_compress(&out->info, TRUE);
+    while (out->info.next_scanline < out->info.image_height) {
+        JSAMPROW row = const_cast<JSAMPROW>(picture.Row(static_cast<int>(out->info.next_scanline)));
+        jpeg_write_scanlines(&out->info, &row, 1);
+    }
+    jpeg_finish_compress(&out->info);
+    return true;
+}
+
+struct OutputCleanup {
+    void operator()(Output* out) const {
+        if (out->created)
+            jpeg_destroy_compress(&out->info);
+        std::free(out->data);  // jpeg_mem_dest's buffer is malloc'd and left to us
+        delete out;
+    }
+};
+
+}  // namespace
+
+std::vector<std::uint8_t> EncodeJpeg(const Picture& picture, int quality) {
+    if (picture.width < 1 || picture.height < 1 ||
+        picture.rgb.size() != static_cast<std::size_t>(picture.width) * picture.height * 3)
+        throw Error(ErrorCode::Internal, "cannot encode an empty or inconsistent picture");
+    if (picture.width > JPEG_MAX_DIMENSION || picture.height > JPEG_MAX_DIMENSION)
+        throw Error(ErrorCode::TooLarge, "the picture is too large for a JPEG");
+    if (quality < 1 || quality > 100)
+        throw Error(ErrorCode::Internal, "bad JPEG quality");
+    std::unique_ptr<Output, OutputCleanup> out(new Output);
+    if (!Compress(picture, quality, out.get()))
+        throw Error(ErrorCode::Internal,
+                    std::string("JPEG encoding failed: ") + out->errors.message);
+    return std::vector<std::uint8_t>(out->data, out->data + out->size);
 }
 
 }  // namespace vellumark::imaging

@@ -305,14 +305,19 @@ void WritePage(TIFF* tif, const TestPage& page) {
         for (std::size_t p = 0; p < planes.data.size(); ++p) {
             for (int ty = 0; ty < page.height; ty += tileSize) {
                 for (int tx = 0; tx < page.width; tx += tileSize) {
+                    // Edge tiles repeat the last row and pixel, as encoders do, so JPEG
+                    // tiles do not bleed a black border into the page.
                     std::fill(tile.begin(), tile.end(), 0);
                     const std::size_t offset = rowBytes * (tx / tileSize);
-                    for (int y = 0; y < tileSize && ty + y < page.height; ++y) {
-                        if (offset >= planes.rowBytes)
-                            break;
-                        const std::size_t n = std::min(rowBytes, planes.rowBytes - offset);
-                        std::memcpy(tile.data() + rowBytes * y,
-                                    planes.data[p].data() + planes.rowBytes * (ty + y) + offset, n);
+                    const std::size_t n = std::min(rowBytes, planes.rowBytes - offset);
+                    const std::size_t pixelBytes = shape.bits >= 8 ? rowBytes / tileSize : 0;
+                    for (int y = 0; y < tileSize; ++y) {
+                        const int from = std::min(ty + y, page.height - 1);
+                        std::uint8_t* to = tile.data() + rowBytes * y;
+                        std::memcpy(to, planes.data[p].data() + planes.rowBytes * from + offset, n);
+                        for (std::size_t at = n; pixelBytes && at + pixelBytes <= rowBytes;
+                             at += pixelBytes)
+                            std::memcpy(to + at, to + n - pixelBytes, pixelBytes);
                     }
                     const auto index = TIFFComputeTile(tif, static_cast<std::uint32_t>(tx),
                                                        static_cast<std::uint32_t>(ty), 0,

@@ -1,6 +1,8 @@
 #include "imaging/text/TextLayer.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <mutex>
 
 #include "common/Error.h"
@@ -10,6 +12,9 @@
 
 namespace vellumark::imaging {
 namespace {
+
+// Largest page, in pixels, handed to Tesseract at its own size (A4 at 600 dpi is 35 million).
+constexpr double kMaxOcrPixels = 40'000'000;
 
 GreyPicture ToGrey(const Picture& picture) {
     GreyPicture grey{picture.width, picture.height, {}};
@@ -38,14 +43,33 @@ std::vector<Word> ReadPageWords(const Document& document, int page,
             return words;
     }
     const auto [width, height] = document.OwnSize(page);
-    const Picture picture = document.PagePicture(page, width, height);
+    // Very large pages (posters, 600 dpi A3) are read smaller: Tesseract gains nothing beyond
+    // this, and the picture stays within what the document will make.
+    const double pixels = static_cast<double>(width) * height;
+    const double scale = pixels > kMaxOcrPixels ? std::sqrt(kMaxOcrPixels / pixels) : 1.0;
+    const int ocrWidth = std::max(1, static_cast<int>(width * scale));
+    const int ocrHeight = std::max(1, static_cast<int>(height * scale));
+    const Picture picture = document.PagePicture(page, ocrWidth, ocrHeight);
     const PageInfo info = document.Info(page);
-    const int dpi = static_cast<int>(info.yResolution + 0.5);
+    const int dpi = static_cast<int>(info.yResolution * scale + 0.5);
+    std::vector<Word> words;
     try {
-        return RecogniseWords(ToGrey(picture), dpi, cancel);
+        words = RecogniseWords(ToGrey(picture), dpi, cancel);
     } catch (const Error& e) {
         throw Error(e.Code(), e.what(), document.Path(), page);
     }
+    if (scale < 1.0) {
+        // Boxes are promised in the page's own pixels.
+        const double sx = static_cast<double>(width) / ocrWidth;
+        const double sy = static_cast<double>(height) / ocrHeight;
+        for (Word& word : words) {
+            word.left = static_cast<int>(word.left * sx);
+            word.top = static_cast<int>(word.top * sy);
+            word.width = static_cast<int>(std::ceil(word.width * sx));
+            word.height = static_cast<int>(std::ceil(word.height * sy));
+        }
+    }
+    return words;
 }
 
 struct TextLayer::Impl {

@@ -1,0 +1,57 @@
+#pragma once
+// A streaming resampler: source rows go in top to bottom, one at a time, and only the few
+// output rows they touch are held. Area averaging along an axis that shrinks (every source
+// pixel counts by the share of it an output pixel covers: text stays crisp without aliasing),
+// bilinear along an axis that grows. One object per picture; not thread-safe.
+
+#include <cstdint>
+#include <vector>
+
+#include "imaging/Picture.h"
+
+namespace vellumark::imaging {
+
+class Resampler {
+public:
+    // channels is 1 (grey) or 3 (RGB). Sizes must be at least 1; throws vellumark::Error
+    // (Internal) otherwise.
+    Resampler(int sourceWidth, int sourceHeight, int width, int height, int channels);
+
+    // One row of sourceWidth * channels 8-bit samples.
+    void AddRow(const std::uint8_t* samples);
+    // One row of sourceWidth packed bits, first pixel in the high bit; the resampler must have
+    // one channel. A set bit is black when oneIsBlack, white otherwise.
+    void AddBitsRow(const std::uint8_t* bits, bool oneIsBlack);
+
+    int RowsAdded() const { return rowsAdded_; }
+    // The RGB picture; all sourceHeight rows must have been added (Internal error otherwise).
+    Picture Finish();
+
+private:
+    // Per output pixel of one axis: the first source index and its weights (summing to 1).
+    struct Axis {
+        std::vector<int> first;
+        std::vector<int> count;
+        std::vector<int> offset;
+        std::vector<float> weights;
+        int Last(int i) const { return first[i] + count[i] - 1; }
+    };
+    static Axis MakeAxis(int source, int target);
+
+    template <typename Accumulate>
+    void AddWeighted(Accumulate&& accumulate);
+    void EmitRow(int row);
+
+    int sourceWidth_, sourceHeight_, width_, height_, channels_;
+    Axis columns_, rows_;
+    int ring_ = 1;                          // accumulator rows held at once
+    std::vector<std::vector<float>> sums_;  // sourceWidth * channels per open output row
+    int nextOutputRow_ = 0;
+    int rowsAdded_ = 0;
+    // Bits rows store 0/1 in the sums; the output maps them to these values.
+    bool bits_ = false;
+    float zeroValue_ = 0, oneValue_ = 255;
+    Picture picture_;
+};
+
+}  // namespace vellumark::imaging

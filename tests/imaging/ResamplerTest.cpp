@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "common/Error.h"
+#include "imaging/Resampler.h"
+#include "imaging/StoredText.h"
+
+namespace vellumark::imaging {
+namespace {
+
+Picture Resample(const std::vector<std::vector<std::uint8_t>>& rows, int width, int height,
+                 int channels = 1) {
+    Resampler r(static_cast<int>(rows[0].size()) / channels, static_cast<int>(rows.size()), width,
+                height, channels);
+    for (const auto& row : rows)
+        r.AddRow(row.data());
+    return r.Finish();
+}
+
+TEST(ResamplerTest, ShrinkingAveragesInsteadOfDroppingPixels) {
+    // One-pixel black and white stripes halved: an even grey, where point sampling would keep
+    // only one of the two colours.
+    std::vector<std::uint8_t> row(400);
+    for (std::size_t x = 0; x < row.size(); ++x)
+        row[x] = x % 2 ? 255 : 0;
+    const Picture p = Resample(std::vector(6, row), 200, 3);
+    for (int x = 0; x < 200; ++x)
+        EXPECT_NEAR(p.Row(1)[3 * x], 127.5, 0.6) << x;
+    // A non-integer factor keeps the overall ink share.
+    const Picture q = Resample(std::vector(7, row), 123, 5);
+    double total = 0;
+    for (int x = 0; x < 123; ++x)
+        total += q.Row(2)[3 * x];
+    EXPECT_NEAR(total / 123, 127.5, 2);
+}
+
+TEST(ResamplerTest, FlatAreasStayExactAtAnyScale) {
+    for (auto [w, h] :
+         {std::pair{33, 17}, std::pair{100, 100}, std::pair{250, 311}, std::pair{1, 1}}) {
+        const std::vector<std::uint8_t> row(100 * 3, 0);
+        std::vector<std::vector<std::uint8_t>> rows(100, row);
+        for (auto& r : rows)
+            for (std::size_t i = 0; i < r.size(); i += 3)
+                r[i] = 10, r[i + 1] = 128, r[i + 2] = 251;
+        const Picture p = Resample(rows, w, h, 3);
+        ASSERT_EQ(p.width, w);
+        ASSERT_EQ(p.height, h);
+        for (std::size_t i = 0; i < p.rgb.size(); i += 3) {
+            ASSERT_EQ(p.rgb[i], 10);
+            ASSERT_EQ(p.rgb[i + 1], 128);
+            ASSERT_EQ(p.rgb[i + 2], 251);
+        }
+    }
+}
+
+TEST(ResamplerTest, EnlargingBlendsBetweenNeighbours) {
+    const Picture p = Resample({{0, 255}}, 8, 1);
+    EXPECT_EQ(p.Row(0)[0], 0);
+    EXPECT_EQ(p.Row(0)[3 * 7], 255);
+    for (int x = 1; x < 8; ++x)
+        EXPECT_GE(p.Row(0)[3 * x], p.Row(0)[3 * (x - 1)]);
+    EXPECT_GT(p.Row(0)[3 * 4], 0);
+    EXPECT_LT(p.Row(0)[3 * 3], 255);
+}
+
+TEST(ResamplerTest, PackedBitsGiveTheSameResultAsBytes) {
+    std::mt19937 random(7);
+    for (auto [w, h] : {std::pair{11, 9}, std::pair{37, 37}, std::pair{80, 100}}) {
+        for (bool oneIsBlack : {true, false}) {
+            const int sw = 37, sh = 23;
+            Resampler bits(sw, sh, w, h, 1), bytes(sw, sh, w, h, 1);
+            for (int y = 0; y < sh; ++y) {
+                std::vector<std::uint8_t> packed(5 + 8), expanded(sw);
+                for (auto& b : packed)
+                    b = static_cast<std::uint8_t>(random());
+                for (int x = 0; x < sw; ++x) {
+                    const bool one = (packed[x / 8] >> (7 - x % 8)) & 1;
+                    expanded[x] = one == oneIsBlack ? 0 : 255;
+                }
+                bits.AddBitsRow(packed.data(), oneIsBlack);
+                bytes.AddRow(expanded.data());
+            }
+            const Picture a = bits.Finish(), b = bytes.Finish();
+            for (std::size_t i = 0; i < a.rgb.size(); ++i)
+                ASSERT_NEAR(a.rgb[i], b.rgb[i], 1) << i;
+        }
+    }
+}
+
+TEST(ResamplerTest, MissingRowsAreAnErrorNotAPartialPicture) {
+    Resampler r(4, 4, 2, 2, 1);
+    const std::uint8_t row[4] = {};
+    r.AddRow(row);
+    EXPECT_THROW(r.Finish(), Error);
+}
+
+TEST(StoredTextTest, DecodesWhatIsPlainlyText) {
+    auto decode = [](const std::string& s, bool units = false) {
+        return DecodeStoredText(reinterpret_cast<const std::uint8_t*>(s.data()), s.size(), units);
+    };
+    EXPECT_EQ(decode("plain text"), "plain text");
+    EXPECT_EQ(decode("caf\xc3\xa9  and\ttabs\r\nnext"), "caf\xc3\xa9 and tabs\nnext");
+    EXPECT_EQ(decode(std::string("\xff\xfeH\0i\0 \0\xe9\0", 10)), "Hi \xc3\xa9");
+    EXPECT_EQ(decode(std::string("A\0B\0C\0", 6)), "ABC");  // UTF-16LE without a mark
+    EXPECT_EQ(decode("caf\xe9"), "caf\xc3\xa9");            // not UTF-8: taken as Latin-1
+    EXPECT_EQ(decode(std::string("\x01\x02word\x00\x03\x04other\x7f", 15)), "word other");
+    const std::uint16_t units[] = {0x48, 0x49, 0xD800};  // a lone surrogate is dropped
+    EXPECT_EQ(DecodeStoredText(reinterpret_cast<const std::uint8_t*>(units), sizeof units, true),
+              "HI");
+    EXPECT_EQ(decode(""), "");
+}
+
+}  // namespace
+}  // namespace vellumark::imaging
