@@ -12,6 +12,9 @@ namespace vellumark::zip {
 struct ZipFolderOptions {
     // Threads that compress entries; 0 means one per core. The archive's bytes do not depend on it.
     unsigned jobs = 0;
+    // About how many bytes of file data may be read and compressed ahead of the archive;
+    // 0 means the writer's default (64 MiB). Memory stays near this, whatever the folder holds.
+    std::size_t bytesInFlight = 0;
     // Called from the calling thread as entries are written: bytes of file data done and in all.
     std::function<void(std::uint64_t done, std::uint64_t total)> progress;
 };

@@ -1,0 +1,162 @@
+#include "zip/ByteIo.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "common/Error.h"
+
+namespace vellumark::zip {
+
+UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
+    if (this != &other) {
+        Reset();
+        fd_ = other.Release();
+    }
+    return *this;
+}
+
+int UniqueFd::Release() noexcept {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+}
+
+void UniqueFd::Reset() noexcept {
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+}
+
+std::size_t FdDevice::WriteAt(std::uint64_t position, const void* data, std::size_t size) {
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n =
+            ::pwrite(fd_, bytes + done, size - done, static_cast<off_t>(position + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == ENOSPC || errno == EDQUOT || errno == EFBIG))
+            break;
+        if (n < 0) {
+            throw Error(ErrorCode::Io,
+                        std::string("Could not write archive (") + std::strerror(errno) + ")",
+                        path_);
+        }
+        if (n == 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+FileSink::FileSink(std::unique_ptr<ByteDevice> device, std::filesystem::path path,
+                   std::size_t bufferSize)
+    : device_(std::move(device)), path_(std::move(path)), buffer_(bufferSize) {}
+
+void FileSink::WriteRaw(std::uint64_t position, const std::uint8_t* data, std::size_t size) {
+    if (size == 0)
+        return;
+    if (device_->WriteAt(position, data, size) < size) {
+        throw Error(ErrorCode::NoRoom, "Not enough room to write archive", path_);
+    }
+}
+
+void FileSink::Write(const void* data, std::size_t size) {
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    if (used_ + size > buffer_.size())
+        Flush();
+    if (size >= buffer_.size()) {
+        WriteRaw(flushed_, bytes, size);
+        flushed_ += size;
+    } else {
+        std::memcpy(buffer_.data() + used_, bytes, size);
+        used_ += size;
+    }
+    position_ = flushed_ + used_;
+}
+
+void FileSink::WriteAt(std::uint64_t position, const void* data, std::size_t size) {
+    if (position + size > position_) {
+        throw Error(ErrorCode::Internal, "write past the end of the archive", path_);
+    }
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    // The part that still sits in the buffer is patched there, the rest on disk.
+    while (size > 0 && position < flushed_) {
+        const std::size_t n =
+            static_cast<std::size_t>(std::min<std::uint64_t>(size, flushed_ - position));
+        WriteRaw(position, bytes, n);
+        position += n;
+        bytes += n;
+        size -= n;
+    }
+    if (size > 0)
+        std::memcpy(buffer_.data() + (position - flushed_), bytes, size);
+}
+
+void FileSink::Flush() {
+    if (used_ == 0)
+        return;
+    WriteRaw(flushed_, buffer_.data(), used_);
+    flushed_ += used_;
+    used_ = 0;
+}
+
+void MemorySink::Write(const void* data, std::size_t size) {
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    bytes_.insert(bytes_.end(), bytes, bytes + size);
+}
+
+void MemorySink::WriteAt(std::uint64_t position, const void* data, std::size_t size) {
+    if (position + size > bytes_.size()) {
+        throw Error(ErrorCode::Internal, "write past the end of the archive");
+    }
+    std::memcpy(bytes_.data() + position, data, size);
+}
+
+FileSource::FileSource(int fd, std::filesystem::path path) : fd_(fd), path_(std::move(path)) {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) {
+        throw Error(ErrorCode::Io, std::string("Could not read (") + std::strerror(errno) + ")",
+                    path_);
+    }
+    size_ = static_cast<std::uint64_t>(st.st_size);
+}
+
+void FileSource::ReadAt(std::uint64_t position, void* data, std::size_t size) const {
+    if (position > size_ || size > size_ - position ||
+        ReadFully(fd_, position, data, size, path_) != size) {
+        throw Error(ErrorCode::BadArchive, "Incomplete Zip File", path_);
+    }
+}
+
+void MemorySource::ReadAt(std::uint64_t position, void* data, std::size_t size) const {
+    if (position > bytes_.size() || size > bytes_.size() - position) {
+        throw Error(ErrorCode::BadArchive, "Incomplete Zip File");
+    }
+    if (size > 0)
+        std::memcpy(data, bytes_.data() + position, size);
+}
+
+std::size_t ReadFully(int fd, std::uint64_t offset, void* data, std::size_t size,
+                      const std::filesystem::path& path) {
+    auto* bytes = static_cast<std::uint8_t*>(data);
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(fd, bytes + done, size - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            throw Error(ErrorCode::Io, std::string("Could not read (") + std::strerror(errno) + ")",
+                        path);
+        }
+        if (n == 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+}  // namespace vellumark::zip

@@ -1,0 +1,632 @@
+#include "zip/VCLZip.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <future>
+#include <random>
+#include <thread>
+#include <unordered_map>
+
+#include "common/Error.h"
+#include "zip/Deflate.h"
+#include "zip/DirSearch.h"
+#include "zip/SortedZip.h"
+#include "zip/TaskPool.h"
+#include "zip/ZipDirectory.h"
+#include "zip/ZipRecords.h"
+
+namespace vellumark::zip {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::uint64_t kMaxArchiveBytes = 0xFFFFFFFFull;
+constexpr std::size_t kMaxEntries = 0xFFFF;
+constexpr std::size_t kCopyBufferSize = 256 * 1024;
+
+std::string Errno() {
+    return std::strerror(errno);
+}
+
+// Refuses any write that would carry the archive to 4 GiB, where its 32-bit offsets end.
+class LimitSink final : public ByteSink {
+public:
+    LimitSink(ByteSink& inner, fs::path path) : inner_(inner), path_(std::move(path)) {}
+    void Write(const void* data, std::size_t size) override {
+        if (inner_.Position() + size > kMaxArchiveBytes) {
+            throw Error(ErrorCode::TooLarge,
+                        "Archive would reach 4 GiB, more than the ZIP format written allows",
+                        path_);
+        }
+        inner_.Write(data, size);
+    }
+    void WriteAt(std::uint64_t position, const void* data, std::size_t size) override {
+        inner_.WriteAt(position, data, size);
+    }
+    std::uint64_t Position() const override { return inner_.Position(); }
+    void Flush() override { inner_.Flush(); }
+
+private:
+    ByteSink& inner_;
+    fs::path path_;
+};
+
+// A file that is removed on destruction unless it has been moved under its final name.
+class TempFile {
+public:
+    TempFile(fs::path path, UniqueFd fd) : path_(std::move(path)), fd_(std::move(fd)) {}
+    TempFile(TempFile&&) = default;
+    ~TempFile() {
+        fd_.Reset();
+        if (!path_.empty())
+            ::unlink(path_.c_str());
+    }
+    int Fd() const { return fd_.Get(); }
+    const fs::path& Path() const { return path_; }
+    void Close() { fd_.Reset(); }
+    // The file now stands under another name; nothing is left to remove.
+    void Released() { path_.clear(); }
+
+private:
+    fs::path path_;
+    UniqueFd fd_;
+};
+
+std::string RandomSuffix() {
+    static constexpr char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device device;
+    std::string s(6, 'a');
+    for (char& c : s)
+        c = kChars[device() % (sizeof kChars - 1)];
+    return s;
+}
+
+// A new file beside `target` ("name.tmp-xxxxxx"), created with the usual permissions.
+TempFile CreateTempBeside(const fs::path& target) {
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    std::string base = target.filename().string().substr(0, 200);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const fs::path path = folder / (base + ".tmp-" + RandomSuffix());
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0)
+            return TempFile(path, UniqueFd(fd));
+        if (errno != EEXIST) {
+            throw Error(ErrorCode::Io, "Could not create archive (" + Errno() + ")", target);
+        }
+    }
+    throw Error(ErrorCode::Io, "Could not create archive (no free temporary name)", target);
+}
+
+// The temporary archive of an update: "KPZxxxxxx" in `tempPath` when that is a folder, else in
+// the system's temporary folder.
+TempFile CreateKpzTemp(const fs::path& tempPath) {
+    std::error_code ec;
+    fs::path folder = !tempPath.empty() && fs::is_directory(tempPath, ec)
+                          ? tempPath
+                          : fs::temp_directory_path(ec);
+    if (folder.empty())
+        folder = "/tmp";
+    std::string name = (folder / "KPZXXXXXX").string();
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) {
+        throw Error(ErrorCode::Io, "Could not create a temporary archive (" + Errno() + ")",
+                    folder);
+    }
+    return TempFile(name, UniqueFd(fd));
+}
+
+void SyncFile(int fd, const fs::path& path) {
+    if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) {
+        throw Error(ErrorCode::Io, "Could not write archive (" + Errno() + ")", path);
+    }
+}
+
+// Copies the whole of `from` onto `to`, whole or nothing: through a file beside `to` that is
+// then renamed over it.
+void CopyOnto(const fs::path& from, const fs::path& to, mode_t mode) {
+    const std::string failure = "Could not copy from " + from.string() + " -> " + to.string();
+    try {
+        UniqueFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+        if (!in)
+            throw Error(ErrorCode::Io, failure);
+        TempFile out = CreateTempBeside(to);
+        std::vector<std::uint8_t> buffer(kCopyBufferSize);
+        FileSink sink(std::make_unique<FdDevice>(out.Fd(), to), to);
+        std::uint64_t at = 0;
+        for (;;) {
+            const std::size_t n = ReadFully(in.Get(), at, buffer.data(), buffer.size(), from);
+            if (n == 0)
+                break;
+            sink.Write(buffer.data(), n);
+            at += n;
+        }
+        sink.Flush();
+        ::fchmod(out.Fd(), mode);
+        SyncFile(out.Fd(), to);
+        out.Close();
+        if (::rename(out.Path().c_str(), to.c_str()) != 0)
+            throw Error(ErrorCode::Io, failure);
+        out.Released();
+    } catch (const Error& e) {
+        if (e.Code() == ErrorCode::NoRoom)
+            throw;
+        throw Error(ErrorCode::Io, failure, to);
+    }
+}
+
+// The DOS attribute word of a file: read-only when its owner cannot write it, hidden for a
+// name starting with ".", and always the archive bit.
+std::uint32_t DosAttributes(const struct stat& st, const std::string& fileName) {
+    std::uint32_t attributes = kAttrArchive;
+    if ((st.st_mode & S_IWUSR) == 0)
+        attributes |= kAttrReadOnly;
+    if (!fileName.empty() && fileName[0] == '.')
+        attributes |= kAttrHidden;
+    return attributes;
+}
+
+std::uint16_t LevelFlags(int level) {
+    if (level == 1 || level == 2)
+        return 4;
+    if (level == 8 || level == 9)
+        return 2;
+    return 0;
+}
+
+// Orders a stored DOS stamp against a file's: all ones (before 1980 or unknown) is the oldest.
+std::int64_t StampOrder(std::uint32_t dos) {
+    return dos == kDosTimeInvalid ? -1 : static_cast<std::int64_t>(dos);
+}
+std::int64_t FileStampOrder(const struct stat& st) {
+    const std::uint32_t dos = DosDateTime(st.st_mtime);
+    if (dos != kDosTimeInvalid)
+        return dos;
+    std::tm local{};
+    const bool late = ::localtime_r(&st.st_mtime, &local) != nullptr && local.tm_year + 1900 > 2107;
+    return late ? std::int64_t{1} << 33 : -1;
+}
+
+struct PieceResult {
+    std::vector<std::uint8_t> data;  // deflated bytes, or the file's bytes when storing
+    std::vector<std::uint8_t> raw;   // the file's bytes, kept for the stored fallback
+    std::uint32_t crc = 0;
+    std::size_t size = 0;
+    bool text = true;
+};
+
+struct OpenFile {
+    UniqueFd fd;
+    std::string path;
+};
+
+// One step of the write, in archive order: an old entry to copy or a file to pack.
+struct Item {
+    const OldEntry* old = nullptr;
+    std::size_t file = 0;                // index into the gathered files when old is null
+    const OldEntry* replaces = nullptr;  // the old entry kept should the file not be packable
+};
+
+struct Slot {
+    std::unique_ptr<TZipHeaderInfo> record;
+    const OldEntry* old = nullptr;  // set: copy this entry; null: pack `file`
+    std::shared_ptr<OpenFile> file;
+    std::uint64_t size = 0;
+    bool store = false;        // stored without compression
+    bool mayFallBack = false;  // small enough to be stored when deflate cannot shrink it
+    std::size_t pieceCount = 0;
+    std::size_t submitted = 0;
+    std::size_t written = 0;
+    std::deque<std::future<PieceResult>> pending;
+    std::deque<std::size_t> costs;
+    std::uint32_t crc = 0;
+    std::uint64_t compressed = 0;
+};
+
+class ArchiveWriter {
+public:
+    ArchiveWriter(TVCLZip& zip, std::vector<std::string> files, std::uint64_t total)
+        : zip_(zip), files_(std::move(files)), total_(total) {}
+
+    int Write() {
+        struct stat st {};
+        const bool update = ::stat(zip_.ZipName.c_str(), &st) == 0;
+        return update ? Update() : Create();
+    }
+
+private:
+    int Create() {
+        TempFile temp = CreateTempBeside(zip_.ZipName);
+        std::vector<Item> items;
+        items.reserve(files_.size());
+        for (std::size_t i = 0; i < files_.size(); ++i)
+            items.push_back({nullptr, i, nullptr});
+        WriteItems(temp, items, nullptr, {});
+        temp.Close();
+        // Never replaces a file that appeared under the name meanwhile.
+        if (::renameat2(AT_FDCWD, temp.Path().c_str(), AT_FDCWD, zip_.ZipName.c_str(),
+                        RENAME_NOREPLACE) != 0) {
+            if (errno == EEXIST) {
+                throw Error(ErrorCode::Io,
+                            "Could not create archive (a file appeared under its name)",
+                            zip_.ZipName);
+            }
+            if ((errno != EINVAL && errno != ENOSYS) ||
+                ::rename(temp.Path().c_str(), zip_.ZipName.c_str()) != 0) {
+                throw Error(ErrorCode::Io, "Could not create archive (" + Errno() + ")",
+                            zip_.ZipName);
+            }
+        }
+        temp.Released();
+        return packed_;
+    }
+
+    int Update() {
+        UniqueFd oldFd(::open(zip_.ZipName.c_str(), O_RDONLY | O_CLOEXEC));
+        struct stat oldStat {};
+        if (!oldFd || ::fstat(oldFd.Get(), &oldStat) != 0) {
+            throw Error(ErrorCode::Io, "Could not open archive (" + Errno() + ")", zip_.ZipName);
+        }
+        if (!S_ISREG(oldStat.st_mode)) {
+            throw Error(ErrorCode::Io, "Could not open archive (not a file)", zip_.ZipName);
+        }
+        FileSource source(oldFd.Get(), zip_.ZipName);
+        const OldArchive old = ReadZipDirectory(source, zip_.ZipName);
+
+        TempFile temp = CreateKpzTemp(zip_.TempPath);
+        const std::vector<Item> items = PlanUpdate(old);
+        WriteItems(temp, items, &source, old.end.comment);
+        ::fchmod(temp.Fd(), oldStat.st_mode & 07777);
+        temp.Close();
+        oldFd.Reset();
+        // Renaming replaces the old archive in one step; across file systems it is copied.
+        if (::rename(temp.Path().c_str(), zip_.ZipName.c_str()) == 0) {
+            temp.Released();
+        } else {
+            CopyOnto(temp.Path(), zip_.ZipName, oldStat.st_mode & 07777);
+        }
+        return packed_;
+    }
+
+    // Old entries in their order, each kept or replaced by the gathered file of the same name;
+    // then the gathered files that no old entry names.
+    std::vector<Item> PlanUpdate(const OldArchive& old) {
+        std::unordered_map<std::string, std::size_t> byName;
+        for (std::size_t i = 0; i < files_.size(); ++i) {
+            byName.emplace(FoldAscii(StoredName(files_[i])), i);
+        }
+        std::vector<bool> placed(files_.size(), false);
+        std::vector<Item> items;
+        for (const OldEntry& entry : old.entries) {
+            const auto match = byName.find(FoldAscii(entry.info.StoredName()));
+            if (match == byName.end() || placed[match->second]) {
+                items.push_back({&entry, 0, nullptr});
+                continue;
+            }
+            placed[match->second] = true;
+            struct stat st {};
+            if (::stat(files_[match->second].c_str(), &st) != 0 ||
+                StampOrder(entry.info.dosDateTime) >= FileStampOrder(st)) {
+                items.push_back({&entry, 0, nullptr});
+            } else {
+                items.push_back({nullptr, match->second, &entry});
+            }
+        }
+        for (std::size_t i = 0; i < files_.size(); ++i) {
+            if (!placed[i])
+                items.push_back({nullptr, i, nullptr});
+        }
+        return items;
+    }
+
+    std::string StoredName(const std::string& path) const {
+        const auto slash = path.rfind('/');
+        std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+        const std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
+        if (!zip_.StorePaths()) {
+            folder.clear();
+        } else if (zip_.RelativePaths() && !zip_.RootDir().empty() &&
+                   FoldAscii(folder).starts_with(FoldAscii(zip_.RootDir()))) {
+            folder.erase(0, zip_.RootDir().size());
+        }
+        // No leading "/", no "." or ".." components, no empty components.
+        std::string clean;
+        std::size_t start = 0;
+        while (start < folder.size()) {
+            const auto end = folder.find('/', start);
+            const std::string part = folder.substr(start, end - start);
+            if (!part.empty() && part != "." && part != "..")
+                clean += part + "/";
+            start = end + 1;
+        }
+        return clean + file;
+    }
+
+    std::size_t PieceCost(const Slot& slot, std::size_t piece) const {
+        const std::uint64_t offset = piece * kPieceSize;
+        const std::size_t length =
+            static_cast<std::size_t>(std::min<std::uint64_t>(kPieceSize, slot.size - offset));
+        const std::size_t dictionary =
+            slot.store ? 0
+                       : static_cast<std::size_t>(std::min<std::uint64_t>(offset, kDictionarySize));
+        return 2 * length + dictionary + 1;
+    }
+
+    void Submit(Slot& slot, TaskPool<PieceResult>& pool) {
+        const std::size_t piece = slot.submitted++;
+        const std::uint64_t offset = piece * kPieceSize;
+        const std::size_t length =
+            static_cast<std::size_t>(std::min<std::uint64_t>(kPieceSize, slot.size - offset));
+        const std::size_t dictionary =
+            slot.store ? 0
+                       : static_cast<std::size_t>(std::min<std::uint64_t>(offset, kDictionarySize));
+        const bool first = piece == 0;
+        const bool last = piece + 1 == slot.pieceCount;
+        const bool store = slot.store;
+        const bool keepRaw = slot.mayFallBack;
+        std::shared_ptr<OpenFile> file = slot.file;
+        slot.costs.push_back(PieceCost(slot, piece));
+        slot.pending.push_back(pool.Submit([=](Deflater& deflater) {
+            std::vector<std::uint8_t> buffer(dictionary + length);
+            if (ReadFully(file->fd.Get(), offset - dictionary, buffer.data(), buffer.size(),
+                          file->path) != buffer.size()) {
+                throw Error(ErrorCode::Io, "File changed while it was being packed", file->path);
+            }
+            PieceResult result;
+            const std::uint8_t* data = buffer.data() + dictionary;
+            result.size = length;
+            result.crc = Crc32(0, data, length);
+            if (first)
+                result.text = LooksLikeText(data, std::min(length, kTextSampleSize));
+            if (store) {
+                result.data = std::move(buffer);
+            } else {
+                deflater.Compress(buffer.data(), dictionary, data, length, last, result.data);
+                if (keepRaw)
+                    result.raw = std::move(buffer);
+            }
+            return result;
+        }));
+    }
+
+    // Takes up one item: opens and describes a file to pack, or prepares an old entry's copy.
+    // Appends a slot unless the file is skipped.
+    void TakeUp(const Item& item, std::deque<Slot>& slots) {
+        if (item.old) {
+            AddCopySlot(*item.old, slots);
+            return;
+        }
+        const std::string& path = files_[item.file];
+        if (!path.empty() && path.back() == '/')
+            return;  // folder entries are not written
+        // Vanished, unreadable or not a plain file: skipped without notice.
+        UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+        if (!fd && errno != ENOENT && errno != ENOTDIR && errno != EACCES && errno != EPERM &&
+            errno != ELOOP && errno != ENXIO && errno != ENODEV) {
+            // Out of descriptors or memory: skipping would silently lose the file.
+            throw Error(ErrorCode::Io, "Could not open (" + Errno() + ")", path);
+        }
+        struct stat st {};
+        if (!fd || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+            if (item.replaces)
+                AddCopySlot(*item.replaces, slots);
+            return;
+        }
+        auto record = std::make_unique<TZipHeaderInfo>();
+        record->SetStoredName(StoredName(path));
+        if (nameList_.FindName(record->StoredName()))
+            return;  // a second file of one name
+        const auto size = static_cast<std::uint64_t>(st.st_size);
+        if (size > kMaxArchiveBytes) {
+            throw Error(ErrorCode::TooLarge,
+                        "File of 4 GiB or more, more than the ZIP format written allows", path);
+        }
+        CountEntry();
+        record->externalAttributes = DosAttributes(st, record->fileName);
+        record->dosDateTime = DosDateTime(st.st_mtime);
+        record->uncompressedSize = static_cast<std::uint32_t>(size);
+        nameList_.Insert(record.get());
+
+        Slot slot;
+        slot.record = std::move(record);
+        slot.file = std::make_shared<OpenFile>(OpenFile{std::move(fd), path});
+        slot.size = size;
+        slot.store = zip_.PackLevel <= 0 || MatchesMaskList(path, zip_.NoCompressList);
+        slot.mayFallBack = !slot.store && size <= kStoredFallbackLimit;
+        slot.pieceCount =
+            size == 0 ? 1 : static_cast<std::size_t>((size + kPieceSize - 1) / kPieceSize);
+        slots.push_back(std::move(slot));
+    }
+
+    void AddCopySlot(const OldEntry& entry, std::deque<Slot>& slots) {
+        CountEntry();
+        Slot slot;
+        slot.record = std::make_unique<TZipHeaderInfo>(entry.info);
+        slot.old = &entry;
+        nameList_.Insert(slot.record.get());
+        slots.push_back(std::move(slot));
+    }
+
+    void CountEntry() {
+        if (++entries_ > kMaxEntries) {
+            throw Error(ErrorCode::TooLarge,
+                        "More than 65,535 files, more than the ZIP format written allows",
+                        zip_.ZipName);
+        }
+    }
+
+    void WritePiece(Slot& slot, PieceResult& piece, ByteSink& sink) {
+        TZipHeaderInfo& record = *slot.record;
+        const std::vector<std::uint8_t>* bytes = &piece.data;
+        if (slot.written == 0) {
+            record.internalAttributes = piece.text ? 1 : 0;
+            record.method = slot.store ? kMethodStored : kMethodDeflated;
+            if (slot.mayFallBack && piece.data.size() >= slot.size) {
+                // Deflate did not shrink a small file: its bytes are written as they are.
+                record.method = kMethodStored;
+                bytes = &piece.raw;
+            }
+            record.flags = static_cast<std::uint16_t>(
+                NameFlags(record.StoredName()) |
+                (record.method == kMethodDeflated ? LevelFlags(zip_.PackLevel) : 0));
+            record.localHeaderOffset = static_cast<std::uint32_t>(sink.Position());
+            const auto header = LocalHeaderBytes(record);  // a placeholder until the last piece
+            sink.Write(header.data(), header.size());
+            slot.crc = piece.crc;
+        } else {
+            slot.crc = Crc32Combine(slot.crc, piece.crc, piece.size);
+        }
+        sink.Write(bytes->data(), bytes->size());
+        slot.compressed += bytes->size();
+        done_ += piece.size;
+        ++slot.written;
+        if (slot.written == slot.pieceCount) {
+            record.crc = slot.crc;
+            record.compressedSize = static_cast<std::uint32_t>(slot.compressed);
+            record.uncompressedSize = static_cast<std::uint32_t>(slot.size);
+            const auto header = LocalHeaderBytes(record);
+            sink.WriteAt(record.localHeaderOffset, header.data(), header.size());
+        }
+        if (zip_.Progress)
+            zip_.Progress(done_, std::max(done_, total_));
+    }
+
+    void WriteItems(TempFile& temp, const std::vector<Item>& items, const ByteSource* oldSource,
+                    const std::vector<std::uint8_t>& comment) {
+        std::unique_ptr<ByteDevice> device = std::make_unique<FdDevice>(temp.Fd(), zip_.ZipName);
+        if (zip_.WrapDevice)
+            device = zip_.WrapDevice(std::move(device));
+        FileSink file(std::move(device), zip_.ZipName);
+        LimitSink sink(file, zip_.ZipName);
+
+        unsigned jobs =
+            zip_.Jobs == 0 ? std::max(1u, std::thread::hardware_concurrency()) : zip_.Jobs;
+        const int level = std::clamp(zip_.PackLevel, 0, 9);
+        // One thread compresses on the calling thread itself.
+        TaskPool<PieceResult> pool(jobs == 1 ? 0 : jobs, level);
+        TSortedZip writeList(TZipSortMode::ByNone);
+        std::deque<Slot> slots;
+        std::size_t next = 0;
+        std::size_t inFlight = 0;
+        const std::size_t limit = std::max<std::size_t>(zip_.BytesInFlight, 1);
+        // Files taken up ahead each hold a descriptor: a few per thread is plenty.
+        const std::size_t maxSlots = 16 + 4 * static_cast<std::size_t>(jobs);
+
+        for (;;) {
+            // Read and compress ahead, up to the limit on bytes in flight.
+            for (;;) {
+                if (!slots.empty() && !slots.back().old &&
+                    slots.back().submitted < slots.back().pieceCount) {
+                    Slot& tail = slots.back();
+                    const std::size_t cost = PieceCost(tail, tail.submitted);
+                    if (inFlight > 0 && inFlight + cost > limit)
+                        break;
+                    inFlight += cost;
+                    Submit(tail, pool);
+                    continue;
+                }
+                if (next >= items.size() || slots.size() >= maxSlots)
+                    break;
+                TakeUp(items[next++], slots);
+            }
+            if (slots.empty())
+                break;
+
+            // Write the oldest step.
+            Slot& front = slots.front();
+            if (front.old) {
+                *front.record = CopyOldEntry(*oldSource, *front.old, sink);
+            } else {
+                PieceResult piece = front.pending.front().get();
+                front.pending.pop_front();
+                inFlight -= front.costs.front();
+                front.costs.pop_front();
+                WritePiece(front, piece, sink);
+                if (front.written < front.pieceCount)
+                    continue;
+                ++packed_;
+            }
+            writeList.Insert(std::move(front.record));
+            slots.pop_front();
+        }
+
+        TEndCentral end;
+        end.centralOffset = static_cast<std::uint32_t>(sink.Position());
+        for (const TZipHeaderInfo* record : writeList.Items()) {
+            const auto header = CentralHeaderBytes(*record);
+            sink.Write(header.data(), header.size());
+        }
+        end.centralSize = static_cast<std::uint32_t>(sink.Position() - end.centralOffset);
+        end.entriesThisDisk = end.totalEntries = static_cast<std::uint16_t>(writeList.Count());
+        end.comment = comment;
+        const auto endBytes = EndCentralBytes(end);
+        sink.Write(endBytes.data(), endBytes.size());
+        sink.Flush();
+        SyncFile(temp.Fd(), zip_.ZipName);
+        if (zip_.Progress)
+            zip_.Progress(std::max(done_, total_), std::max(done_, total_));
+    }
+
+    TVCLZip& zip_;
+    std::vector<std::string> files_;
+    std::uint64_t total_;
+    std::uint64_t done_ = 0;
+    int packed_ = 0;
+    std::size_t entries_ = 0;
+    TSortedZip nameList_{TZipSortMode::ByName};
+};
+
+}  // namespace
+
+void TVCLZip::SetRootDir(const std::string& folder) {
+    rootDir_ = folder;
+    if (!rootDir_.empty() && rootDir_.back() != '/')
+        rootDir_ += '/';
+}
+
+void TVCLZip::SetRelativePaths(bool value) {
+    relativePaths_ = value;
+    if (value) {
+        storePaths_ = true;
+        Recurse = true;
+    }
+}
+
+void TVCLZip::SetStorePaths(bool value) {
+    storePaths_ = value;
+    if (!value)
+        relativePaths_ = false;
+}
+
+int TVCLZip::WriteArchive() {
+    // The list is emptied however the write ends.
+    struct ClearOnExit {
+        std::vector<std::string>& list;
+        ~ClearOnExit() { list.clear(); }
+    } clear{FilesList};
+
+    const std::string name = ZipName.string();
+    if (name.find_first_not_of(" \t") == std::string::npos)
+        return 0;
+
+    std::uint64_t total = 0;
+    std::vector<std::string> files = FilesList;
+    if (!files.empty()) {
+        GatherSettings settings;
+        settings.rootDir = rootDir_;
+        settings.recurse = Recurse;
+        settings.excludeList = ExcludeList;
+        settings.zipName = ZipName;
+        GatherFiles(files, settings, total);
+    }
+    ArchiveWriter writer(*this, std::move(files), total);
+    return writer.Write();
+}
+
+}  // namespace vellumark::zip
