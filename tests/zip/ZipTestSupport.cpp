@@ -207,13 +207,16 @@ RawArchive ParseArchive(const std::string& b) {
         raw.problem = why;
         return raw;
     };
-    if (b.size() < 22)
-        return fail("shorter than an end record");
-    const std::size_t endAt = b.size() - 22;
-    if (Le32(b, endAt) != 0x06054B50)
-        return fail("no end record in the last 22 bytes");
-    if (Le16(b, endAt + 20) != 0)
-        return fail("archive comment present");
+    // The end record stands last, followed only by its comment.
+    std::size_t endAt = std::string::npos;
+    for (std::size_t at = b.size() >= 22 ? b.size() - 22 + 1 : 0; at-- > 0;) {
+        if (Le32(b, at) == 0x06054B50 && at + 22 + Le16(b, at + 20) == b.size()) {
+            endAt = at;
+            break;
+        }
+    }
+    if (endAt == std::string::npos)
+        return fail("no end record at the end");
     const std::uint16_t count = Le16(b, endAt + 10);
     if (Le16(b, endAt + 8) != count || Le16(b, endAt + 4) != 0 || Le16(b, endAt + 6) != 0) {
         return fail("end record disk fields or counts");
