@@ -1,0 +1,215 @@
+#include <gtest/gtest.h>
+
+#include <QScrollBar>
+
+#include "ViewerTestPages.h"
+#include "common/Error.h"
+#include "viewer/DocView.h"
+
+namespace vellumark::viewer {
+namespace {
+
+using testing::ProcessUntil;
+using testing::SolidPage;
+using testing::WriteAndOpen;
+
+const QRgb kRed = qRgb(220, 30, 30);
+const QRgb kGreen = qRgb(30, 180, 60);
+const QRgb kBlue = qRgb(40, 60, 200);
+
+class DocViewTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Three 200 x 300 pages without resolution tags: 200 x 300 at 96 dpi too.
+        document =
+            WriteAndOpen(folder, "three.tif",
+                         {SolidPage(200, 300, {220, 30, 30}), SolidPage(200, 300, {30, 180, 60}),
+                          SolidPage(200, 300, {40, 60, 200})});
+        view.resize(400, 500);
+        view.show();
+        view.SetDocument(document);
+    }
+
+    QImage Shown() {
+        EXPECT_TRUE(ProcessUntil([this] { return !view.IsRendering(); }));
+        QCoreApplication::processEvents();
+        return view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    }
+
+    vellumark::testing::TempFolder folder;
+    std::shared_ptr<const imaging::Document> document;
+    DocView view;
+};
+
+TEST_F(DocViewTest, ShowsTheFirstPageCentredOnWhite) {
+    EXPECT_EQ(view.PageNum(), 0);
+    EXPECT_EQ(view.Scale(), 1.0);
+    const QImage shown = Shown();
+    ASSERT_EQ(shown.size(), QSize(400, 500));
+    EXPECT_EQ(shown.pixel(100, 100), kRed);  // (400 - 200) / 2, (500 - 300) / 2
+    EXPECT_EQ(shown.pixel(299, 399), kRed);
+    EXPECT_EQ(shown.pixel(50, 250), qRgb(255, 255, 255));
+    EXPECT_EQ(shown.pixel(350, 450), qRgb(255, 255, 255));
+}
+
+TEST_F(DocViewTest, SetPageNumShowsThatPage) {
+    view.SetPageNum(2);
+    EXPECT_EQ(view.PageNum(), 2);
+    EXPECT_EQ(Shown().pixel(200, 250), kBlue);
+    view.SetPageNum(1);
+    EXPECT_EQ(Shown().pixel(200, 250), kGreen);
+    // Back to a cached page.
+    view.SetPageNum(2);
+    EXPECT_EQ(Shown().pixel(200, 250), kBlue);
+}
+
+TEST_F(DocViewTest, PagesTheDocumentLacksAreRefused) {
+    EXPECT_THROW(view.SetPageNum(3), Error);
+    EXPECT_THROW(view.SetPageNum(-1), Error);
+    EXPECT_EQ(view.PageNum(), 0);
+}
+
+TEST_F(DocViewTest, ScaleIsSetAndReadAndSizesThePage) {
+    view.SetScale(2.0, 2.0);
+    EXPECT_EQ(view.Scale(), 2.0);
+    const QSize port = view.viewport()->size();
+    EXPECT_EQ(view.verticalScrollBar()->maximum(), 600 - port.height());
+    EXPECT_EQ(view.horizontalScrollBar()->maximum(), std::max(0, 400 - port.width()));
+    EXPECT_EQ(Shown().pixel(port.width() / 2, port.height() / 2), kRed);
+
+    view.SetScale(0.5, 0.5);
+    EXPECT_EQ(view.Scale(), 0.5);
+    EXPECT_EQ(view.verticalScrollBar()->maximum(), 0);
+    const QImage shown = Shown();
+    EXPECT_EQ(shown.pixel(150, 175), kRed);  // 100 x 150 centred: from (150, 175)
+    EXPECT_EQ(shown.pixel(145, 250), qRgb(255, 255, 255));
+
+    // Nonsense factors leave the scale as it was.
+    view.SetScale(0, 0);
+    view.SetScale(-1, -1);
+    EXPECT_EQ(view.Scale(), 0.5);
+}
+
+TEST_F(DocViewTest, FitModeTwoFitsThePageToTheViewHeight) {
+    view.SetFitMode(2);
+    const int height = view.viewport()->height();
+    EXPECT_NEAR(view.Scale() * 300, height, 1.0);
+    EXPECT_EQ(view.verticalScrollBar()->maximum(), 0);
+    // It stays fitted as the view changes size, and other modes change nothing.
+    view.resize(400, 250);
+    QCoreApplication::processEvents();
+    EXPECT_NEAR(view.Scale() * 300, view.viewport()->height(), 1.0);
+    const double fitted = view.Scale();
+    view.SetFitMode(0);
+    EXPECT_EQ(view.Scale(), fitted);
+    // A scale written afterwards ends fitting.
+    view.SetScale(1, 1);
+    view.resize(400, 600);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view.Scale(), 1.0);
+}
+
+TEST_F(DocViewTest, TextSelectionKeepsTheScaleAndScrollsToTheBox) {
+    view.SetScale(4, 4);                // the page is 800 x 1200 in a 400 x 500 view
+    const QRect box(150, 250, 20, 10);  // on screen: 600, 1000, 80 x 40
+    view.SetTextSelection(2, {box});
+    EXPECT_EQ(view.PageNum(), 2);
+    EXPECT_EQ(view.Scale(), 4.0);
+    const int left = view.horizontalScrollBar()->value();
+    const int top = view.verticalScrollBar()->value();
+    const QSize port = view.viewport()->size();
+    EXPECT_LE(left, 600);
+    EXPECT_GE(left + port.width(), 680);
+    EXPECT_LE(top, 1000);
+    EXPECT_GE(top + port.height(), 1040);
+
+    const QImage shown = Shown();
+    const QPoint inBox(640 - left, 1020 - top);
+    const QPoint outside(inBox.x() - 60, inBox.y());
+    EXPECT_NE(shown.pixel(inBox), kBlue);  // tinted by the highlight
+    EXPECT_EQ(shown.pixel(outside), kBlue);
+
+    view.ClearTextSelection();
+    EXPECT_EQ(Shown().pixel(inBox), kBlue);
+}
+
+TEST(DocViewSelection, BoxesAreInTheScansOwnPixels) {
+    // 600 x 900 at 300 dpi is 192 x 288 at 96 dpi: own pixels map by 0.32.
+    vellumark::testing::TempFolder folder;
+    auto page = SolidPage(600, 900, {255, 255, 255});
+    page.xResolution = page.yResolution = 300;
+    DocView view;
+    view.resize(400, 400);
+    view.show();
+    view.SetDocument(WriteAndOpen(folder, "own.tif", {page}));
+    view.SetTextSelection(0, {QRect(300, 450, 100, 100)});  // on screen: 96, 144, 32 x 32
+    ASSERT_TRUE(ProcessUntil([&view] { return !view.IsRendering(); }));
+    const QImage shown = view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QPoint origin((400 - 192) / 2, (400 - 288) / 2);
+    EXPECT_NE(shown.pixel(origin + QPoint(112, 160)), qRgb(255, 255, 255));
+    EXPECT_EQ(shown.pixel(origin + QPoint(90, 160)), qRgb(255, 255, 255));
+    EXPECT_EQ(shown.pixel(origin + QPoint(112, 180)), qRgb(255, 255, 255));
+}
+
+TEST(DocViewZoom, EnlargedPagesAreRenderedFromTheScan) {
+    // Left half ink on a 300 dpi scan; at scale 3 the shown page (576 wide) has fewer pixels
+    // than the scan (600), so the edge at 288 must be as sharp as in the scan.
+    vellumark::testing::TempFolder folder;
+    auto page = SolidPage(600, 600, {0, 0, 0});
+    page.fill = vellumark::testing::Fill::LeftHalf;
+    page.xResolution = page.yResolution = 300;
+    DocView view;
+    view.resize(300, 300);
+    view.show();
+    view.SetDocument(WriteAndOpen(folder, "edge.tif", {page}));
+    view.SetScale(3, 3);
+    ASSERT_TRUE(ProcessUntil([&view] { return !view.IsRendering(); }));
+    view.horizontalScrollBar()->setValue(288 - 150);
+    QCoreApplication::processEvents();
+    const QImage shown = view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(shown.pixel(149, 100), qRgb(0, 0, 0));
+    EXPECT_EQ(shown.pixel(150, 100), qRgb(255, 255, 255));
+}
+
+TEST(DocViewDocument, NoDocumentShowsWhiteAndReplacingResetsThePage) {
+    vellumark::testing::TempFolder folder;
+    DocView view;
+    view.resize(200, 200);
+    view.show();
+    view.SetDocument(nullptr);
+    EXPECT_FALSE(view.IsRendering());
+    QImage shown = view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(shown.pixel(100, 100), qRgb(255, 255, 255));
+
+    view.SetDocument(WriteAndOpen(folder, "a.tif",
+                                  {SolidPage(50, 50, {9, 9, 9}), SolidPage(50, 50, {9, 9, 9})}));
+    view.SetPageNum(1);
+    view.SetDocument(WriteAndOpen(folder, "b.tif", {SolidPage(50, 50, {200, 0, 0})}));
+    EXPECT_EQ(view.PageNum(), 0);
+    ASSERT_TRUE(ProcessUntil([&view] { return !view.IsRendering(); }));
+    shown = view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(shown.pixel(100, 100), qRgb(200, 0, 0));
+}
+
+TEST(DocViewDocument, UnreadablePageIsReportedAndTheViewGoesOn) {
+    vellumark::testing::TempFolder folder;
+    auto bad = SolidPage(50, 50, {0, 0, 0});
+    bad.patchTags = {{259, 34718}};  // claims an MDI codec
+    DocView view;
+    view.resize(200, 200);
+    view.show();
+    int failedPage = -1;
+    QObject::connect(&view, &DocView::PageFailed, [&](int page, const QString& message) {
+        failedPage = page;
+        EXPECT_FALSE(message.isEmpty());
+    });
+    view.SetDocument(WriteAndOpen(folder, "bad.tif", {SolidPage(50, 50, {0, 0, 0}), bad}));
+    view.SetPageNum(1);
+    ASSERT_TRUE(ProcessUntil([&] { return failedPage == 1; }));
+    EXPECT_FALSE(view.IsRendering());
+    view.SetPageNum(0);
+    ASSERT_TRUE(ProcessUntil([&view] { return !view.IsRendering(); }));
+}
+
+}  // namespace
+}  // namespace vellumark::viewer
