@@ -74,6 +74,17 @@ Resampler::Axis Resampler::MakeAxis(int source, int target) {
         axis.offset[i] = static_cast<int>(axis.weights.size());
         for (float w : taps)
             axis.weights.push_back(w / total);
+        axis.span = std::max(axis.span, static_cast<int>(taps.size()));
+    }
+    axis.span = std::min(axis.span, source);
+    axis.spanFirst.resize(target);
+    axis.spanWeights.assign(static_cast<std::size_t>(target) * axis.span, 0.0f);
+    for (int i = 0; i < target; ++i) {
+        const int start = std::min(axis.first[i], source - axis.span);
+        axis.spanFirst[i] = start;
+        for (int k = 0; k < axis.count[i]; ++k)
+            axis.spanWeights[static_cast<std::size_t>(i) * axis.span + axis.first[i] - start + k] =
+                axis.weights[axis.offset[i] + k];
     }
     return axis;
 }
@@ -150,25 +161,24 @@ void Resampler::AddBitsRow(const std::uint8_t* bits, bool oneIsBlack) {
     });
 }
 
-void Resampler::EmitRow(int row) {
-    std::vector<float>& sumsRow = sums_[row % ring_];
-    const float* s = sumsRow.data();
-    std::uint8_t* out = picture_.Row(row);
-    const float* weights = columns_.weights.data();
-    for (int x = 0; x < width_; ++x) {
-        const int first = columns_.first[x], count = columns_.count[x];
-        const float* w = weights + columns_.offset[x];
+template <int Span>
+void Resampler::EmitPixels(const float* s, std::uint8_t* out) {
+    const int span = Span > 0 ? Span : columns_.span;
+    const float* w = columns_.spanWeights.data();
+    const int* first = columns_.spanFirst.data();
+    // Bits sums count ink; they map back to grey here.
+    const float base = bits_ ? zeroValue_ : 0.0f, range = bits_ ? oneValue_ - zeroValue_ : 1.0f;
+    for (int x = 0; x < width_; ++x, w += span) {
         if (channels_ == 1) {
+            const float* p = s + first[x];
             float v = 0;
-            for (int k = 0; k < count; ++k)
-                v += w[k] * s[first + k];
-            if (bits_)
-                v = zeroValue_ + (oneValue_ - zeroValue_) * v;
-            out[3 * x] = out[3 * x + 1] = out[3 * x + 2] = ToByte(v);
+            for (int k = 0; k < span; ++k)
+                v += w[k] * p[k];
+            out[3 * x] = out[3 * x + 1] = out[3 * x + 2] = ToByte(base + range * v);
         } else {
+            const float* p = s + 3 * first[x];
             float r = 0, g = 0, b = 0;
-            const float* p = s + 3 * first;
-            for (int k = 0; k < count; ++k) {
+            for (int k = 0; k < span; ++k) {
                 r += w[k] * p[3 * k];
                 g += w[k] * p[3 * k + 1];
                 b += w[k] * p[3 * k + 2];
@@ -178,7 +188,35 @@ void Resampler::EmitRow(int row) {
             out[3 * x + 2] = ToByte(b);
         }
     }
-    std::fill(sumsRow.begin(), sumsRow.end(), 0.0f);
+}
+
+void Resampler::EmitRow(int row) {
+    std::vector<float>& sums = sums_[row % ring_];
+    std::uint8_t* out = picture_.Row(row);
+    switch (columns_.span) {
+        case 1:
+            EmitPixels<1>(sums.data(), out);
+            break;
+        case 2:
+            EmitPixels<2>(sums.data(), out);
+            break;
+        case 3:
+            EmitPixels<3>(sums.data(), out);
+            break;
+        case 4:
+            EmitPixels<4>(sums.data(), out);
+            break;
+        case 5:
+            EmitPixels<5>(sums.data(), out);
+            break;
+        case 6:
+            EmitPixels<6>(sums.data(), out);
+            break;
+        default:
+            EmitPixels<0>(sums.data(), out);
+            break;
+    }
+    std::fill(sums.begin(), sums.end(), 0.0f);
 }
 
 Picture Resampler::Finish() {

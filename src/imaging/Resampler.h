@@ -34,6 +34,11 @@ private:
         std::vector<int> count;
         std::vector<int> offset;
         std::vector<float> weights;
+        // The same taps, every output pixel given `span` of them (zeros padding), starting at
+        // spanFirst: a fixed-length inner loop the compiler can unroll.
+        int span = 1;
+        std::vector<int> spanFirst;
+        std::vector<float> spanWeights;
         int Last(int i) const { return first[i] + count[i] - 1; }
     };
     static Axis MakeAxis(int source, int target);
@@ -41,6 +46,8 @@ private:
     template <typename Accumulate>
     void AddWeighted(Accumulate&& accumulate);
     void EmitRow(int row);
+    template <int Span>
+    void EmitPixels(const float* sums, std::uint8_t* out);
 
     int sourceWidth_, sourceHeight_, width_, height_, channels_;
     Axis columns_, rows_;
