@@ -64,8 +64,18 @@ struct ConversionResult {
     int exitCode = 1;  // what the command line exits with: 0, 2 (user can fix) or 1
 };
 
-// Runs the whole conversion. `document` may be null (no document open: refused with a note).
-// Never throws: failures come back in the result.
+// Runs the whole conversion, in this order: empties the content folder; checks the title, the
+// author, that a document is open and that the cover (if any) is a readable JPEG, each refused
+// with a note before anything is written; writes stylesheet.css, the cover as "cover.jpg" or
+// "cover.jpeg" and cover.html; exports the pages on settings.jobs threads; writes fb.opf and
+// fb.ncx; checks the output folder (note when empty) and creates it; asks ConfirmOverwrite when
+// the book exists; packs the working folder beside the book and renames it into place, so a
+// failed or cancelled run leaves nothing under the book's name and an old book untouched.
+//
+// `document` may be null (no document open: refused with a note); it must stay open and
+// unchanged while Convert runs. The working folder must hold the container files and must not
+// be used by another conversion at the same time. Blocks the calling thread; reporter callbacks
+// come on it. Never throws: failures come back in the result.
 ConversionResult Convert(const imaging::PageSource* document, const ConversionSettings& settings,
                          ConversionReporter& reporter,
                          const BookIdentity& identity = FreshIdentity());
