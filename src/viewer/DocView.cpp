@@ -403,6 +403,10 @@ void DocView::SetPageNum(int page) {
                     "The document has no page " + std::to_string(page + 1) + ".", d.doc->Path(),
                     page);
     }
+    if (page == d.page && d.HasPage()) {
+        // Already shown: leave the view where it is (a selection just scrolled into view stays).
+        return;
+    }
     const imaging::PageInfo info = d.doc->Info(page);
     const auto [ownWidth, ownHeight] = d.doc->OwnSize(page);
     d.page = page;
@@ -456,12 +460,9 @@ void DocView::paintEvent(QPaintEvent* event) {
     const QSize shown = d.Displayed();
     const QPoint origin = d.Origin();
     const QRect pageRect(origin, shown);
-    if (!viewport()->rect().contains(pageRect)) {
-        // The page runs past the view: no edge to draw.
-    } else {
-        painter.setPen(kPageEdge);
-        painter.drawRect(pageRect.adjusted(-1, -1, 0, 0));
-    }
+    // A thin edge just outside the page keeps a white page apart from the white around it.
+    painter.setPen(kPageEdge);
+    painter.drawRect(pageRect.adjusted(-1, -1, 0, 0));
 
     const QRect visible = pageRect & event->rect();
     QImage image = d.displayPage == d.page ? d.display : QImage();

@@ -129,8 +129,20 @@ TEST_F(DocViewTest, TextSelectionKeepsTheScaleAndScrollsToTheBox) {
     EXPECT_NE(shown.pixel(inBox), kBlue);  // tinted by the highlight
     EXPECT_EQ(shown.pixel(outside), kBlue);
 
+    // Showing the selection's page again, as the search does after a hit, keeps the box in view.
+    view.SetPageNum(2);
+    EXPECT_EQ(view.horizontalScrollBar()->value(), left);
+    EXPECT_EQ(view.verticalScrollBar()->value(), top);
+
     view.ClearTextSelection();
     EXPECT_EQ(Shown().pixel(inBox), kBlue);
+}
+
+TEST_F(DocViewTest, ChangingPageStartsAtItsTop) {
+    view.SetScale(4, 4);
+    view.verticalScrollBar()->setValue(500);
+    view.SetPageNum(1);
+    EXPECT_EQ(view.verticalScrollBar()->value(), 0);
 }
 
 TEST(DocViewSelection, BoxesAreInTheScansOwnPixels) {
