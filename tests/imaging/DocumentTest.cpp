@@ -322,11 +322,14 @@ TEST(DocumentTest, MdiOpensAndGivesItsStoredText) {
     first.storedText = "Hello\x01\x02 world\r\nsecond line";
     TestPage second;
     second.layout = Layout::Bilevel;
-    testing::WriteTestMdi(folder / "scan.mdi", {first, second});
+    TestPage third;
+    third.storedText = "third page";
+    testing::WriteTestMdi(folder / "scan.mdi", {first, second, third});
     const auto doc = Document::Open(folder / "scan.mdi");
-    ASSERT_EQ(doc->PageCount(), 2);
+    ASSERT_EQ(doc->PageCount(), 3);
     EXPECT_EQ(doc->StoredText(0), "Hello world\nsecond line");
     EXPECT_EQ(doc->StoredText(1), "");
+    EXPECT_EQ(doc->StoredText(2), "third page");
     const Picture p = doc->PagePicture(1);
     ExpectColour(p, 5, 5, {0, 0, 0});
     ExpectColour(p, 60, 5, {255, 255, 255});

@@ -284,10 +284,17 @@ void SetTags(TIFF* tif, const TestPage& page, bool separate) {
                                                                        : RESUNIT_CENTIMETER;
         Check(TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, unit), "resolution unit");
     }
-    if (!page.storedText.empty())
+    if (!page.storedText.empty()) {
+        // libtiff forgets registered tags with each new directory: register it per page.
+        static const TIFFFieldInfo kStoredText[] = {{kStoredTextTag, TIFF_VARIABLE2, TIFF_VARIABLE2,
+                                                     TIFF_BYTE, FIELD_CUSTOM, 1, 1,
+                                                     const_cast<char*>("StoredText")}};
+        if (!TIFFFindField(tif, kStoredTextTag, TIFF_ANY))
+            Check(TIFFMergeFieldInfo(tif, kStoredText, 1) == 0, "stored text field");
         Check(TIFFSetField(tif, kStoredTextTag, static_cast<std::uint32_t>(page.storedText.size()),
                            page.storedText.data()),
               "stored text");
+    }
 }
 
 void WritePage(TIFF* tif, const TestPage& page) {
@@ -434,10 +441,6 @@ void WriteTestTiff(const std::filesystem::path& path, const std::vector<TestPage
         TiffPtr tif(TIFFOpen(path.c_str(), mode.c_str()));
         if (!tif)
             throw std::runtime_error("test TIFF writer: cannot create " + path.string());
-        static const TIFFFieldInfo kStoredText[] = {{kStoredTextTag, TIFF_VARIABLE2, TIFF_VARIABLE2,
-                                                     TIFF_BYTE, FIELD_CUSTOM, 1, 1,
-                                                     const_cast<char*>("StoredText")}};
-        Check(TIFFMergeFieldInfo(tif.get(), kStoredText, 1) == 0, "stored text field");
         for (const auto& page : pages)
             WritePage(tif.get(), page);
     }
