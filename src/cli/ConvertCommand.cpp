@@ -160,6 +160,10 @@ int RunConvert(const Arguments& args) {
     if (fs::is_directory(status)) {
         return Report(input.string() + " is a folder, not a TIFF or MDI file", 2);
     }
+    // A pipe or a device could block the read forever.
+    if (!fs::is_regular_file(status)) {
+        return Report(input.string() + " is not a regular file, not a TIFF or MDI file", 2);
+    }
 
     epub::ConversionSettings settings;
     settings.title = arguments.title ? *arguments.title : input.stem().string();

@@ -201,7 +201,8 @@ ConversionResult RunSteps(const imaging::PageSource* document, const ConversionS
     if (reporter.CancelRequested()) {
         return {ConversionOutcome::Cancelled, output, "The conversion was cancelled.", 1};
     }
-    ConversionResult result = PackBook(workingFolder, outputFolder, output, settings.jobs);
+    ConversionResult result =
+        PackBook(workingFolder, outputFolder, output, ResolveJobs(settings.jobs));
     if (result.outcome == ConversionOutcome::Succeeded)
         reporter.Status(kSucceededText);
     return result;

@@ -2,6 +2,7 @@
 // line, a non-zero exit code and nothing left in the output folder.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -137,7 +138,9 @@ TEST_F(EndToEndTest, BadInputGivesOneLineAndLeavesNothing) {
     vellumark::testing::WriteTestMdi(inputs / "modi.mdi",
                                      {Page(Layout::Bilevel, Fill::Text), proprietary});
 
-    for (const char* name : {"missing.tif", "folder.tif", "empty.tif", "picture.tif",
+    ASSERT_EQ(::mkfifo((inputs / "pipe.tif").c_str(), 0600), 0);
+
+    for (const char* name : {"missing.tif", "folder.tif", "pipe.tif", "empty.tif", "picture.tif",
                              "truncated.tif", "huge.tif", "modi.mdi"}) {
         const auto result =
             Convert({(inputs / name).string(), "--author", "A", "--output-dir", OutDir()});
