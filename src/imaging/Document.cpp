@@ -65,7 +65,7 @@ struct Document::Impl {
                             ", which cannot be read",
                         path, page);
         const std::uint64_t pixels = std::uint64_t{layout.width} * layout.height;
-        if (pixels > kMaxPagePixels)
+        if (pixels > kMaxPagePixels || layout.width > kMaxPageSide || layout.height > kMaxPageSide)
             throw Error(ErrorCode::TooLarge,
                         PageText(path, page) + " claims " + std::to_string(layout.width) + " x " +
                             std::to_string(layout.height) + " pixels, more than the limit of " +

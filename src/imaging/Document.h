@@ -33,6 +33,8 @@ struct PageInfo {
 // Pages whose stored width x height exceeds this are refused before decoding (room for an
 // A0 sheet at 600 dpi).
 constexpr std::uint64_t kMaxPagePixels = 600'000'000;
+// Nor may a page be wider or higher than this (the decoder keeps a few rows of floats).
+constexpr std::uint32_t kMaxPageSide = 1'000'000;
 // Page pictures larger than this, or wider or higher than a JPEG can be, are refused too.
 constexpr std::uint64_t kMaxPicturePixels = 64'000'000;
 constexpr int kMaxPictureSide = 65500;

@@ -100,15 +100,23 @@ Resampler::Resampler(int sourceWidth, int sourceHeight, int width, int height, i
         throw Error(ErrorCode::Internal, "resampler: bad sizes");
     columns_ = MakeAxis(sourceWidth, width);
     rows_ = MakeAxis(sourceHeight, height);
-    // The most output rows open at once: those that start before the earliest open one ends.
-    for (int i = 0, j = 0; i < height; ++i) {
-        j = std::max(j, i);
-        while (j + 1 < height && rows_.first[j + 1] <= rows_.Last(i))
-            ++j;
-        ring_ = std::max(ring_, j - i + 1);
-    }
     // Rounded up to whole bytes' worth of pixels so bits rows can be added eight at a time.
     const std::size_t rowFloats = (static_cast<std::size_t>(sourceWidth) + 7) / 8 * 8 * channels;
+    if (height > sourceHeight) {
+        // Growing: every output row blends two source rows, so the last two are kept (holding
+        // the output rows instead could mean thousands of them for one source row).
+        growing_ = true;
+        previous_.assign(rowFloats, 0.0f);
+        current_.assign(rowFloats, 0.0f);
+    } else {
+        // The most output rows open at once: those starting before the earliest open one ends.
+        for (int i = 0, j = 0; i < height; ++i) {
+            j = std::max(j, i);
+            while (j + 1 < height && rows_.first[j + 1] <= rows_.Last(i))
+                ++j;
+            ring_ = std::max(ring_, j - i + 1);
+        }
+    }
     sums_.assign(ring_, std::vector<float>(rowFloats, 0.0f));
     picture_.width = width;
     picture_.height = height;
@@ -120,13 +128,31 @@ void Resampler::AddWeighted(Accumulate&& accumulate) {
     const int y = rowsAdded_;
     if (y >= sourceHeight_)
         throw Error(ErrorCode::Internal, "resampler: too many rows");
-    for (int i = nextOutputRow_; i < height_ && rows_.first[i] <= y; ++i) {
-        const float w = rows_.weights[rows_.offset[i] + (y - rows_.first[i])];
-        accumulate(sums_[i % ring_].data(), w);
+    if (growing_) {
+        std::swap(previous_, current_);
+        std::fill(current_.begin(), current_.end(), 0.0f);
+        accumulate(current_.data(), 1.0f);
+    } else {
+        for (int i = nextOutputRow_; i < height_ && rows_.first[i] <= y; ++i) {
+            const float w = rows_.weights[rows_.offset[i] + (y - rows_.first[i])];
+            accumulate(sums_[i % ring_].data(), w);
+        }
     }
     ++rowsAdded_;
-    while (nextOutputRow_ < height_ && rows_.Last(nextOutputRow_) == y)
+    while (nextOutputRow_ < height_ && rows_.Last(nextOutputRow_) == y) {
+        if (growing_) {
+            // Its taps are this row and, at most, the one before.
+            const int i = nextOutputRow_;
+            float* sums = sums_[0].data();
+            for (int k = 0; k < rows_.count[i]; ++k) {
+                const float w = rows_.weights[rows_.offset[i] + k];
+                const float* row = rows_.first[i] + k == y ? current_.data() : previous_.data();
+                for (std::size_t n = 0; n < current_.size(); ++n)
+                    sums[n] += w * row[n];
+            }
+        }
         EmitRow(nextOutputRow_++);
+    }
 }
 
 void Resampler::AddRow(const std::uint8_t* samples) {

@@ -53,6 +53,9 @@ private:
     Axis columns_, rows_;
     int ring_ = 1;                          // accumulator rows held at once
     std::vector<std::vector<float>> sums_;  // sourceWidth * channels per open output row
+    // When growing vertically: the last two source rows, as sums of weight 1.
+    bool growing_ = false;
+    std::vector<float> previous_, current_;
     int nextOutputRow_ = 0;
     int rowsAdded_ = 0;
     // Bits rows store 0/1 in the sums; the output maps them to these values.

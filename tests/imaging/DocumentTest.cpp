@@ -369,6 +369,13 @@ TEST(DocumentTest, HugePageIsRefusedBeforeDecoding) {
     EXPECT_EQ(e.Code(), ErrorCode::TooLarge);
     EXPECT_NE(std::string(e.what()).find("200000 x 200000"), std::string::npos) << e.what();
     EXPECT_EQ(ErrorFrom([&] { doc->PagePicture(0, 10, 10); }).Code(), ErrorCode::TooLarge);
+    // So is a page of few pixels but a side too long to hold a row of.
+    TestPage thin = page;
+    thin.patchTags = {{256, 1'200'000}, {257, 1}};
+    testing::WriteTestTiff(folder / "thin.tif", {thin});
+    EXPECT_EQ(
+        ErrorFrom([&] { Document::Open(folder / "thin.tif")->PagePicture(0, 10, 10); }).Code(),
+        ErrorCode::TooLarge);
     // A sane page asked for an absurd picture is refused as well.
     TestPage small;
     testing::WriteTestTiff(folder / "small.tif", {small});

@@ -64,6 +64,24 @@ TEST(ResamplerTest, EnlargingBlendsBetweenNeighbours) {
     EXPECT_LT(p.Row(0)[3 * 3], 255);
 }
 
+TEST(ResamplerTest, GrowingManyTimesKeepsOnlyAFewRows) {
+    // One source row made 5000 rows high: each output row blends held source rows, and the
+    // result is the row repeated.
+    const Picture tall = Resample({{0, 255, 90}}, 3, 5000);
+    for (int y = 0; y < tall.height; y += 997) {
+        EXPECT_EQ(tall.Row(y)[0], 0);
+        EXPECT_EQ(tall.Row(y)[3], 255);
+        EXPECT_EQ(tall.Row(y)[6], 90);
+    }
+    const Picture column = Resample({{0}, {255}}, 1, 8);
+    EXPECT_EQ(column.Row(0)[0], 0);
+    EXPECT_EQ(column.Row(7)[0], 255);
+    for (int y = 1; y < 8; ++y)
+        EXPECT_GE(column.Row(y)[0], column.Row(y - 1)[0]);
+    EXPECT_GT(column.Row(4)[0], 0);
+    EXPECT_LT(column.Row(3)[0], 255);
+}
+
 TEST(ResamplerTest, PackedBitsGiveTheSameResultAsBytes) {
     std::mt19937 random(7);
     for (auto [w, h] : {std::pair{11, 9}, std::pair{37, 37}, std::pair{80, 100}}) {
