@@ -3,6 +3,7 @@
 #include "cli/Cli.h"
 
 int main(int argc, char** argv) {
-    if (argc > 1) return vellumark::cli::RunCommandLine(argc, argv);
+    if (argc > 1)
+        return vellumark::cli::RunCommandLine(argc, argv);
     return vellumark::app::RunWindow(argc, argv);
 }

@@ -1,0 +1,71 @@
+#include "app/SpeedButton.h"
+
+#include <QPainter>
+
+namespace vellumark::app {
+
+SpeedButton::SpeedButton(const QPixmap& glyph, const QString& caption, QWidget* parent, bool dark)
+    : QAbstractButton(parent), glyph_(glyph), dark_(dark) {
+    setText(caption);
+    setFocusPolicy(Qt::NoFocus);
+    setAttribute(Qt::WA_Hover);
+    QFont captionFont = font();
+    captionFont.setFamilies({"Arial", "Liberation Sans", "DejaVu Sans"});
+    captionFont.setPixelSize(11);
+    setFont(captionFont);
+}
+
+void SpeedButton::enterEvent(QEnterEvent* event) {
+    hovered_ = true;
+    update();
+    QAbstractButton::enterEvent(event);
+}
+
+void SpeedButton::leaveEvent(QEvent* event) {
+    hovered_ = false;
+    update();
+    QAbstractButton::leaveEvent(event);
+}
+
+void SpeedButton::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF plate = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    const QColor ink = dark_ ? QColor(20, 50, 90) : QColor(255, 255, 255);
+    if (isEnabled() && (isDown() || hovered_)) {
+        QColor fill = ink;
+        fill.setAlpha(isDown() ? 60 : 30);
+        QColor edge = ink;
+        edge.setAlpha(isDown() ? 90 : 60);
+        p.setPen(edge);
+        p.setBrush(fill);
+        p.drawRoundedRect(plate, 4, 4);
+    }
+    const int shift = isDown() ? 1 : 0;
+    if (!isEnabled())
+        p.setOpacity(0.4);
+    const QSize glyphSize = glyph_.deviceIndependentSize().toSize();
+    const int glyphTop = text().isEmpty() ? (height() - glyphSize.height()) / 2 : 4;
+    p.drawPixmap((width() - glyphSize.width()) / 2 + shift, glyphTop + shift, glyph_);
+    if (!text().isEmpty()) {
+        p.setPen(ink);
+        p.setFont(font());
+        p.drawText(QRect(0 + shift, glyphTop + glyphSize.height() + 2 + shift, width(), 16),
+                   Qt::AlignHCenter | Qt::AlignTop, text());
+    }
+}
+
+SpeedSeparator::SpeedSeparator(QWidget* parent) : QWidget(parent) {
+    setEnabled(false);
+}
+
+void SpeedSeparator::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    QLinearGradient line(0, 0, 0, height());
+    line.setColorAt(0, QColor(255, 255, 255, 0));
+    line.setColorAt(0.5, QColor(255, 255, 255, 110));
+    line.setColorAt(1, QColor(255, 255, 255, 0));
+    p.fillRect(rect(), line);
+}
+
+}  // namespace vellumark::app

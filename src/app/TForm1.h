@@ -1,0 +1,207 @@
+#pragma once
+// The main window: a borderless, rounded window with its own title band, toolbar and status bar,
+// the thumbnail column, the page view and the conversion settings. It holds the open document
+// and runs long work (thumbnails, conversion) off its thread, disabling what would disturb it.
+// GUI thread only. Every command shows an unexpected error in a box and the window goes on.
+
+#include <QFutureWatcher>
+#include <QImage>
+#include <QPixmap>
+#include <QWidget>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "app/Dialogs.h"
+#include "app/Glyphs.h"
+#include "app/TitleSprite.h"
+#include "epub/ConversionJob.h"
+#include "epub/Folders.h"
+
+class QLabel;
+class QListWidget;
+class QListWidgetItem;
+class QProgressBar;
+
+namespace vellumark::imaging {
+class Document;
+}
+namespace vellumark::print {
+class PagePrinter;
+}
+namespace vellumark::viewer {
+class DocView;
+class ThumbnailBuilder;
+}  // namespace vellumark::viewer
+
+namespace vellumark::app {
+
+class GuiReporter;
+class LabeledEdit;
+class SkinImage;
+class SpeedButton;
+class TImgBtn;
+
+struct TForm1Options {
+    std::unique_ptr<Dialogs> dialogs;  // null: the Qt dialogs
+    // The installed container files the working folder is made from; empty: beside the program.
+    std::filesystem::path installedContainer;
+};
+
+class TForm1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TForm1(TForm1Options options = {});
+    ~TForm1() override;  // waits for a running conversion, then deletes the content folder
+
+    // Opens a document as Open does once its dialog has given a path. False (after showing the
+    // error) when it cannot be opened; the window is then as it was.
+    bool OpenPath(const QString& path);
+
+    std::shared_ptr<const imaging::Document> Doc() const { return doc_; }
+    int CurPage() const { return curPage_; }
+    bool IsConverting() const;
+    bool IsBuildingPageList() const;
+    // The working folder, empty when none could be had (Convert then reports why).
+    std::filesystem::path WorkingFolderPath() const;
+
+signals:
+    void PageListBuilt();  // every thumbnail of the open document is made (or failed)
+    void ConversionEnded(vellumark::epub::ConversionOutcome outcome);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    // Building the window.
+    void FormCreate();
+    void CreatePanel1();
+    void CreateToolbar();
+    void CreatePanel3();
+    void CreatePanel4();
+    void CreatePanel2();
+    void CreateSettingsPanel();
+    SpeedButton* AddSpeedButton(const char* name, int left, int width, const QString& caption,
+                                const QString& toolTip, Glyph glyph, void (TForm1::*handler)());
+    void AddSeparator(const char* name, int left, int top, int height);
+
+    // Layout.
+    void FormResize();
+    void LayoutWorkArea();
+    void PlaceTitleButtons();
+    void Maximise();
+    void Restore();
+    void CutPictures(TImgBtn* button, SpriteCell cell);
+
+    // Frame commands.
+    void ImgBtnMinClick();
+    void ImgBtnMaxClick();
+    void ImgBtnCloseClick();
+    void TitleMouseDown(Qt::MouseButton button);
+    void TitleMouseMove(QPoint globalPos);
+
+    // Document commands.
+    void SpeedButton3Click();
+    void BuildPageList();
+    void ListView1SelectItem(QListWidgetItem* item, bool selected);
+    void SpeedButton5Click();
+    void SpeedButton6Click();
+    void SpeedButton7Click();
+    void SpeedButton8Click();
+    void SpeedButton12Click();
+    void SpeedButton19Click();
+    void OpenWordSearch();  // the search dialog is wired in separately; nothing yet
+
+    // Settings and conversion.
+    void SpeedButton1Click();
+    void PNGButton8Click();
+    void PNGButton9Click();
+    void SpeedButton4Click();
+    void ConversionFinished();
+    void SetConverting(bool converting);
+
+    // Help and home page.
+    void SpeedButton13Click();
+    void SpeedButton14Click();
+
+    // Runs a command; an error is shown and the window goes on.
+    void Guarded(const std::function<void()>& command);
+    void ShowPageCounter();
+
+    std::unique_ptr<Dialogs> dialogs_;
+    std::filesystem::path installedContainer_;
+    std::optional<epub::WorkingFolder> workingFolder_;
+    std::string workingFolderError_;
+    std::filesystem::path contentFolder_;
+
+    std::shared_ptr<const imaging::Document> doc_;
+    int curPage_ = 0;
+    std::vector<QPixmap> imageList2_;  // ImageList2: one cell per page, image index = page
+    std::unique_ptr<viewer::ThumbnailBuilder> builder_;
+    int buildGeneration_ = 0;
+    bool buildFailureShown_ = false;
+
+    std::unique_ptr<print::PagePrinter> printer_;
+    std::shared_ptr<GuiReporter> reporter_;
+    QFutureWatcher<epub::ConversionResult> conversion_;
+    bool converting_ = false;
+
+    QImage imageM_;  // the title-button sprite
+    QRect normalGeometry_;
+    bool manualDrag_ = false;
+    QPoint dragOffset_;
+
+    // Controls, by their design names.
+    QWidget* Panel1 = nullptr;
+    QWidget* Panel2 = nullptr;
+    QWidget* Panel3 = nullptr;
+    QWidget* Panel4 = nullptr;
+    QWidget* PanelImage = nullptr;
+    SkinImage* Image1 = nullptr;
+    SkinImage* Image2 = nullptr;
+    SkinImage* Image3 = nullptr;
+    SkinImage* Image4 = nullptr;
+    SkinImage* Image5 = nullptr;
+    SkinImage* Image6 = nullptr;
+    SkinImage* Image7 = nullptr;
+    SkinImage* Image8 = nullptr;
+    SkinImage* Image9 = nullptr;
+    TImgBtn* ImgBtnMin = nullptr;
+    TImgBtn* ImgBtnMax = nullptr;
+    TImgBtn* ImgBtnClose = nullptr;
+    SpeedButton* SpeedButton1 = nullptr;
+    SpeedButton* SpeedButton3 = nullptr;
+    SpeedButton* SpeedButton4 = nullptr;
+    SpeedButton* SpeedButton5 = nullptr;
+    SpeedButton* SpeedButton6 = nullptr;
+    SpeedButton* SpeedButton7 = nullptr;
+    SpeedButton* SpeedButton8 = nullptr;
+    SpeedButton* SpeedButton12 = nullptr;
+    SpeedButton* SpeedButton13 = nullptr;
+    SpeedButton* SpeedButton14 = nullptr;
+    SpeedButton* SpeedButton19 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QListWidget* ListView1 = nullptr;
+    viewer::DocView* DocView = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+    SkinImage* PaneClientBtm = nullptr;
+    LabeledEdit* LabeledEdit1 = nullptr;
+    LabeledEdit* LabeledEdit2 = nullptr;
+    LabeledEdit* LabeledEdit3 = nullptr;
+    LabeledEdit* LabeledEdit4 = nullptr;
+    SpeedButton* PNGButton8 = nullptr;
+    SpeedButton* PNGButton9 = nullptr;
+};
+
+// The title a document's path suggests: its file name without the last extension.
+QString TitleFromPath(const QString& path);
+
+// The window's shape for a size: a rectangle with corner ellipses 6 pixels across.
+QRegion RoundedWindowRegion(QSize size);
+
+}  // namespace vellumark::app

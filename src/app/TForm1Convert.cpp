@@ -1,0 +1,98 @@
+// The Convert command on the window's side: the engine runs on a worker thread and reports back
+// through a GuiReporter; the window disables what would disturb it until it ends.
+#include <QLabel>
+#include <QProgressBar>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include "app/GuiReporter.h"
+#include "app/LabeledEdit.h"
+#include "app/SpeedButton.h"
+#include "app/TForm1.h"
+#include "imaging/Document.h"
+
+namespace vellumark::app {
+
+void TForm1::SpeedButton4Click() {
+    if (converting_)
+        return;
+    if (!workingFolder_) {
+        dialogs_->ShowError(
+            this, "No working folder for the book: " + QString::fromStdString(workingFolderError_));
+        return;
+    }
+    epub::ConversionSettings settings;
+    settings.title = LabeledEdit1->text().toStdString();
+    settings.author = LabeledEdit2->text().toStdString();
+    settings.cover = LabeledEdit3->text().toStdString();
+    settings.outputFolder = LabeledEdit4->text().toStdString();
+    settings.workingFolder = workingFolder_->Path();
+
+    GuiReporter::Handlers handlers;
+    handlers.note = [this](const QString& text) { dialogs_->Message(this, "Note!", text); };
+    handlers.confirmOverwrite = [this](const QString&) { return dialogs_->ConfirmOverwrite(this); };
+    handlers.status = [this](const QString& text) {
+        Label1->setText(text);
+        Label1->repaint();
+    };
+    handlers.progress = [this](int done, int total) {
+        ProgressBar1->setMaximum(std::max(total, 1));
+        ProgressBar1->setValue(done);
+        if (ProgressBar1->isHidden()) {
+            ProgressBar1->show();
+            LayoutWorkArea();
+        }
+    };
+    reporter_ = std::make_shared<GuiReporter>(this, std::move(handlers));
+
+    SetConverting(true);
+    // The job keeps the document and the reporter alive however the window changes meanwhile.
+    std::shared_ptr<const imaging::Document> document = doc_;
+    std::shared_ptr<GuiReporter> reporter = reporter_;
+    conversion_.setFuture(QtConcurrent::run([document, settings, reporter] {
+        try {
+            return epub::Convert(document.get(), settings, *reporter);
+        } catch (const std::exception& error) {
+            return epub::ConversionResult{epub::ConversionOutcome::Failed, {}, error.what(), 1};
+        }
+    }));
+}
+
+void TForm1::ConversionFinished() {
+    const epub::ConversionResult result = conversion_.result();
+    SetConverting(false);
+    if (!IsBuildingPageList()) {
+        ProgressBar1->hide();
+        LayoutWorkArea();
+    }
+    switch (result.outcome) {
+        case epub::ConversionOutcome::Succeeded:
+            dialogs_->Message(this, "Congratulation", QString::fromStdString(result.message));
+            dialogs_->OpenUrl(
+                QUrl::fromLocalFile(QString::fromStdString(result.output.parent_path().string())));
+            break;
+        case epub::ConversionOutcome::Failed:
+            dialogs_->ShowError(this, QString::fromStdString(result.message));
+            break;
+        case epub::ConversionOutcome::Refused:
+        case epub::ConversionOutcome::Declined:
+        case epub::ConversionOutcome::Cancelled:
+            break;
+    }
+    emit ConversionEnded(result.outcome);
+}
+
+void TForm1::SetConverting(bool converting) {
+    converting_ = converting;
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             SpeedButton3, SpeedButton4, SpeedButton12, SpeedButton19, LabeledEdit1, LabeledEdit2,
+             LabeledEdit3, LabeledEdit4, PNGButton8, PNGButton9}) {
+        control->setEnabled(!converting);
+    }
+    if (converting) {
+        setCursor(Qt::BusyCursor);
+    } else {
+        unsetCursor();
+    }
+}
+
+}  // namespace vellumark::app

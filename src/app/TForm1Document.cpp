@@ -1,0 +1,186 @@
+// The main window's document commands: Open and the thumbnail list, page selection, zoom,
+// printing and search.
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+
+#include "app/LabeledEdit.h"
+#include "app/SkinImage.h"
+#include "app/TForm1.h"
+#include "imaging/Document.h"
+#include "print/PagePrinter.h"
+#include "viewer/DocView.h"
+#include "viewer/ThumbCell.h"
+#include "viewer/ThumbnailBuilder.h"
+#include "viewer/ZoomRules.h"
+
+namespace vellumark::app {
+
+namespace {
+
+constexpr int kImageIndexRole = Qt::UserRole;
+
+// The cell shown until a page's thumbnail arrives: the frame around a blank page.
+QPixmap PlaceholderCell() {
+    QImage blank(1, 1, QImage::Format_RGB888);
+    blank.fill(QColor(248, 249, 251));
+    return QPixmap::fromImage(viewer::ComposeThumbCell(blank));
+}
+
+}  // namespace
+
+void TForm1::SpeedButton3Click() {
+    const QString path = dialogs_->OpenDocumentPath(this);
+    if (path.isEmpty())
+        return;
+    OpenPath(path);
+}
+
+bool TForm1::OpenPath(const QString& path) {
+    if (converting_)
+        return false;
+    // Opened first so that a file that cannot be read leaves the window as it was.
+    std::shared_ptr<const imaging::Document> document;
+    try {
+        const std::filesystem::path file = path.toStdString();
+        try {
+            document = imaging::Document::Open(file);
+        } catch (const std::exception&) {
+            document = imaging::Document::Open(file);  // one more try, as a flaky share may need
+        }
+    } catch (const std::exception& error) {
+        dialogs_->ShowError(this, QString::fromUtf8(error.what()));
+        return false;
+    }
+
+    repaint();
+    PaneClientBtm->show();
+    LabeledEdit1->setText(TitleFromPath(path));
+    doc_ = std::move(document);
+    curPage_ = 0;
+    Label2->setText(path);
+    Label2->setToolTip(path);
+    DocView->SetDocument(doc_);
+    LayoutWorkArea();
+    BuildPageList();
+    ListView1->setFocus();
+    if (ListView1->count() > 0)
+        ListView1->setCurrentRow(0);
+    return true;
+}
+
+void TForm1::BuildPageList() {
+    // A new builder per document: the old one is cancelled, and results it had already sent are
+    // told apart by the generation.
+    builder_.reset();
+    const int generation = ++buildGeneration_;
+    buildFailureShown_ = false;
+    ListView1->clear();
+    imageList2_.clear();
+
+    const int count = doc_ ? doc_->PageCount() : 0;
+    ProgressBar1->setRange(0, std::max(count, 1));
+    ProgressBar1->setValue(0);
+    ProgressBar1->show();
+    LayoutWorkArea();
+
+    const QPixmap placeholder = PlaceholderCell();
+    imageList2_.assign(static_cast<std::size_t>(count), placeholder);
+    for (int i = 0; i < count; ++i) {
+        auto* item = new QListWidgetItem(QIcon(placeholder), QString("page%1").arg(i + 1));
+        item->setData(kImageIndexRole, i);
+        item->setTextAlignment(Qt::AlignHCenter);
+        ListView1->addItem(item);
+    }
+    if (count == 0) {
+        ProgressBar1->hide();
+        LayoutWorkArea();
+        emit PageListBuilt();
+        return;
+    }
+
+    builder_ = std::make_unique<viewer::ThumbnailBuilder>();
+    connect(builder_.get(), &viewer::ThumbnailBuilder::ThumbnailReady, this,
+            [this, generation](int page, const QImage& cell) {
+                if (generation != buildGeneration_)
+                    return;
+                if (page < 0 || page >= static_cast<int>(imageList2_.size()))
+                    return;
+                imageList2_[page] = QPixmap::fromImage(cell);
+                if (QListWidgetItem* item = ListView1->item(page)) {
+                    item->setIcon(QIcon(imageList2_[page]));
+                }
+            });
+    connect(builder_.get(), &viewer::ThumbnailBuilder::Progress, this,
+            [this, generation](int done, int total) {
+                if (generation != buildGeneration_)
+                    return;
+                ProgressBar1->setMaximum(std::max(total, 1));
+                ProgressBar1->setValue(done);
+                Label1->setText(QString("%1/%2").arg(done).arg(total));
+            });
+    connect(builder_.get(), &viewer::ThumbnailBuilder::Failed, this,
+            [this, generation](int page, const QString& message) {
+                if (generation != buildGeneration_ || buildFailureShown_)
+                    return;
+                // One box per build: a damaged file could otherwise raise one per page.
+                buildFailureShown_ = true;
+                dialogs_->ShowError(this, QString("page%1: %2").arg(page + 1).arg(message));
+            });
+    connect(builder_.get(), &viewer::ThumbnailBuilder::Finished, this, [this, generation] {
+        if (generation != buildGeneration_)
+            return;
+        ProgressBar1->hide();
+        LayoutWorkArea();
+        ShowPageCounter();
+        emit PageListBuilt();
+    });
+    builder_->Start(doc_);
+}
+
+void TForm1::ShowPageCounter() {
+    if (!doc_)
+        return;
+    Label1->setText(QString("%1/%2").arg(curPage_ + 1).arg(doc_->PageCount()));
+}
+
+void TForm1::ListView1SelectItem(QListWidgetItem* item, bool selected) {
+    if (!selected || item == nullptr)
+        return;
+    DocView->SetScale(1.0, 1.0);
+    curPage_ = item->data(kImageIndexRole).toInt();
+    DocView->SetPageNum(curPage_);
+    ShowPageCounter();
+}
+
+void TForm1::SpeedButton5Click() {
+    const double scale = viewer::ZoomInStep(DocView->Scale());
+    DocView->SetScale(scale, scale);
+}
+
+void TForm1::SpeedButton6Click() {
+    const double scale = viewer::ZoomOutStep(DocView->Scale());
+    DocView->SetScale(scale, scale);
+}
+
+void TForm1::SpeedButton7Click() {
+    DocView->SetScale(1.0, 1.0);
+}
+
+void TForm1::SpeedButton8Click() {
+    DocView->SetFitMode(2);
+}
+
+void TForm1::SpeedButton12Click() {
+    if (!printer_)
+        printer_ = std::make_unique<print::PagePrinter>();
+    printer_->Print(this, doc_);
+}
+
+void TForm1::SpeedButton19Click() {
+    OpenWordSearch();
+}
+
+void TForm1::OpenWordSearch() {}
+
+}  // namespace vellumark::app

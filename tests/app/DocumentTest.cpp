@@ -1,0 +1,156 @@
+// Open, the thumbnail list, page selection and zoom through the window's buttons.
+#include <QAbstractButton>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <fstream>
+
+#include "WindowFixture.h"
+#include "app/LabeledEdit.h"
+#include "imaging/Document.h"
+#include "viewer/DocView.h"
+#include "viewer/ZoomRules.h"
+
+namespace vellumark::app::testing {
+namespace {
+
+using DocumentTest = WindowTest;
+
+QString LabelText(QWidget* label) {
+    return static_cast<QLabel*>(label)->text();
+}
+
+TEST_F(DocumentTest, OpenFillsTheListSelectsPageOneAndFillsTheTitle) {
+    const auto path = WriteScan("Scan.part.tif", 3);
+    OpenAndWait(path);
+
+    auto* list = Child<QListWidget>("ListView1");
+    ASSERT_EQ(list->count(), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(list->item(i)->text(), QString("page%1").arg(i + 1));
+        EXPECT_EQ(list->item(i)->data(Qt::UserRole).toInt(), i);
+        EXPECT_EQ(list->item(i)->icon().actualSize(QSize(80, 100)), QSize(80, 100));
+    }
+    EXPECT_EQ(list->currentRow(), 0);
+    EXPECT_TRUE(list->item(0)->isSelected());
+    EXPECT_EQ(LabelText(Child<QWidget>("Label1")), "1/3");
+    EXPECT_EQ(LabelText(Child<QWidget>("Label2")), QString::fromStdString(path.string()));
+    EXPECT_EQ(Child<LabeledEdit>("LabeledEdit1")->text(), "Scan.part");
+    EXPECT_TRUE(Child<QWidget>("PaneClientBtm")->isVisible());
+    EXPECT_TRUE(Child<QProgressBar>("ProgressBar1")->isHidden());
+    ASSERT_NE(form_->Doc(), nullptr);
+    EXPECT_EQ(form_->Doc()->PageCount(), 3);
+    auto* view = Child<viewer::DocView>("DocView");
+    EXPECT_EQ(view->PageNum(), 0);
+    EXPECT_EQ(view->Scale(), 1.0);
+}
+
+TEST_F(DocumentTest, TheThumbnailsShowThePagesOnceBuilt) {
+    OpenAndWait(WriteScan("pages.tif", 2));
+    auto* list = Child<QListWidget>("ListView1");
+    // The test pages have ink on their left half: the left of the page rectangle is dark.
+    const QImage cell = list->item(1)->icon().pixmap(QSize(80, 100)).toImage();
+    EXPECT_LT(qGray(cell.pixel(15, 50)), 100);
+    EXPECT_GT(qGray(cell.pixel(65, 50)), 200);
+}
+
+TEST_F(DocumentTest, SelectingAPageShowsItAtScaleOneAndCountsIt) {
+    OpenAndWait(WriteScan("three.tif", 3));
+    auto* view = Child<viewer::DocView>("DocView");
+    Child<QAbstractButton>("SpeedButton5")->click();
+    ASSERT_EQ(view->Scale(), 2.0);
+
+    Child<QListWidget>("ListView1")->setCurrentRow(1);
+    EXPECT_EQ(LabelText(Child<QWidget>("Label1")), "2/3");
+    EXPECT_EQ(form_->CurPage(), 1);
+    EXPECT_EQ(view->PageNum(), 1);
+    EXPECT_EQ(view->Scale(), 1.0);
+
+    // Deselecting changes nothing.
+    Child<QListWidget>("ListView1")->clearSelection();
+    EXPECT_EQ(LabelText(Child<QWidget>("Label1")), "2/3");
+    EXPECT_EQ(form_->CurPage(), 1);
+}
+
+TEST_F(DocumentTest, ZoomButtonsFollowTheStepsAndBounds) {
+    OpenAndWait(WriteScan("zoom.tif", 1));
+    auto* view = Child<viewer::DocView>("DocView");
+    auto* zoomIn = Child<QAbstractButton>("SpeedButton5");
+    auto* zoomOut = Child<QAbstractButton>("SpeedButton6");
+
+    for (int expected = 2; expected <= 9; ++expected) {
+        zoomIn->click();
+        EXPECT_EQ(view->Scale(), expected);
+    }
+    zoomIn->click();
+    EXPECT_EQ(view->Scale(), 9.0) << "no further than 9";
+
+    double expected = 9.0;
+    for (int i = 0; i < 20; ++i) {
+        expected = viewer::ZoomOutStep(expected);
+        zoomOut->click();
+        EXPECT_DOUBLE_EQ(view->Scale(), expected) << "step " << i;
+    }
+    EXPECT_NEAR(view->Scale(), 0.2, 1e-9) << "stops at about 0.2";
+
+    for (int i = 0; i < 8; ++i)
+        zoomIn->click();
+    EXPECT_NEAR(view->Scale(), 1.0, 1e-9);
+    zoomIn->click();
+    EXPECT_NEAR(view->Scale(), 2.0, 1e-9);
+
+    Child<QAbstractButton>("SpeedButton7")->click();
+    EXPECT_EQ(view->Scale(), 1.0);
+
+    // Fit by height: the page (160 high at scale 1) fills the view's height.
+    Child<QAbstractButton>("SpeedButton8")->click();
+    EXPECT_GT(view->Scale(), 1.0);
+    Child<QAbstractButton>("SpeedButton7")->click();
+    EXPECT_EQ(view->Scale(), 1.0);
+}
+
+TEST_F(DocumentTest, OpeningASecondDocumentReplacesTheFirstsThumbnails) {
+    OpenAndWait(WriteScan("first.tif", 3));
+    Child<LabeledEdit>("LabeledEdit2")->setText("Kept Author");
+    OpenAndWait(WriteScan("second.tif", 2));
+    auto* list = Child<QListWidget>("ListView1");
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->item(1)->text(), "page2");
+    EXPECT_EQ(LabelText(Child<QWidget>("Label1")), "1/2");
+    EXPECT_EQ(Child<LabeledEdit>("LabeledEdit1")->text(), "second");
+    EXPECT_EQ(Child<LabeledEdit>("LabeledEdit2")->text(), "Kept Author");
+}
+
+TEST_F(DocumentTest, AFileThatCannotBeOpenedIsReportedAndChangesNothing) {
+    OpenAndWait(WriteScan("good.tif", 2));
+    const auto bad = temp_ / "broken.tif";
+    std::ofstream(bad) << "not a scan";
+    EXPECT_FALSE(form_->OpenPath(QString::fromStdString(bad.string())));
+    ASSERT_EQ(log_->errors.size(), 1);
+    EXPECT_EQ(form_->Doc()->PageCount(), 2);
+    EXPECT_EQ(Child<QListWidget>("ListView1")->count(), 2);
+    EXPECT_EQ(Child<LabeledEdit>("LabeledEdit1")->text(), "good");
+    EXPECT_TRUE(LabelText(Child<QWidget>("Label2")).endsWith("good.tif"));
+}
+
+TEST_F(DocumentTest, CancellingTheOpenDialogChangesNothing) {
+    log_->documentPath.clear();
+    Child<QAbstractButton>("SpeedButton3")->click();
+    EXPECT_EQ(form_->Doc(), nullptr);
+    EXPECT_TRUE(Child<QWidget>("PaneClientBtm")->isHidden());
+    EXPECT_TRUE(log_->errors.isEmpty());
+}
+
+TEST_F(DocumentTest, TheOpenButtonOpensWhatTheDialogGives) {
+    log_->documentPath = QString::fromStdString(WriteScan("chosen.tif", 1).string());
+    QSignalSpy built(form_.get(), &TForm1::PageListBuilt);
+    Child<QAbstractButton>("SpeedButton3")->click();
+    if (built.isEmpty()) {
+        ASSERT_TRUE(built.wait(30000));
+    }
+    EXPECT_EQ(Child<QListWidget>("ListView1")->count(), 1);
+    EXPECT_EQ(LabelText(Child<QWidget>("Label1")), "1/1");
+}
+
+}  // namespace
+}  // namespace vellumark::app::testing

@@ -1,0 +1,223 @@
+// The main window's frame: start-up layout, the toolbar table, maximise and restore, the
+// settings panel, Help and Home.
+#include <QAbstractButton>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QScreen>
+
+#include "WindowFixture.h"
+#include "app/LabeledEdit.h"
+#include "app/TImgBtn.h"
+#include "app/TitleSprite.h"
+
+namespace vellumark::app::testing {
+namespace {
+
+using FrameTest = WindowTest;
+
+TEST_F(FrameTest, StartsBorderlessAtItsDesignedPlaceAndSize) {
+    EXPECT_TRUE(form_->windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_EQ(form_->windowTitle(), "Vellumark 3.0");
+    EXPECT_EQ(form_->geometry(), QRect(320, 82, 789, 596));
+    EXPECT_EQ(form_->minimumSize(), QSize(580, 120));
+    EXPECT_FALSE(form_->mask().contains(QPoint(0, 0))) << "rounded corners";
+
+    EXPECT_EQ(Child<QWidget>("Panel1")->geometry(), QRect(0, 0, 789, 135));
+    EXPECT_EQ(Child<QWidget>("Panel3")->geometry(), QRect(0, 551, 789, 45));
+    EXPECT_EQ(Child<QWidget>("Panel4")->geometry(), QRect(0, 135, 171, 416));
+    EXPECT_EQ(Child<QWidget>("Image9")->geometry(), QRect(774, 135, 15, 416));
+    EXPECT_EQ(Child<QWidget>("Panel2")->geometry(), QRect(171, 135, 603, 416));
+    EXPECT_EQ(Child<QWidget>("DocView")->geometry(), QRect(0, 0, 603, 416));
+    EXPECT_TRUE(Child<QWidget>("PaneClientBtm")->isHidden());
+    EXPECT_TRUE(Child<QProgressBar>("ProgressBar1")->isHidden());
+    EXPECT_TRUE(Child<QWidget>("PanelImage")->isHidden());
+    EXPECT_EQ(Child<QWidget>("Label1")->pos(), QPoint(50, 15));
+    EXPECT_EQ(Child<QWidget>("Label2")->pos(), QPoint(200, 15));
+    EXPECT_EQ(Child<QListWidget>("ListView1")->count(), 0);
+    EXPECT_EQ(form_->Doc(), nullptr);
+}
+
+TEST_F(FrameTest, TitleButtonsStandInFrontAtTheRightEdge) {
+    const char* names[] = {"ImgBtnMin", "ImgBtnMax", "ImgBtnClose"};
+    const int lefts[] = {702, 727, 752};
+    QWidget* panel1 = Child<QWidget>("Panel1");
+    for (int i = 0; i < 3; ++i) {
+        auto* button = Child<TImgBtn>(names[i]);
+        EXPECT_EQ(button->geometry(), QRect(lefts[i], 6, 25, 31)) << names[i];
+        EXPECT_EQ(panel1->childAt(lefts[i] + 12, 15), button) << names[i] << " is in front";
+    }
+}
+
+TEST_F(FrameTest, ToolbarHasEveryButtonWithItsCaptionTipAndPlace) {
+    struct Row {
+        const char* name;
+        int left, width;
+        const char* caption;
+        const char* tip;
+    };
+    const Row rows[] = {
+        {"SpeedButton3", 8, 49, "Open", "Open"},
+        {"SpeedButton4", 56, 41, "Convert", "Export"},
+        {"SpeedButton1", 96, 49, "Options", ""},
+        {"SpeedButton19", 152, 49, "Search", "Search"},
+        {"SpeedButton5", 200, 49, "ZoomIn", "Zoom In"},
+        {"SpeedButton6", 248, 49, "ZoomOut", "Zoom Out"},
+        {"SpeedButton7", 296, 49, "Original", "Original Size"},
+        {"SpeedButton8", 344, 49, "FitSize", "Fit By Height"},
+        {"SpeedButton12", 400, 49, "Print", "Print"},
+        {"SpeedButton13", 456, 49, "help", "Help"},
+        {"SpeedButton14", 504, 49, "Home", "Homepage"},
+    };
+    for (const Row& row : rows) {
+        auto* button = Child<QAbstractButton>(row.name);
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button->geometry(), QRect(row.left, 40, row.width, 57)) << row.name;
+        EXPECT_EQ(button->text(), row.caption) << row.name;
+        EXPECT_EQ(button->toolTip(), row.tip) << row.name;
+    }
+    EXPECT_EQ(Child<QWidget>("SpeedButton18")->geometry(), QRect(148, 50, 1, 31));
+    EXPECT_EQ(Child<QWidget>("SpeedButton17")->geometry(), QRect(452, 50, 1, 35));
+    EXPECT_EQ(Child<QWidget>("SpeedButton2")->geometry(), QRect(556, 50, 1, 35));
+    EXPECT_FALSE(Child<QWidget>("SpeedButton2")->isEnabled());
+}
+
+TEST_F(FrameTest, MaximiseAndRestoreByButtonAndByDoubleClick) {
+    auto* max = Child<TImgBtn>("ImgBtnMax");
+    const QImage sprite = DrawTitleSprite();
+    const QImage maximisePicture = CutCell(sprite, kMaximiseCell).normal.toImage();
+    const QImage restorePicture = CutCell(sprite, kRestoreCell).normal.toImage();
+    EXPECT_EQ(max->Pic().toImage(), maximisePicture);
+
+    const QRect available = form_->screen()->availableGeometry();
+    const QRect normal(320, 82, 789, 596);
+    // The window system answers a change of state with events of its own: let them arrive.
+    auto settlesAt = [&](const QRect& geometry) {
+        return QTest::qWaitFor([&] { return form_->geometry() == geometry; });
+    };
+
+    QTest::mouseClick(max, Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_TRUE(form_->isMaximized());
+    EXPECT_TRUE(settlesAt(available));
+    EXPECT_TRUE(form_->isMaximized());
+    EXPECT_EQ(max->Pic().toImage(), restorePicture);
+    EXPECT_EQ(max->pos(), QPoint(available.width() - 62, 6));
+    EXPECT_EQ(Child<TImgBtn>("ImgBtnClose")->pos(), QPoint(available.width() - 37, 6));
+    EXPECT_FALSE(form_->mask().contains(QPoint(available.width() - 1, 0)));
+
+    QTest::mouseClick(max, Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_FALSE(form_->isMaximized());
+    EXPECT_TRUE(settlesAt(normal));
+    EXPECT_FALSE(form_->isMaximized());
+    EXPECT_EQ(max->Pic().toImage(), maximisePicture);
+    EXPECT_EQ(max->pos(), QPoint(727, 6));
+
+    QWidget* band = Child<QWidget>("Image4");
+    QTest::mouseDClick(band, Qt::LeftButton, {}, QPoint(20, 10));
+    EXPECT_TRUE(form_->isMaximized());
+    EXPECT_TRUE(settlesAt(available));
+    QTest::mousePress(band, Qt::LeftButton, {}, QPoint(20, 10));
+    QTest::mouseMove(band, QPoint(120, 60));
+    QTest::mouseRelease(band, Qt::LeftButton, {}, QPoint(120, 60));
+    EXPECT_EQ(form_->geometry(), available) << "a maximised window does not move";
+    QTest::mouseDClick(band, Qt::LeftButton, {}, QPoint(20, 10));
+    EXPECT_FALSE(form_->isMaximized());
+    EXPECT_TRUE(settlesAt(normal));
+}
+
+TEST_F(FrameTest, CloseButtonClosesWithoutAsking) {
+    QTest::mouseClick(Child<TImgBtn>("ImgBtnClose"), Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_FALSE(form_->isVisible());
+    EXPECT_TRUE(log_->messages.empty());
+}
+
+TEST_F(FrameTest, SettingsFieldsHaveTheirCaptionsPlacesAndFirstTexts) {
+    struct Row {
+        const char* name;
+        const char* caption;
+        QRect bounds;
+    };
+    const Row rows[] = {
+        {"LabeledEdit1", "Title:", QRect(24, 32, 121, 25)},
+        {"LabeledEdit2", "Author:", QRect(24, 96, 121, 21)},
+        {"LabeledEdit3", "Cover Image:  ", QRect(197, 36, 340, 21)},
+        {"LabeledEdit4", "Save  ePub  To:  ", QRect(200, 100, 337, 21)},
+    };
+    for (const Row& row : rows) {
+        auto* edit = Child<LabeledEdit>(row.name);
+        ASSERT_NE(edit, nullptr);
+        EXPECT_EQ(edit->EditLabel()->text(), row.caption);
+        EXPECT_EQ(edit->geometry(), row.bounds) << row.name;
+        EXPECT_LT(edit->EditLabel()->geometry().bottom(), edit->y()) << "caption above";
+    }
+    EXPECT_EQ(Child<LabeledEdit>("LabeledEdit1")->text(), "");
+    EXPECT_EQ(Child<LabeledEdit>("LabeledEdit2")->text(), "");
+    EXPECT_EQ(Child<LabeledEdit>("LabeledEdit3")->text(), "");
+    EXPECT_EQ(Child<LabeledEdit>("LabeledEdit4")->text(), QDir::homePath() + "/Output");
+    EXPECT_EQ(Child<QWidget>("PNGButton8")->geometry(), QRect(541, 16, 57, 57));
+    EXPECT_EQ(Child<QWidget>("PNGButton9")->geometry(), QRect(541, 80, 57, 57));
+    EXPECT_EQ(Child<QWidget>("PNGButton8")->cursor().shape(), Qt::PointingHandCursor);
+
+    // Tab order: cover, output folder, title, author.
+    auto nextField = [](QWidget* from) {
+        QWidget* next = from->nextInFocusChain();
+        while (!(next->focusPolicy() & Qt::TabFocus))
+            next = next->nextInFocusChain();
+        return next;
+    };
+    EXPECT_EQ(nextField(Child<QWidget>("LabeledEdit3")), Child<QWidget>("LabeledEdit4"));
+    EXPECT_EQ(nextField(Child<QWidget>("LabeledEdit4")), Child<QWidget>("LabeledEdit1"));
+    EXPECT_EQ(nextField(Child<QWidget>("LabeledEdit1")), Child<QWidget>("LabeledEdit2"));
+}
+
+TEST_F(FrameTest, OptionsTogglesTheSettingsPanelAndThePageViewMakesRoom) {
+    auto* options = Child<QAbstractButton>("SpeedButton1");
+    QWidget* panel = Child<QWidget>("PaneClientBtm");
+    QWidget* view = Child<QWidget>("DocView");
+    options->click();
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(panel->geometry(), QRect(0, 416 - 148, 603, 148));
+    EXPECT_EQ(view->height(), 416 - 148);
+    options->click();
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_EQ(view->height(), 416);
+}
+
+TEST_F(FrameTest, PickersReplaceTheirFieldOnlyWhenSomethingIsChosen) {
+    auto* cover = Child<LabeledEdit>("LabeledEdit3");
+    auto* folder = Child<LabeledEdit>("LabeledEdit4");
+    cover->setText("typed.jpg");
+    Child<QAbstractButton>("PNGButton8")->click();
+    Child<QAbstractButton>("PNGButton9")->click();
+    EXPECT_EQ(cover->text(), "typed.jpg");
+    EXPECT_EQ(folder->text(), QDir::homePath() + "/Output");
+
+    log_->coverPath = "/pictures/front.jpg";
+    log_->folder = "/books";
+    Child<QAbstractButton>("PNGButton8")->click();
+    Child<QAbstractButton>("PNGButton9")->click();
+    EXPECT_EQ(cover->text(), "/pictures/front.jpg");
+    EXPECT_EQ(folder->text(), "/books");
+}
+
+TEST_F(FrameTest, HelpOpensThePageBesideTheProgramAndHomeTheProjectPage) {
+    Child<QAbstractButton>("SpeedButton13")->click();
+    Child<QAbstractButton>("SpeedButton14")->click();
+    ASSERT_EQ(log_->opened.size(), 2) << log_->errors.join("\n").toStdString();
+    EXPECT_TRUE(log_->opened[0].isLocalFile());
+    EXPECT_TRUE(log_->opened[0].toLocalFile().endsWith("/help/index.html"));
+    EXPECT_TRUE(QFileInfo::exists(log_->opened[0].toLocalFile()));
+    EXPECT_EQ(log_->opened[1], QUrl("https://vellumark.org/"));
+}
+
+TEST_F(FrameTest, ClosingDeletesTheContentFolderButKeepsTheWorkingFolder) {
+    const std::filesystem::path working = form_->WorkingFolderPath();
+    ASSERT_FALSE(working.empty());
+    std::filesystem::create_directories(working / "OEBPS" / "left");
+    form_.reset();
+    EXPECT_FALSE(std::filesystem::exists(working / "OEBPS"));
+    EXPECT_TRUE(std::filesystem::exists(working / "mimetype"));
+}
+
+}  // namespace
+}  // namespace vellumark::app::testing

@@ -1,0 +1,108 @@
+// Rules of the window that need no window: docking, the window's shape, the sprite's cells, the
+// title taken from a path and the dialog filters.
+#include <gtest/gtest.h>
+
+#include "app/Dialogs.h"
+#include "app/Regions.h"
+#include "app/TForm1.h"
+#include "app/TitleSprite.h"
+
+namespace vellumark::app {
+namespace {
+
+TEST(DockRegions, StartUpSizeGivesTheDesignedRegions) {
+    const Regions r = DockRegions(QSize(789, 596));
+    EXPECT_EQ(r.panel1, QRect(0, 0, 789, 135));
+    EXPECT_EQ(r.panel3, QRect(0, 551, 789, 45));
+    EXPECT_EQ(r.panel4, QRect(0, 135, 171, 416));
+    EXPECT_EQ(r.image9, QRect(774, 135, 15, 416));
+    EXPECT_EQ(r.panel2, QRect(171, 135, 603, 416));
+}
+
+TEST(DockRegions, SmallestWindowLeavesNoNegativeSizes) {
+    const Regions r = DockRegions(QSize(580, 120));
+    EXPECT_EQ(r.panel1.height(), 120);
+    EXPECT_EQ(r.panel3.height(), 0);
+    EXPECT_EQ(r.panel2.height(), 0);
+    EXPECT_EQ(r.panel2.width(), 580 - 171 - 15);
+}
+
+TEST(DockWorkArea, ProgressAtTheBottomAndSettingsAboveIt) {
+    const WorkArea both = DockWorkArea(QSize(603, 416), true, true);
+    EXPECT_EQ(both.progress, QRect(0, 403, 603, 13));
+    EXPECT_EQ(both.settings, QRect(0, 255, 603, 148));
+    EXPECT_EQ(both.docView, QRect(0, 0, 603, 255));
+
+    const WorkArea none = DockWorkArea(QSize(603, 416), false, false);
+    EXPECT_TRUE(none.progress.isNull());
+    EXPECT_TRUE(none.settings.isNull());
+    EXPECT_EQ(none.docView, QRect(0, 0, 603, 416));
+
+    // Too little room: the page view shrinks to nothing rather than below it.
+    const WorkArea tight = DockWorkArea(QSize(603, 100), true, true);
+    EXPECT_EQ(tight.settings, QRect(0, 0, 603, 87));
+    EXPECT_EQ(tight.docView.height(), 0);
+}
+
+TEST(TitleButtons, StandTwentyFivePixelsApartFromTheRightEdge) {
+    EXPECT_EQ(TitleButtonLeft(789, 0), 702);
+    EXPECT_EQ(TitleButtonLeft(789, 1), 727);
+    EXPECT_EQ(TitleButtonLeft(789, 2), 752);
+    EXPECT_EQ(TitleButtonLeft(1280, 2), 1243);
+}
+
+TEST(RoundedWindowRegion, CutsOnlyTheCorners) {
+    const QRegion region = RoundedWindowRegion(QSize(789, 596));
+    EXPECT_FALSE(region.contains(QPoint(0, 0)));
+    EXPECT_FALSE(region.contains(QPoint(788, 0)));
+    EXPECT_FALSE(region.contains(QPoint(0, 595)));
+    EXPECT_FALSE(region.contains(QPoint(788, 595)));
+    EXPECT_TRUE(region.contains(QPoint(3, 3)));
+    EXPECT_TRUE(region.contains(QPoint(400, 0)));
+    EXPECT_TRUE(region.contains(QPoint(0, 300)));
+    EXPECT_TRUE(region.contains(QPoint(788, 300)));
+    EXPECT_TRUE(region.contains(QPoint(400, 595)));
+}
+
+TEST(TitleFromPath, RemovesFolderAndOnlyTheLastExtension) {
+    EXPECT_EQ(TitleFromPath("/scans/Scan.part.tif"), "Scan.part");
+    EXPECT_EQ(TitleFromPath("/scans/Letters.TIFF"), "Letters");
+    EXPECT_EQ(TitleFromPath("/scans/no extension"), "no extension");
+    EXPECT_EQ(TitleFromPath("/scans.d/book"), "book");
+    EXPECT_EQ(TitleFromPath("plain.mdi"), "plain");
+}
+
+TEST(QtNameFilters, KeepsEveryTextAndGivesEachItsPatterns) {
+    EXPECT_EQ(QtNameFilters(kOpenDialog1Filter),
+              "MDI File(*.mdi);;TIF File(*.tif);;TIFF file(*.tiff);;"
+              "All Supported Image Format (*.*)");
+    EXPECT_EQ(QtNameFilters(kOpenDialog2Filter), "JPG, JPEG Files (*.jpg *.jpeg)");
+}
+
+TEST(TitleSprite, CellsAreCutAtTheirPlacesWithTheKeyColourTransparent) {
+    const QImage sprite = DrawTitleSprite();
+    ASSERT_EQ(sprite.size(), QSize(121, 59));
+    for (SpriteCell cell : {kMinimiseCell, kMaximiseCell, kCloseCell, kRestoreCell}) {
+        const CellPictures pictures = CutCell(sprite, cell);
+        for (const QPixmap* picture : {&pictures.normal, &pictures.over, &pictures.pressed}) {
+            ASSERT_EQ(picture->size(), QSize(cell.width, 20));
+            const QImage image = picture->toImage();
+            EXPECT_EQ(image.pixelColor(0, 19).alpha(), 0) << cell.x;
+            int opaque = 0;
+            for (int y = 0; y < 20; ++y) {
+                for (int x = 0; x < cell.width; ++x)
+                    opaque += image.pixelColor(x, y).alpha() > 0;
+            }
+            EXPECT_GT(opaque, 10) << "cell at " << cell.x << " has a glyph";
+        }
+        // The three rows differ: mouse over and pressed have their own looks.
+        EXPECT_NE(pictures.normal.toImage(), pictures.over.toImage());
+        EXPECT_NE(pictures.over.toImage(), pictures.pressed.toImage());
+    }
+    // Rows start at y 0, 20 and 40: the pressed close picture is the sprite's block at (68, 40).
+    const QImage pressedClose = CutCell(sprite, kCloseCell).pressed.toImage();
+    EXPECT_EQ(pressedClose.pixelColor(12, 10).rgb(), sprite.pixelColor(68 + 12, 40 + 10).rgb());
+}
+
+}  // namespace
+}  // namespace vellumark::app
