@@ -1,7 +1,6 @@
 #include "imaging/Document.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "common/Error.h"
 #include "imaging/Orientation.h"
@@ -205,35 +204,25 @@ std::pair<int, int> Document::OwnSize(int page) const {
 std::string Document::StoredText(int page) const {
     auto handle = impl_->OpenPage(page);
     TIFF* tif = handle->Get();
-    const TIFFField* field = TIFFFieldWithTag(tif, kStoredTextTag);
+    const TIFFField* field = TIFFFindField(tif, kStoredTextTag, TIFF_ANY);
     if (!field)
         return {};
-    const TIFFDataType type = TIFFFieldDataType(field);
-    const int width = TIFFDataWidth(type);
-    if (width != 1 && width != 2)
+    // The storage size, not the data type: a damaged file can give a type outside the enum.
+    const int width = TIFFFieldSetGetSize(field);
+    if ((width != 1 && width != 2) || !TIFFFieldPassCount(field))
         return {};
     std::uint64_t count = 0;
     const void* data = nullptr;
-    if (TIFFFieldPassCount(field)) {
-        if (TIFFFieldReadCount(field) == TIFF_VARIABLE2) {
-            std::uint32_t n = 0;
-            if (!TIFFGetField(tif, kStoredTextTag, &n, &data))
-                return {};
-            count = n;
-        } else {
-            std::uint16_t n = 0;
-            if (!TIFFGetField(tif, kStoredTextTag, &n, &data))
-                return {};
-            count = n;
-        }
-    } else if (type == TIFF_ASCII) {
-        const char* text = nullptr;
-        if (!TIFFGetField(tif, kStoredTextTag, &text) || !text)
+    if (TIFFFieldReadCount(field) == TIFF_VARIABLE2) {
+        std::uint32_t n = 0;
+        if (!TIFFGetField(tif, kStoredTextTag, &n, &data))
             return {};
-        data = text;
-        count = std::strlen(text);
+        count = n;
     } else {
-        return {};
+        std::uint16_t n = 0;
+        if (!TIFFGetField(tif, kStoredTextTag, &n, &data))
+            return {};
+        count = n;
     }
     if (!data || count == 0)
         return {};

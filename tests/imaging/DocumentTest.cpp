@@ -335,6 +335,27 @@ TEST(DocumentTest, MdiOpensAndGivesItsStoredText) {
     ExpectColour(p, 60, 5, {255, 255, 255});
 }
 
+TEST(DocumentTest, StoredTextOfAnUnknownTypeIsIgnored) {
+    TempFolder folder;
+    TestPage page;
+    page.storedText = "words";
+    testing::WriteTestMdi(folder / "t.mdi", {page});
+    std::string bytes;
+    {
+        std::ifstream in(folder / "t.mdi", std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    // The tag's directory entry: 37679 as BYTE (1); give it a type no TIFF has.
+    const auto at = bytes.find(std::string("\x2f\x93\x01\x00", 4));
+    ASSERT_NE(at, std::string::npos);
+    bytes[at + 2] = '\x01';
+    bytes[at + 3] = '\x83';
+    const auto doc =
+        Document::OpenBytes(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), "t.mdi");
+    EXPECT_EQ(doc->StoredText(0), "");
+    EXPECT_NO_THROW(doc->PagePicture(0));
+}
+
 TEST(DocumentTest, MdiCodecsAreRefusedNamingFilePageAndCodec) {
     TempFolder folder;
     for (std::uint32_t codec : {34718u, 34719u, 34720u}) {
