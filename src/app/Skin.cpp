@@ -121,6 +121,18 @@ QPixmap TitleLeft(const QString& caption) {
     p.drawText(QRect(39, 1, 280, kTitleBandHeight), Qt::AlignVCenter | Qt::AlignLeft, caption);
     p.setPen(QColor(240, 245, 252));
     p.drawText(QRect(38, 0, 280, kTitleBandHeight), Qt::AlignVCenter | Qt::AlignLeft, caption);
+
+    // A heading over the thumbnail column (171 wide), which this piece always covers.
+    font.setPixelSize(10);
+    font.setLetterSpacing(QFont::AbsoluteSpacing, 1.2);
+    p.setFont(font);
+    p.setPen(QColor(60, 84, 120));
+    p.drawText(QRect(16, kToolbarBottom + 2, 150, kPanel1Height - kToolbarBottom - 2),
+               Qt::AlignVCenter | Qt::AlignLeft, "PAGES");
+    p.fillRect(170, kToolbarBottom + 6, 1, kPanel1Height - kToolbarBottom - 12,
+               QColor(160, 176, 198));
+    p.fillRect(171, kToolbarBottom + 6, 1, kPanel1Height - kToolbarBottom - 12,
+               QColor(255, 255, 255, 180));
     return pixmap;
 }
 

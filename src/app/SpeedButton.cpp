@@ -10,7 +10,9 @@ SpeedButton::SpeedButton(const QPixmap& glyph, const QString& caption, QWidget* 
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_Hover);
     QFont captionFont = font();
-    captionFont.setFamilies({"Arial", "Liberation Sans", "DejaVu Sans"});
+    // Narrow faces first: the captions have to fit buttons 41 to 49 pixels wide.
+    captionFont.setFamilies(
+        {"Arial", "Liberation Sans Narrow", "DejaVu Sans Condensed", "DejaVu Sans"});
     captionFont.setPixelSize(11);
     setFont(captionFont);
 }

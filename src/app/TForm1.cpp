@@ -351,13 +351,15 @@ void TForm1::LayoutWorkArea() {
 // window, and setting a geometry afterwards would end the maximised state.
 void TForm1::Maximise() {
     normalGeometry_ = geometry();
-    if (screen() != nullptr) setGeometry(screen()->availableGeometry());
+    if (screen() != nullptr)
+        setGeometry(screen()->availableGeometry());
     setWindowState(windowState() | Qt::WindowMaximized);
 }
 
 void TForm1::Restore() {
     setWindowState(windowState() & ~Qt::WindowMaximized);
-    if (normalGeometry_.isValid()) setGeometry(normalGeometry_);
+    if (normalGeometry_.isValid())
+        setGeometry(normalGeometry_);
 }
 
 void TForm1::resizeEvent(QResizeEvent* event) {

@@ -21,6 +21,15 @@ namespace {
 constexpr int kImageIndexRole = Qt::UserRole;
 
 // The cell shown until a page's thumbnail arrives: the frame around a blank page.
+// The same picture whether the item is selected or not: the caption shows the selection, and a
+// tinted thumbnail would misrepresent the page.
+QIcon CellIcon(const QPixmap& cell) {
+    QIcon icon;
+    icon.addPixmap(cell, QIcon::Normal);
+    icon.addPixmap(cell, QIcon::Selected);
+    return icon;
+}
+
 QPixmap PlaceholderCell() {
     QImage blank(1, 1, QImage::Format_RGB888);
     blank.fill(QColor(248, 249, 251));
@@ -87,7 +96,7 @@ void TForm1::BuildPageList() {
     const QPixmap placeholder = PlaceholderCell();
     imageList2_.assign(static_cast<std::size_t>(count), placeholder);
     for (int i = 0; i < count; ++i) {
-        auto* item = new QListWidgetItem(QIcon(placeholder), QString("page%1").arg(i + 1));
+        auto* item = new QListWidgetItem(CellIcon(placeholder), QString("page%1").arg(i + 1));
         item->setData(kImageIndexRole, i);
         item->setTextAlignment(Qt::AlignHCenter);
         ListView1->addItem(item);
@@ -108,7 +117,7 @@ void TForm1::BuildPageList() {
                     return;
                 imageList2_[page] = QPixmap::fromImage(cell);
                 if (QListWidgetItem* item = ListView1->item(page)) {
-                    item->setIcon(QIcon(imageList2_[page]));
+                    item->setIcon(CellIcon(imageList2_[page]));
                 }
             });
     connect(builder_.get(), &viewer::ThumbnailBuilder::Progress, this,
@@ -172,8 +181,13 @@ void TForm1::SpeedButton8Click() {
 }
 
 void TForm1::SpeedButton12Click() {
-    if (!printer_)
+    if (!printer_) {
         printer_ = std::make_unique<print::PagePrinter>();
+        printer_->SetMessageShower(
+            [this](QWidget* parent, const QString& title, const QString& text) {
+                dialogs_->Message(parent, title, text);
+            });
+    }
     printer_->Print(this, doc_);
 }
 

@@ -210,6 +210,13 @@ TEST_F(FrameTest, HelpOpensThePageBesideTheProgramAndHomeTheProjectPage) {
     EXPECT_EQ(log_->opened[1], QUrl("https://vellumark.org/"));
 }
 
+TEST_F(FrameTest, PrintWithoutADocumentSaysSoInANote) {
+    Child<QAbstractButton>("SpeedButton12")->click();
+    ASSERT_EQ(log_->messages.size(), 1u);
+    EXPECT_EQ(log_->messages[0].title, "Note!");
+    EXPECT_TRUE(log_->errors.isEmpty());
+}
+
 TEST_F(FrameTest, ClosingDeletesTheContentFolderButKeepsTheWorkingFolder) {
     const std::filesystem::path working = form_->WorkingFolderPath();
     ASSERT_FALSE(working.empty());
