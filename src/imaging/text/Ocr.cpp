@@ -1,5 +1,6 @@
 #include "imaging/text/Ocr.h"
 
+#include <dlfcn.h>
 #include <locale.h>
 #include <tesseract/baseapi.h>
 #include <tesseract/ocrclass.h>
@@ -51,10 +52,24 @@ std::unique_ptr<tesseract::TessBaseAPI> StartTesseract() {
     return api;
 }
 
+// Pages are read in parallel, one per thread; Tesseract's own OpenMP threads inside a page then
+// only compete with them (six times slower on two cores, spinning in the kernel). Its parallel
+// loops ask for a fixed thread count, so only making every parallel region inactive stops
+// them. Looked up at run time: a Tesseract built without OpenMP has no such function.
+void StopOpenMpThreads() {
+    using SetMaxActiveLevels = void (*)(int);
+    if (auto set = reinterpret_cast<SetMaxActiveLevels>(
+            dlsym(RTLD_DEFAULT, "omp_set_max_active_levels"))) {
+        set(0);
+    }
+}
+
 tesseract::TessBaseAPI& ThreadTesseract() {
     thread_local std::unique_ptr<tesseract::TessBaseAPI> api;
-    if (!api)
+    if (!api) {
+        StopOpenMpThreads();
         api = StartTesseract();
+    }
     return *api;
 }
 
