@@ -65,6 +65,7 @@ void FileSink::WriteRaw(std::uint64_t position, const std::uint8_t* data, std::s
 }
 
 void FileSink::Write(const void* data, std::size_t size) {
+    if (size == 0) return;  // an empty entry's data may come without a buffer
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     if (used_ + size > buffer_.size())
         Flush();
@@ -105,6 +106,7 @@ void FileSink::Flush() {
 }
 
 void MemorySink::Write(const void* data, std::size_t size) {
+    if (size == 0) return;
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     bytes_.insert(bytes_.end(), bytes, bytes + size);
 }
