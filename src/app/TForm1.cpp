@@ -18,7 +18,9 @@
 #include "app/SkinImage.h"
 #include "app/SpeedButton.h"
 #include "app/TImgBtn.h"
+#include "imaging/text/TextLayer.h"
 #include "print/PagePrinter.h"
+#include "search/TForm2.h"
 #include "viewer/DocView.h"
 #include "viewer/ThumbnailBuilder.h"
 
@@ -74,6 +76,8 @@ TForm1::TForm1(TForm1Options options)
     connect(&conversion_, &QFutureWatcher<epub::ConversionResult>::finished, this,
             [this] { ConversionFinished(); });
     FormCreate();
+    // The search dialog is made once, after the window, and kept with the word typed in it.
+    form2_ = std::make_unique<search::TForm2>(this);
 }
 
 TForm1::~TForm1() {

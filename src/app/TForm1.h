@@ -19,6 +19,7 @@
 #include "app/TitleSprite.h"
 #include "epub/ConversionJob.h"
 #include "epub/Folders.h"
+#include "search/SearchCursors.h"
 
 class QLabel;
 class QListWidget;
@@ -27,6 +28,10 @@ class QProgressBar;
 
 namespace vellumark::imaging {
 class Document;
+class TextLayer;
+}  // namespace vellumark::imaging
+namespace vellumark::search {
+class TForm2;
 }
 namespace vellumark::print {
 class PagePrinter;
@@ -114,7 +119,6 @@ private:
     void SpeedButton8Click();
     void SpeedButton12Click();
     void SpeedButton19Click();
-    void OpenWordSearch();  // the search dialog is wired in separately; nothing yet
 
     // Settings and conversion.
     void SpeedButton1Click();
@@ -196,6 +200,13 @@ private:
     LabeledEdit* LabeledEdit4 = nullptr;
     SpeedButton* PNGButton8 = nullptr;
     SpeedButton* PNGButton9 = nullptr;
+
+    // Word search: the open document's words (read on first need and kept while it is open),
+    // the cursors where the next step starts, and the dialog, made once and kept. The dialog is
+    // declared last so that it goes before what it searches.
+    std::shared_ptr<imaging::TextLayer> textLayer_;
+    search::SearchCursors searchCursors_;
+    std::unique_ptr<search::TForm2> form2_;
 };
 
 // The title a document's path suggests: its file name without the last extension.

@@ -8,7 +8,9 @@
 #include "app/SkinImage.h"
 #include "app/TForm1.h"
 #include "imaging/Document.h"
+#include "imaging/text/TextLayer.h"
 #include "print/PagePrinter.h"
+#include "search/TForm2.h"
 #include "viewer/DocView.h"
 #include "viewer/ThumbCell.h"
 #include "viewer/ThumbnailBuilder.h"
@@ -66,6 +68,7 @@ bool TForm1::OpenPath(const QString& path) {
     PaneClientBtm->show();
     LabeledEdit1->setText(TitleFromPath(path));
     doc_ = std::move(document);
+    textLayer_ = std::make_shared<imaging::TextLayer>(doc_);
     curPage_ = 0;
     Label2->setText(path);
     Label2->setToolTip(path);
@@ -192,9 +195,11 @@ void TForm1::SpeedButton12Click() {
 }
 
 void TForm1::SpeedButton19Click() {
-    OpenWordSearch();
+    // Each opening starts a fresh pass at the first word of the first page.
+    searchCursors_.word = 0;
+    searchCursors_.page = 0;
+    form2_->SetTarget(textLayer_, DocView, &searchCursors_);
+    form2_->exec();
 }
-
-void TForm1::OpenWordSearch() {}
 
 }  // namespace vellumark::app

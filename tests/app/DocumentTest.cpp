@@ -3,6 +3,8 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
 #include <fstream>
 
 #include "WindowFixture.h"
@@ -150,6 +152,22 @@ TEST_F(DocumentTest, TheOpenButtonOpensWhatTheDialogGives) {
     }
     EXPECT_EQ(Child<QListWidget>("ListView1")->count(), 1);
     EXPECT_EQ(LabelText(Child<QWidget>("Label1")), "1/1");
+}
+
+TEST_F(DocumentTest, SearchOpensTheSearchDialogModallyEachTime) {
+    OpenAndWait(WriteScan("searched.tif", 1));
+    QStringList captions;
+    for (int opening = 0; opening < 2; ++opening) {
+        QTimer::singleShot(0, [&captions] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            ASSERT_NE(dialog, nullptr);
+            captions << dialog->windowTitle();
+            dialog->findChild<QPushButton*>("Button2")->click();  // "Cancel"
+        });
+        Child<QAbstractButton>("SpeedButton19")->click();
+    }
+    EXPECT_EQ(captions, QStringList({"Search", "Search"}));
+    EXPECT_TRUE(log_->errors.isEmpty());
 }
 
 }  // namespace
