@@ -183,6 +183,14 @@ ConversionResult RunSteps(const imaging::PageSource* document, const ConversionS
                                pageCount,      languageTag,     identity};
     WritePackageDocument(book, content);
     WriteNavigationDocument(book, content);
+    // Export may finish every page before it looks at a late cancel: look again before the
+    // output folder is touched.
+    const auto cancelled = [](const fs::path& output) {
+        return ConversionResult{ConversionOutcome::Cancelled, output,
+                                "The conversion was cancelled.", 1};
+    };
+    if (reporter.CancelRequested())
+        return cancelled({});
 
     if (settings.outputFolder.empty())
         return Refuse(reporter, kNoSavingPathText);
@@ -198,9 +206,8 @@ ConversionResult RunSteps(const imaging::PageSource* document, const ConversionS
             return {ConversionOutcome::Declined, output, {}, 2};
         }
     }
-    if (reporter.CancelRequested()) {
-        return {ConversionOutcome::Cancelled, output, "The conversion was cancelled.", 1};
-    }
+    if (reporter.CancelRequested())
+        return cancelled(output);
     ConversionResult result =
         PackBook(workingFolder, outputFolder, output, ResolveJobs(settings.jobs));
     if (result.outcome == ConversionOutcome::Succeeded)
