@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "imaging/Utf8.h"
+
 namespace vellumark::imaging {
 namespace {
 
@@ -26,24 +28,6 @@ CodePoint DecodeAt(std::string_view text, std::size_t i) {
         value = (value << 6) | (next & 0x3F);
     }
     return {value, static_cast<std::size_t>(extra) + 1, true};
-}
-
-void Encode(char32_t c, std::string& out) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 bool IsPunctuation(char32_t c) {
@@ -102,7 +86,7 @@ std::string FoldWord(std::string_view word) {
     std::string folded;
     for (auto it = first; it != last.base(); ++it) {
         if (it->code.valid) {
-            Encode(ToLower(it->code.value), folded);
+            AppendUtf8(folded, ToLower(it->code.value));
         } else {
             folded += it->bytes;
         }
