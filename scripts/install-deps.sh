@@ -8,7 +8,7 @@ packages=(
     libtiff-dev libjpeg62-turbo-dev zlib1g-dev libpugixml-dev
     libtesseract-dev libleptonica-dev tesseract-ocr-eng
     libgtest-dev libgmock-dev libfreetype-dev fonts-dejavu-core
-    epubcheck default-jre-headless unzip python3
+    epubcheck default-jre-headless unzip python3 libarchive-tools
     xvfb xauth x11-apps imagemagick
 )
 

@@ -1,7 +1,7 @@
 #pragma once
 // Helpers for the archive tests: a private temporary folder, file makers, an independent reader
-// (Python's zipfile, through tests/zip/zipcheck.py), `unzip -t`, and a small record parser of our
-// own that checks the byte layout (headers back to back, directory, end record last).
+// (Python's zipfile, through tests/zip/zipcheck.py), `unzip -t` and bsdtar, and a small record
+// parser of our own that checks the byte layout (headers back to back, directory, end record last).
 
 #include <sys/types.h>
 
@@ -68,7 +68,8 @@ struct PyReport {
 };
 
 PyReport ReadWithPython(const fs::path& archive, const fs::path& folder = {});
-bool UnzipTestOk(const fs::path& archive);
+// True when both unzip and bsdtar read the archive and every entry's data without complaint.
+bool OtherReadersAccept(const fs::path& archive);
 
 // The archive's records as found walking its bytes; `ok` is false with `problem` set when the
 // layout is not headers back to back, then the directory, then the end record.
