@@ -7,4 +7,7 @@ scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 mkdir -p out
 ./build/bin/vellumark convert samples/sample.tif --title "Vellumark Sample" \
     --author "Vellumark" --output-dir out --overwrite
-echo "The book is at $(pwd)/out/Vellumark Sample.epub"
+book="$(pwd)/out/Vellumark Sample.epub"
+echo "== epubcheck"
+java -jar /usr/share/java/epubcheck.jar "$book" 2>&1 | tail -n 2
+echo "The book is at $book"
