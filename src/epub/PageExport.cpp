@@ -46,7 +46,8 @@ void ExportPage(const imaging::PageSource& source, int index, const std::filesys
 struct ExportState {
     std::mutex mutex;
     std::condition_variable changed;
-    std::atomic<int> next{0};
+    int next = 0;     // the next page to start
+    int allowed = 0;  // pages below this may be started
     std::atomic<bool> stop{false};
     int done = 0;
     unsigned running = 0;
@@ -56,9 +57,17 @@ struct ExportState {
 void RunWorker(ExportState& state, const imaging::PageSource& source, int pageCount,
                const std::filesystem::path& folder, const std::string& languageTag) {
     for (;;) {
-        if (state.stop.load())
-            break;
-        const int index = state.next.fetch_add(1);
+        int index = 0;
+        {
+            // Only a few pages ahead of what the calling thread has seen, so that a cancel it
+            // sees stops the work within a page or two.
+            std::unique_lock lock(state.mutex);
+            state.changed.wait(lock,
+                               [&] { return state.stop.load() || state.next < state.allowed; });
+            if (state.stop.load())
+                break;
+            index = state.next++;
+        }
         if (index >= pageCount)
             break;
         std::exception_ptr failure;
@@ -91,7 +100,13 @@ void RunWorker(ExportState& state, const imaging::PageSource& source, int pageCo
 // Stops the pool on every way out of ExportPages, before its threads are joined.
 struct StopOnExit {
     ExportState& state;
-    ~StopOnExit() { state.stop = true; }
+    ~StopOnExit() {
+        {
+            std::lock_guard lock(state.mutex);
+            state.stop = true;
+        }
+        state.changed.notify_all();
+    }
 };
 
 }  // namespace
@@ -113,6 +128,8 @@ void ExportPages(const imaging::PageSource& source, int pageCount,
 
     ExportState state;
     state.running = threadCount;
+    const int lead = 2 * static_cast<int>(threadCount);
+    state.allowed = lead;
     bool cancelled = false;
     {
         std::vector<std::jthread> pool;
@@ -141,6 +158,8 @@ void ExportPages(const imaging::PageSource& source, int pageCount,
             lock.lock();
             if (finished)
                 break;
+            state.allowed = reported + lead;
+            state.changed.notify_all();
         }
     }
     if (!state.failures.empty())
