@@ -2,6 +2,10 @@
 // The one exception type the engine libraries throw. It carries what a user needs to act on the
 // failure (a code, the file and, where it applies, the page) so that the command line can map it
 // to an exit code and the window can show its text.
+//
+// The libraries throw it and never turn it into a return value; only the edges catch: the end
+// of epub::Convert (which hands failures back as a result), the command-line dispatcher and the
+// window's command handlers.
 
 #include <filesystem>
 #include <optional>
@@ -38,6 +42,16 @@ private:
     std::filesystem::path path_;
     std::optional<int> page_;
 };
+
+// The error's text, with its path after it when the text does not already name the file: the
+// one line the command line and the window show.
+inline std::string DescribeError(const Error& error) {
+    const std::string what = error.what();
+    const std::string path = error.Path().string();
+    if (path.empty() || what.find(path) != std::string::npos)
+        return what;
+    return what + ": " + path;
+}
 
 // Exit code of the command line for an error: 2 for what the user can fix, 1 for a failure.
 inline int ExitCodeFor(ErrorCode code) noexcept {
