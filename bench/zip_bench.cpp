@@ -23,6 +23,8 @@
 #include <thread>
 #include <vector>
 
+#include "common/Error.h"
+#include "common/Jobs.h"
 #include "zip/ZipFolder.h"
 
 namespace fs = std::filesystem;
@@ -98,11 +100,13 @@ RunResult PackInChild(const fs::path& folder, const fs::path& archive, unsigned 
     if (pid == 0) {
         vellumark::zip::ZipFolderOptions options;
         options.jobs = jobs;
-        std::string error;
-        const bool ok = vellumark::zip::ZipFolder(archive, folder, options, &error);
-        if (!ok)
-            std::fprintf(stderr, "zip_bench: %s\n", error.c_str());
-        std::_Exit(ok ? 0 : 1);
+        try {
+            vellumark::zip::ZipFolder(archive, folder, options);
+        } catch (const vellumark::Error& e) {
+            std::fprintf(stderr, "zip_bench: %s\n", vellumark::DescribeError(e).c_str());
+            std::_Exit(1);
+        }
+        std::_Exit(0);
     }
     int status = 0;
     struct rusage usage {};
@@ -150,7 +154,7 @@ int main(int argc, char** argv) {
     const fs::path work = base / ("zip_bench-" + std::to_string(::getpid()));
     MakeImageBook(work / "images", images);
     MakeTextBook(work / "texts", texts);
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const unsigned cores = vellumark::ResolveJobs(0);
 
     int failures = 0;
     for (const char* name : {"images", "texts"}) {

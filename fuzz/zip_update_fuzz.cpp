@@ -8,12 +8,13 @@
 #include <cstdlib>
 #include <span>
 
+#include "common/ByteSource.h"
 #include "common/Error.h"
-#include "zip/ByteIo.h"
 #include "zip/ZipDirectory.h"
 #include "zip/ZipRecords.h"
 
 using namespace vellumark::zip;
+using vellumark::MemorySource;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     try {

@@ -1,6 +1,5 @@
 #include "zip/ByteIo.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,26 +8,6 @@
 #include "common/Error.h"
 
 namespace vellumark::zip {
-
-UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
-    if (this != &other) {
-        Reset();
-        fd_ = other.Release();
-    }
-    return *this;
-}
-
-int UniqueFd::Release() noexcept {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-}
-
-void UniqueFd::Reset() noexcept {
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = -1;
-}
 
 std::size_t FdDevice::WriteAt(std::uint64_t position, const void* data, std::size_t size) {
     const auto* bytes = static_cast<const std::uint8_t*>(data);
@@ -65,7 +44,8 @@ void FileSink::WriteRaw(std::uint64_t position, const std::uint8_t* data, std::s
 }
 
 void FileSink::Write(const void* data, std::size_t size) {
-    if (size == 0) return;  // an empty entry's data may come without a buffer
+    if (size == 0)
+        return;  // an empty entry's data may come without a buffer
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     if (used_ + size > buffer_.size())
         Flush();
@@ -106,7 +86,8 @@ void FileSink::Flush() {
 }
 
 void MemorySink::Write(const void* data, std::size_t size) {
-    if (size == 0) return;
+    if (size == 0)
+        return;
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     bytes_.insert(bytes_.end(), bytes, bytes + size);
 }
@@ -116,49 +97,6 @@ void MemorySink::WriteAt(std::uint64_t position, const void* data, std::size_t s
         throw Error(ErrorCode::Internal, "write past the end of the archive");
     }
     std::memcpy(bytes_.data() + position, data, size);
-}
-
-FileSource::FileSource(int fd, std::filesystem::path path) : fd_(fd), path_(std::move(path)) {
-    struct stat st {};
-    if (::fstat(fd_, &st) != 0) {
-        throw Error(ErrorCode::Io, std::string("Could not read (") + std::strerror(errno) + ")",
-                    path_);
-    }
-    size_ = static_cast<std::uint64_t>(st.st_size);
-}
-
-void FileSource::ReadAt(std::uint64_t position, void* data, std::size_t size) const {
-    if (position > size_ || size > size_ - position ||
-        ReadFully(fd_, position, data, size, path_) != size) {
-        throw Error(ErrorCode::BadArchive, "Incomplete Zip File", path_);
-    }
-}
-
-void MemorySource::ReadAt(std::uint64_t position, void* data, std::size_t size) const {
-    if (position > bytes_.size() || size > bytes_.size() - position) {
-        throw Error(ErrorCode::BadArchive, "Incomplete Zip File");
-    }
-    if (size > 0)
-        std::memcpy(data, bytes_.data() + position, size);
-}
-
-std::size_t ReadFully(int fd, std::uint64_t offset, void* data, std::size_t size,
-                      const std::filesystem::path& path) {
-    auto* bytes = static_cast<std::uint8_t*>(data);
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::pread(fd, bytes + done, size - done, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            throw Error(ErrorCode::Io, std::string("Could not read (") + std::strerror(errno) + ")",
-                        path);
-        }
-        if (n == 0)
-            break;
-        done += static_cast<std::size_t>(n);
-    }
-    return done;
 }
 
 }  // namespace vellumark::zip

@@ -1,39 +1,15 @@
 #pragma once
-// Byte devices the archive code reads and writes through. The writer takes a sink rather than a
-// path so that tests can put a failing or in-memory device under it, and the update reader takes
-// a source so that it can be fed arbitrary bytes from memory.
-//
-// Every failure is thrown as vellumark::Error; none of these classes is thread-safe except
-// FileSource::ReadAt, which uses pread and may be called from several threads at once.
+// Byte devices the archive writer writes through. It takes a sink rather than a path so that
+// tests can put a failing or in-memory device under it. Every failure is thrown as
+// vellumark::Error; none of these classes is thread-safe.
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <span>
 #include <vector>
 
 namespace vellumark::zip {
-
-// An owned POSIX file descriptor, closed on destruction.
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    UniqueFd(UniqueFd&& other) noexcept : fd_(other.Release()) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept;
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    ~UniqueFd() { Reset(); }
-
-    int Get() const noexcept { return fd_; }
-    explicit operator bool() const noexcept { return fd_ >= 0; }
-    int Release() noexcept;
-    void Reset() noexcept;
-
-private:
-    int fd_ = -1;
-};
 
 class ByteSink {
 public:
@@ -46,14 +22,6 @@ public:
     virtual std::uint64_t Position() const = 0;
     // Pushes buffered bytes to the device.
     virtual void Flush() {}
-};
-
-class ByteSource {
-public:
-    virtual ~ByteSource() = default;
-    virtual std::uint64_t Size() const = 0;
-    // Reads exactly `size` bytes at `position` or throws; never reads outside [0, Size()).
-    virtual void ReadAt(std::uint64_t position, void* data, std::size_t size) const = 0;
 };
 
 // The device under a FileSink: stores bytes at a position and says how many it stored. Fewer
@@ -107,34 +75,5 @@ public:
 private:
     std::vector<std::uint8_t> bytes_;
 };
-
-// Reads an open file descriptor with pread; the size is fixed when the source is made.
-class FileSource final : public ByteSource {
-public:
-    FileSource(int fd, std::filesystem::path path);
-    std::uint64_t Size() const override { return size_; }
-    void ReadAt(std::uint64_t position, void* data, std::size_t size) const override;
-
-private:
-    int fd_;
-    std::filesystem::path path_;
-    std::uint64_t size_ = 0;
-};
-
-// Reads a caller-owned block of memory that must outlive the source.
-class MemorySource final : public ByteSource {
-public:
-    explicit MemorySource(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
-    std::uint64_t Size() const override { return bytes_.size(); }
-    void ReadAt(std::uint64_t position, void* data, std::size_t size) const override;
-
-private:
-    std::span<const std::uint8_t> bytes_;
-};
-
-// Reads exactly `size` bytes at `offset` of a file descriptor; returns the count actually read
-// (less only at the end of the file). Throws on a read error.
-std::size_t ReadFully(int fd, std::uint64_t offset, void* data, std::size_t size,
-                      const std::filesystem::path& path);
 
 }  // namespace vellumark::zip

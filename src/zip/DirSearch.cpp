@@ -138,12 +138,6 @@ TDirSearch::Found TDirSearch::NextPath() {
     return {};
 }
 
-std::string TDirSearch::NextPath(std::uint64_t& size) {
-    Found found = NextPath();
-    size = found.size;
-    return std::move(found.path);
-}
-
 void GatherFiles(std::vector<std::string>& filesList, const GatherSettings& settings,
                  std::uint64_t& totalBytes) {
     // Pass 1: folder lines stay, single files are checked, wildcard lines wait for pass 2.

@@ -42,8 +42,6 @@ public:
     };
     // The next path found. Throws vellumark::Error (TooLarge) for a tree deeper than kMaxDepth.
     Found NextPath();
-    // As the classic interface: the path, or "" when over, with the size of a file found.
-    std::string NextPath(std::uint64_t& size);
 
 private:
     struct Entry {

@@ -33,10 +33,4 @@ TZipHeaderInfo* TSortedZip::FindName(const std::string& name) const {
     return at == names_.end() || at->first != key ? nullptr : at->second;
 }
 
-void TSortedZip::Clear() {
-    items_.clear();
-    names_.clear();
-    owned_.clear();
-}
-
 }  // namespace vellumark::zip

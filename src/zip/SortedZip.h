@@ -28,7 +28,6 @@ public:
     void Insert(std::unique_ptr<TZipHeaderInfo> record);
     // The record whose stored name equals `name` with ASCII letter case ignored (ByName only).
     TZipHeaderInfo* FindName(const std::string& name) const;
-    void Clear();
 
     std::size_t Count() const {
         return mode_ == TZipSortMode::ByName ? names_.size() : items_.size();

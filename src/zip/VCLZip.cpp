@@ -11,14 +11,15 @@
 #include <deque>
 #include <future>
 #include <random>
-#include <thread>
-#include <unordered_map>
 
 #include "common/Error.h"
+#include "common/FileIo.h"
+#include "common/Jobs.h"
 #include "zip/Deflate.h"
 #include "zip/DirSearch.h"
 #include "zip/SortedZip.h"
 #include "zip/TaskPool.h"
+#include "zip/UpdatePlan.h"
 #include "zip/ZipDirectory.h"
 #include "zip/ZipRecords.h"
 
@@ -180,19 +181,6 @@ std::uint16_t LevelFlags(int level) {
     return 0;
 }
 
-// Orders a stored DOS stamp against a file's: all ones (before 1980 or unknown) is the oldest.
-std::int64_t StampOrder(std::uint32_t dos) {
-    return dos == kDosTimeInvalid ? -1 : static_cast<std::int64_t>(dos);
-}
-std::int64_t FileStampOrder(const struct stat& st) {
-    const std::uint32_t dos = DosDateTime(st.st_mtime);
-    if (dos != kDosTimeInvalid)
-        return dos;
-    std::tm local{};
-    const bool late = ::localtime_r(&st.st_mtime, &local) != nullptr && local.tm_year + 1900 > 2107;
-    return late ? std::int64_t{1} << 33 : -1;
-}
-
 struct PieceResult {
     std::vector<std::uint8_t> data;  // deflated bytes, or the file's bytes when storing
     std::vector<std::uint8_t> raw;   // the file's bytes, kept for the stored fallback
@@ -204,13 +192,6 @@ struct PieceResult {
 struct OpenFile {
     UniqueFd fd;
     std::string path;
-};
-
-// One step of the write, in archive order: an old entry to copy or a file to pack.
-struct Item {
-    const OldEntry* old = nullptr;
-    std::size_t file = 0;                // index into the gathered files when old is null
-    const OldEntry* replaces = nullptr;  // the old entry kept should the file not be packable
 };
 
 struct Slot {
@@ -243,11 +224,7 @@ public:
 private:
     int Create() {
         TempFile temp = CreateTempBeside(zip_.ZipName);
-        std::vector<Item> items;
-        items.reserve(files_.size());
-        for (std::size_t i = 0; i < files_.size(); ++i)
-            items.push_back({nullptr, i, nullptr});
-        WriteItems(temp, items, nullptr, {});
+        WriteItems(temp, PlanCreate(files_.size()), nullptr, {});
         temp.Close();
         // Never replaces a file that appeared under the name meanwhile.
         if (::renameat2(AT_FDCWD, temp.Path().c_str(), AT_FDCWD, zip_.ZipName.c_str(),
@@ -276,15 +253,15 @@ private:
         if (!S_ISREG(oldStat.st_mode)) {
             throw Error(ErrorCode::Io, "Could not open archive (not a file)", zip_.ZipName);
         }
-        FileSource source(oldFd.Get(), zip_.ZipName);
-        const OldArchive old = ReadZipDirectory(source, zip_.ZipName);
-
         TempFile temp = CreateKpzTemp(zip_.TempPath);
-        const std::vector<Item> items = PlanUpdate(old);
-        WriteItems(temp, items, &source, old.end.comment);
+        {
+            // The old archive stays open only while its entries are copied.
+            const FileSource source(std::move(oldFd), zip_.ZipName);
+            const OldArchive old = ReadZipDirectory(source, zip_.ZipName);
+            WriteItems(temp, PlanUpdate(old, files_, Names()), &source, old.end.comment);
+        }
         ::fchmod(temp.Fd(), oldStat.st_mode & 07777);
         temp.Close();
-        oldFd.Reset();
         // Renaming replaces the old archive in one step; across file systems it is copied.
         if (::rename(temp.Path().c_str(), zip_.ZipName.c_str()) == 0) {
             temp.Released();
@@ -294,59 +271,7 @@ private:
         return packed_;
     }
 
-    // Old entries in their order, each kept or replaced by the gathered file of the same name;
-    // then the gathered files that no old entry names.
-    std::vector<Item> PlanUpdate(const OldArchive& old) {
-        std::unordered_map<std::string, std::size_t> byName;
-        for (std::size_t i = 0; i < files_.size(); ++i) {
-            byName.emplace(FoldAscii(StoredName(files_[i])), i);
-        }
-        std::vector<bool> placed(files_.size(), false);
-        std::vector<Item> items;
-        for (const OldEntry& entry : old.entries) {
-            const auto match = byName.find(FoldAscii(entry.info.StoredName()));
-            if (match == byName.end() || placed[match->second]) {
-                items.push_back({&entry, 0, nullptr});
-                continue;
-            }
-            placed[match->second] = true;
-            struct stat st {};
-            if (::stat(files_[match->second].c_str(), &st) != 0 ||
-                StampOrder(entry.info.dosDateTime) >= FileStampOrder(st)) {
-                items.push_back({&entry, 0, nullptr});
-            } else {
-                items.push_back({nullptr, match->second, &entry});
-            }
-        }
-        for (std::size_t i = 0; i < files_.size(); ++i) {
-            if (!placed[i])
-                items.push_back({nullptr, i, nullptr});
-        }
-        return items;
-    }
-
-    std::string StoredName(const std::string& path) const {
-        const auto slash = path.rfind('/');
-        std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-        const std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
-        if (!zip_.StorePaths()) {
-            folder.clear();
-        } else if (zip_.RelativePaths() && !zip_.RootDir().empty() &&
-                   FoldAscii(folder).starts_with(FoldAscii(zip_.RootDir()))) {
-            folder.erase(0, zip_.RootDir().size());
-        }
-        // No leading "/", no "." or ".." components, no empty components.
-        std::string clean;
-        std::size_t start = 0;
-        while (start < folder.size()) {
-            const auto end = folder.find('/', start);
-            const std::string part = folder.substr(start, end - start);
-            if (!part.empty() && part != "." && part != "..")
-                clean += part + "/";
-            start = end + 1;
-        }
-        return clean + file;
-    }
+    NameRule Names() const { return {zip_.StorePaths(), zip_.RelativePaths(), zip_.RootDir()}; }
 
     std::size_t PieceCost(const Slot& slot, std::size_t piece) const {
         const std::uint64_t offset = piece * kPieceSize;
@@ -397,7 +322,7 @@ private:
 
     // Takes up one item: opens and describes a file to pack, or prepares an old entry's copy.
     // Appends a slot unless the file is skipped.
-    void TakeUp(const Item& item, std::deque<Slot>& slots) {
+    void TakeUp(const WriteStep& item, std::deque<Slot>& slots) {
         if (item.old) {
             AddCopySlot(*item.old, slots);
             return;
@@ -419,7 +344,7 @@ private:
             return;
         }
         auto record = std::make_unique<TZipHeaderInfo>();
-        record->SetStoredName(StoredName(path));
+        record->SetStoredName(StoredName(path, Names()));
         if (nameList_.FindName(record->StoredName()))
             return;  // a second file of one name
         const auto size = static_cast<std::uint64_t>(st.st_size);
@@ -497,16 +422,15 @@ private:
             zip_.Progress(done_, std::max(done_, total_));
     }
 
-    void WriteItems(TempFile& temp, const std::vector<Item>& items, const ByteSource* oldSource,
-                    const std::vector<std::uint8_t>& comment) {
+    void WriteItems(TempFile& temp, const std::vector<WriteStep>& items,
+                    const ByteSource* oldSource, const std::vector<std::uint8_t>& comment) {
         std::unique_ptr<ByteDevice> device = std::make_unique<FdDevice>(temp.Fd(), zip_.ZipName);
         if (zip_.WrapDevice)
             device = zip_.WrapDevice(std::move(device));
         FileSink file(std::move(device), zip_.ZipName);
         LimitSink sink(file, zip_.ZipName);
 
-        unsigned jobs =
-            zip_.Jobs == 0 ? std::max(1u, std::thread::hardware_concurrency()) : zip_.Jobs;
+        const unsigned jobs = ResolveJobs(zip_.Jobs);
         const int level = std::clamp(zip_.PackLevel, 0, 9);
         // One thread compresses on the calling thread itself.
         TaskPool<PieceResult> pool(jobs == 1 ? 0 : jobs, level);
@@ -541,7 +465,7 @@ private:
             // Write the oldest step.
             Slot& front = slots.front();
             if (front.old) {
-                *front.record = CopyOldEntry(*oldSource, *front.old, sink);
+                *front.record = CopyOldEntry(*oldSource, *front.old, sink, zip_.ZipName);
             } else {
                 PieceResult piece = front.pending.front().get();
                 front.pending.pop_front();

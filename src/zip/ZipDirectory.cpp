@@ -15,6 +15,13 @@ namespace {
     throw Error(ErrorCode::BadArchive, "Damaged Zip File (" + what + ")", path);
 }
 
+// The archive's bytes at `offset`, all of them: a shorter read means the file was cut short.
+void ReadArchive(const ByteSource& source, std::uint64_t offset, void* data, std::size_t size,
+                 const std::filesystem::path& path) {
+    if (source.ReadAt(offset, data, size) != size)
+        Incomplete(path);
+}
+
 // Finds the end record: the last signature in the tail whose record and comment fit the file.
 TEndCentral ReadEndCentral(const ByteSource& source, const std::filesystem::path& path,
                            std::uint64_t& endPosition) {
@@ -25,7 +32,7 @@ TEndCentral ReadEndCentral(const ByteSource& source, const std::filesystem::path
         static_cast<std::size_t>(std::min<std::uint64_t>(size, kEndCentralSearchSpan));
     std::vector<std::uint8_t> tail(span);
     const std::uint64_t tailStart = size - span;
-    source.ReadAt(tailStart, tail.data(), span);
+    ReadArchive(source, tailStart, tail.data(), span, path);
     for (std::size_t i = span - kEndCentralSize + 1; i-- > 0;) {
         const std::uint8_t* p = tail.data() + i;
         if (GetLe32(p) != kEndCentralSignature)
@@ -71,7 +78,7 @@ OldArchive ReadZipDirectory(const ByteSource& source, const std::filesystem::pat
     }
 
     std::vector<std::uint8_t> central(end.centralSize);
-    source.ReadAt(end.centralOffset, central.data(), central.size());
+    ReadArchive(source, end.centralOffset, central.data(), central.size(), path);
     archive.entries.reserve(end.totalEntries);
     std::size_t at = 0;
     for (unsigned i = 0; i < end.totalEntries; ++i) {
@@ -117,7 +124,7 @@ OldArchive ReadZipDirectory(const ByteSource& source, const std::filesystem::pat
         if (local + kLocalHeaderSize > end.centralOffset)
             Damaged("entry outside the file", path);
         std::uint8_t header[kLocalHeaderSize];
-        source.ReadAt(local, header, sizeof header);
+        ReadArchive(source, local, header, sizeof header, path);
         if (GetLe32(header) != kLocalHeaderSignature)
             Damaged("bad local header", path);
         entry.localExtraLength = GetLe16(header + 28);
@@ -131,7 +138,8 @@ OldArchive ReadZipDirectory(const ByteSource& source, const std::filesystem::pat
     return archive;
 }
 
-TZipHeaderInfo CopyOldEntry(const ByteSource& source, const OldEntry& entry, ByteSink& sink) {
+TZipHeaderInfo CopyOldEntry(const ByteSource& source, const OldEntry& entry, ByteSink& sink,
+                            const std::filesystem::path& path) {
     TZipHeaderInfo info = entry.info;
     info.localHeaderOffset = static_cast<std::uint32_t>(sink.Position());
     info.localExtraLength = entry.localExtraLength;
@@ -146,7 +154,7 @@ TZipHeaderInfo CopyOldEntry(const ByteSource& source, const OldEntry& entry, Byt
         static_cast<std::size_t>(std::min<std::uint64_t>(remaining, 256 * 1024)));
     while (remaining > 0) {
         const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, buffer.size()));
-        source.ReadAt(from, buffer.data(), n);
+        ReadArchive(source, from, buffer.data(), n, path);
         sink.Write(buffer.data(), n);
         from += n;
         remaining -= n;

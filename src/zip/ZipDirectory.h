@@ -8,10 +8,13 @@
 #include <filesystem>
 #include <vector>
 
+#include "common/ByteSource.h"
 #include "zip/ByteIo.h"
 #include "zip/ZipRecords.h"
 
 namespace vellumark::zip {
+
+using vellumark::ByteSource;
 
 struct OldEntry {
     TZipHeaderInfo info;            // from the central directory record
@@ -32,6 +35,8 @@ OldArchive ReadZipDirectory(const ByteSource& source, const std::filesystem::pat
 
 // Writes `entry` at the sink's position: a local header made from its central record, then its
 // local extra field and data copied byte for byte. Returns the record as written (new offset).
-TZipHeaderInfo CopyOldEntry(const ByteSource& source, const OldEntry& entry, ByteSink& sink);
+// A source cut short fails with "Incomplete Zip File" naming `path`.
+TZipHeaderInfo CopyOldEntry(const ByteSource& source, const OldEntry& entry, ByteSink& sink,
+                            const std::filesystem::path& path = {});
 
 }  // namespace vellumark::zip

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <string>
 
 namespace vellumark::zip {
 
@@ -21,9 +20,10 @@ struct ZipFolderOptions {
 
 // Writes every file below `folder` into the archive at `archivePath`. When a file already stands
 // under that name it is updated (old entries kept unless a newer file replaces them). A new
-// archive appears under its name only once complete. Returns false on any failure and never
-// throws; `errorText`, when given, receives one line saying what went wrong.
-bool ZipFolder(const std::filesystem::path& archivePath, const std::filesystem::path& folder,
-               const ZipFolderOptions& options = {}, std::string* errorText = nullptr);
+// archive appears under its name only once complete, and on any failure an existing archive is
+// left as it was. Throws vellumark::Error as TVCLZip::WriteArchive does, and Usage for an empty
+// folder path.
+void ZipFolder(const std::filesystem::path& archivePath, const std::filesystem::path& folder,
+               const ZipFolderOptions& options = {});
 
 }  // namespace vellumark::zip

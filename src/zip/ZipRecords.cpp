@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/Error.h"
+#include "common/Utf8.h"
 
 namespace vellumark::zip {
 namespace {
@@ -107,43 +108,9 @@ std::uint32_t DosDateTime(std::time_t moment) {
 }
 
 std::uint16_t NameFlags(const std::string& name) {
-    bool nonAscii = false;
-    std::size_t i = 0;
-    while (i < name.size()) {
-        const auto c = static_cast<unsigned char>(name[i]);
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        nonAscii = true;
-        std::size_t length = 0;
-        std::uint32_t cp = 0;
-        if ((c & 0xE0) == 0xC0) {
-            length = 2;
-            cp = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            length = 3;
-            cp = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            length = 4;
-            cp = c & 0x07;
-        } else {
-            return 0;
-        }
-        if (i + length > name.size())
-            return 0;
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto cc = static_cast<unsigned char>(name[i + k]);
-            if ((cc & 0xC0) != 0x80)
-                return 0;
-            cp = (cp << 6) | (cc & 0x3F);
-        }
-        static constexpr std::uint32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (cp < kMinimum[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-            return 0;
-        i += length;
-    }
-    return nonAscii ? kFlagUtf8Name : 0;
+    const bool nonAscii = std::any_of(name.begin(), name.end(),
+                                      [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    return nonAscii && IsValidUtf8(name) ? kFlagUtf8Name : 0;
 }
 
 std::string FoldAscii(std::string text) {

@@ -65,6 +65,17 @@ TEST(PackCommand, FailuresExitWithOneOnOneLine) {
     EXPECT_EQ(Lines(o.stderrText), 1) << o.stderrText;
 }
 
+TEST(PackCommand, WhatTheFormatCannotHoldExitsWithTwo) {
+    TempDir dir;
+    WriteFile(dir / "book/huge.bin", "");
+    fs::resize_file(dir / "book/huge.bin", 4ull << 30);  // sparse: no disk space used
+    const Outcome o = Pack(Quote(dir / "book") + " " + Quote(dir / "out.zip"));
+    EXPECT_EQ(o.exitCode, 2) << o.stderrText;
+    EXPECT_NE(o.stderrText.find("4 GiB"), std::string::npos) << o.stderrText;
+    EXPECT_EQ(Lines(o.stderrText), 1) << o.stderrText;
+    EXPECT_FALSE(fs::exists(dir / "out.zip"));
+}
+
 TEST(PackCommand, WrongArgumentsExitWithTwoAndAUsageLine) {
     TempDir dir;
     for (const std::string& arguments :

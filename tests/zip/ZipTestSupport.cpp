@@ -12,7 +12,20 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "common/Error.h"
+
 namespace ziptest {
+
+std::string Pack(const fs::path& archive, const fs::path& folder,
+                 const vellumark::zip::ZipFolderOptions& options) {
+    try {
+        vellumark::zip::ZipFolder(archive, folder, options);
+        return {};
+    } catch (const vellumark::Error& e) {
+        return vellumark::DescribeError(e);
+    }
+}
+
 namespace {
 
 std::uint16_t Le16(const std::string& b, std::size_t at) {

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "zip/ZipFolder.h"
+
 namespace ziptest {
 
 namespace fs = std::filesystem;
@@ -38,6 +40,11 @@ void SetMtime(const fs::path& path, std::time_t when);
 std::time_t LocalTime(int year, int month, int day, int hour = 12, int minute = 0, int second = 0);
 // Names of everything directly in a folder, sorted.
 std::vector<std::string> ListFolder(const fs::path& folder);
+
+// Packs `folder` as a book is packed; returns "" on success, else the error's one line (its
+// text, with the file it names when the text does not).
+std::string Pack(const fs::path& archive, const fs::path& folder,
+                 const vellumark::zip::ZipFolderOptions& options = {});
 
 // Runs a shell command; returns its exit status and, when asked, its standard output.
 int Run(const std::string& command, std::string* output = nullptr);
