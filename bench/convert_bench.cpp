@@ -36,6 +36,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/Jobs.h"
 #include "epub/ConversionJob.h"
 #include "epub/Folders.h"
 #include "imaging/Document.h"
@@ -345,7 +346,7 @@ int main(int argc, char** argv) {
             pages = std::max(1, std::atoi(argv[i]));
         }
     }
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const unsigned cores = vellumark::ResolveJobs(0);
     const fs::path folder =
         fs::temp_directory_path() / ("convert_bench-" + std::to_string(getpid()));
     fs::create_directories(folder / "out");

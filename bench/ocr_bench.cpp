@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "common/Jobs.h"
 #include "imaging/Document.h"
 #include "imaging/text/DocSearch.h"
 #include "imaging/text/TextLayer.h"
@@ -30,7 +31,7 @@ double Seconds(Clock::time_point since) {
 double TimeSearch(const imaging::TextLayer& text, int jobs) {
     const auto start = Clock::now();
     if (jobs > 1)
-        imaging::ReadAllPages(text, jobs);
+        imaging::ReadAllPages(text, static_cast<unsigned>(jobs));
     const auto hits = imaging::FindAll(
         text.PageCount(), [&](int page) { return text.Words(page); }, "unicorn");
     if (!hits.empty())
@@ -45,7 +46,7 @@ int main(int argc, char** argv) {
     int pages = 50;
     if (argc == 3 && std::string(argv[1]) == "--pages")
         pages = std::max(1, std::atoi(argv[2]));
-    const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const int cores = static_cast<int>(vellumark::ResolveJobs(0));
     const std::filesystem::path path =
         std::filesystem::temp_directory_path() / ("ocr_bench_" + std::to_string(getpid()) + ".tif");
 

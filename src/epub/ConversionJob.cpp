@@ -1,9 +1,6 @@
 #include "epub/ConversionJob.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <new>
 #include <optional>
@@ -11,6 +8,8 @@
 #include <vector>
 
 #include "common/Error.h"
+#include "common/Jobs.h"
+#include "common/TempFolder.h"
 #include "epub/BookDocuments.h"
 #include "epub/FileOutput.h"
 #include "epub/Folders.h"
@@ -76,47 +75,24 @@ bool IsWithin(const fs::path& inner, const fs::path& outer) {
     return end == b.end();
 }
 
-// A private folder beside the book, so the archive is written whole before it takes the book's
-// name and a failed write leaves nothing (and an old book untouched). Removed with the object.
-class StagingFolder {
-public:
-    explicit StagingFolder(const fs::path& outputFolder) {
-        std::string pattern = (outputFolder / ".vellumark-XXXXXX").string();
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back('\0');
-        if (::mkdtemp(buffer.data()) == nullptr) {
-            error_ = std::strerror(errno);
-        } else {
-            path_ = buffer.data();
-        }
-    }
-    ~StagingFolder() { RemoveFolder(path_); }
-    StagingFolder(const StagingFolder&) = delete;
-    StagingFolder& operator=(const StagingFolder&) = delete;
-
-    const fs::path& Path() const { return path_; }
-    const std::string& ErrorText() const { return error_; }
-
-private:
-    fs::path path_;
-    std::string error_;
-};
-
+// Packs the working folder into a private folder beside the book, so that the archive is
+// written whole before it takes the book's name and a failed write leaves nothing (and an old
+// book untouched); then renames it into place.
 ConversionResult PackBook(const fs::path& workingFolder, const fs::path& outputFolder,
                           const fs::path& output, unsigned jobs) {
     const std::string failed = "Failed to build " + output.string() + ": ";
-    StagingFolder staging(outputFolder);
-    if (staging.Path().empty()) {
-        return Fail(output, failed + "cannot write in " + outputFolder.string() + " (" +
-                                staging.ErrorText() + ")");
-    }
+    const TempFolder staging =
+        TempFolder::Create(outputFolder, ".vellumark-", [&](const std::string& reason) {
+            return failed + "cannot write in " + outputFolder.string() + " (" + reason + ")";
+        });
     const fs::path temporary = staging.Path() / "book.epub";
     zip::ZipFolderOptions options;
     options.jobs = jobs;
-    std::string errorText;
-    if (!zip::ZipFolder(temporary, workingFolder, options, &errorText)) {
-        return Fail(output,
-                    failed + (errorText.empty() ? "the archive was not written" : errorText));
+    try {
+        zip::ZipFolder(temporary, workingFolder, options);
+    } catch (const Error& e) {
+        // The reason keeps its code (so its exit code); the text says which book failed.
+        throw Error(e.Code(), failed + DescribeError(e), e.Path(), e.Page());
     }
     std::error_code ec;
     fs::rename(temporary, output, ec);
@@ -161,11 +137,7 @@ ConversionResult RunSteps(const imaging::PageSource* document, const ConversionS
             throw Error(ErrorCode::Io, "Cannot copy the cover picture: " + ec.message(),
                         settings.cover);
         }
-        const fs::path coverPage = content / "cover.html";
-        if (!WriteImagePage(coverPage, coverName, "cover", languageTag)) {
-            throw Error(ErrorCode::Io, "Cannot create file \"" + coverPage.string() + "\".",
-                        coverPage);
-        }
+        WriteImagePage(content / "cover.html", coverName, "cover", languageTag);
     }
 
     const int pageCount = document->PageCount();

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "common/Error.h"
+#include "common/Utf8.h"
 
 namespace vellumark::epub {
 namespace {
@@ -19,44 +20,9 @@ struct FileCloser {
                 "Cannot create file \"" + path.string() + "\". " + std::strerror(err), path);
 }
 
-// Length of the valid UTF-8 sequence at the start of `text`, or 0 when there is none.
-std::size_t Utf8SequenceLength(std::string_view text) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(0);
-    std::size_t length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead < 0x80)
-        return 1;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0)
-            low = 0xA0;
-        if (lead == 0xED)
-            high = 0x9F;  // no surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0)
-            low = 0x90;
-        if (lead == 0xF4)
-            high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (text.size() < length)
-        return 0;
-    if (byte(1) < low || byte(1) > high)
-        return 0;
-    for (std::size_t i = 2; i < length; ++i) {
-        if (byte(i) < 0x80 || byte(i) > 0xBF)
-            return 0;
-    }
-    // U+FFFE and U+FFFF are not XML characters.
-    if (length == 3 && lead == 0xEF && byte(1) == 0xBF && byte(2) >= 0xBE)
-        return 0;
-    return length;
+// The Unicode characters XML 1.0 cannot hold besides the controls: U+FFFE and U+FFFF.
+bool IsXmlNonCharacter(char32_t c) {
+    return c == 0xFFFE || c == 0xFFFF;
 }
 
 }  // namespace
@@ -76,18 +42,14 @@ void WriteFileBytes(const std::filesystem::path& path, std::string_view bytes) {
 std::string XmlSafeText(std::string_view text) {
     std::string safe;
     safe.reserve(text.size());
-    while (!text.empty()) {
-        const std::size_t length = Utf8SequenceLength(text);
-        if (length == 0) {
+    for (std::size_t at = 0; at < text.size();) {
+        const Utf8Char c = DecodeUtf8(text, at);
+        if (!c.valid || IsXmlNonCharacter(c.value)) {
             safe += "\xEF\xBF\xBD";
-            text.remove_prefix(1);
-            continue;
+        } else if (c.value >= 0x20 || c.value == '\t' || c.value == '\n' || c.value == '\r') {
+            safe.append(text.substr(at, c.length));
         }
-        const unsigned char c = static_cast<unsigned char>(text[0]);
-        if (length > 1 || c >= 0x20 || c == '\t' || c == '\n' || c == '\r') {
-            safe.append(text.substr(0, length));
-        }
-        text.remove_prefix(length);
+        at += c.length;
     }
     return safe;
 }

@@ -4,39 +4,16 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <system_error>
 #include <utility>
-#include <vector>
 
 #include "common/Error.h"
 
 namespace vellumark::epub {
 namespace fs = std::filesystem;
 namespace {
-
-// An open descriptor of a folder, closed on every path out.
-class FolderDescriptor {
-public:
-    explicit FolderDescriptor(const fs::path& folder)
-        : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
-    ~FolderDescriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    FolderDescriptor(const FolderDescriptor&) = delete;
-    FolderDescriptor& operator=(const FolderDescriptor&) = delete;
-
-    bool Valid() const { return fd_ >= 0; }
-    bool TryLock() const { return ::flock(fd_, LOCK_EX | LOCK_NB) == 0; }
-    int Release() { return std::exchange(fd_, -1); }
-
-private:
-    int fd_;
-};
 
 bool IsWritableFolder(const fs::path& folder) {
     std::error_code ec;
@@ -58,12 +35,12 @@ fs::path CacheWorkingFolder() {
     return base / "vellumark" / "epubfiles";
 }
 
-// Takes the lock on `folder`; returns the descriptor holding it, or -1.
-int LockFolder(const fs::path& folder) {
-    FolderDescriptor descriptor(folder);
-    if (!descriptor.Valid() || !descriptor.TryLock())
-        return -1;
-    return descriptor.Release();
+// Takes the lock on `folder`; returns the descriptor holding it, or none.
+UniqueFd LockFolder(const fs::path& folder) {
+    UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd && ::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0)
+        fd.Reset();
+    return fd;
 }
 
 }  // namespace
@@ -117,20 +94,23 @@ void SeedContainerFiles(const fs::path& workingFolder, const fs::path& installed
     }
 }
 
-WorkingFolder::WorkingFolder(fs::path path, bool isPrivate, int lockFd) noexcept
-    : path_(std::move(path)), private_(isPrivate), lockFd_(lockFd) {}
+WorkingFolder::WorkingFolder(fs::path path, UniqueFd lock) noexcept
+    : path_(std::move(path)), lock_(std::move(lock)) {}
+
+WorkingFolder::WorkingFolder(TempFolder folder) noexcept
+    : path_(folder.Path()), private_(std::move(folder)) {}
 
 WorkingFolder::WorkingFolder(WorkingFolder&& other) noexcept
     : path_(std::exchange(other.path_, {})),
-      private_(other.private_),
-      lockFd_(std::exchange(other.lockFd_, -1)) {}
+      private_(std::exchange(other.private_, std::nullopt)),
+      lock_(std::move(other.lock_)) {}
 
 WorkingFolder& WorkingFolder::operator=(WorkingFolder&& other) noexcept {
     if (this != &other) {
         Release();
         path_ = std::exchange(other.path_, {});
-        private_ = other.private_;
-        lockFd_ = std::exchange(other.lockFd_, -1);
+        private_ = std::exchange(other.private_, std::nullopt);
+        lock_ = std::move(other.lock_);
     }
     return *this;
 }
@@ -140,39 +120,27 @@ WorkingFolder::~WorkingFolder() {
 }
 
 void WorkingFolder::Release() noexcept {
-    if (!path_.empty()) {
-        RemoveFolder(private_ ? path_ : ContentFolder(path_));
-    }
-    if (lockFd_ >= 0)
-        ::close(lockFd_);  // closing the descriptor drops the flock
+    // A private folder goes whole; a shared one keeps its container files for the next window.
+    if (!private_ && !path_.empty())
+        RemoveFolder(ContentFolder(path_));
+    private_.reset();
+    lock_.Reset();  // closing the descriptor drops the flock
     path_.clear();
-    lockFd_ = -1;
 }
 
 WorkingFolder WorkingFolder::CreatePrivate(const fs::path& installed) {
-    std::error_code ec;
-    fs::path temp = fs::temp_directory_path(ec);
-    if (ec)
-        temp = "/tmp";
-    std::string pattern = (temp / "vellumark-XXXXXX").string();
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (::mkdtemp(buffer.data()) == nullptr) {
-        const int err = errno;
-        throw Error(
-            ErrorCode::Io,
-            "Cannot create a working folder in " + temp.string() + ": " + std::strerror(err), temp);
-    }
-    // Owned from here on, so a failed seeding removes it again.
-    WorkingFolder folder(fs::path(buffer.data()), true, -1);
+    const fs::path temp = SystemTempFolder();
+    WorkingFolder folder(TempFolder::Create(temp, "vellumark-", [&](const std::string& reason) {
+        return "Cannot create a working folder in " + temp.string() + ": " + reason;
+    }));
     SeedContainerFiles(folder.Path(), installed);
     return folder;
 }
 
 WorkingFolder WorkingFolder::AcquireForWindow(const fs::path& installed) {
     if (IsWritableFolder(installed)) {
-        if (const int fd = LockFolder(installed); fd >= 0) {
-            return WorkingFolder(installed, false, fd);
+        if (UniqueFd lock = LockFolder(installed)) {
+            return WorkingFolder(installed, std::move(lock));
         }
         // Another window converts there.
         return CreatePrivate(installed);
@@ -181,8 +149,8 @@ WorkingFolder WorkingFolder::AcquireForWindow(const fs::path& installed) {
     if (!cache.empty()) {
         std::error_code ec;
         fs::create_directories(cache, ec);
-        if (const int fd = LockFolder(cache); fd >= 0) {
-            WorkingFolder folder(cache, false, fd);
+        if (UniqueFd lock = LockFolder(cache)) {
+            WorkingFolder folder(cache, std::move(lock));
             try {
                 SeedContainerFiles(cache, installed);
                 return folder;

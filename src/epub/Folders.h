@@ -4,6 +4,10 @@
 // "OEBPS" that a conversion fills; the whole working folder is packed into the book.
 
 #include <filesystem>
+#include <optional>
+
+#include "common/FileIo.h"
+#include "common/TempFolder.h"
 
 namespace vellumark::epub {
 
@@ -56,15 +60,16 @@ public:
     const std::filesystem::path& Path() const noexcept { return path_; }
     std::filesystem::path Content() const { return ContentFolder(path_); }
     // True for a folder made for this object alone (removed whole when it dies).
-    bool IsPrivate() const noexcept { return private_; }
+    bool IsPrivate() const noexcept { return private_.has_value(); }
 
 private:
-    WorkingFolder(std::filesystem::path path, bool isPrivate, int lockFd) noexcept;
+    WorkingFolder(std::filesystem::path path, UniqueFd lock) noexcept;
+    explicit WorkingFolder(TempFolder folder) noexcept;
     void Release() noexcept;
 
     std::filesystem::path path_;
-    bool private_ = false;
-    int lockFd_ = -1;  // open descriptor of the folder holding the flock; -1 when none
+    std::optional<TempFolder> private_;  // set for a private folder
+    UniqueFd lock_;                      // a shared folder, opened and flocked
 };
 
 }  // namespace vellumark::epub

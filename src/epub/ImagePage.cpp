@@ -1,6 +1,5 @@
 #include "epub/ImagePage.h"
 
-#include "common/Error.h"
 #include "epub/FileOutput.h"
 #include "epub/LanguageTag.h"
 
@@ -43,19 +42,14 @@ std::string ImagePageText(std::string_view pictureReference, std::string_view la
     return text;
 }
 
-bool WriteImagePage(const std::filesystem::path& path, std::string_view pictureReference,
+void WriteImagePage(const std::filesystem::path& path, std::string_view pictureReference,
                     std::string_view label, std::string_view languageTag) {
-    try {
-        WriteFileBytes(path, ImagePageText(pictureReference, label, languageTag));
-        return true;
-    } catch (const Error&) {
-        return false;
-    }
+    WriteFileBytes(path, ImagePageText(pictureReference, label, languageTag));
 }
 
-bool WriteImagePage(const std::filesystem::path& path, std::string_view pictureReference,
+void WriteImagePage(const std::filesystem::path& path, std::string_view pictureReference,
                     std::string_view label) {
-    return WriteImagePage(path, pictureReference, label, LanguageTag());
+    WriteImagePage(path, pictureReference, label, LanguageTag());
 }
 
 }  // namespace vellumark::epub

@@ -13,11 +13,12 @@ namespace vellumark::epub {
 std::string ImagePageText(std::string_view pictureReference, std::string_view label,
                           std::string_view languageTag);
 
-// Writes ImagePageText to `path`, replacing any file of that name. Returns false when the file
-// could not be written; never throws for that. The language tag defaults to LanguageTag().
-bool WriteImagePage(const std::filesystem::path& path, std::string_view pictureReference,
+// Writes ImagePageText to `path`, replacing any file of that name. Throws vellumark::Error (Io)
+// naming the file when it cannot be written: a book must never list a page that is missing.
+// The language tag defaults to LanguageTag().
+void WriteImagePage(const std::filesystem::path& path, std::string_view pictureReference,
                     std::string_view label, std::string_view languageTag);
-bool WriteImagePage(const std::filesystem::path& path, std::string_view pictureReference,
+void WriteImagePage(const std::filesystem::path& path, std::string_view pictureReference,
                     std::string_view label);
 
 // The stylesheet the pages link: the picture fits the screen, no margins.

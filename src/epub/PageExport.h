@@ -29,7 +29,4 @@ struct ExportOptions {
 void ExportPages(const imaging::PageSource& source, int pageCount,
                  const std::filesystem::path& folder, const ExportOptions& options = {});
 
-// The number of threads `jobs` asks for (0: one per core), at least 1.
-unsigned ResolveJobs(unsigned jobs);
-
 }  // namespace vellumark::epub

@@ -105,7 +105,7 @@ struct Document::Impl {
         if (size == 0)
             throw Error(ErrorCode::BadInput, path.string() + " is empty", path);
         std::uint8_t magic[2] = {};
-        if (impl->source->ReadAt(magic, 2, 0) != 2)
+        if (impl->source->ReadAt(0, magic, 2) != 2)
             throw Error(ErrorCode::BadInput, path.string() + " is not a TIFF or MDI file", path);
         impl->mdi = magic[0] == 'E' && magic[1] == 'P';
         const bool tiff =
@@ -148,7 +148,7 @@ std::unique_ptr<Document> Document::Open(const std::filesystem::path& path) {
 std::unique_ptr<Document> Document::OpenBytes(std::vector<std::uint8_t> bytes,
                                               const std::filesystem::path& name) {
     return std::unique_ptr<Document>(
-        new Document(Impl::Load(MemorySource(std::move(bytes)), name)));
+        new Document(Impl::Load(std::make_shared<const MemorySource>(std::move(bytes)), name)));
 }
 
 const std::filesystem::path& Document::Path() const {

@@ -1,9 +1,10 @@
 #include "imaging/StoredText.h"
 
 #include <cstring>
+#include <string_view>
 #include <vector>
 
-#include "imaging/Utf8.h"
+#include "common/Utf8.h"
 
 namespace vellumark::imaging {
 namespace {
@@ -30,22 +31,13 @@ std::vector<char32_t> FromUtf16(const std::vector<std::uint16_t>& units) {
 
 // Strict UTF-8; false when the bytes are not UTF-8.
 bool FromUtf8(const std::uint8_t* b, std::size_t n, std::vector<char32_t>& out) {
+    const std::string_view text(reinterpret_cast<const char*>(b), n);
     for (std::size_t i = 0; i < n;) {
-        const std::uint8_t c = b[i];
-        int len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-        if (len == 0 || i + len > n)
+        const Utf8Char c = DecodeUtf8(text, i);
+        if (!c.valid)
             return false;
-        char32_t v = len == 1 ? c : c & (0x7F >> len);
-        for (int k = 1; k < len; ++k) {
-            if ((b[i + k] & 0xC0) != 0x80)
-                return false;
-            v = (v << 6) | (b[i + k] & 0x3F);
-        }
-        const char32_t min[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (v < min[len] || v > 0x10FFFF || (v >= 0xD800 && v < 0xE000))
-            return false;
-        out.push_back(v);
-        i += len;
+        out.push_back(c.value);
+        i += c.length;
     }
     return true;
 }

@@ -1,10 +1,5 @@
 #include "imaging/TiffHandle.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -17,46 +12,6 @@ namespace {
 
 constexpr std::size_t kMaxMessages = 4;
 constexpr std::size_t kMaxMessageLength = 300;
-
-class FileSource final : public ByteSource {
-public:
-    FileSource(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
-    ~FileSource() override { ::close(fd_); }
-    std::uint64_t Size() const override { return size_; }
-    std::size_t ReadAt(void* buffer, std::size_t size, std::uint64_t offset) const override {
-        std::size_t done = 0;
-        while (done < size && offset + done < size_) {
-            const ssize_t n = ::pread(fd_, static_cast<char*>(buffer) + done, size - done,
-                                      static_cast<off_t>(offset + done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            done += static_cast<std::size_t>(n);
-        }
-        return done;
-    }
-
-private:
-    int fd_;
-    std::uint64_t size_;
-};
-
-class BytesSource final : public ByteSource {
-public:
-    explicit BytesSource(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
-    std::uint64_t Size() const override { return bytes_.size(); }
-    std::size_t ReadAt(void* buffer, std::size_t size, std::uint64_t offset) const override {
-        if (offset >= bytes_.size())
-            return 0;
-        const std::size_t n = std::min<std::uint64_t>(size, bytes_.size() - offset);
-        std::memcpy(buffer, bytes_.data() + offset, n);
-        return n;
-    }
-
-private:
-    std::vector<std::uint8_t> bytes_;
-};
 
 int OnError(TIFF*, void* user, const char* module, const char* format, va_list args) {
     static_cast<TiffMessages*>(user)->Add(true, module, format, args);
@@ -86,35 +41,19 @@ struct OptionsDeleter {
 
 }  // namespace
 
-std::shared_ptr<const ByteSource> OpenFileSource(const std::filesystem::path& path) {
-    std::error_code ec;
-    const auto status = std::filesystem::status(path, ec);
-    if (status.type() == std::filesystem::file_type::not_found)
-        throw Error(ErrorCode::BadInput, path.string() + ": no such file", path);
-    if (status.type() == std::filesystem::file_type::directory)
-        throw Error(ErrorCode::BadInput, path.string() + " is a folder, not a document", path);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        throw Error(ErrorCode::Io, path.string() + ": cannot open: " + std::strerror(errno), path);
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        throw Error(ErrorCode::BadInput, path.string() + " is not a regular file", path);
-    }
-    return std::make_shared<FileSource>(fd, static_cast<std::uint64_t>(info.st_size));
-}
-
-std::shared_ptr<const ByteSource> MemorySource(std::vector<std::uint8_t> bytes) {
-    return std::make_shared<BytesSource>(std::move(bytes));
-}
-
 void TiffMessages::Add(bool error, const char* module, const char* format, va_list args) {
     auto& list = error ? errors_ : warnings_;
     if (list.size() >= kMaxMessages)
         return;
     char text[kMaxMessageLength];
     std::vsnprintf(text, sizeof text, format, args);
-    std::string line = module && *module ? std::string(module) + ": " + text : std::string(text);
+    Add(error, module && *module ? std::string(module) + ": " + text : std::string(text));
+}
+
+void TiffMessages::Add(bool error, std::string line) {
+    auto& list = error ? errors_ : warnings_;
+    if (list.size() >= kMaxMessages)
+        return;
     if (line.size() > kMaxMessageLength)
         line.resize(kMaxMessageLength);
     list.push_back(std::move(line));
@@ -166,7 +105,14 @@ tmsize_t TiffHandle::Read(thandle_t self, void* buffer, tmsize_t size) {
     auto* h = static_cast<TiffHandle*>(self);
     if (size <= 0)
         return 0;
-    const std::size_t n = h->source_->ReadAt(buffer, static_cast<std::size_t>(size), h->position_);
+    std::size_t n = 0;
+    try {
+        n = h->source_->ReadAt(h->position_, buffer, static_cast<std::size_t>(size));
+    } catch (const Error& e) {
+        // No exception may cross libtiff; the read fails, and the reason stays in the messages.
+        h->messages_.Add(true, e.what());
+        return -1;
+    }
     // MDI files begin "EP" where a little-endian TIFF has "II"; the rest is the same.
     if (h->mdi_ && h->position_ < 2) {
         auto* bytes = static_cast<std::uint8_t*>(buffer);

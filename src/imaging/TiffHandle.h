@@ -1,8 +1,8 @@
 #pragma once
-// libtiff handles over a shared, read-only byte source. Each handle has its own position and
-// its own message log, so several handles on one source can be used from several threads at
-// once (one handle per thread). libtiff's messages never reach the terminal: they are kept in
-// the handle and end up in the text of the errors we throw.
+// libtiff handles over a shared, read-only byte source (a file or bytes in memory). Each handle has
+// its own position and its own message log, so several handles on one source can be used from
+// several threads at once (one handle per thread). libtiff's messages never reach the terminal:
+// they are kept in the handle and end up in the text of the errors we throw.
 
 #include <tiffio.h>
 
@@ -12,27 +12,17 @@
 #include <string>
 #include <vector>
 
+#include "common/ByteSource.h"
+
 namespace vellumark::imaging {
 
-// Bytes to read at any offset. Implementations are thread-safe.
-class ByteSource {
-public:
-    virtual ~ByteSource() = default;
-    virtual std::uint64_t Size() const = 0;
-    // Reads up to size bytes at offset; returns how many were read (fewer only at the end).
-    // Throws nothing; returns 0 on a read error.
-    virtual std::size_t ReadAt(void* buffer, std::size_t size, std::uint64_t offset) const = 0;
-};
-
-// Opens a file for reading. Throws vellumark::Error: BadInput for a missing file or a folder,
-// Io when it cannot be opened or read.
-std::shared_ptr<const ByteSource> OpenFileSource(const std::filesystem::path& path);
-std::shared_ptr<const ByteSource> MemorySource(std::vector<std::uint8_t> bytes);
+using vellumark::ByteSource;
 
 // libtiff's errors and warnings for one handle, a few at most.
 class TiffMessages {
 public:
     void Add(bool error, const char* module, const char* format, va_list args);
+    void Add(bool error, std::string line);
     // The errors, else the warnings, joined with "; "; empty when there were none.
     std::string Text() const;
     bool HasErrors() const { return !errors_.empty(); }

@@ -1,15 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <map>
-#include <optional>
 #include <string>
 
 #include "TestTiff.h"
+#include "common/Error.h"
 #include "epub/ImagePage.h"
-#include "epub/LanguageTag.h"
 
 namespace vellumark::epub {
 namespace {
@@ -44,68 +41,21 @@ TEST(ImagePageTest, WriteReplacesAndReportsFailure) {
     testing::TempFolder folder;
     const auto path = folder / "page1.html";
     { std::ofstream(path) << std::string(1000, 'x'); }
-    ASSERT_TRUE(WriteImagePage(path, "1.jpg", "page1", "en-US"));
+    WriteImagePage(path, "1.jpg", "page1", "en-US");
     std::ifstream in(path, std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}),
               ImagePageText("1.jpg", "page1", "en-US"));
-    EXPECT_FALSE(WriteImagePage(folder / "no" / "page1.html", "1.jpg", "page1", "en-US"));
-}
-
-TEST(LanguageTagTest, FromLocaleNames) {
-    EXPECT_EQ(LanguageTagForLocale("de_DE.UTF-8"), "de-DE");
-    EXPECT_EQ(LanguageTagForLocale("en_GB"), "en-GB");
-    EXPECT_EQ(LanguageTagForLocale("sr_RS@latin"), "sr-RS");
-    EXPECT_EQ(LanguageTagForLocale("es_419.UTF-8"), "es-419");
-    EXPECT_EQ(LanguageTagForLocale("fr"), "fr");
-    EXPECT_EQ(LanguageTagForLocale("ja.eucJP"), "ja");
-    EXPECT_EQ(LanguageTagForLocale("de_"), "de");
-    for (const char* fallback : {"", "C", "POSIX", "C.UTF-8", "_", "-", "x_YY", "123_US"}) {
-        EXPECT_EQ(LanguageTagForLocale(fallback), "en-US") << '"' << fallback << '"';
+    const auto missing = folder / "no" / "page1.html";
+    try {
+        WriteImagePage(missing, "1.jpg", "page1", "en-US");
+        ADD_FAILURE() << "a page that cannot be written must fail";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.Code(), ErrorCode::Io);
+        EXPECT_EQ(e.Path(), missing);
+        EXPECT_EQ(
+            std::string(e.what()).rfind("Cannot create file \"" + missing.string() + "\".", 0), 0u)
+            << e.what();
     }
-}
-
-// Sets environment variables for the test's duration and puts the old values back.
-class Environment {
-public:
-    void Set(const char* name, const char* value) {
-        if (!saved_.contains(name)) {
-            const char* old = std::getenv(name);
-            saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
-        }
-        if (value) {
-            ::setenv(name, value, 1);
-        } else {
-            ::unsetenv(name);
-        }
-    }
-    ~Environment() {
-        for (const auto& [name, value] : saved_) {
-            if (value) {
-                ::setenv(name.c_str(), value->c_str(), 1);
-            } else {
-                ::unsetenv(name.c_str());
-            }
-        }
-    }
-
-private:
-    std::map<std::string, std::optional<std::string>> saved_;
-};
-
-TEST(LanguageTagTest, LcAllThenLcMessagesThenLang) {
-    Environment env;
-    env.Set("LC_ALL", "fr_CA.UTF-8");
-    env.Set("LC_MESSAGES", "de_AT");
-    env.Set("LANG", "it_IT");
-    EXPECT_EQ(LanguageTag(), "fr-CA");
-    env.Set("LC_ALL", "");  // empty counts as unset
-    EXPECT_EQ(LanguageTag(), "de-AT");
-    env.Set("LC_MESSAGES", nullptr);
-    EXPECT_EQ(LanguageTag(), "it-IT");
-    env.Set("LANG", nullptr);
-    EXPECT_EQ(LanguageTag(), "en-US");
-    env.Set("LANG", "C");
-    EXPECT_EQ(LanguageTag(), "en-US");
 }
 
 }  // namespace

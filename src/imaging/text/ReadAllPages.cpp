@@ -2,17 +2,16 @@
 #include <mutex>
 #include <thread>
 
+#include "common/Jobs.h"
 #include "imaging/text/TextLayer.h"
 
 namespace vellumark::imaging {
 
-void ReadAllPages(const TextLayer& text, int jobs,
+void ReadAllPages(const TextLayer& text, unsigned jobs,
                   const std::function<void(int done, int total)>& progress,
                   const TextLayer::CancelFlag* cancel) {
     const int total = text.PageCount();
-    if (jobs <= 0)
-        jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    jobs = std::min(jobs, std::max(total, 1));
+    const int threads = std::min(static_cast<int>(ResolveJobs(jobs)), std::max(total, 1));
 
     std::atomic<int> next = 0;
     std::atomic<bool> failed = false;
@@ -39,7 +38,7 @@ void ReadAllPages(const TextLayer& text, int jobs,
     };
     {
         std::vector<std::jthread> helpers;
-        for (int i = 1; i < jobs; ++i)
+        for (int i = 1; i < threads; ++i)
             helpers.emplace_back(work);
         work();
     }

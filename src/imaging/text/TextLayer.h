@@ -51,12 +51,12 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-// Reads every page not yet known, on `jobs` threads (0: one per core), so that a search after
-// it needs no OCR. `progress` (may be empty) is called after each page with the number of
-// pages read so far and the total, from the reading threads but never from two at once.
-// Stops early with vellumark::Error (Cancelled) when `cancel` (may be null) is set; throws the
-// first page's error otherwise, after the other threads have stopped.
-void ReadAllPages(const TextLayer& text, int jobs,
+// Reads every page not yet known, on `jobs` threads (ResolveJobs: 0 is one per core), so that a
+// search after it needs no OCR. `progress` (may be empty) is called after each page with the number
+// of pages read so far and the total, from the reading threads but never from two at once. Stops
+// early with vellumark::Error (Cancelled) when `cancel` (may be null) is set; throws the first
+// page's error otherwise, after the other threads have stopped.
+void ReadAllPages(const TextLayer& text, unsigned jobs,
                   const std::function<void(int done, int total)>& progress = {},
                   const TextLayer::CancelFlag* cancel = nullptr);
 

@@ -2,33 +2,10 @@
 
 #include <algorithm>
 
-#include "imaging/Utf8.h"
+#include "common/Utf8.h"
 
 namespace vellumark::imaging {
 namespace {
-
-struct CodePoint {
-    char32_t value = 0;
-    std::size_t length = 1;  // bytes it takes
-    bool valid = false;
-};
-
-CodePoint DecodeAt(std::string_view text, std::size_t i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (c < 0x80)
-        return {c, 1, true};
-    const int extra = (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
-    if (extra < 0 || i + extra >= text.size())
-        return {};
-    char32_t value = c & (0x3F >> extra);
-    for (int k = 1; k <= extra; ++k) {
-        const auto next = static_cast<unsigned char>(text[i + k]);
-        if ((next & 0xC0) != 0x80)
-            return {};
-        value = (value << 6) | (next & 0x3F);
-    }
-    return {value, static_cast<std::size_t>(extra) + 1, true};
-}
 
 bool IsPunctuation(char32_t c) {
     if (c < 0x80) {
@@ -71,12 +48,12 @@ bool IsSpace(char32_t c) {
 
 std::string FoldWord(std::string_view word) {
     struct Piece {
-        CodePoint code;
+        Utf8Char code;
         std::string_view bytes;
     };
     std::vector<Piece> pieces;
     for (std::size_t i = 0; i < word.size();) {
-        const CodePoint code = DecodeAt(word, i);
+        const Utf8Char code = DecodeUtf8(word, i);
         pieces.push_back({code, word.substr(i, code.length)});
         i += code.length;
     }
@@ -98,7 +75,7 @@ std::vector<std::string> SplitWords(std::string_view text) {
     std::vector<std::string> words;
     std::string current;
     for (std::size_t i = 0; i < text.size();) {
-        const CodePoint code = DecodeAt(text, i);
+        const Utf8Char code = DecodeUtf8(text, i);
         if (code.valid && IsSpace(code.value)) {
             if (!current.empty())
                 words.push_back(std::move(current));
