@@ -1,57 +1,61 @@
 #include "cli/Cli.h"
 
-#include <cstring>
 #include <exception>
 #include <iostream>
+#include <new>
 
+#include "cli/CommandTable.h"
 #include "cli/Commands.h"
+#include "cli/ParsedArguments.h"
+#include "common/Error.h"
 
 namespace vellumark::cli {
-namespace {
 
-constexpr const char* kUsage =
-    "Usage:\n"
-    "  vellumark                          open the window\n"
-    "  vellumark convert INPUT [--title T] [--author A] [--cover FILE] [--output-dir DIR]\n"
-    "                    [--overwrite] [--jobs N] [--quiet]\n"
-    "                                     convert a TIFF or MDI scan into an .epub book\n"
-    "  vellumark info INPUT               page count, and per page: size, resolution, layout, codec\n"
-    "  vellumark search INPUT WORD [--jobs N]\n"
-    "                                     one line per hit, with its 1-based page number\n"
-    "  vellumark pack FOLDER ARCHIVE      pack a folder the way a book is packed\n"
-    "  vellumark --help | --version\n"
-    "\n"
-    "Exit codes: 0 success, 2 a problem with the input or the arguments, 1 a failure.\n";
-
-}  // namespace
+int ReportError(const std::string& text, int exitCode) {
+    std::string line = text;
+    for (char& c : line) {
+        if (c == '\n' || c == '\r')
+            c = ' ';
+    }
+    std::cerr << "vellumark: " << line << "\n";
+    return exitCode;
+}
 
 int RunCommandLine(int argc, char** argv) {
     if (argc < 2) {
-        std::cerr << kUsage;
+        std::cerr << GeneralHelp();
         return 2;
     }
-    const std::string command = argv[1];
-    const Arguments args(argv + 2, argv + argc);
-    if (command == "--help" || command == "-h" || command == "help") {
-        std::cout << kUsage;
+    const std::string name = argv[1];
+    if (name == "--help" || name == "-h" || name == "help") {
+        std::cout << GeneralHelp();
         return 0;
     }
-    if (command == "--version") {
+    if (name == "--version") {
         std::cout << "Vellumark " VELLUMARK_VERSION "\n";
         return 0;
     }
+    const CommandSpec* command = FindCommand(name);
+    if (command == nullptr)
+        return ReportError("unknown command \"" + name + "\" (see vellumark --help)", 2);
+    // The one place errors of the command line are caught: each becomes one line on stderr and
+    // the exit code its kind calls for.
     try {
-        if (command == "convert") return RunConvert(args);
-        if (command == "info") return RunInfo(args);
-        if (command == "search") return RunSearch(args);
-        if (command == "pack") return RunPack(args);
+        const ParsedArguments arguments =
+            ParseArguments(*command, Arguments(argv + 2, argv + argc));
+        if (arguments.Has("--help")) {
+            std::cout << CommandHelp(*command);
+            return 0;
+        }
+        CheckOperands(*command, arguments);
+        return command->run(arguments);
+    } catch (const Error& e) {
+        return ReportError(DescribeError(e), ExitCodeFor(e.Code()));
+    } catch (const std::bad_alloc&) {
+        return ReportError("out of memory", 1);
     } catch (const std::exception& e) {
-        // Subcommands report their own errors; this is the last guard against a stray one.
-        std::cerr << "vellumark: " << e.what() << "\n";
-        return 1;
+        return ReportError(e.what(), 1);
     }
-    std::cerr << "vellumark: unknown command \"" << command << "\" (see vellumark --help)\n";
-    return 2;
 }
 
 }  // namespace vellumark::cli

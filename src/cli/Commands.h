@@ -1,17 +1,20 @@
 #pragma once
-// One function per subcommand; each takes the arguments after the subcommand's name and returns
-// the exit code. Errors are printed to stderr as one line.
+// One function per subcommand, called by the dispatcher once the arguments have been read
+// against the option table and the operand count checked. Each returns the exit code; errors
+// it does not handle itself are thrown as vellumark::Error and reported by the dispatcher.
 
 #include <string>
-#include <vector>
 
 namespace vellumark::cli {
 
-using Arguments = std::vector<std::string>;
+class ParsedArguments;
 
-int RunPack(const Arguments& args);
-int RunConvert(const Arguments& args);
-int RunInfo(const Arguments& args);
-int RunSearch(const Arguments& args);
+int RunConvert(const ParsedArguments& arguments);
+int RunInfo(const ParsedArguments& arguments);
+int RunSearch(const ParsedArguments& arguments);
+int RunPack(const ParsedArguments& arguments);
+
+// Prints "vellumark: TEXT" on stderr as one line and returns exitCode.
+int ReportError(const std::string& text, int exitCode);
 
 }  // namespace vellumark::cli

@@ -1,12 +1,11 @@
 // `vellumark info INPUT`: what a scan holds, page by page, and the picture each page becomes.
 
 #include <cmath>
-#include <exception>
 #include <iostream>
 #include <sstream>
 
 #include "cli/Commands.h"
-#include "common/Error.h"
+#include "cli/ParsedArguments.h"
 #include "imaging/Document.h"
 
 namespace vellumark::cli {
@@ -28,33 +27,21 @@ std::string Resolution(const imaging::PageInfo& info) {
 
 }  // namespace
 
-int RunInfo(const Arguments& args) {
-    if (args.size() != 1 || args[0].empty() || (args[0].size() > 1 && args[0][0] == '-')) {
-        std::cerr << "vellumark: usage: vellumark info INPUT\n";
-        return 2;
+int RunInfo(const ParsedArguments& arguments) {
+    const std::string& input = arguments.Operands()[0];
+    const auto document = imaging::Document::Open(input);
+    const int pages = document->PageCount();
+    std::cout << input << ": " << pages << (pages == 1 ? " page\n" : " pages\n");
+    for (int page = 0; page < pages; ++page) {
+        const imaging::PageInfo info = document->Info(page);
+        std::cout << "page " << page + 1 << ": " << info.width << " x " << info.height
+                  << " pixels, " << Resolution(info) << ", " << info.layout << ", " << info.codec;
+        if (info.orientation != 1)
+            std::cout << ", orientation " << info.orientation;
+        std::cout << ", picture " << info.pictureWidth << " x " << info.pictureHeight << "\n";
     }
-    try {
-        const auto document = imaging::Document::Open(args[0]);
-        const int pages = document->PageCount();
-        std::cout << args[0] << ": " << pages << (pages == 1 ? " page\n" : " pages\n");
-        for (int page = 0; page < pages; ++page) {
-            const imaging::PageInfo info = document->Info(page);
-            std::cout << "page " << page + 1 << ": " << info.width << " x " << info.height
-                      << " pixels, " << Resolution(info) << ", " << info.layout << ", "
-                      << info.codec;
-            if (info.orientation != 1)
-                std::cout << ", orientation " << info.orientation;
-            std::cout << ", picture " << info.pictureWidth << " x " << info.pictureHeight << "\n";
-        }
-        std::cout.flush();
-        return std::cout ? 0 : 1;
-    } catch (const Error& e) {
-        std::cerr << "vellumark: " << e.what() << "\n";
-        return ExitCodeFor(e.Code());
-    } catch (const std::exception& e) {
-        std::cerr << "vellumark: " << e.what() << "\n";
-        return 1;
-    }
+    std::cout.flush();
+    return std::cout ? 0 : 1;
 }
 
 }  // namespace vellumark::cli

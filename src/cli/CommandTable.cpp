@@ -1,0 +1,205 @@
+#include "cli/CommandTable.h"
+
+#include <algorithm>
+
+#include "cli/Commands.h"
+
+namespace vellumark::cli {
+namespace {
+
+constexpr CommandSpec kCommands[] = {
+    {"convert", kConvert, "INPUT", 1, 1, "convert a TIFF or MDI scan into an .epub book",
+     "Converts every page of INPUT (a .tif, .tiff or .mdi file) into a picture page of one EPUB "
+     "book, with a package document, a table of contents and an optional cover. The book is "
+     "written as OUTPUT-DIR/TITLE.epub, with every \"/\" in the title written as \"_\"; it "
+     "appears under its name only once it is complete.",
+     "vellumark convert scan.tif --author \"Ada Lovelace\" --output-dir books", &RunConvert},
+    {"info", kInfo, "INPUT", 1, 1, "page count, and per page: size, resolution, layout, codec",
+     "Prints what a scan holds: its page count, then one line per page with its pixel size, "
+     "resolution, layout, codec, orientation and the size of the picture it becomes in a book.",
+     "vellumark info scan.tif", &RunInfo},
+    {"search", kSearch, "INPUT WORD", 2, 2, "one line per hit, with its 1-based page number",
+     "Finds WORD in the scan's text, read by OCR (or taken from the text an MDI file stores), "
+     "and prints one line per hit with its page and word numbers. Letter case and punctuation "
+     "at word edges are ignored; several words match consecutive words.",
+     "vellumark search scan.tif \"quarterly report\"", &RunSearch},
+    {"pack", kPack, "FOLDER ARCHIVE", 2, 2, "pack a folder the way a book is packed",
+     "Packs every file below FOLDER into the ZIP archive ARCHIVE, its \"mimetype\" first and "
+     "stored, as a book is packed. An existing ARCHIVE is updated: entries are kept unless a "
+     "newer file replaces them.",
+     "vellumark pack unpacked-book book.epub", &RunPack},
+};
+
+constexpr OptionSpec kOptions[] = {
+    {"--title", "T", "the book's title (default: INPUT's base name)", kConvert},
+    {"--author", "A", "the book's author (needed)", kConvert},
+    {"--cover", "FILE", "a JPEG picture to put in front as the cover", kConvert},
+    {"--output-dir", "DIR", "the folder the book is written to (default: the current folder)",
+     kConvert},
+    {"--overwrite", "", "replace a book that already exists", kConvert},
+    {"--jobs", "N", "threads to use (default: one per core)", kConvert | kSearch},
+    {"--quiet", "", "show no progress", kConvert},
+    {"--help", "", "show this help and exit", kEveryCommand, "-h"},
+};
+
+constexpr ExitCodeSpec kExitCodes[] = {
+    {0, "success"},
+    {1, "a failure: the work could not be done (nothing partial is left behind)"},
+    {2, "a problem with the input or the arguments that the user can fix"},
+};
+
+std::string OptionColumn(const OptionSpec& option) {
+    std::string column;
+    if (!option.shortName.empty())
+        column = std::string(option.shortName) + ", ";
+    column += option.name;
+    if (!option.argument.empty())
+        column += " " + std::string(option.argument);
+    return column;
+}
+
+// Lines of at most `width` characters, each starting with `indent`.
+std::string Wrap(std::string_view text, std::size_t width, const std::string& indent) {
+    std::string out;
+    std::string line;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t space = text.find(' ', at);
+        const std::string_view word =
+            text.substr(at, space == std::string_view::npos ? std::string_view::npos : space - at);
+        if (!line.empty() && indent.size() + line.size() + 1 + word.size() > width) {
+            out += indent + line + "\n";
+            line.clear();
+        }
+        line += line.empty() ? std::string(word) : " " + std::string(word);
+        at = space == std::string_view::npos ? text.size() : space + 1;
+    }
+    if (!line.empty())
+        out += indent + line + "\n";
+    return out;
+}
+
+std::string ExitCodeLines(const std::string& indent) {
+    std::string text;
+    for (const ExitCodeSpec& exit : kExitCodes)
+        text += indent + std::to_string(exit.code) + "  " + std::string(exit.meaning) + "\n";
+    return text;
+}
+
+// Text for roff: backslashes doubled, "-" as the minus sign, no line starting a request.
+std::string Roff(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\\') {
+            out += "\\e";
+        } else if (c == '-') {
+            out += "\\-";
+        } else {
+            out += c;
+        }
+    }
+    if (!out.empty() && (out[0] == '.' || out[0] == '\''))
+        out.insert(0, "\\&");
+    return out;
+}
+
+}  // namespace
+
+std::span<const CommandSpec> Commands() {
+    return kCommands;
+}
+
+std::span<const OptionSpec> Options() {
+    return kOptions;
+}
+
+std::span<const ExitCodeSpec> ExitCodes() {
+    return kExitCodes;
+}
+
+const CommandSpec* FindCommand(std::string_view name) {
+    const auto it = std::find_if(std::begin(kCommands), std::end(kCommands),
+                                 [&](const CommandSpec& c) { return c.name == name; });
+    return it == std::end(kCommands) ? nullptr : it;
+}
+
+std::string CommandSynopsis(const CommandSpec& command) {
+    return "vellumark " + std::string(command.name) + " " + std::string(command.operands) +
+           " [options]";
+}
+
+std::string GeneralHelp() {
+    std::string text = "Usage:\n";
+    const auto row = [&](const std::string& left, std::string_view right) {
+        text += "  " + left;
+        text += left.size() < 34 ? std::string(34 - left.size(), ' ') : "\n" + std::string(36, ' ');
+        text += std::string(right) + "\n";
+    };
+    row("vellumark", "open the window");
+    for (const CommandSpec& command : kCommands)
+        row(CommandSynopsis(command), command.summary);
+    row("vellumark --help | --version", "this help, or the version");
+    text += "\nRun \"vellumark COMMAND --help\" for a command's options.\n\nExit codes:\n";
+    text += ExitCodeLines("  ");
+    return text;
+}
+
+std::string CommandHelp(const CommandSpec& command) {
+    std::string text = "Usage: " + CommandSynopsis(command) + "\n\n";
+    text += Wrap(command.description, 96, "");
+    text += "\nOptions:\n";
+    for (const OptionSpec& option : kOptions) {
+        if ((option.commands & command.bit) == 0)
+            continue;
+        const std::string left = OptionColumn(option);
+        text += "  " + left;
+        text += left.size() < 22 ? std::string(22 - left.size(), ' ') : "\n" + std::string(24, ' ');
+        text += std::string(option.help) + "\n";
+    }
+    text += "\nExample:\n  " + std::string(command.example) + "\n\nExit codes:\n";
+    text += ExitCodeLines("  ");
+    return text;
+}
+
+std::string ManualPage() {
+    std::string man;
+    man += ".TH VELLUMARK 1 \"\" \"Vellumark " VELLUMARK_VERSION "\" \"User Commands\"\n";
+    man += ".SH NAME\nvellumark \\- turn scanned documents into EPUB books\n";
+    man += ".SH SYNOPSIS\n.B vellumark\n.br\n";
+    for (const CommandSpec& command : kCommands) {
+        man += ".B vellumark " + std::string(command.name) + "\n.I " + Roff(command.operands) +
+               "\n[options]\n.br\n";
+    }
+    man += ".B vellumark \\-\\-help\n|\n.B \\-\\-version\n";
+    man +=
+        ".SH DESCRIPTION\n"
+        "Vellumark turns scanned documents (multi\\-page TIFF files, and MDI files) into EPUB "
+        "books whose pages are pictures of the scanned pages.\n"
+        "Run without arguments, it opens its window; with a command, it works on the "
+        "command line and never opens a window.\n";
+    man += ".SH COMMANDS\n";
+    for (const CommandSpec& command : kCommands) {
+        man += ".SS \"" + Roff(std::string(command.name) + " " + std::string(command.operands)) +
+               "\"\n";
+        man += Roff(command.description) + "\n";
+        bool any = false;
+        for (const OptionSpec& option : kOptions) {
+            if ((option.commands & command.bit) == 0)
+                continue;
+            if (!any)
+                man += ".PP\nOptions:\n";
+            any = true;
+            man += ".TP\n.B " + Roff(OptionColumn(option)) + "\n" + Roff(option.help) + "\n";
+        }
+        man += ".PP\nExample:\n.PP\n.RS\n.nf\n" + Roff(command.example) + "\n.fi\n.RE\n";
+    }
+    man += ".SH \"EXIT STATUS\"\n";
+    for (const ExitCodeSpec& exit : kExitCodes)
+        man += ".TP\n.B " + std::to_string(exit.code) + "\n" + Roff(exit.meaning) + "\n";
+    man +=
+        ".SH \"SEE ALSO\"\nThe help page installed with the program, and "
+        "https://vellumark.org/\n";
+    return man;
+}
+
+}  // namespace vellumark::cli

@@ -1,0 +1,66 @@
+#pragma once
+// The command line, declared once as data: every subcommand and every option, with its argument,
+// its help text and the commands that take it. The parser, `vellumark --help`,
+// `vellumark COMMAND --help` and the manual page are all made from these tables, so adding an
+// option is adding a line here (and reading it in the command).
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace vellumark::cli {
+
+class ParsedArguments;
+
+// One bit per subcommand, for the commands an option belongs to.
+enum CommandBit : unsigned {
+    kConvert = 1u << 0,
+    kInfo = 1u << 1,
+    kSearch = 1u << 2,
+    kPack = 1u << 3,
+    kEveryCommand = kConvert | kInfo | kSearch | kPack,
+};
+
+struct OptionSpec {
+    std::string_view name;            // "--title"
+    std::string_view argument;        // "T"; empty for a switch
+    std::string_view help;            // one line, starting in lower case
+    unsigned commands;                // CommandBit values
+    std::string_view shortName = {};  // "-h", when it has one
+};
+
+struct CommandSpec {
+    std::string_view name;  // "convert"
+    CommandBit bit;
+    std::string_view operands;  // "INPUT WORD"
+    std::size_t minOperands;
+    std::size_t maxOperands;
+    std::string_view summary;      // one line, starting in lower case
+    std::string_view description;  // a few sentences for the command's help and the manual
+    std::string_view example;      // one command line
+    int (*run)(const ParsedArguments& arguments);
+};
+
+struct ExitCodeSpec {
+    int code;
+    std::string_view meaning;
+};
+
+std::span<const CommandSpec> Commands();
+std::span<const OptionSpec> Options();
+std::span<const ExitCodeSpec> ExitCodes();
+
+// The command of that name, or null.
+const CommandSpec* FindCommand(std::string_view name);
+
+// "vellumark convert INPUT [options]".
+std::string CommandSynopsis(const CommandSpec& command);
+// `vellumark --help`.
+std::string GeneralHelp();
+// `vellumark COMMAND --help`: synopsis, description, options, example, exit codes.
+std::string CommandHelp(const CommandSpec& command);
+// The manual page vellumark.1 in roff (man macros).
+std::string ManualPage();
+
+}  // namespace vellumark::cli
