@@ -273,24 +273,29 @@ private:
 
     NameRule Names() const { return {zip_.StorePaths(), zip_.RelativePaths(), zip_.RootDir()}; }
 
-    std::size_t PieceCost(const Slot& slot, std::size_t piece) const {
+    // Where a piece of a file lies, and the bytes before it that prime the compressor.
+    struct PieceSpan {
+        std::uint64_t offset;
+        std::size_t length;
+        std::size_t dictionary;
+    };
+    static PieceSpan SpanOf(const Slot& slot, std::size_t piece) {
         const std::uint64_t offset = piece * kPieceSize;
-        const std::size_t length =
-            static_cast<std::size_t>(std::min<std::uint64_t>(kPieceSize, slot.size - offset));
-        const std::size_t dictionary =
-            slot.store ? 0
-                       : static_cast<std::size_t>(std::min<std::uint64_t>(offset, kDictionarySize));
-        return 2 * length + dictionary + 1;
+        return {offset,
+                static_cast<std::size_t>(std::min<std::uint64_t>(kPieceSize, slot.size - offset)),
+                slot.store
+                    ? 0
+                    : static_cast<std::size_t>(std::min<std::uint64_t>(offset, kDictionarySize))};
+    }
+
+    static std::size_t PieceCost(const Slot& slot, std::size_t piece) {
+        const PieceSpan span = SpanOf(slot, piece);
+        return 2 * span.length + span.dictionary + 1;
     }
 
     void Submit(Slot& slot, TaskPool<PieceResult>& pool) {
         const std::size_t piece = slot.submitted++;
-        const std::uint64_t offset = piece * kPieceSize;
-        const std::size_t length =
-            static_cast<std::size_t>(std::min<std::uint64_t>(kPieceSize, slot.size - offset));
-        const std::size_t dictionary =
-            slot.store ? 0
-                       : static_cast<std::size_t>(std::min<std::uint64_t>(offset, kDictionarySize));
+        const auto [offset, length, dictionary] = SpanOf(slot, piece);
         const bool first = piece == 0;
         const bool last = piece + 1 == slot.pieceCount;
         const bool store = slot.store;
