@@ -10,7 +10,10 @@ packages=(
     libgtest-dev libgmock-dev libfreetype-dev fonts-dejavu-core
     epubcheck default-jre-headless unzip python3 libarchive-tools
     xvfb xauth x11-apps imagemagick groff-base
+    chromium nodejs
 )
+# Debian's nodejs comes without npm; a newer nodejs (from NodeSource) brings its own.
+command -v npm >/dev/null 2>&1 || packages+=(npm)
 
 missing=()
 for p in "${packages[@]}"; do

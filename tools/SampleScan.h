@@ -64,6 +64,9 @@ struct WriteOptions {
     // Per page, OCR text stored in tag 37679 as UTF-8 bytes (BYTE type); nullopt or a missing entry
     // writes no tag for that page.
     std::vector<std::optional<std::string>> storedText;
+    // TIFF Orientation of every page, written when not 1: the bits are stored as the tag says,
+    // so a page shown upright needs them turned first.
+    int orientation = 1;
 };
 
 // Writes the pages as one little-endian TIFF, CCITT G4, resolution in inches. The file is

@@ -78,6 +78,8 @@ void WritePages(TIFF* tiff, const std::vector<BilevelPage>& pages, const WriteOp
         TIFFSetField(tiff, TIFFTAG_XRESOLUTION, static_cast<float>(options.dpi));
         TIFFSetField(tiff, TIFFTAG_YRESOLUTION, static_cast<float>(options.dpi));
         TIFFSetField(tiff, TIFFTAG_PAGENUMBER, static_cast<uint16_t>(i), count);
+        if (options.orientation != 1)
+            TIFFSetField(tiff, TIFFTAG_ORIENTATION, static_cast<uint16_t>(options.orientation));
         if (i < options.storedText.size() && options.storedText[i]) {
             const std::string& text = *options.storedText[i];
             TIFFSetField(tiff, kStoredTextTag, static_cast<uint32_t>(text.size()), text.data());

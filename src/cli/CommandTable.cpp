@@ -13,7 +13,10 @@ constexpr CommandSpec kCommands[] = {
      "book, with a package document, a table of contents and an optional cover. The book is "
      "written as OUTPUT-DIR/TITLE.epub, with every \"/\" in the title written as \"_\"; it "
      "appears under its name only once it is complete.",
-     "vellumark convert scan.tif --author \"Ada Lovelace\" --output-dir books", &RunConvert},
+     "vellumark convert scan.tif --author \"Ada Lovelace\" --output-dir books\n"
+     "vellumark convert scan.tif --author Ada --format epub3\n"
+     "vellumark convert scan.tif --author Ada --format epub3 --ocr --ocr-lang deu",
+     &RunConvert},
     {"info", kInfo, "INPUT", 1, 1, "page count, and per page: size, resolution, layout, codec",
      "Prints what a scan holds: its page count, then one line per page with its pixel size, "
      "resolution, layout, codec, orientation and the size of the picture it becomes in a book.",
@@ -39,6 +42,18 @@ constexpr OptionSpec kOptions[] = {
     {"--overwrite", "", "replace a book that already exists", kConvert},
     {"--jobs", "N", "threads to use (default: one per core)", kConvert | kSearch},
     {"--quiet", "", "show no progress", kConvert},
+    {"--format", "FORMAT",
+     "epub2 (the default: pages fit the reader's screen) or epub3 (fixed layout: each page "
+     "keeps its shape)",
+     kConvert},
+    {"--ocr", "",
+     "with --format epub3: put each page's words over it as invisible text, so "
+     "that readers can search the book and read it aloud",
+     kConvert},
+    {"--ocr-lang", "L",
+     "the language --ocr reads, as Tesseract names it (default eng; "
+     "eng+deu for two)",
+     kConvert},
     {"--help", "", "show this help and exit", kEveryCommand, "-h"},
 };
 
@@ -117,6 +132,18 @@ std::span<const ExitCodeSpec> ExitCodes() {
     return kExitCodes;
 }
 
+std::vector<std::string> ExampleLines(const CommandSpec& command) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = command.example.find('\n', start);
+        lines.emplace_back(command.example.substr(start, end - start));
+        if (end == std::string_view::npos)
+            return lines;
+        start = end + 1;
+    }
+}
+
 const CommandSpec* FindCommand(std::string_view name) {
     const auto it = std::find_if(std::begin(kCommands), std::end(kCommands),
                                  [&](const CommandSpec& c) { return c.name == name; });
@@ -156,7 +183,10 @@ std::string CommandHelp(const CommandSpec& command) {
         text += left.size() < 22 ? std::string(22 - left.size(), ' ') : "\n" + std::string(24, ' ');
         text += std::string(option.help) + "\n";
     }
-    text += "\nExample:\n  " + std::string(command.example) + "\n\nExit codes:\n";
+    text += "\nExample" + std::string(ExampleLines(command).size() > 1 ? "s" : "") + ":\n";
+    for (const std::string& example : ExampleLines(command))
+        text += "  " + example + "\n";
+    text += "\nExit codes:\n";
     text += ExitCodeLines("  ");
     return text;
 }
@@ -191,7 +221,11 @@ std::string ManualPage() {
             any = true;
             man += ".TP\n.B " + Roff(OptionColumn(option)) + "\n" + Roff(option.help) + "\n";
         }
-        man += ".PP\nExample:\n.PP\n.RS\n.nf\n" + Roff(command.example) + "\n.fi\n.RE\n";
+        man += ".PP\nExample" + std::string(ExampleLines(command).size() > 1 ? "s" : "") +
+               ":\n.PP\n.RS\n.nf\n";
+        for (const std::string& example : ExampleLines(command))
+            man += Roff(example) + "\n";
+        man += ".fi\n.RE\n";
     }
     man += ".SH \"EXIT STATUS\"\n";
     for (const ExitCodeSpec& exit : kExitCodes)

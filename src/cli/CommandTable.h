@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vellumark::cli {
 
@@ -38,7 +39,7 @@ struct CommandSpec {
     std::size_t maxOperands;
     std::string_view summary;      // one line, starting in lower case
     std::string_view description;  // a few sentences for the command's help and the manual
-    std::string_view example;      // one command line
+    std::string_view example;      // command lines, one per line
     int (*run)(const ParsedArguments& arguments);
 };
 
@@ -50,6 +51,9 @@ struct ExitCodeSpec {
 std::span<const CommandSpec> Commands();
 std::span<const OptionSpec> Options();
 std::span<const ExitCodeSpec> ExitCodes();
+
+// The command's examples, a line each.
+std::vector<std::string> ExampleLines(const CommandSpec& command);
 
 // The command of that name, or null.
 const CommandSpec* FindCommand(std::string_view name);

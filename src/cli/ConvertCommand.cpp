@@ -1,5 +1,5 @@
 // vellumark convert INPUT [--title T] [--author A] [--cover FILE] [--output-dir DIR]
-//                         [--overwrite] [--jobs N] [--quiet]
+//                         [--overwrite] [--jobs N] [--quiet] [--format F] [--ocr] [--ocr-lang L]
 
 #include <filesystem>
 #include <iostream>
@@ -14,6 +14,7 @@
 #include "epub/ConversionJob.h"
 #include "epub/Folders.h"
 #include "imaging/Document.h"
+#include "imaging/text/TextLayer.h"
 
 namespace vellumark::cli {
 namespace {
@@ -75,6 +76,25 @@ int RunConvert(const ParsedArguments& arguments) {
             settings.outputFolder = ".";
     }
     settings.jobs = arguments.Count("--jobs", 0);
+    if (const auto format = arguments.Value("--format")) {
+        const auto parsed = epub::ParseBookFormat(*format);
+        if (!parsed) {
+            throw Error(ErrorCode::Usage, "--format is epub2 or epub3, not \"" + *format + "\"");
+        }
+        settings.format = *parsed;
+    }
+    const bool ocr = arguments.Has("--ocr");
+    if (ocr && settings.format != epub::BookFormat::Epub3) {
+        throw Error(ErrorCode::Usage,
+                    "--ocr needs --format epub3: positioned text needs fixed-layout pages");
+    }
+    const auto ocrLanguage = arguments.Value("--ocr-lang");
+    if (ocrLanguage && !ocr)
+        throw Error(ErrorCode::Usage, "--ocr-lang is used only with --ocr");
+    const std::string language = ocrLanguage.value_or(imaging::kDefaultOcrLanguage);
+    // Before any work, so that a missing language costs nothing but one line.
+    if (ocr)
+        imaging::CheckOcrLanguage(language);
 
     // Refuse an existing book before the work, not after it; the job checks again.
     if (!settings.title.empty() && !settings.author.empty() && !settings.outputFolder.empty() &&
@@ -82,7 +102,9 @@ int RunConvert(const ParsedArguments& arguments) {
         return ReportError(AlreadyExists(epub::OutputPathFor(settings)), 2);
     }
 
-    const std::unique_ptr<imaging::Document> document = imaging::Document::Open(input);
+    const std::shared_ptr<const imaging::Document> document = imaging::Document::Open(input);
+    if (ocr)
+        settings.text = std::make_shared<const imaging::TextLayer>(document, language);
     epub::WorkingFolder workingFolder = epub::WorkingFolder::CreatePrivate();
     settings.workingFolder = workingFolder.Path();
 

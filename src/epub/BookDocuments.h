@@ -4,13 +4,25 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
+#include "epub/BookFormat.h"
 #include "epub/BookIdentity.h"
 
 namespace vellumark::epub {
 
-// What both documents say about the book. Pages are page1.html .. pageN.html showing
-// 1.jpg .. N.jpg; the cover, when there is one, is cover.html showing `coverName`.
+// A page's picture as page export wrote it.
+struct BookPage {
+    std::string pictureName;  // "3.jpg"
+    std::string mediaType;    // "image/jpeg"
+    int width = 0;            // pixels
+    int height = 0;
+    bool hasText = false;  // the page carries a text layer (EPUB 3 only)
+};
+
+// What the book's documents say about it. EPUB 2 pages are page1.html .. pageN.html showing
+// 1.jpg .. N.jpg; the cover, when there is one, is cover.html showing `coverName`. EPUB 3 pages
+// are page1.xhtml .. pageN.xhtml showing `pages`, the cover cover.xhtml.
 struct BookDescription {
     std::string title;  // as typed (UTF-8)
     std::string author;
@@ -18,6 +30,11 @@ struct BookDescription {
     int pageCount = 0;      // negative counts are taken as 0
     std::string languageTag;
     BookIdentity identity;
+    BookFormat format = BookFormat::Epub2;
+    // EPUB 3 only: the pictures of the pages (pageCount of them) and of the cover.
+    std::vector<BookPage> pages;
+    int coverWidth = 0;
+    int coverHeight = 0;
 };
 
 inline constexpr const char* kPackageDocumentName = "fb.opf";

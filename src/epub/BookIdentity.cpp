@@ -30,7 +30,11 @@ BookIdentity FreshIdentity() {
     localtime_r(&now, &local);
     char date[16];
     std::strftime(date, sizeof date, "%Y-%m-%d", &local);
-    return {uuid, date};
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char modified[32];
+    std::strftime(modified, sizeof modified, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return {uuid, date, modified};
 }
 
 }  // namespace vellumark::epub

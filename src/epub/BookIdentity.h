@@ -9,9 +9,12 @@ namespace vellumark::epub {
 struct BookIdentity {
     std::string uuid;  // e.g. "6f1c0e2a-...", written as "urn:uuid:" + uuid
     std::string date;  // YYYY-MM-DD
+    // When the book was made, in UTC: YYYY-MM-DDThh:mm:ssZ (EPUB 3's dcterms:modified). Empty
+    // means midnight at the start of `date`.
+    std::string modified;
 };
 
-// A random (version 4) UUID and today's local date. Thread-safe.
+// A random (version 4) UUID, today's local date and the time now. Thread-safe.
 BookIdentity FreshIdentity();
 
 }  // namespace vellumark::epub

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <new>
 #include <optional>
 #include <system_error>
@@ -12,10 +13,13 @@
 #include "common/TempFolder.h"
 #include "epub/BookDocuments.h"
 #include "epub/FileOutput.h"
+#include "epub/FixedLayoutBook.h"
+#include "epub/FixedLayoutPage.h"
 #include "epub/Folders.h"
 #include "epub/ImagePage.h"
 #include "epub/LanguageTag.h"
 #include "epub/PageExport.h"
+#include "imaging/Jpeg.h"
 #include "zip/ZipFolder.h"
 
 namespace vellumark::epub {
@@ -44,23 +48,27 @@ std::string CoverNameFor(const fs::path& cover) {
     return extension == ".jpeg" ? "cover.jpeg" : "cover.jpg";
 }
 
-// Why the cover cannot be used, or nothing when it is a readable JPEG file.
-std::optional<std::string> CheckCover(const fs::path& cover) {
+// Why the cover cannot be used, or nothing when it is a readable JPEG file; then `size` is its
+// size in pixels.
+std::optional<std::string> CheckCover(const fs::path& cover, std::pair<int, int>& size) {
     std::error_code ec;
     const std::string cannotRead = "Cannot read the cover picture: " + cover.string();
+    const std::string notJpeg = "The cover picture is not a JPEG file: " + cover.string();
     if (!fs::is_regular_file(cover, ec))
         return cannotRead;
     std::ifstream in(cover, std::ios::binary);
-    unsigned char magic[3] = {};
-    if (!in || !in.read(reinterpret_cast<char*>(magic), sizeof magic)) {
-        // Too short to be a picture at all.
-        if (in.eof())
-            return "The cover picture is not a JPEG file: " + cover.string();
+    if (!in)
         return cannotRead;
-    }
-    if (magic[0] != 0xFF || magic[1] != 0xD8 || magic[2] != 0xFF) {
-        return "The cover picture is not a JPEG file: " + cover.string();
-    }
+    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+    if (in.bad())
+        return cannotRead;
+    if (bytes.size() < 3 || bytes[0] != 0xFF || bytes[1] != 0xD8 || bytes[2] != 0xFF)
+        return notJpeg;
+    // A picture whose size cannot be read cannot be given its page's viewport.
+    const auto jpegSize = imaging::JpegSize(bytes);
+    if (!jpegSize)
+        return notJpeg;
+    size = *jpegSize;
     return std::nullopt;
 }
 
@@ -120,16 +128,21 @@ ConversionResult RunSteps(const imaging::PageSource* document, const ConversionS
         return Refuse(reporter, kNoAuthorText);
     if (document == nullptr)
         return Refuse(reporter, kNoDocumentText);
+    const bool fixed = settings.format == BookFormat::Epub3;
+    if (settings.text && !fixed)
+        return Refuse(reporter, kTextNeedsEpub3Text);
     std::string coverName;
+    std::pair<int, int> coverSize{0, 0};
     if (!settings.cover.empty()) {
-        if (auto problem = CheckCover(settings.cover))
+        if (auto problem = CheckCover(settings.cover, coverSize))
             return Refuse(reporter, *problem);
         coverName = CoverNameFor(settings.cover);
     }
 
-    reporter.Status(kConvertingText);
+    reporter.Status(settings.text ? kConvertingWithTextText : kConvertingText);
     const std::string languageTag = LanguageTag();
-    WriteFileBytes(content / kStylesheetName, kStylesheetText);
+    if (!fixed)
+        WriteFileBytes(content / kStylesheetName, kStylesheetText);
     if (!coverName.empty()) {
         fs::copy_file(settings.cover, content / coverName, fs::copy_options::overwrite_existing,
                       ec);
@@ -137,7 +150,13 @@ ConversionResult RunSteps(const imaging::PageSource* document, const ConversionS
             throw Error(ErrorCode::Io, "Cannot copy the cover picture: " + ec.message(),
                         settings.cover);
         }
-        WriteImagePage(content / "cover.html", coverName, "cover", languageTag);
+        if (fixed) {
+            const FixedPage cover{"Cover", coverName, coverSize.first, coverSize.second};
+            WriteFileBytes(content / kFixedCoverFile,
+                           FixedPageText(cover, {}, kFixedStylesheetName, languageTag));
+        } else {
+            WriteImagePage(content / "cover.html", coverName, "cover", languageTag);
+        }
     }
 
     const int pageCount = document->PageCount();
@@ -149,12 +168,27 @@ ConversionResult RunSteps(const imaging::PageSource* document, const ConversionS
     exportOptions.languageTag = languageTag;
     exportOptions.progress = [&reporter](int done, int total) { reporter.Progress(done, total); };
     exportOptions.cancelRequested = [&reporter] { return reporter.CancelRequested(); };
-    ExportPages(*document, pageCount, content, exportOptions);
+    exportOptions.format = settings.format;
+    exportOptions.text = settings.text.get();
+    std::vector<BookPage> pages = ExportPages(*document, pageCount, content, exportOptions);
 
-    const BookDescription book{settings.title, settings.author, coverName,
-                               pageCount,      languageTag,     identity};
-    WritePackageDocument(book, content);
-    WriteNavigationDocument(book, content);
+    BookDescription book;
+    book.title = settings.title;
+    book.author = settings.author;
+    book.coverName = coverName;
+    book.pageCount = pageCount;
+    book.languageTag = languageTag;
+    book.identity = identity;
+    if (fixed) {
+        book.format = BookFormat::Epub3;
+        book.pages = std::move(pages);
+        book.coverWidth = coverSize.first;
+        book.coverHeight = coverSize.second;
+        WriteFixedLayoutDocuments(book, content);
+    } else {
+        WritePackageDocument(book, content);
+        WriteNavigationDocument(book, content);
+    }
     // Export may finish every page before it looks at a late cancel: look again before the
     // output folder is touched.
     const auto cancelled = [](const fs::path& output) {

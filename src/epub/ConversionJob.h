@@ -3,10 +3,13 @@
 // shared by the window and the command line. Each face reports through its own ConversionReporter.
 
 #include <filesystem>
+#include <memory>
 #include <string>
 
+#include "epub/BookFormat.h"
 #include "epub/BookIdentity.h"
 #include "imaging/PageSource.h"
+#include "imaging/text/TextLayer.h"
 
 namespace vellumark::epub {
 
@@ -18,6 +21,11 @@ struct ConversionSettings {
     // Holds mimetype and META-INF; the content folder "OEBPS" is made below it and packed whole.
     std::filesystem::path workingFolder;
     unsigned jobs = 0;  // threads for page export and compression; 0: one per core
+    BookFormat format = BookFormat::Epub2;
+    // Where the pages' words come from for an EPUB 3 book's text layer; null: no text layer.
+    // Its document must be the one converted. Shared so that words already read (by a search)
+    // are not read again.
+    std::shared_ptr<const imaging::TextLayer> text;
 };
 
 // The texts a conversion reports; the window and the command line show them as they are.
@@ -26,6 +34,9 @@ inline constexpr const char* kNoAuthorText = "Please set the author name!";
 inline constexpr const char* kNoSavingPathText = "Please set the saving path!";
 inline constexpr const char* kNoDocumentText = "Please open a document first!";
 inline constexpr const char* kConvertingText = "Converting...";
+inline constexpr const char* kConvertingWithTextText = "Converting and reading the text...";
+inline constexpr const char* kTextNeedsEpub3Text =
+    "A text layer needs the EPUB 3 fixed-layout format: positioned text needs fixed pages.";
 inline constexpr const char* kSucceededText = "Successed!";
 inline constexpr const char* kSuccessPrefix = "Successed to build: ";
 
@@ -65,10 +76,12 @@ struct ConversionResult {
 };
 
 // Runs the whole conversion, in this order: empties the content folder; checks the title, the
-// author, that a document is open and that the cover (if any) is a readable JPEG, each refused
-// with a note before anything is written; writes stylesheet.css, the cover as "cover.jpg" or
-// "cover.jpeg" and cover.html; exports the pages on settings.jobs threads; writes fb.opf and
-// fb.ncx; checks the output folder (note when empty) and creates it; asks ConfirmOverwrite when
+// author, that a document is open, that the cover (if any) is a readable JPEG and that a text
+// layer comes with the EPUB 3 format, each refused with a note before anything is written;
+// writes the stylesheet, the cover as "cover.jpg" or "cover.jpeg" and its page; exports the
+// pages (reading their words for a text layer) on settings.jobs threads; writes fb.opf and
+// fb.ncx (and for EPUB 3 nav.xhtml, and the blank font when some page has text); checks the
+// output folder (note when empty) and creates it; asks ConfirmOverwrite when
 // the book exists; packs the working folder beside the book and renames it into place, so a
 // failed or cancelled run leaves nothing under the book's name and an old book untouched.
 //

@@ -15,26 +15,15 @@
 #include "common/Error.h"
 #include "common/Jobs.h"
 #include "epub/FileOutput.h"
+#include "epub/FixedLayoutBook.h"
+#include "epub/FixedLayoutPage.h"
 #include "epub/ImagePage.h"
 #include "epub/LanguageTag.h"
+#include "imaging/Document.h"
 #include "imaging/Jpeg.h"
 
 namespace vellumark::epub {
 namespace {
-
-void ExportPage(const imaging::PageSource& source, int index, const std::filesystem::path& folder,
-                const std::string& languageTag) {
-    const std::string n = std::to_string(index + 1);
-    std::vector<std::uint8_t> jpeg;
-    {
-        const imaging::Picture picture = source.PagePicture(index);
-        jpeg = imaging::EncodeJpeg(picture);
-    }
-    const std::string pictureName = n + ".jpg";
-    WriteFileBytes(folder / pictureName,
-                   std::string_view(reinterpret_cast<const char*>(jpeg.data()), jpeg.size()));
-    WriteImagePage(folder / ("page" + n + ".html"), pictureName, "page" + n, languageTag);
-}
 
 // What the pool threads share with the calling thread.
 struct ExportState {
@@ -43,13 +32,58 @@ struct ExportState {
     int next = 0;     // the next page to start
     int allowed = 0;  // pages below this may be started
     std::atomic<bool> stop{false};
+    // Set only by a cancel, not by a failure: stops a recognition under way. A page that is
+    // being read when another fails finishes, so the lowest page's error is the one reported.
+    std::atomic<bool> cancelled{false};
     int done = 0;
     unsigned running = 0;
     std::map<int, std::exception_ptr> failures;  // by page index
+    std::vector<BookPage> pages;                 // each written by the thread of its page
 };
 
-void RunWorker(ExportState& state, const imaging::PageSource& source, int pageCount,
-               const std::filesystem::path& folder, const std::string& languageTag) {
+// What every page needs besides its number.
+struct PageJob {
+    const imaging::PageSource& source;
+    int pageCount;
+    const std::filesystem::path& folder;
+    const std::string& languageTag;
+    const ExportOptions& options;
+};
+
+void WritePicture(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
+    WriteFileBytes(path,
+                   std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
+BookPage ExportPage(const PageJob& job, int index, const std::atomic<bool>& cancelled) {
+    const std::string n = std::to_string(index + 1);
+    BookPage page{n + ".jpg", "image/jpeg", 0, 0, false};
+    {
+        const imaging::Picture picture = job.source.PagePicture(index);
+        page.width = picture.width;
+        page.height = picture.height;
+        WritePicture(job.folder / page.pictureName, imaging::EncodeJpeg(picture));
+    }
+    if (job.options.format == BookFormat::Epub2) {
+        WriteImagePage(job.folder / ("page" + n + ".html"), page.pictureName, "page" + n,
+                       job.languageTag);
+        return page;
+    }
+    std::string textLayer;
+    if (const imaging::TextLayer* text = job.options.text) {
+        const auto [boxWidth, boxHeight] = text->GetDocument().OwnSize(index);
+        textLayer = TextLayerMarkup(PlaceWords(text->Words(index, &cancelled), boxWidth, boxHeight,
+                                               page.width, page.height));
+        page.hasText = !textLayer.empty();
+    }
+    const FixedPage fixed{"Page " + n, page.pictureName, page.width, page.height};
+    WriteFileBytes(job.folder / FixedPageFile(index + 1),
+                   FixedPageText(fixed, textLayer, kFixedStylesheetName, job.languageTag));
+    return page;
+}
+
+void RunWorker(ExportState& state, const PageJob& job) {
+    const int pageCount = job.pageCount;
     for (;;) {
         int index = 0;
         {
@@ -66,8 +100,10 @@ void RunWorker(ExportState& state, const imaging::PageSource& source, int pageCo
             break;
         std::exception_ptr failure;
         try {
-            ExportPage(source, index, folder, languageTag);
-        } catch (const Error&) {
+            state.pages[static_cast<std::size_t>(index)] = ExportPage(job, index, state.cancelled);
+        } catch (const Error& e) {
+            if (e.Code() == ErrorCode::Cancelled && state.cancelled)
+                break;  // reported once, as the conversion's cancel
             failure = std::current_exception();
         } catch (const std::bad_alloc&) {
             failure = std::make_exception_ptr(
@@ -105,10 +141,11 @@ struct StopOnExit {
 
 }  // namespace
 
-void ExportPages(const imaging::PageSource& source, int pageCount,
-                 const std::filesystem::path& folder, const ExportOptions& options) {
+std::vector<BookPage> ExportPages(const imaging::PageSource& source, int pageCount,
+                                  const std::filesystem::path& folder,
+                                  const ExportOptions& options) {
     if (pageCount <= 0)
-        return;
+        return {};
     const std::string languageTag =
         options.languageTag.empty() ? LanguageTag() : options.languageTag;
     const unsigned threadCount =
@@ -116,6 +153,8 @@ void ExportPages(const imaging::PageSource& source, int pageCount,
 
     ExportState state;
     state.running = threadCount;
+    state.pages.resize(static_cast<std::size_t>(pageCount));
+    const PageJob job{source, pageCount, folder, languageTag, options};
     const int lead = 2 * static_cast<int>(threadCount);
     state.allowed = lead;
     bool cancelled = false;
@@ -124,8 +163,7 @@ void ExportPages(const imaging::PageSource& source, int pageCount,
         StopOnExit stopOnExit{state};
         pool.reserve(threadCount);
         for (unsigned i = 0; i < threadCount; ++i) {
-            pool.emplace_back(RunWorker, std::ref(state), std::cref(source), pageCount,
-                              std::cref(folder), std::cref(languageTag));
+            pool.emplace_back(RunWorker, std::ref(state), std::cref(job));
         }
         int reported = 0;
         std::unique_lock lock(state.mutex);
@@ -141,6 +179,7 @@ void ExportPages(const imaging::PageSource& source, int pageCount,
             reported = done;
             if (!finished && !cancelled && options.cancelRequested && options.cancelRequested()) {
                 cancelled = true;
+                state.cancelled = true;
                 state.stop = true;
             }
             lock.lock();
@@ -154,6 +193,7 @@ void ExportPages(const imaging::PageSource& source, int pageCount,
         std::rethrow_exception(state.failures.begin()->second);
     if (cancelled)
         throw Error(ErrorCode::Cancelled, "The conversion was cancelled.");
+    return std::move(state.pages);
 }
 
 }  // namespace vellumark::epub

@@ -1,11 +1,15 @@
 #pragma once
-// Page export: every page of a document becomes n.jpg and its XHTML page pagen.html.
+// Page export: every page of a document becomes its picture n.jpg and its XHTML page: pagen.html
+// in an EPUB 2 book, pagen.xhtml (fixed layout, with the page's text layer) in an EPUB 3 one.
 
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "epub/BookDocuments.h"
 #include "imaging/PageSource.h"
+#include "imaging/text/TextLayer.h"
 
 namespace vellumark::epub {
 
@@ -17,16 +21,23 @@ struct ExportOptions {
     std::function<void(int done, int total)> progress;
     // Called on the calling thread between pages; true stops the export.
     std::function<bool()> cancelRequested;
+    BookFormat format = BookFormat::Epub2;
+    // EPUB 3: where each page's words come from, for its text layer; null: no text layer. Its
+    // document must be the one being exported.
+    const imaging::TextLayer* text = nullptr;
 };
 
-// Writes folder/n.jpg (baseline JPEG, quality 90) and folder/pagen.html for n = 1 to pageCount,
-// replacing files of those names. The files do not depend on the number of threads. At most
-// `jobs` pages are held in memory at once. `source` must be safe to call from several threads.
+// Writes folder/n.jpg (baseline JPEG, quality 90) and the page document for n = 1 to pageCount,
+// replacing files of those names, and returns what was written for each page. The files do not
+// depend on the number of threads. At most `jobs` pages are held in memory at once. `source`
+// must be safe to call from several threads. A text layer's words are read on the same
+// threads, each page's while it is exported.
 //
 // Throws vellumark::Error: the error of the lowest page that failed (as a one-thread run would
 // report it), Io when a file cannot be written, Cancelled when stopped. Files of finished pages
 // stay in the folder; the caller owns its cleanup.
-void ExportPages(const imaging::PageSource& source, int pageCount,
-                 const std::filesystem::path& folder, const ExportOptions& options = {});
+std::vector<BookPage> ExportPages(const imaging::PageSource& source, int pageCount,
+                                  const std::filesystem::path& folder,
+                                  const ExportOptions& options = {});
 
 }  // namespace vellumark::epub

@@ -90,4 +90,38 @@ std::vector<std::uint8_t> EncodeJpeg(const Picture& picture, int quality) {
     return std::vector<std::uint8_t>(out->data, out->data + out->size);
 }
 
+std::optional<std::pair<int, int>> JpegSize(std::span<const std::uint8_t> bytes) {
+    if (bytes.size() < 4 || bytes[0] != 0xFF || bytes[1] != 0xD8)
+        return std::nullopt;
+    std::size_t at = 2;
+    while (at + 4 <= bytes.size()) {
+        if (bytes[at] != 0xFF)
+            return std::nullopt;
+        const std::uint8_t marker = bytes[at + 1];
+        if (marker == 0xFF) {  // fill byte
+            ++at;
+            continue;
+        }
+        if (marker == 0xD9 || marker == 0xDA)  // end of image, or scan data before any frame
+            return std::nullopt;
+        const std::size_t length = (std::size_t{bytes[at + 2]} << 8) | bytes[at + 3];
+        if (length < 2)
+            return std::nullopt;
+        // Start of frame: every SOFn but the DHT (C4), JPG (C8) and DAC (CC) markers.
+        const bool frame =
+            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (frame) {
+            if (at + 9 > bytes.size() || length < 7)
+                return std::nullopt;
+            const int height = (bytes[at + 5] << 8) | bytes[at + 6];
+            const int width = (bytes[at + 7] << 8) | bytes[at + 8];
+            if (width == 0 || height == 0)
+                return std::nullopt;
+            return std::pair{width, height};
+        }
+        at += 2 + length;
+    }
+    return std::nullopt;
+}
+
 }  // namespace vellumark::imaging

@@ -3,6 +3,9 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
+#include <span>
+#include <utility>
 #include <vector>
 
 #include "imaging/Picture.h"
@@ -14,5 +17,9 @@ namespace vellumark::imaging {
 // has its own encoder. Throws vellumark::Error: Internal for an empty or inconsistent picture,
 // a quality outside 1 to 100 or an encoder failure; TooLarge beyond 65500 pixels a side.
 std::vector<std::uint8_t> EncodeJpeg(const Picture& picture, int quality = 90);
+
+// Width and height of a JPEG from its frame header, or none when the bytes are not a JPEG whose
+// frame header can be found. Reads nothing beyond the bytes given.
+std::optional<std::pair<int, int>> JpegSize(std::span<const std::uint8_t> bytes);
 
 }  // namespace vellumark::imaging

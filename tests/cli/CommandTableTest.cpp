@@ -75,7 +75,8 @@ TEST(CommandTableTest, EachHelpListsItsOwnOptionsAndNoOthers) {
         EXPECT_TRUE(names.insert(std::string(command.name)).second) << command.name;
         const std::string help = CommandHelp(command);
         EXPECT_EQ(help.rfind("Usage: vellumark " + std::string(command.name) + " ", 0), 0u);
-        EXPECT_NE(help.find(command.example), std::string::npos);
+        for (const std::string& example : ExampleLines(command))
+            EXPECT_NE(help.find("  " + example + "\n"), std::string::npos) << example;
         for (const OptionSpec& option : Options()) {
             const bool belongs = (option.commands & command.bit) != 0;
             EXPECT_EQ(help.find("  " + std::string(option.name)) != std::string::npos ||
@@ -100,7 +101,8 @@ TEST(CommandTableTest, TheManualPageNamesEveryCommandOptionAndExitCode) {
     };
     for (const CommandSpec& command : Commands()) {
         EXPECT_NE(man.find(".SS \"" + std::string(command.name) + " "), std::string::npos);
-        EXPECT_NE(man.find(roff(command.example)), std::string::npos) << command.name;
+        for (const std::string& example : ExampleLines(command))
+            EXPECT_NE(man.find(roff(example) + "\n"), std::string::npos) << example;
     }
     for (const OptionSpec& option : Options())
         EXPECT_NE(man.find(roff(option.name)), std::string::npos) << option.name;

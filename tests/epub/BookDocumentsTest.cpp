@@ -16,7 +16,7 @@ BookDescription Book(int pages, std::string coverName = {}) {
     book.coverName = std::move(coverName);
     book.pageCount = pages;
     book.languageTag = "en-US";
-    book.identity = {"0f8fad5b-d9cb-469f-a165-70867728950e", "2024-03-01"};
+    book.identity = {"0f8fad5b-d9cb-469f-a165-70867728950e", "2024-03-01", ""};
     return book;
 }
 

@@ -17,7 +17,8 @@ using testing::BookEntries;
 using testing::FakePages;
 using testing::RecordingReporter;
 
-const BookIdentity kIdentity{"0f8fad5b-d9cb-469f-a165-70867728950e", "2024-03-01"};
+const BookIdentity kIdentity{"0f8fad5b-d9cb-469f-a165-70867728950e", "2024-03-01",
+                             "2024-03-01T09:30:00Z"};
 
 class BookTest : public ::testing::Test {
 protected:

@@ -16,7 +16,8 @@ namespace fs = std::filesystem;
 using testing::FakePages;
 using testing::RecordingReporter;
 
-const BookIdentity kIdentity{"0f8fad5b-d9cb-469f-a165-70867728950e", "2024-03-01"};
+const BookIdentity kIdentity{"0f8fad5b-d9cb-469f-a165-70867728950e", "2024-03-01",
+                             "2024-03-01T09:30:00Z"};
 
 std::string ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);

@@ -4,12 +4,14 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <thread>
 
 #include "FakePages.h"
 #include "TestTiff.h"
 #include "common/Error.h"
 #include "epub/ImagePage.h"
 #include "epub/PageExport.h"
+#include "imaging/Document.h"
 
 namespace vellumark::epub {
 namespace {
@@ -106,6 +108,71 @@ TEST(ExportPagesTest, ProgressAndCancellationStayOnTheCallingThread) {
     }
     EXPECT_FALSE(fs::exists(stopped / "30.jpg"));
     EXPECT_FALSE(elsewhere);
+}
+
+std::shared_ptr<const imaging::Document> SmallScan(const fs::path& path, int pages) {
+    vellumark::testing::WriteTestTiff(path, std::vector<vellumark::testing::TestPage>(pages));
+    return imaging::Document::Open(path);
+}
+
+TEST(ExportPagesTest, FixedLayoutPagesCarryTheirWordsAndPagesWithoutWordsNone) {
+    vellumark::testing::TempFolder folder;
+    const auto document = SmallScan(folder / "scan.tif", 2);
+    const imaging::TextLayer text(document, [](const imaging::Document&, int page, auto*) {
+        std::vector<imaging::Word> words;
+        if (page == 0)
+            words = {{"Quasar", 4, 4, 30, 10, true}, {"ahead", 36, 4, 24, 10, true}};
+        return words;
+    });
+    ExportOptions options;
+    options.format = BookFormat::Epub3;
+    options.text = &text;
+    options.languageTag = "en";
+    const fs::path content = folder / "OEBPS";
+    fs::create_directory(content);
+    const std::vector<BookPage> pages = ExportPages(*document, 2, content, options);
+    ASSERT_EQ(pages.size(), 2u);
+    EXPECT_TRUE(pages[0].hasText);
+    EXPECT_FALSE(pages[1].hasText);
+    EXPECT_EQ(pages[1].pictureName, "2.jpg");
+    EXPECT_EQ(pages[1].width, 64);
+    EXPECT_EQ(pages[1].height, 48);
+    const auto files = FolderContents(content);
+    EXPECT_NE(files.at("page1.xhtml").find(">Quasar </span><span"), std::string::npos);
+    EXPECT_NE(files.at("page1.xhtml").find(">ahead</span>"), std::string::npos);
+    EXPECT_EQ(files.at("page2.xhtml").find("class=\"ocr\""), std::string::npos);
+    EXPECT_FALSE(files.contains("page1.html"));
+}
+
+TEST(ExportPagesTest, ACancelStopsARecognitionUnderWay) {
+    vellumark::testing::TempFolder folder;
+    const auto document = SmallScan(folder / "scan.tif", 4);
+    std::atomic<bool> sawCancel = false;
+    const imaging::TextLayer text(
+        document, [&](const imaging::Document&, int, const imaging::TextLayer::CancelFlag* cancel) {
+            // A recognition that would take a minute unless told to stop.
+            for (int i = 0; i < 6000 && !(cancel && cancel->load()); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            sawCancel = cancel && cancel->load();
+            throw Error(ErrorCode::Cancelled, "stopped");
+            return std::vector<imaging::Word>{};
+        });
+    ExportOptions options;
+    options.format = BookFormat::Epub3;
+    options.text = &text;
+    options.jobs = 2;
+    const auto start = std::chrono::steady_clock::now();
+    options.cancelRequested = [&] {
+        return std::chrono::steady_clock::now() - start > std::chrono::milliseconds(200);
+    };
+    try {
+        ExportPages(*document, 4, folder.Path(), options);
+        ADD_FAILURE() << "not cancelled";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.Code(), ErrorCode::Cancelled);
+        EXPECT_STREQ(e.what(), "The conversion was cancelled.");
+    }
+    EXPECT_TRUE(sawCancel);
 }
 
 TEST(ExportPagesTest, UnwritableFolderIsAnIoError) {

@@ -1,12 +1,18 @@
 #include "imaging/text/Ocr.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <locale.h>
 #include <tesseract/baseapi.h>
 #include <tesseract/ocrclass.h>
 #include <tesseract/resultiterator.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
+#include <map>
 #include <memory>
+#include <string>
 
 #include "common/Error.h"
 
@@ -39,12 +45,36 @@ private:
     locale_t previous_ = static_cast<locale_t>(nullptr);
 };
 
-std::unique_ptr<tesseract::TessBaseAPI> StartTesseract() {
+// Sends the process's stderr to /dev/null while it lives: Tesseract prints its own complaints
+// when a language is missing, and the command line reports that in one line of its own.
+class QuietStderr {
+public:
+    QuietStderr() : saved_(::dup(STDERR_FILENO)) {
+        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (saved_ >= 0 && null >= 0)
+            ::dup2(null, STDERR_FILENO);
+        if (null >= 0)
+            ::close(null);
+    }
+    ~QuietStderr() {
+        if (saved_ >= 0) {
+            ::dup2(saved_, STDERR_FILENO);
+            ::close(saved_);
+        }
+    }
+    QuietStderr(const QuietStderr&) = delete;
+    QuietStderr& operator=(const QuietStderr&) = delete;
+
+private:
+    int saved_;
+};
+
+std::unique_ptr<tesseract::TessBaseAPI> StartTesseract(const std::string& language) {
     auto api = std::make_unique<tesseract::TessBaseAPI>();
     const CLocaleScope cLocale;
-    if (api->Init(nullptr, "eng", tesseract::OEM_DEFAULT) != 0) {
-        throw Error(ErrorCode::Internal,
-                    "Tesseract cannot load its English data (is tesseract-ocr-eng installed?)");
+    if (api->Init(nullptr, language.c_str(), tesseract::OEM_DEFAULT) != 0) {
+        throw Error(ErrorCode::Internal, "Tesseract cannot load its data for the language \"" +
+                                             language + "\" (is it installed?)");
     }
     api->SetPageSegMode(tesseract::PSM_AUTO);
     // Tesseract chats on stderr about empty pages and guessed resolutions; we report ourselves.
@@ -64,13 +94,33 @@ void StopOpenMpThreads() {
     }
 }
 
-tesseract::TessBaseAPI& ThreadTesseract() {
-    thread_local std::unique_ptr<tesseract::TessBaseAPI> api;
+// One handle per thread and language, made on first use and kept until the thread ends.
+tesseract::TessBaseAPI& ThreadTesseract(const std::string& language) {
+    thread_local std::map<std::string, std::unique_ptr<tesseract::TessBaseAPI>> handles;
+    std::unique_ptr<tesseract::TessBaseAPI>& api = handles[language];
     if (!api) {
         StopOpenMpThreads();
-        api = StartTesseract();
+        api = StartTesseract(language);
     }
     return *api;
+}
+
+bool IsLanguageName(const std::string& name) {
+    return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '/';
+    });
+}
+
+std::vector<std::string> SplitLanguages(const std::string& language) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t plus = language.find('+', start);
+        parts.push_back(language.substr(start, plus - start));
+        if (plus == std::string::npos)
+            return parts;
+        start = plus + 1;
+    }
 }
 
 struct TextDeleter {
@@ -79,12 +129,48 @@ struct TextDeleter {
 
 }  // namespace
 
-std::vector<Word> RecogniseWords(const GreyPicture& picture, int dpi,
+std::vector<std::string> InstalledOcrLanguages() {
+    tesseract::TessBaseAPI api;
+    {
+        const QuietStderr quiet;
+        const CLocaleScope cLocale;
+        // The data folder is known once Init has looked, whether or not the language loaded.
+        api.Init(nullptr, kDefaultOcrLanguage, tesseract::OEM_DEFAULT);
+    }
+    std::vector<std::string> languages;
+    api.GetAvailableLanguagesAsVector(&languages);
+    std::erase(languages, "osd");  // orientation data, not a language to read
+    std::sort(languages.begin(), languages.end());
+    return languages;
+}
+
+void CheckOcrLanguage(const std::string& language) {
+    const std::vector<std::string> installed = InstalledOcrLanguages();
+    for (const std::string& part : SplitLanguages(language)) {
+        if (!IsLanguageName(part)) {
+            throw Error(ErrorCode::Usage, "\"" + language +
+                                              "\" is not an OCR language name (such as eng, or "
+                                              "eng+deu for two)");
+        }
+        if (std::find(installed.begin(), installed.end(), part) != installed.end())
+            continue;
+        std::string package = "tesseract-ocr-" + part;
+        std::replace(package.begin(), package.end(), '_', '-');
+        std::string list;
+        for (const std::string& name : installed)
+            list += (list.empty() ? "" : ", ") + name;
+        throw Error(ErrorCode::Usage, "the OCR language \"" + part + "\" is not installed (" +
+                                          (list.empty() ? std::string("none is") : list + " are") +
+                                          "; try the package " + package + ")");
+    }
+}
+
+std::vector<Word> RecogniseWords(const GreyPicture& picture, int dpi, const std::string& language,
                                  const std::atomic<bool>* cancel) {
     std::vector<Word> words;
     if (picture.width <= 0 || picture.height <= 0)
         return words;
-    tesseract::TessBaseAPI& api = ThreadTesseract();
+    tesseract::TessBaseAPI& api = ThreadTesseract(language);
     api.SetImage(picture.pixels.data(), picture.width, picture.height, 1, picture.width);
     api.SetSourceResolution(dpi > 0 ? dpi : kDefaultDpi);
     // Clears the picture and the results however this call ends.
@@ -105,7 +191,14 @@ std::vector<Word> RecogniseWords(const GreyPicture& picture, int dpi,
     if (!it)
         return words;
     constexpr auto level = tesseract::RIL_WORD;
+    int block = -1, line = -1;
     do {
+        // Counted before a word is passed over, so that a skipped first word still starts its
+        // line.
+        if (it->IsAtBeginningOf(tesseract::RIL_BLOCK))
+            ++block;
+        if (it->IsAtBeginningOf(tesseract::RIL_TEXTLINE))
+            ++line;
         if (it->Empty(level))
             continue;
         const std::unique_ptr<char[], TextDeleter> text(it->GetUTF8Text(level));
@@ -113,6 +206,8 @@ std::vector<Word> RecogniseWords(const GreyPicture& picture, int dpi,
             continue;
         Word word;
         word.text = text.get();
+        word.block = std::max(block, 0);
+        word.line = std::max(line, 0);
         int left = 0, top = 0, right = 0, bottom = 0;
         if (it->BoundingBox(level, &left, &top, &right, &bottom)) {
             word.left = left;

@@ -31,13 +31,25 @@ GreyPicture ToGrey(const Picture& picture) {
 
 }  // namespace
 
-std::vector<Word> ReadPageWords(const Document& document, int page,
+std::vector<Word> ReadPageWords(const Document& document, int page, const std::string& language,
                                 const TextLayer::CancelFlag* cancel) {
     const std::string stored = document.StoredText(page);
     if (!stored.empty()) {
         std::vector<Word> words;
-        for (std::string& text : SplitWords(stored))
-            words.push_back(Word{std::move(text)});
+        int line = 0;
+        for (std::size_t start = 0; start <= stored.size();) {
+            const std::size_t end = std::min(stored.find('\n', start), stored.size());
+            bool any = false;
+            for (std::string& text :
+                 SplitWords(std::string_view(stored).substr(start, end - start))) {
+                Word word{std::move(text)};
+                word.line = line;
+                words.push_back(std::move(word));
+                any = true;
+            }
+            line += any ? 1 : 0;
+            start = end + 1;
+        }
         // Stored text that is only blanks is no text; let OCR have a go.
         if (!words.empty())
             return words;
@@ -54,7 +66,7 @@ std::vector<Word> ReadPageWords(const Document& document, int page,
     const int dpi = static_cast<int>(info.yResolution * scale + 0.5);
     std::vector<Word> words;
     try {
-        words = RecogniseWords(ToGrey(picture), dpi, cancel);
+        words = RecogniseWords(ToGrey(picture), dpi, language, cancel);
     } catch (const Error& e) {
         throw Error(e.Code(), e.what(), document.Path(), page);
     }
@@ -85,9 +97,10 @@ struct TextLayer::Impl {
     std::unique_ptr<Slot[]> slots;
 };
 
-TextLayer::TextLayer(std::shared_ptr<const Document> document)
-    : TextLayer(std::move(document), [](const Document& d, int page, const CancelFlag* cancel) {
-          return ReadPageWords(d, page, cancel);
+TextLayer::TextLayer(std::shared_ptr<const Document> document, std::string language)
+    : TextLayer(std::move(document), [language = std::move(language)](const Document& d, int page,
+                                                                      const CancelFlag* cancel) {
+          return ReadPageWords(d, page, language, cancel);
       }) {}
 
 TextLayer::TextLayer(std::shared_ptr<const Document> document, Reader reader)

@@ -13,10 +13,25 @@ namespace vellumark::imaging {
 class Document;
 
 struct Word {
-    std::string text;                              // UTF-8
-    int left = 0, top = 0, width = 0, height = 0;  // in the page's own pixels, when hasBox
+    std::string text;  // UTF-8
+    // In the page's pixels as shown (orientation applied: the space of Document::OwnSize), when
+    // hasBox. Text an MDI file stores comes without boxes.
+    int left = 0, top = 0, width = 0, height = 0;
     bool hasBox = false;
+    // Which block (column, paragraph) and which line of the page the word is on, counted in
+    // reading order from 0; words of one line are next to each other.
+    int block = 0, line = 0;
 };
+
+// Tesseract's language when none is chosen.
+inline constexpr const char* kDefaultOcrLanguage = "eng";
+
+// The languages Tesseract has data for, sorted ("eng", "deu", ...). Silences stderr while it
+// looks, so call it before other threads print.
+std::vector<std::string> InstalledOcrLanguages();
+// Throws vellumark::Error (Usage) with one line saying what to install when `language` (one name,
+// or several joined by "+") is not installed or not a language name at all.
+void CheckOcrLanguage(const std::string& language);
 
 class TextLayer {
 public:
@@ -28,8 +43,10 @@ public:
     using Reader =
         std::function<std::vector<Word>(const Document&, int page, const CancelFlag* cancel)>;
 
-    // Words come from the page's stored OCR text when it has some, else from Tesseract.
-    explicit TextLayer(std::shared_ptr<const Document> document);
+    // Words come from the page's stored OCR text when it has some, else from Tesseract reading
+    // `language` (see CheckOcrLanguage).
+    explicit TextLayer(std::shared_ptr<const Document> document,
+                       std::string language = kDefaultOcrLanguage);
     // Words come from `reader` (tests, other recognisers).
     TextLayer(std::shared_ptr<const Document> document, Reader reader);
     ~TextLayer();
@@ -60,9 +77,9 @@ void ReadAllPages(const TextLayer& text, unsigned jobs,
                   const std::function<void(int done, int total)>& progress = {},
                   const TextLayer::CancelFlag* cancel = nullptr);
 
-// The default reader: the page's stored OCR text when it has some (words without boxes), else
-// Tesseract's words. Throws vellumark::Error.
-std::vector<Word> ReadPageWords(const Document& document, int page,
+// The default reader: the page's stored OCR text when it has some (words without boxes, a line
+// per line of the text), else Tesseract's words in `language`. Throws vellumark::Error.
+std::vector<Word> ReadPageWords(const Document& document, int page, const std::string& language,
                                 const TextLayer::CancelFlag* cancel = nullptr);
 
 }  // namespace vellumark::imaging

@@ -1,0 +1,28 @@
+#pragma once
+// The kinds of book a conversion makes.
+
+#include <optional>
+#include <string_view>
+
+namespace vellumark::epub {
+
+enum class BookFormat {
+    Epub2,  // reflowable EPUB 2: a picture per page, scaled to the screen (the default)
+    Epub3,  // EPUB 3 fixed layout: each page shown at its picture's size, optionally with text
+};
+
+// "epub2" or "epub3".
+constexpr std::string_view BookFormatName(BookFormat format) {
+    return format == BookFormat::Epub3 ? "epub3" : "epub2";
+}
+
+// The format of that name, or none.
+constexpr std::optional<BookFormat> ParseBookFormat(std::string_view name) {
+    if (name == "epub2")
+        return BookFormat::Epub2;
+    if (name == "epub3")
+        return BookFormat::Epub3;
+    return std::nullopt;
+}
+
+}  // namespace vellumark::epub

@@ -1,0 +1,321 @@
+#include "epub/FixedLayoutBook.h"
+
+#include <algorithm>
+
+#include "epub/BlankFont.h"
+#include "epub/FileOutput.h"
+#include "epub/XmlDocument.h"
+
+namespace vellumark::epub {
+namespace {
+
+constexpr const char* kOpfNamespace = "http://www.idpf.org/2007/opf";
+constexpr const char* kDcNamespace = "http://purl.org/dc/elements/1.1/";
+constexpr const char* kNcxNamespace = "http://www.daisy.org/z3986/2005/ncx/";
+constexpr const char* kXhtmlNamespace = "http://www.w3.org/1999/xhtml";
+constexpr const char* kOpsNamespace = "http://www.idpf.org/2007/ops";
+constexpr const char* kXhtmlType = "application/xhtml+xml";
+
+// What a reader of the book can rely on. The OCR text is not proofread, so text alone is never
+// said to be sufficient.
+constexpr const char* kSummaryWithText =
+    "This publication is a scanned document: each page is a picture of the page as scanned. "
+    "The words of the pages also stand in an invisible text layer over the pictures, so that "
+    "the text can be searched, selected and read aloud. That text was made by optical "
+    "character recognition (OCR) and may contain errors. A table of contents and a list of "
+    "pages are provided for navigation.";
+constexpr const char* kSummaryPicturesOnly =
+    "This publication is a scanned document: each page is a picture of the page as scanned, "
+    "without a text alternative, so its content is available only visually. A table of "
+    "contents and a list of pages are provided for navigation.";
+
+int Pages(const BookDescription& book) {
+    return std::clamp(book.pageCount, 0, static_cast<int>(book.pages.size()));
+}
+
+std::string PageLabel(int n) {
+    return "Page " + std::to_string(n);
+}
+
+bool HasCover(const BookDescription& book) {
+    return !book.coverName.empty();
+}
+
+// The id of the picture readers show as the book's cover: the cover, else the first page.
+std::string CoverImageId(const BookDescription& book) {
+    return HasCover(book) ? "cover-image" : "image1";
+}
+
+std::string Modified(const BookIdentity& identity) {
+    return identity.modified.empty() ? identity.date + "T00:00:00Z" : identity.modified;
+}
+
+void AddText(XmlDocument& xml, pugi::xml_node parent, const char* name, const std::string& text) {
+    XmlDocument::SetText(xml.AddChild(parent, name), text);
+}
+
+void AddProperty(XmlDocument& xml, pugi::xml_node metadata, const char* property,
+                 const std::string& value) {
+    pugi::xml_node meta = xml.AddChild(metadata, "meta");
+    XmlDocument::SetAttribute(meta, "property", property);
+    XmlDocument::SetText(meta, value);
+}
+
+pugi::xml_node AddItem(XmlDocument& xml, pugi::xml_node manifest, const std::string& id,
+                       const std::string& href, const std::string& mediaType) {
+    pugi::xml_node item = xml.AddChild(manifest, "item");
+    XmlDocument::SetAttribute(item, "id", id);
+    XmlDocument::SetAttribute(item, "href", href);
+    XmlDocument::SetAttribute(item, "media-type", mediaType);
+    return item;
+}
+
+void AddAccessibility(XmlDocument& xml, pugi::xml_node metadata, bool text) {
+    if (text)
+        AddProperty(xml, metadata, "schema:accessMode", "textual");
+    AddProperty(xml, metadata, "schema:accessMode", "visual");
+    AddProperty(xml, metadata, "schema:accessModeSufficient", "visual");
+    if (text)
+        AddProperty(xml, metadata, "schema:accessModeSufficient", "textual,visual");
+    AddProperty(xml, metadata, "schema:accessibilityFeature", "tableOfContents");
+    AddProperty(xml, metadata, "schema:accessibilityFeature", "pageNavigation");
+    AddProperty(xml, metadata, "schema:accessibilityHazard", "none");
+    AddProperty(xml, metadata, "schema:accessibilitySummary",
+                text ? kSummaryWithText : kSummaryPicturesOnly);
+}
+
+void BuildPackageDocument(const BookDescription& book, XmlDocument& xml) {
+    const int pages = Pages(book);
+    const bool text = HasTextLayer(book);
+    pugi::xml_node package = xml.AddRoot("package", kOpfNamespace);
+    XmlDocument::SetAttribute(package, "version", "3.0");
+    XmlDocument::SetAttribute(package, "unique-identifier", "BookId");
+    XmlDocument::SetAttribute(package, "xml:lang", book.languageTag);
+
+    pugi::xml_node metadata = xml.AddChild(package, "metadata");
+    XmlDocument::DeclareNamespace(metadata, "dc", kDcNamespace);
+    pugi::xml_node identifier = xml.AddChild(metadata, "dc:identifier");
+    XmlDocument::SetAttribute(identifier, "id", "BookId");
+    XmlDocument::SetText(identifier, "urn:uuid:" + book.identity.uuid);
+    AddText(xml, metadata, "dc:title", book.title);
+    AddText(xml, metadata, "dc:creator", book.author);
+    AddText(xml, metadata, "dc:language", book.languageTag);
+    AddText(xml, metadata, "dc:date", book.identity.date);
+    AddProperty(xml, metadata, "dcterms:modified", Modified(book.identity));
+    AddProperty(xml, metadata, "rendition:layout", "pre-paginated");
+    AddProperty(xml, metadata, "rendition:spread", "none");
+    AddAccessibility(xml, metadata, text);
+    if (HasCover(book) || pages > 0) {
+        // For reading systems that look for the cover the EPUB 2 way.
+        pugi::xml_node meta = xml.AddChild(metadata, "meta");
+        XmlDocument::SetAttribute(meta, "name", "cover");
+        XmlDocument::SetAttribute(meta, "content", CoverImageId(book));
+    }
+
+    pugi::xml_node manifest = xml.AddChild(package, "manifest");
+    XmlDocument::SetAttribute(AddItem(xml, manifest, "nav", kFixedNavigationName, kXhtmlType),
+                              "properties", "nav");
+    AddItem(xml, manifest, "ncx", kNavigationDocumentName, "application/x-dtbncx+xml");
+    AddItem(xml, manifest, "style", kFixedStylesheetName, "text/css");
+    if (text)
+        AddItem(xml, manifest, "font", kBlankFontName, "font/ttf");
+    if (HasCover(book)) {
+        AddItem(xml, manifest, "cover", kFixedCoverFile, kXhtmlType);
+        XmlDocument::SetAttribute(
+            AddItem(xml, manifest, "cover-image", book.coverName, "image/jpeg"), "properties",
+            "cover-image");
+    }
+    for (int n = 1; n <= pages; ++n)
+        AddItem(xml, manifest, "page" + std::to_string(n), FixedPageFile(n), kXhtmlType);
+    for (int n = 1; n <= pages; ++n) {
+        const BookPage& page = book.pages[static_cast<std::size_t>(n - 1)];
+        pugi::xml_node item =
+            AddItem(xml, manifest, "image" + std::to_string(n), page.pictureName, page.mediaType);
+        if (n == 1 && !HasCover(book))
+            XmlDocument::SetAttribute(item, "properties", "cover-image");
+    }
+
+    pugi::xml_node spine = xml.AddChild(package, "spine");
+    XmlDocument::SetAttribute(spine, "toc", "ncx");
+    const auto addRef = [&](const std::string& id) {
+        XmlDocument::SetAttribute(xml.AddChild(spine, "itemref"), "idref", id);
+    };
+    if (HasCover(book))
+        addRef("cover");
+    for (int n = 1; n <= pages; ++n)
+        addRef("page" + std::to_string(n));
+}
+
+void AddLink(XmlDocument& xml, pugi::xml_node list, const std::string& href,
+             const std::string& label, const char* type = nullptr) {
+    pugi::xml_node link = xml.AddChild(xml.AddChild(list, "li"), "a");
+    if (type != nullptr)
+        XmlDocument::SetAttribute(link, "epub:type", type);
+    XmlDocument::SetAttribute(link, "href", href);
+    XmlDocument::SetText(link, label);
+}
+
+// A nav element with a heading and an empty list; returns the list.
+pugi::xml_node AddNav(XmlDocument& xml, pugi::xml_node body, const char* type, const char* role,
+                      const char* heading, const char* headingText, bool hidden) {
+    pugi::xml_node nav = xml.AddChild(body, "nav");
+    XmlDocument::SetAttribute(nav, "epub:type", type);
+    XmlDocument::SetAttribute(nav, "id", type);
+    if (role != nullptr)
+        XmlDocument::SetAttribute(nav, "role", role);
+    XmlDocument::SetAttribute(nav, "aria-labelledby", std::string(type) + "-title");
+    if (hidden)
+        XmlDocument::SetAttribute(nav, "hidden", "hidden");
+    pugi::xml_node title = xml.AddChild(nav, heading);
+    XmlDocument::SetAttribute(title, "id", std::string(type) + "-title");
+    XmlDocument::SetText(title, headingText);
+    return xml.AddChild(nav, "ol");
+}
+
+void BuildNavigationDocument(const BookDescription& book, XmlDocument& xml) {
+    const int pages = Pages(book);
+    pugi::xml_node html = xml.AddRoot("html", kXhtmlNamespace);
+    XmlDocument::DeclareNamespace(html, "epub", kOpsNamespace);
+    XmlDocument::SetAttribute(html, "xml:lang", book.languageTag);
+    XmlDocument::SetAttribute(html, "lang", book.languageTag);
+    pugi::xml_node head = xml.AddChild(html, "head");
+    XmlDocument::SetAttribute(xml.AddChild(head, "meta"), "charset", "UTF-8");
+    AddText(xml, head, "title", book.title);
+    pugi::xml_node body = xml.AddChild(html, "body");
+
+    pugi::xml_node toc = AddNav(xml, body, "toc", "doc-toc", "h1", "Contents", false);
+    if (HasCover(book))
+        AddLink(xml, toc, kFixedCoverFile, "Cover");
+    for (int n = 1; n <= pages; ++n)
+        AddLink(xml, toc, FixedPageFile(n), PageLabel(n));
+
+    pugi::xml_node pageList = AddNav(xml, body, "page-list", "doc-pagelist", "h2", "Pages", true);
+    for (int n = 1; n <= pages; ++n)
+        AddLink(xml, pageList, FixedPageFile(n), std::to_string(n));
+
+    pugi::xml_node landmarks = AddNav(xml, body, "landmarks", nullptr, "h2", "Landmarks", true);
+    if (HasCover(book))
+        AddLink(xml, landmarks, kFixedCoverFile, "Cover", "cover");
+    if (pages > 0)
+        AddLink(xml, landmarks, FixedPageFile(1), "Start of content", "bodymatter");
+}
+
+pugi::xml_node AddNavLabel(XmlDocument& xml, pugi::xml_node parent, const std::string& label) {
+    AddText(xml, xml.AddChild(parent, "navLabel"), "text", label);
+    return parent;
+}
+
+void BuildNcx(const BookDescription& book, XmlDocument& xml) {
+    const int pages = Pages(book);
+    pugi::xml_node ncx = xml.AddRoot("ncx", kNcxNamespace);
+    XmlDocument::SetAttribute(ncx, "version", "2005-1");
+    XmlDocument::SetAttribute(ncx, "xml:lang", book.languageTag);
+    pugi::xml_node head = xml.AddChild(ncx, "head");
+    const auto addMeta = [&](const char* name, const std::string& content) {
+        pugi::xml_node meta = xml.AddChild(head, "meta");
+        XmlDocument::SetAttribute(meta, "name", name);
+        XmlDocument::SetAttribute(meta, "content", content);
+    };
+    addMeta("dtb:uid", "urn:uuid:" + book.identity.uuid);
+    addMeta("dtb:depth", "1");
+    addMeta("dtb:totalPageCount", std::to_string(pages));
+    addMeta("dtb:maxPageNumber", std::to_string(pages));
+    AddText(xml, xml.AddChild(ncx, "docTitle"), "text", book.title);
+    AddText(xml, xml.AddChild(ncx, "docAuthor"), "text", book.author);
+
+    // A page's entry in the navigation map and in the page list share one play order.
+    const int first = HasCover(book) ? 2 : 1;
+    pugi::xml_node navMap = xml.AddChild(ncx, "navMap");
+    const auto addPoint = [&](const std::string& id, int order, const std::string& label,
+                              const std::string& src) {
+        pugi::xml_node point = xml.AddChild(navMap, "navPoint");
+        XmlDocument::SetAttribute(point, "id", id);
+        XmlDocument::SetAttribute(point, "playOrder", std::to_string(order));
+        AddNavLabel(xml, point, label);
+        XmlDocument::SetAttribute(xml.AddChild(point, "content"), "src", src);
+    };
+    if (HasCover(book))
+        addPoint("cover", 1, "Cover", kFixedCoverFile);
+    for (int n = 1; n <= pages; ++n)
+        addPoint("page" + std::to_string(n), first + n - 1, PageLabel(n), FixedPageFile(n));
+
+    pugi::xml_node pageList = AddNavLabel(xml, xml.AddChild(ncx, "pageList"), "Pages");
+    for (int n = 1; n <= pages; ++n) {
+        pugi::xml_node target = xml.AddChild(pageList, "pageTarget");
+        XmlDocument::SetAttribute(target, "id", "pagetarget" + std::to_string(n));
+        XmlDocument::SetAttribute(target, "type", "normal");
+        XmlDocument::SetAttribute(target, "value", std::to_string(n));
+        XmlDocument::SetAttribute(target, "playOrder", std::to_string(first + n - 1));
+        AddNavLabel(xml, target, std::to_string(n));
+        XmlDocument::SetAttribute(xml.AddChild(target, "content"), "src", FixedPageFile(n));
+    }
+}
+
+}  // namespace
+
+std::string FixedPageFile(int n) {
+    return "page" + std::to_string(n) + ".xhtml";
+}
+
+bool HasTextLayer(const BookDescription& book) {
+    return std::any_of(book.pages.begin(), book.pages.end(),
+                       [](const BookPage& page) { return page.hasText; });
+}
+
+std::string FixedPackageDocumentText(const BookDescription& book) {
+    XmlDocument xml;
+    BuildPackageDocument(book, xml);
+    return xml.Text();
+}
+
+std::string FixedNavigationDocumentText(const BookDescription& book) {
+    XmlDocument xml;
+    BuildNavigationDocument(book, xml);
+    return xml.Text();
+}
+
+std::string FixedNcxText(const BookDescription& book) {
+    XmlDocument xml;
+    BuildNcx(book, xml);
+    return xml.Text();
+}
+
+std::string FixedStylesheetText(bool withFont) {
+    std::string css = "@charset \"UTF-8\";\r\n";
+    if (withFont) {
+        css += "@font-face {\r\n\tfont-family: \"" + std::string(kBlankFontFamily) +
+               "\";\r\n\tsrc: url(\"" + kBlankFontName + "\") format(\"truetype\");\r\n}\r\n";
+    }
+    css +=
+        "html, body {\r\n\tmargin: 0;\r\n\tpadding: 0;\r\n}\r\n"
+        "body {\r\n\toverflow: hidden;\r\n}\r\n"
+        "div.page {\r\n\tposition: relative;\r\n\toverflow: hidden;\r\n\tmargin: 0;\r\n"
+        "\tpadding: 0;\r\n}\r\n"
+        "img.scan {\r\n\tposition: absolute;\r\n\tleft: 0;\r\n\ttop: 0;\r\n\tmargin: 0;\r\n"
+        "\tpadding: 0;\r\n\tborder: 0;\r\n\tdisplay: block;\r\n}\r\n"
+        // Transparent, never hidden: screen readers and search must still find the words.
+        "div.ocr {\r\n\tposition: absolute;\r\n\tleft: 0;\r\n\ttop: 0;\r\n\twidth: 100%;\r\n"
+        "\theight: 100%;\r\n\tmargin: 0;\r\n\tpadding: 0;\r\n\tcolor: transparent;\r\n"
+        "\tforced-color-adjust: none;\r\n\tfont-family: \"" +
+        std::string(kBlankFontFamily) +
+        "\", monospace;\r\n\tline-height: 1;\r\n\twhite-space: nowrap;\r\n}\r\n"
+        "div.ocr p {\r\n\tmargin: 0;\r\n\tpadding: 0;\r\n}\r\n"
+        // A selection shows as a tint over the picture's own words, never as the text itself.
+        "div.ocr ::selection {\r\n\tcolor: transparent;\r\n"
+        "\tbackground-color: rgba(0, 90, 255, 0.3);\r\n}\r\n"
+        "span.l {\r\n\tposition: absolute;\r\n}\r\n";
+    return css;
+}
+
+void WriteFixedLayoutDocuments(const BookDescription& book,
+                               const std::filesystem::path& contentFolder) {
+    const bool text = HasTextLayer(book);
+    WriteFileBytes(contentFolder / kPackageDocumentName, FixedPackageDocumentText(book));
+    WriteFileBytes(contentFolder / kFixedNavigationName, FixedNavigationDocumentText(book));
+    WriteFileBytes(contentFolder / kNavigationDocumentName, FixedNcxText(book));
+    WriteFileBytes(contentFolder / kFixedStylesheetName, FixedStylesheetText(text));
+    if (text)
+        WriteFileBytes(contentFolder / kBlankFontName, BlankFontBytes());
+}
+
+}  // namespace vellumark::epub

@@ -1,0 +1,376 @@
+// EPUB 3 fixed-layout books made by the built program: valid for epubcheck, free of
+// accessibility violations for Ace by DAISY, and with a text layer whose words stand where they
+// were drawn, invisible in a real browser and found by its search.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <pugixml.hpp>
+#include <regex>
+
+#include "BookChecks.h"
+#include "TestTiff.h"
+#include "tools/SampleScan.h"
+
+namespace vellumark::epub {
+namespace {
+namespace fs = std::filesystem;
+using testing::RunProgram;
+using testing::RunResult;
+using vellumark::testing::Fill;
+using vellumark::testing::Layout;
+using vellumark::testing::TestPage;
+
+RunResult Convert(std::vector<std::string> args) {
+    args.insert(args.begin(), "convert");
+    return RunProgram(VELLUMARK_TEST_PROGRAM, args);
+}
+
+std::string BookFile(const fs::path& book, const std::string& name) {
+    const RunResult result = RunProgram("unzip", {"-p", book.string(), "OEBPS/" + name});
+    EXPECT_EQ(result.exitCode, 0) << name << ": " << result.err;
+    return result.out;
+}
+
+// Ace's verdict: no critical, serious or moderate violation.
+void ExpectAccessibleBook(const fs::path& book) {
+    const RunResult result =
+        RunProgram("env", {"ACE_DIR=" VELLUMARK_TEST_BROWSER_TOOLS, "sh",
+                           VELLUMARK_TEST_BROWSER_SCRIPTS "/ace_check.sh", book.string()});
+    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+    EXPECT_NE(result.out.find("ace: 0 critical, 0 serious, 0 moderate"), std::string::npos)
+        << result.out << result.err;
+}
+
+// Small 300 dpi pages of large type: quick for Tesseract, and words far enough apart to be
+// told apart by the gaps between them.
+tools::PageLayout SmallPage() {
+    tools::PageLayout layout;
+    layout.width = 1500;
+    layout.height = 900;
+    layout.margin = 150;
+    return layout;
+}
+
+const std::vector<std::vector<tools::TextLine>> kPages = {
+    {{"Quasar beacons glow", 20}, {"", 20}, {"marble harbour wall", 20}},
+    {{"Zeppelin drifts eastward", 20}},
+};
+
+// Turns a page a quarter to the left: stored so, a page with Orientation 6 shows upright.
+tools::BilevelPage TurnedLeft(const tools::BilevelPage& page) {
+    tools::BilevelPage turned{page.height, page.width, {}};
+    turned.bits.resize(static_cast<std::size_t>(turned.Stride()) * turned.height);
+    for (int y = 0; y < page.height; ++y) {
+        for (int x = 0; x < page.width; ++x) {
+            if (page.Black(x, y))
+                turned.SetBlack(y, page.width - 1 - x);
+        }
+    }
+    return turned;
+}
+
+struct Box {
+    double left = 0, top = 0, width = 0, height = 0;
+};
+
+// Where each word was drawn, in reading order: ink split into lines at blank rows and into
+// words at gaps wider than a letter's.
+std::vector<Box> InkWords(const tools::BilevelPage& page) {
+    std::vector<Box> words;
+    const auto rowHasInk = [&](int y) {
+        for (int x = 0; x < page.width; ++x) {
+            if (page.Black(x, y))
+                return true;
+        }
+        return false;
+    };
+    for (int y = 0; y < page.height;) {
+        if (!rowHasInk(y)) {
+            ++y;
+            continue;
+        }
+        const int top = y;
+        while (y < page.height && rowHasInk(y))
+            ++y;
+        const int bottom = y;
+        const auto columnHasInk = [&](int x) {
+            for (int r = top; r < bottom; ++r) {
+                if (page.Black(x, r))
+                    return true;
+            }
+            return false;
+        };
+        const int gap = (bottom - top) / 4;
+        for (int x = 0; x < page.width;) {
+            if (!columnHasInk(x)) {
+                ++x;
+                continue;
+            }
+            const int left = x;
+            int right = x;
+            while (x < page.width && x - right <= gap) {
+                if (columnHasInk(x))
+                    right = x;
+                ++x;
+            }
+            words.push_back(
+                {double(left), double(top), double(right + 1 - left), double(bottom - top)});
+        }
+    }
+    return words;
+}
+
+double StyleNumber(const std::string& style, const std::string& pattern) {
+    std::smatch match;
+    if (!std::regex_search(style, match, std::regex(pattern)))
+        return std::nan("");
+    return std::stod(match[1]);
+}
+
+struct LayerWord {
+    std::string text;
+    Box box;
+};
+
+// The words of a page document's text layer with the boxes a browser gives them in the blank
+// font: each character, and the space after a word, advances the pitch set by letter-spacing;
+// word-spacing widens the space.
+std::vector<LayerWord> LayerWords(const std::string& xhtml) {
+    pugi::xml_document document;
+    EXPECT_TRUE(document.load_string(xhtml.c_str()));
+    std::vector<LayerWord> words;
+    for (const auto& found : document.select_nodes("//div[@class='ocr']/p/span[@class='l']")) {
+        const pugi::xml_node line = found.node();
+        const std::string style = line.attribute("style").value();
+        double x = StyleNumber(style, "left:([-0-9.]+)px");
+        const double top = StyleNumber(style, "top:([-0-9.]+)px");
+        const double size = StyleNumber(style, "font-size:([-0-9.]+)px");
+        for (pugi::xml_node span : line.children("span")) {
+            const std::string wordStyle = span.attribute("style").value();
+            const double pitch = StyleNumber(wordStyle, "calc\\(([-0-9.]+)px - 1ch\\)");
+            const double spacing = StyleNumber(wordStyle, "word-spacing:([-0-9.]+)px");
+            std::string text = span.text().get();
+            const bool spaced = !text.empty() && text.back() == ' ';
+            if (spaced)
+                text.pop_back();
+            const double width = pitch * static_cast<double>(text.size());
+            words.push_back({text, {x, top, width, size}});
+            x += width + (spaced ? pitch + (std::isnan(spacing) ? 0 : spacing) : 0);
+        }
+    }
+    return words;
+}
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+class FixedLayoutBookTest : public ::testing::Test {
+protected:
+    // Renders kPages at 300 dpi, the way a scanner would store them.
+    void WriteTextScan(const fs::path& path, int orientation = 1) {
+        rendered_.clear();
+        std::vector<tools::BilevelPage> stored;
+        for (const auto& lines : kPages) {
+            rendered_.push_back(tools::RenderPage(lines, SmallPage()));
+            stored.push_back(orientation == 6 ? TurnedLeft(rendered_.back()) : rendered_.back());
+        }
+        tools::WriteOptions options;
+        options.orientation = orientation;
+        tools::WriteScan(path, stored, options);
+    }
+
+    fs::path MakeBook(const fs::path& input, const std::vector<std::string>& extra) {
+        std::vector<std::string> args = {
+            input.string(),          "--author", "Ann Author", "--format", "epub3", "--output-dir",
+            (temp_ / "out").string()};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const RunResult result = Convert(args);
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(result.err, "");
+        return temp_ / "out" / (input.stem().string() + ".epub");
+    }
+
+    // Every word of every page stands where it was drawn, in reading order, on its own page.
+    void ExpectWordsWhereDrawn(const fs::path& book) {
+        for (std::size_t page = 0; page < kPages.size(); ++page) {
+            SCOPED_TRACE("page " + std::to_string(page + 1));
+            std::vector<std::string> drawn;
+            for (const tools::TextLine& line : kPages[page]) {
+                for (const std::string& word : SplitText(line.text))
+                    drawn.push_back(Lower(word));
+            }
+            const std::vector<Box> ink = InkWords(rendered_[page]);
+            ASSERT_EQ(ink.size(), drawn.size());
+            const auto layer =
+                LayerWords(BookFile(book, "page" + std::to_string(page + 1) + ".xhtml"));
+            std::vector<std::string> read;
+            for (const LayerWord& word : layer)
+                read.push_back(Lower(word.text));
+            ASSERT_EQ(read, drawn);
+            const double scale = 96.0 / 300.0;  // the picture is the page at 96 ppi
+            for (std::size_t i = 0; i < layer.size(); ++i) {
+                SCOPED_TRACE(layer[i].text);
+                const Box& box = layer[i].box;
+                const Box& at = ink[i];
+                EXPECT_NEAR(box.left, at.left * scale, 3);
+                EXPECT_NEAR(box.left + box.width, (at.left + at.width) * scale, 3);
+                // The line is as high as its tallest letters: the word's ink lies within it.
+                EXPECT_LE(box.top, at.top * scale + 3);
+                EXPECT_GE(box.top + box.height, (at.top + at.height) * scale - 3);
+            }
+        }
+    }
+
+    static std::vector<std::string> SplitText(const std::string& text) {
+        std::vector<std::string> words;
+        std::string word;
+        for (char c : text + " ") {
+            if (c == ' ') {
+                if (!word.empty())
+                    words.push_back(word);
+                word.clear();
+            } else {
+                word += c;
+            }
+        }
+        return words;
+    }
+
+    vellumark::testing::TempFolder temp_;
+    std::vector<tools::BilevelPage> rendered_;  // upright, as drawn
+};
+
+TEST_F(FixedLayoutBookTest, ScansOfEveryKindMakeValidAccessibleBooks) {
+    TestPage page;
+    page.width = 620;
+    page.height = 877;
+    page.xResolution = page.yResolution = 75;
+    std::vector<TestPage> pages;
+    for (Layout layout : {Layout::Bilevel, Layout::Grey8, Layout::YCbCrJpeg, Layout::Palette}) {
+        page.layout = layout;
+        page.fill = layout == Layout::YCbCrJpeg ? Fill::Photo : Fill::Text;
+        pages.push_back(page);
+    }
+    page.orientation = 6;
+    page.layout = Layout::Rgb;
+    pages.push_back(page);
+    const fs::path scan = temp_ / "mixed.tif";
+    vellumark::testing::WriteTestTiff(scan, pages);
+    // A cover is any JPEG: a page of a book made first will do.
+    const fs::path plain = MakeBook(scan, {});
+    const fs::path cover = temp_ / "front.jpg";
+    std::ofstream(cover, std::ios::binary) << BookFile(plain, "3.jpg");
+    testing::ExpectValidBook(plain);
+    ExpectAccessibleBook(plain);
+    const std::string opf = BookFile(plain, "fb.opf");
+    EXPECT_NE(opf.find("<meta property=\"schema:accessMode\">visual</meta>"), std::string::npos);
+    EXPECT_EQ(opf.find("textual"), std::string::npos);
+    // The turned page is shown upright: wider than high.
+    EXPECT_NE(BookFile(plain, "page5.xhtml").find("content=\"width=1123, height=794\""),
+              std::string::npos);
+
+    fs::rename(scan, temp_ / "with cover.tif");
+    const fs::path withCover = MakeBook(temp_ / "with cover.tif", {"--cover", cover.string()});
+    testing::ExpectValidBook(withCover);
+    ExpectAccessibleBook(withCover);
+    EXPECT_NE(BookFile(withCover, "fb.opf").find("properties=\"cover-image\""), std::string::npos);
+}
+
+TEST_F(FixedLayoutBookTest, StoredTextOfAnMdiBecomesTheTextLayer) {
+    const fs::path mdi = temp_ / "memo.mdi";
+    tools::WriteOptions options;
+    options.mdi = true;
+    options.storedText = {std::string("Minutes of the\nharbour board"), std::nullopt};
+    tools::WriteScan(
+        mdi,
+        {tools::RenderPage(kPages[0], SmallPage()), tools::RenderPage({{"", 12}}, SmallPage())},
+        options);
+    const fs::path book = MakeBook(mdi, {"--ocr"});
+    testing::ExpectValidBook(book);
+    ExpectAccessibleBook(book);
+    std::vector<std::string> words;
+    for (const LayerWord& word : LayerWords(BookFile(book, "page1.xhtml")))
+        words.push_back(word.text);
+    EXPECT_EQ(words, (std::vector<std::string>{"Minutes", "of", "the", "harbour", "board"}));
+    // The blank second page has nothing to read and no layer.
+    EXPECT_EQ(BookFile(book, "page2.xhtml").find("class=\"ocr\""), std::string::npos);
+    EXPECT_NE(BookFile(book, "fb.opf").find("textual,visual"), std::string::npos);
+}
+
+TEST_F(FixedLayoutBookTest, RecognisedWordsLieWhereTheyWereDrawn) {
+    const fs::path scan = temp_ / "notes.tif";
+    WriteTextScan(scan);
+    const fs::path book = MakeBook(scan, {"--ocr", "--jobs", "2"});
+    testing::ExpectValidBook(book);
+    ExpectAccessibleBook(book);
+    ExpectWordsWhereDrawn(book);
+}
+
+TEST_F(FixedLayoutBookTest, OnATurnedScanTheWordsFollowThePageAsShown) {
+    const fs::path scan = temp_ / "turned.tif";
+    WriteTextScan(scan, 6);
+    const fs::path book = MakeBook(scan, {"--ocr"});
+    testing::ExpectValidBook(book);
+    ExpectAccessibleBook(book);
+    ExpectWordsWhereDrawn(book);
+}
+
+TEST_F(FixedLayoutBookTest, InABrowserTheLayerIsInvisibleAndFindLandsOnTheWord) {
+    const fs::path scan = temp_ / "browser.tif";
+    WriteTextScan(scan);
+    const fs::path book = MakeBook(scan, {"--ocr"});
+    const fs::path unpacked = temp_ / "unpacked";
+    ASSERT_EQ(RunProgram("unzip", {"-q", book.string(), "-d", unpacked.string()}).exitCode, 0);
+    std::vector<std::string> args = {VELLUMARK_TEST_BROWSER_SCRIPTS "/check_page.js",
+                                     (unpacked / "OEBPS" / "page1.xhtml").string(),
+                                     (temp_ / "shots").string()};
+    for (const LayerWord& word : LayerWords(BookFile(book, "page1.xhtml"))) {
+        if (word.text == "Quasar" || word.text == "harbour") {
+            args.push_back(word.text + ":" + std::to_string(word.box.left) + "," +
+                           std::to_string(word.box.top) + "," + std::to_string(word.box.width) +
+                           "," + std::to_string(word.box.height));
+        }
+    }
+    ASSERT_EQ(args.size(), 5u);
+    args.insert(args.begin(), "node");
+    args.insert(args.begin(), "ACE_DIR=" VELLUMARK_TEST_BROWSER_TOOLS);
+    const RunResult result = RunProgram("env", args);
+    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+    EXPECT_NE(result.out.find("0 differing pixels ok"), std::string::npos) << result.out;
+}
+
+TEST_F(FixedLayoutBookTest, TextNeedsFixedLayoutAndAnInstalledLanguage) {
+    const fs::path scan = temp_ / "scan.tif";
+    vellumark::testing::WriteTestTiff(scan, {TestPage{}});
+    const std::string out = (temp_ / "out").string();
+    const struct {
+        std::vector<std::string> args;
+        std::string says;
+    } cases[] = {
+        {{"--ocr"}, "--ocr needs --format epub3"},
+        {{"--format", "epub3", "--ocr", "--ocr-lang", "tlh"},
+         "the OCR language \"tlh\" is not installed"},
+        {{"--format", "epub3", "--ocr", "--ocr-lang", "../eng"}, "is not an OCR language name"},
+        {{"--format", "epub3", "--ocr-lang", "eng"}, "--ocr-lang is used only with --ocr"},
+        {{"--format", "epub4"}, "--format is epub2 or epub3"},
+    };
+    for (const auto& [extra, says] : cases) {
+        std::vector<std::string> args = {scan.string(), "--author", "A", "--output-dir", out};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const RunResult result = Convert(args);
+        EXPECT_EQ(result.exitCode, 2) << says;
+        EXPECT_NE(result.err.find(says), std::string::npos) << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+        EXPECT_FALSE(fs::exists(out));  // refused before any work
+    }
+}
+
+}  // namespace
+}  // namespace vellumark::epub

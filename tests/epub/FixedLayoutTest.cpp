@@ -1,0 +1,250 @@
+// The fixed-layout (EPUB 3) book's parts on their own: the text layer's placement and markup,
+// the page document, and the package, navigation and NCX documents.
+
+#include <gtest/gtest.h>
+
+#include <pugixml.hpp>
+#include <string>
+#include <vector>
+
+#include "epub/BlankFont.h"
+#include "epub/FixedLayoutBook.h"
+#include "epub/FixedLayoutPage.h"
+
+namespace vellumark::epub {
+namespace {
+
+imaging::Word BoxedWord(std::string text, int left, int top, int width, int height, int block,
+                        int line) {
+    imaging::Word word{std::move(text), left, top, width, height, true};
+    word.block = block;
+    word.line = line;
+    return word;
+}
+
+pugi::xml_document Parse(const std::string& text) {
+    pugi::xml_document document;
+    const pugi::xml_parse_result parsed = document.load_string(text.c_str());
+    EXPECT_TRUE(parsed) << parsed.description() << "\n" << text;
+    return document;
+}
+
+std::vector<std::string> Texts(const pugi::xpath_node_set& nodes) {
+    std::vector<std::string> texts;
+    for (const auto& node : nodes)
+        texts.emplace_back(node.node().text().get());
+    return texts;
+}
+
+TEST(FixedLayoutPageTest, CssPixelsAreShortAndIndependentOfTheLocale) {
+    EXPECT_EQ(CssPixels(12), "12");
+    EXPECT_EQ(CssPixels(12.5), "12.5");
+    EXPECT_EQ(CssPixels(0.126), "0.13");
+    EXPECT_EQ(CssPixels(-3.10), "-3.1");
+    EXPECT_EQ(CssPixels(-0.001), "0");
+    EXPECT_EQ(CssPixels(1e300 * 1e300), "0");
+}
+
+TEST(FixedLayoutPageTest, BoxesAreScaledFromTheReadPageOntoThePicture) {
+    // Read on a 2480 x 3508 page; the picture is 794 x 1123.
+    const auto placed =
+        PlaceWords({BoxedWord("Hello", 310, 350, 620, 100, 0, 0), BoxedWord("", 0, 0, 9, 9, 0, 0),
+                    BoxedWord("world", 1000, 355, 600, 90, 0, 0)},
+                   2480, 3508, 794, 1123);
+    ASSERT_EQ(placed.size(), 2u);  // a word without text is no word
+    EXPECT_NEAR(placed[0].left, 310 * 794.0 / 2480, 1e-9);
+    EXPECT_NEAR(placed[0].top, 350 * 1123.0 / 3508, 1e-9);
+    EXPECT_NEAR(placed[0].width, 620 * 794.0 / 2480, 1e-9);
+    EXPECT_NEAR(placed[1].height, 90 * 1123.0 / 3508, 1e-9);
+}
+
+TEST(FixedLayoutPageTest, StoredTextWithoutBoxesIsSpreadOverThePageLineByLine) {
+    std::vector<imaging::Word> words = {{"first"}, {"line"}, {"second"}};
+    words[2].line = 1;
+    const auto placed = PlaceWords(words, 0, 0, 800, 1000);
+    ASSERT_EQ(placed.size(), 3u);
+    EXPECT_EQ(placed[0].top, placed[1].top);
+    EXPECT_LT(placed[0].top, placed[2].top);
+    for (const PlacedWord& word : placed) {
+        EXPECT_GE(word.top, 0);
+        EXPECT_LE(word.top + word.height, 1000);
+        EXPECT_GT(word.left, 0);
+    }
+}
+
+TEST(FixedLayoutPageTest, TheLayerKeepsBlocksLinesAndReadingOrder) {
+    const auto placed = PlaceWords(
+        {BoxedWord("Tom", 100, 100, 60, 20, 0, 0), BoxedWord("&", 170, 102, 15, 18, 0, 0),
+         BoxedWord("Jerry", 195, 100, 90, 24, 0, 0), BoxedWord("<b>", 100, 140, 50, 20, 0, 1),
+         BoxedWord("Columns", 500, 100, 120, 20, 1, 2)},
+        1000, 1000, 1000, 1000);
+    const std::string markup = TextLayerMarkup(placed);
+    const pugi::xml_document layer = Parse(markup);
+    const pugi::xml_node div = layer.child("div");
+    EXPECT_STREQ(div.attribute("class").value(), "ocr");
+    // A paragraph per block, a positioned line per line, the words in order with one space
+    // between words of a line and none after the last.
+    EXPECT_EQ(Texts(layer.select_nodes("/div/p")),
+              (std::vector<std::string>{"", ""}));  // text sits in the spans
+    EXPECT_EQ(Texts(layer.select_nodes("/div/p/span[@class='l']/span")),
+              (std::vector<std::string>{"Tom ", "& ", "Jerry", "<b>", "Columns"}));
+    EXPECT_EQ(layer.select_nodes("/div/p[1]/span[@class='l']").size(), 2u);
+    const pugi::xml_node line = layer.select_node("/div/p[1]/span[1]").node();
+    // The line's box is the union of its words' boxes: it starts at the first word.
+    EXPECT_STREQ(line.attribute("style").value(), "left:100px;top:100px;font-size:24px");
+    // "Tom " then the gap: 3 characters of 20 px, then 10 px to "&" at 170.
+    EXPECT_STREQ(line.first_child().attribute("style").value(),
+                 "letter-spacing:8px;letter-spacing:calc(20px - 1ch);word-spacing:-10px");
+    EXPECT_EQ(markup.find("display"), std::string::npos);
+    EXPECT_EQ(markup.find("visibility"), std::string::npos);
+    EXPECT_EQ(TextLayerMarkup({}), "");
+}
+
+TEST(FixedLayoutPageTest, ThePageDocumentIsThePictureAtItsOwnSize) {
+    const FixedPage page{"Page 7", "7.jpg", 794, 1123};
+    const std::string layer = TextLayerMarkup(
+        PlaceWords({BoxedWord("word", 10, 10, 40, 12, 0, 0)}, 794, 1123, 794, 1123));
+    const std::string text = FixedPageText(page, layer, kFixedStylesheetName, "de-DE");
+    EXPECT_EQ(text.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<!DOCTYPE html>\r\n", 0),
+              0u);
+    const pugi::xml_document document = Parse(text);
+    const pugi::xml_node html = document.child("html");
+    EXPECT_STREQ(html.attribute("lang").value(), "de-DE");
+    EXPECT_STREQ(html.attribute("xml:lang").value(), "de-DE");
+    EXPECT_STREQ(
+        html.select_node("head/meta[@name='viewport']").node().attribute("content").value(),
+        "width=794, height=1123");
+    EXPECT_STREQ(html.select_node("head/title").node().text().get(), "Page 7");
+    const pugi::xml_node img = html.select_node("body/div[@class='page']/img").node();
+    EXPECT_STREQ(img.attribute("src").value(), "7.jpg");
+    EXPECT_STREQ(img.attribute("width").value(), "794");
+    EXPECT_STREQ(img.attribute("height").value(), "1123");
+    EXPECT_STREQ(img.attribute("alt").value(), "Page 7");
+    EXPECT_STREQ(html.select_node("body/div[@class='page']").node().attribute("style").value(),
+                 "width:794px;height:1123px");
+    EXPECT_TRUE(html.select_node("body/div/div[@class='ocr']"));
+    EXPECT_FALSE(Parse(FixedPageText(page, {}, kFixedStylesheetName, "en"))
+                     .select_node("//div[@class='ocr']"));
+}
+
+BookDescription Book(int pages, bool text, std::string cover = {}) {
+    BookDescription book;
+    book.title = "Field Notes";
+    book.author = "Ann Author";
+    book.coverName = std::move(cover);
+    book.pageCount = pages;
+    book.languageTag = "en-GB";
+    book.identity = {"0f8fad5b-d9cb-469f-a165-70867728950e", "2024-03-01", ""};
+    book.format = BookFormat::Epub3;
+    for (int n = 1; n <= pages; ++n)
+        book.pages.push_back({std::to_string(n) + ".jpg", "image/jpeg", 794, 1123, text && n == 2});
+    return book;
+}
+
+std::vector<std::string> Properties(const pugi::xml_document& opf, const char* property) {
+    return Texts(opf.select_nodes(
+        (std::string("/package/metadata/meta[@property='") + property + "']").c_str()));
+}
+
+TEST(FixedLayoutDocumentsTest, PackageDocumentIsPrePaginatedAndTellsWhatTheBookOffers) {
+    for (bool text : {false, true}) {
+        SCOPED_TRACE(text);
+        const pugi::xml_document opf = Parse(FixedPackageDocumentText(Book(3, text)));
+        const pugi::xml_node package = opf.child("package");
+        EXPECT_STREQ(package.attribute("version").value(), "3.0");
+        EXPECT_STREQ(package.select_node("metadata/dc:identifier").node().text().get(),
+                     "urn:uuid:0f8fad5b-d9cb-469f-a165-70867728950e");
+        EXPECT_EQ(Properties(opf, "dcterms:modified"),
+                  std::vector<std::string>{"2024-03-01T00:00:00Z"});
+        EXPECT_EQ(Properties(opf, "rendition:layout"), std::vector<std::string>{"pre-paginated"});
+        EXPECT_EQ(Properties(opf, "rendition:spread"), std::vector<std::string>{"none"});
+        EXPECT_STREQ(package.select_node("metadata/dc:language").node().text().get(), "en-GB");
+        const std::string summary = Properties(opf, "schema:accessibilitySummary").at(0);
+        if (text) {
+            EXPECT_EQ(Properties(opf, "schema:accessMode"),
+                      (std::vector<std::string>{"textual", "visual"}));
+            // OCR is not proofread: text alone is never enough.
+            EXPECT_EQ(Properties(opf, "schema:accessModeSufficient"),
+                      (std::vector<std::string>{"visual", "textual,visual"}));
+            EXPECT_NE(summary.find("OCR"), std::string::npos);
+            EXPECT_NE(summary.find("may contain errors"), std::string::npos);
+            EXPECT_TRUE(package.select_node("manifest/item[@href='ocr-blank.ttf']"));
+        } else {
+            EXPECT_EQ(Properties(opf, "schema:accessMode"), std::vector<std::string>{"visual"});
+            EXPECT_EQ(Properties(opf, "schema:accessModeSufficient"),
+                      std::vector<std::string>{"visual"});
+            EXPECT_NE(summary.find("only visually"), std::string::npos);
+            EXPECT_FALSE(package.select_node("manifest/item[@href='ocr-blank.ttf']"));
+        }
+        EXPECT_EQ(Properties(opf, "schema:accessibilityHazard"), std::vector<std::string>{"none"});
+        EXPECT_FALSE(Properties(opf, "schema:accessibilityFeature").empty());
+        std::vector<std::string> spine;
+        for (const auto& ref : package.select_nodes("spine/itemref"))
+            spine.emplace_back(ref.node().attribute("idref").value());
+        EXPECT_EQ(spine, (std::vector<std::string>{"page1", "page2", "page3"}));
+        EXPECT_TRUE(package.select_node("manifest/item[@properties='nav']"));
+        // Without a cover, the first page is the book's picture.
+        EXPECT_STREQ(package.select_node("manifest/item[@properties='cover-image']")
+                         .node()
+                         .attribute("href")
+                         .value(),
+                     "1.jpg");
+    }
+    const pugi::xml_document withCover = Parse(FixedPackageDocumentText(Book(1, false, "c.jpeg")));
+    EXPECT_STREQ(withCover.select_node("/package/manifest/item[@properties='cover-image']")
+                     .node()
+                     .attribute("href")
+                     .value(),
+                 "c.jpeg");
+    EXPECT_STREQ(
+        withCover.select_node("/package/spine/itemref[1]").node().attribute("idref").value(),
+        "cover");
+}
+
+TEST(FixedLayoutDocumentsTest, NavigationListsEveryPageOnceAndTheNcxMatches) {
+    const BookDescription book = Book(3, false, "cover.jpg");
+    const pugi::xml_document nav = Parse(FixedNavigationDocumentText(book));
+    EXPECT_EQ(Texts(nav.select_nodes("//nav[@epub:type='toc']/ol/li/a")),
+              (std::vector<std::string>{"Cover", "Page 1", "Page 2", "Page 3"}));
+    EXPECT_EQ(Texts(nav.select_nodes("//nav[@epub:type='page-list']/ol/li/a")),
+              (std::vector<std::string>{"1", "2", "3"}));
+    EXPECT_STREQ(nav.select_node("//nav[@epub:type='page-list']/ol/li[3]/a")
+                     .node()
+                     .attribute("href")
+                     .value(),
+                 "page3.xhtml");
+    std::vector<std::string> landmarks;
+    for (const auto& a : nav.select_nodes("//nav[@epub:type='landmarks']/ol/li/a"))
+        landmarks.emplace_back(a.node().attribute("epub:type").value());
+    EXPECT_EQ(landmarks, (std::vector<std::string>{"cover", "bodymatter"}));
+
+    const pugi::xml_document ncx = Parse(FixedNcxText(book));
+    EXPECT_STREQ(ncx.select_node("//meta[@name='dtb:uid']").node().attribute("content").value(),
+                 "urn:uuid:0f8fad5b-d9cb-469f-a165-70867728950e");
+    EXPECT_STREQ(
+        ncx.select_node("//meta[@name='dtb:totalPageCount']").node().attribute("content").value(),
+        "3");
+    // A page shares its play order between the map and the page list.
+    EXPECT_STREQ(ncx.select_node("//navPoint[@id='page2']").node().attribute("playOrder").value(),
+                 "3");
+    EXPECT_STREQ(ncx.select_node("//pageTarget[@value='2']").node().attribute("playOrder").value(),
+                 "3");
+}
+
+TEST(FixedLayoutDocumentsTest, TheLayerIsTransparentNeverHiddenAndTheFontOnlyWhenPacked) {
+    for (bool withFont : {false, true}) {
+        const std::string css = FixedStylesheetText(withFont);
+        EXPECT_NE(css.find("color: transparent"), std::string::npos);
+        EXPECT_EQ(css.find("display: none"), std::string::npos);
+        EXPECT_EQ(css.find("visibility"), std::string::npos);
+        EXPECT_EQ(css.find("opacity"), std::string::npos);
+        EXPECT_EQ(css.find("@font-face") != std::string::npos, withFont);
+    }
+    const std::string font = BlankFontBytes();
+    EXPECT_EQ(font.size(), 720u);
+    EXPECT_EQ(font.substr(0, 4), std::string("\0\1\0\0", 4));  // TrueType
+    EXPECT_EQ(font, BlankFontBytes());
+}
+
+}  // namespace
+}  // namespace vellumark::epub
