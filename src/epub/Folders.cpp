@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/Error.h"
+#include "epub/DataFolder.h"
 
 namespace vellumark::epub {
 namespace fs = std::filesystem;
@@ -79,7 +80,7 @@ fs::path ProgramFolder() {
 }
 
 fs::path InstalledContainerFolder() {
-    return ProgramFolder() / "epubfiles";
+    return DataFolder() / "epubfiles";
 }
 
 fs::path ContentFolder(const fs::path& workingFolder) {
