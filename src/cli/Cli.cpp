@@ -3,6 +3,8 @@
 #include <cstring>
 #include <exception>
 #include <iostream>
+#include <string_view>
+#include <system_error>
 
 #include "cli/Commands.h"
 
@@ -11,7 +13,7 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage:\n"
-    "  vellumark                          open the window\n"
+    "  vellumark [FILE]                   open the window (with the TIFF or MDI file FILE)\n"
     "  vellumark convert INPUT [--title T] [--author A] [--cover FILE] [--output-dir DIR]\n"
     "                    [--overwrite] [--jobs N] [--quiet]\n"
     "                                     convert a TIFF or MDI scan into an .epub book\n"
@@ -23,7 +25,44 @@ constexpr const char* kUsage =
     "\n"
     "Exit codes: 0 success, 2 a problem with the input or the arguments, 1 a failure.\n";
 
+struct Command {
+    std::string_view name;
+    int (*run)(const Arguments&);
+};
+constexpr Command kCommands[] = {
+    {"convert", RunConvert}, {"info", RunInfo}, {"search", RunSearch}, {"pack", RunPack}};
+
+bool IsCommandWord(std::string_view word) {
+    if (word == "help")
+        return true;
+    for (const Command& command : kCommands) {
+        if (command.name == word)
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
+
+std::optional<std::filesystem::path> WindowDocument(int argc, char** argv) {
+    if (argc != 2 || argv[1][0] == '\0' || argv[1][0] == '-' || IsCommandWord(argv[1]))
+        return std::nullopt;
+    std::error_code ec;
+    const std::filesystem::path document(argv[1]);
+    if (!std::filesystem::is_regular_file(document, ec))
+        return std::nullopt;
+    const std::filesystem::path full = std::filesystem::absolute(document, ec);
+    if (ec)
+        return document;
+    // Without "." parts, as the window shows it. ".." stays: through a symbolic link it may not
+    // lead back where the text suggests.
+    std::filesystem::path shown;
+    for (const std::filesystem::path& part : full) {
+        if (part != ".")
+            shown /= part;
+    }
+    return shown;
+}
 
 int RunCommandLine(int argc, char** argv) {
     if (argc < 2) {
@@ -41,16 +80,17 @@ int RunCommandLine(int argc, char** argv) {
         return 0;
     }
     try {
-        if (command == "convert") return RunConvert(args);
-        if (command == "info") return RunInfo(args);
-        if (command == "search") return RunSearch(args);
-        if (command == "pack") return RunPack(args);
+        for (const Command& known : kCommands) {
+            if (known.name == command)
+                return known.run(args);
+        }
     } catch (const std::exception& e) {
         // Subcommands report their own errors; this is the last guard against a stray one.
         std::cerr << "vellumark: " << e.what() << "\n";
         return 1;
     }
-    std::cerr << "vellumark: unknown command \"" << command << "\" (see vellumark --help)\n";
+    std::cerr << "vellumark: no such command or file \"" << command
+              << "\" (see vellumark --help)\n";
     return 2;
 }
 
