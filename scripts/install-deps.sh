@@ -10,6 +10,7 @@ packages=(
     libgtest-dev libgmock-dev libfreetype-dev fonts-dejavu-core
     epubcheck default-jre-headless unzip python3 libarchive-tools
     xvfb xauth x11-apps imagemagick
+    dpkg-dev file lintian desktop-file-utils appstream shared-mime-info librsvg2-bin
 )
 
 missing=()
