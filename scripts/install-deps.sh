@@ -11,6 +11,7 @@ packages=(
     epubcheck default-jre-headless unzip python3 libarchive-tools
     xvfb xauth x11-apps imagemagick groff-base
     chromium nodejs
+    dpkg-dev file lintian desktop-file-utils appstream shared-mime-info librsvg2-bin
 )
 # Debian's nodejs comes without npm; a newer nodejs (from NodeSource) brings its own.
 command -v npm >/dev/null 2>&1 || packages+=(npm)

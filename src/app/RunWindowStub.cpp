@@ -4,7 +4,7 @@
 
 namespace vellumark::app {
 
-int RunWindow(int, char**) {
+int RunWindow(int, char**, const std::filesystem::path&) {
     std::cerr << "vellumark: this build has no window; see vellumark --help\n";
     return 1;
 }

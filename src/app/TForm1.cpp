@@ -18,6 +18,7 @@
 #include "app/SkinImage.h"
 #include "app/SpeedButton.h"
 #include "app/TImgBtn.h"
+#include "epub/DataFolder.h"
 #include "imaging/text/TextLayer.h"
 #include "print/PagePrinter.h"
 #include "search/TForm2.h"
@@ -439,7 +440,7 @@ std::filesystem::path TForm1::WorkingFolderPath() const {
 }
 
 void TForm1::SpeedButton13Click() {
-    const std::filesystem::path page = epub::ProgramFolder() / "help" / "index.html";
+    const std::filesystem::path page = epub::DataFolder() / "help" / "index.html";
     if (!std::filesystem::exists(page)) {
         dialogs_->ShowError(this,
                             "The help page is missing: " + QString::fromStdString(page.string()));

@@ -1,9 +1,12 @@
-// No arguments opens the window; anything else is the command line, which never starts Qt.
+// No arguments, or one naming a document, opens the window; anything else is the command line,
+// which never starts Qt.
 #include "app/RunWindow.h"
 #include "cli/Cli.h"
 
 int main(int argc, char** argv) {
-    if (argc > 1)
-        return vellumark::cli::RunCommandLine(argc, argv);
-    return vellumark::app::RunWindow(argc, argv);
+    if (argc <= 1)
+        return vellumark::app::RunWindow(argc, argv);
+    if (const auto document = vellumark::cli::WindowDocument(argc, argv))
+        return vellumark::app::RunWindow(argc, argv, *document);
+    return vellumark::cli::RunCommandLine(argc, argv);
 }

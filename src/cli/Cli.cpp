@@ -3,6 +3,8 @@
 #include <exception>
 #include <iostream>
 #include <new>
+#include <string_view>
+#include <system_error>
 
 #include "cli/CommandTable.h"
 #include "cli/Commands.h"
@@ -10,6 +12,28 @@
 #include "common/Error.h"
 
 namespace vellumark::cli {
+
+std::optional<std::filesystem::path> WindowDocument(int argc, char** argv) {
+    if (argc != 2 || argv[1][0] == '\0' || argv[1][0] == '-' || FindCommand(argv[1]) != nullptr ||
+        std::string_view(argv[1]) == "help") {
+        return std::nullopt;
+    }
+    std::error_code ec;
+    const std::filesystem::path document(argv[1]);
+    if (!std::filesystem::is_regular_file(document, ec))
+        return std::nullopt;
+    const std::filesystem::path full = std::filesystem::absolute(document, ec);
+    if (ec)
+        return document;
+    // Without "." parts, as the window shows it. ".." stays: through a symbolic link it may not
+    // lead back where the text suggests.
+    std::filesystem::path shown;
+    for (const std::filesystem::path& part : full) {
+        if (part != ".")
+            shown /= part;
+    }
+    return shown;
+}
 
 int ReportError(const std::string& text, int exitCode) {
     std::string line = text;
@@ -37,7 +61,7 @@ int RunCommandLine(int argc, char** argv) {
     }
     const CommandSpec* command = FindCommand(name);
     if (command == nullptr)
-        return ReportError("unknown command \"" + name + "\" (see vellumark --help)", 2);
+        return ReportError("no such command or file \"" + name + "\" (see vellumark --help)", 2);
     // The one place errors of the command line are caught: each becomes one line on stderr and
     // the exit code its kind calls for.
     try {

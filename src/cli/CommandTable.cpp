@@ -162,7 +162,7 @@ std::string GeneralHelp() {
         text += left.size() < 34 ? std::string(34 - left.size(), ' ') : "\n" + std::string(36, ' ');
         text += std::string(right) + "\n";
     };
-    row("vellumark", "open the window");
+    row("vellumark [FILE]", "open the window (with the TIFF or MDI file FILE)");
     for (const CommandSpec& command : kCommands)
         row(CommandSynopsis(command), command.summary);
     row("vellumark --help | --version", "this help, or the version");
@@ -195,7 +195,7 @@ std::string ManualPage() {
     std::string man;
     man += ".TH VELLUMARK 1 \"\" \"Vellumark " VELLUMARK_VERSION "\" \"User Commands\"\n";
     man += ".SH NAME\nvellumark \\- turn scanned documents into EPUB books\n";
-    man += ".SH SYNOPSIS\n.B vellumark\n.br\n";
+    man += ".SH SYNOPSIS\n.B vellumark\n[\n.I FILE\n]\n.br\n";
     for (const CommandSpec& command : kCommands) {
         man += ".B vellumark " + std::string(command.name) + "\n.I " + Roff(command.operands) +
                "\n[options]\n.br\n";

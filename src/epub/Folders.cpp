@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "common/Error.h"
+#include "epub/DataFolder.h"
 
 namespace vellumark::epub {
 namespace fs = std::filesystem;
@@ -56,7 +57,7 @@ fs::path ProgramFolder() {
 }
 
 fs::path InstalledContainerFolder() {
-    return ProgramFolder() / "epubfiles";
+    return DataFolder() / "epubfiles";
 }
 
 fs::path ContentFolder(const fs::path& workingFolder) {

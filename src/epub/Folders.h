@@ -15,7 +15,8 @@ namespace vellumark::epub {
 // vellumark::Error (Io) when it cannot be found.
 std::filesystem::path ProgramFolder();
 
-// The container files installed beside the program: ProgramFolder() / "epubfiles".
+// The container files the program ships: DataFolder() / "epubfiles". Throws vellumark::Error
+// (Io) when the data folder cannot be found.
 std::filesystem::path InstalledContainerFolder();
 
 // workingFolder / "OEBPS".
