@@ -3,10 +3,11 @@
 # appstreamcli), installs it, uses the installed program (version, a conversion checked by
 # epubcheck, the window started offscreen with the sample) and removes it again, checking that
 # none of its files is left. Needs root (or sudo) for apt-get; safe to run again.
+# With a folder as $1, packages that configured build (the test run's) instead of making one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-build=$root/build-package
+build=$(realpath -m "${1:-$root/build-package}")
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
@@ -37,9 +38,11 @@ if dpkg-query -W -f='${Status}' vellumark 2>/dev/null | grep -q "install ok inst
 fi
 
 echo "== Build the package"
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DVELLUMARK_TESTS=OFF -DVELLUMARK_BENCH=OFF >/dev/null
-cmake --build "$build" -j2
+if [ $# -eq 0 ]; then
+    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DVELLUMARK_TESTS=OFF -DVELLUMARK_BENCH=OFF >/dev/null
+fi
+cmake --build "$build" -j"$(nproc)"
 rm -f "$build"/vellumark_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
 debs=("$build"/vellumark_*.deb)
