@@ -71,6 +71,10 @@ int RunCommandLine(int argc, char** argv) {
             std::cout << CommandHelp(*command);
             return 0;
         }
+        if (command->answer != nullptr) {
+            if (const int answered = command->answer(arguments); answered >= 0)
+                return answered;
+        }
         CheckOperands(*command, arguments);
         return command->run(arguments);
     } catch (const Error& e) {

@@ -15,8 +15,9 @@ constexpr CommandSpec kCommands[] = {
      "appears under its name only once it is complete.",
      "vellumark convert scan.tif --author \"Ada Lovelace\" --output-dir books\n"
      "vellumark convert scan.tif --author Ada --format epub3\n"
-     "vellumark convert scan.tif --author Ada --format epub3 --ocr --ocr-lang deu",
-     &RunConvert},
+     "vellumark convert scan.tif --author Ada --format epub3 --ocr --ocr-lang deu\n"
+     "vellumark convert scan.tif --author Ada --format epub3 --profile kobo-libra",
+     &RunConvert, &AnswerConvert},
     {"info", kInfo, "INPUT", 1, 1, "page count, and per page: size, resolution, layout, codec",
      "Prints what a scan holds: its page count, then one line per page with its pixel size, "
      "resolution, layout, codec, orientation and the size of the picture it becomes in a book.",
@@ -54,6 +55,12 @@ constexpr OptionSpec kOptions[] = {
      "the language --ocr reads, as Tesseract names it (default eng; "
      "eng+deu for two)",
      kConvert},
+    {"--profile", "NAME",
+     "with --format epub3: make the pages for a reading device's screen (\"list\" shows them)",
+     kConvert},
+    {"--page-size", "WxH", "with --format epub3: make the pages for a screen of W x H pixels",
+     kConvert},
+    {"--quality", "N", "JPEG quality of the pages, 1 to 100 (default 90)", kConvert},
     {"--help", "", "show this help and exit", kEveryCommand, "-h"},
 };
 

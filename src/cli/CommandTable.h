@@ -41,6 +41,9 @@ struct CommandSpec {
     std::string_view description;  // a few sentences for the command's help and the manual
     std::string_view example;      // command lines, one per line
     int (*run)(const ParsedArguments& arguments);
+    // Answers given without operands (a table asked for, say): the exit code, or -1 when the
+    // arguments ask for the command's work. Null for none.
+    int (*answer)(const ParsedArguments& arguments) = nullptr;
 };
 
 struct ExitCodeSpec {

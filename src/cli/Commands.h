@@ -10,6 +10,8 @@ namespace vellumark::cli {
 class ParsedArguments;
 
 int RunConvert(const ParsedArguments& arguments);
+// `convert --profile list`: prints the device table.
+int AnswerConvert(const ParsedArguments& arguments);
 int RunInfo(const ParsedArguments& arguments);
 int RunSearch(const ParsedArguments& arguments);
 int RunPack(const ParsedArguments& arguments);

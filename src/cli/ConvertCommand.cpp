@@ -1,6 +1,7 @@
 // vellumark convert INPUT [--title T] [--author A] [--cover FILE] [--output-dir DIR]
 //                         [--overwrite] [--jobs N] [--quiet] [--format F] [--ocr] [--ocr-lang L]
 
+#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -12,6 +13,7 @@
 #include "cli/TerminalProgress.h"
 #include "common/Error.h"
 #include "epub/ConversionJob.h"
+#include "epub/DeviceProfiles.h"
 #include "epub/Folders.h"
 #include "imaging/Document.h"
 #include "imaging/text/TextLayer.h"
@@ -45,7 +47,63 @@ std::string AlreadyExists(const fs::path& book) {
     return book.string() + " already exists (add --overwrite to replace it)";
 }
 
+// What Send to Kindle takes, and about where a reader starts to page slowly.
+constexpr std::uintmax_t kLargeBook = std::uintmax_t{200} << 20;
+
+std::string Megabytes(std::uintmax_t bytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
+    return text;
+}
+
+// The result line with the book's size, and a warning for a book too big for some readers.
+void ReportBook(const fs::path& book, const std::string& message) {
+    std::error_code ec;
+    const std::uintmax_t size = fs::file_size(book, ec);
+    std::cout << message << (ec ? "" : " (" + Megabytes(size) + ")") << "\n";
+    if (!ec && size > kLargeBook) {
+        ReportError("warning: " + book.string() + " is " + Megabytes(size) +
+                        ", more than the 200 MiB that Send to Kindle takes and a lot for a "
+                        "reader to page through; a smaller --profile or a lower --quality makes "
+                        "it smaller",
+                    0);
+    }
+}
+
+// The screen asked for with --profile or --page-size (not both), or none.
+std::optional<epub::PageBox> PageBoxOf(const ParsedArguments& arguments) {
+    const auto profile = arguments.Value("--profile");
+    const auto size = arguments.Value("--page-size");
+    if (profile && size)
+        throw Error(ErrorCode::Usage, "--profile and --page-size both set the page size; give one");
+    if (profile) {
+        const epub::DeviceProfile* found = epub::FindDeviceProfile(*profile);
+        if (found == nullptr) {
+            throw Error(ErrorCode::Usage, "no device profile \"" + *profile +
+                                              "\" (vellumark convert --profile list shows them)");
+        }
+        return found->screen;
+    }
+    if (size) {
+        const auto box = epub::ParsePageSize(*size);
+        if (!box) {
+            throw Error(
+                ErrorCode::Usage,
+                "--page-size is WIDTHxHEIGHT in pixels, such as 1264x1680, not \"" + *size + "\"");
+        }
+        return box;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
+
+int AnswerConvert(const ParsedArguments& arguments) {
+    if (arguments.Value("--profile") != "list")
+        return -1;
+    std::cout << epub::DeviceProfileTable();
+    return 0;
+}
 
 int RunConvert(const ParsedArguments& arguments) {
     const fs::path input(arguments.Operands()[0]);
@@ -92,6 +150,17 @@ int RunConvert(const ParsedArguments& arguments) {
     if (ocrLanguage && !ocr)
         throw Error(ErrorCode::Usage, "--ocr-lang is used only with --ocr");
     const std::string language = ocrLanguage.value_or(imaging::kDefaultOcrLanguage);
+    settings.pageBox = PageBoxOf(arguments);
+    if (settings.pageBox && settings.format != epub::BookFormat::Epub3) {
+        throw Error(ErrorCode::Usage,
+                    std::string(arguments.Has("--profile") ? "--profile" : "--page-size") +
+                        " needs --format epub3: the pages of an EPUB 2 book "
+                        "fit any screen by themselves");
+    }
+    settings.quality = static_cast<int>(arguments.Count("--quality", 90));
+    if (settings.quality > 100)
+        throw Error(ErrorCode::Usage,
+                    "--quality is 1 to 100, not " + std::to_string(settings.quality));
     // Before any work, so that a missing language costs nothing but one line.
     if (ocr)
         imaging::CheckOcrLanguage(language);
@@ -113,7 +182,7 @@ int RunConvert(const ParsedArguments& arguments) {
     reporter.EndProgress();
     switch (result.outcome) {
         case epub::ConversionOutcome::Succeeded:
-            std::cout << result.message << "\n";
+            ReportBook(result.output, result.message);
             return 0;
         case epub::ConversionOutcome::Declined:
             return ReportError(AlreadyExists(result.output), 2);

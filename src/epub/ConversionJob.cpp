@@ -131,6 +131,8 @@ ConversionResult RunSteps(const imaging::PageSource* document, const ConversionS
     const bool fixed = settings.format == BookFormat::Epub3;
     if (settings.text && !fixed)
         return Refuse(reporter, kTextNeedsEpub3Text);
+    if (settings.pageBox && !fixed)
+        return Refuse(reporter, kPageSizeNeedsEpub3Text);
     std::string coverName;
     std::pair<int, int> coverSize{0, 0};
     if (!settings.cover.empty()) {
@@ -170,6 +172,8 @@ ConversionResult RunSteps(const imaging::PageSource* document, const ConversionS
     exportOptions.cancelRequested = [&reporter] { return reporter.CancelRequested(); };
     exportOptions.format = settings.format;
     exportOptions.text = settings.text.get();
+    exportOptions.fit = settings.pageBox;
+    exportOptions.quality = settings.quality;
     std::vector<BookPage> pages = ExportPages(*document, pageCount, content, exportOptions);
 
     BookDescription book;

@@ -4,10 +4,12 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "epub/BookFormat.h"
 #include "epub/BookIdentity.h"
+#include "epub/DeviceProfiles.h"
 #include "imaging/PageSource.h"
 #include "imaging/text/TextLayer.h"
 
@@ -26,6 +28,10 @@ struct ConversionSettings {
     // Its document must be the one converted. Shared so that words already read (by a search)
     // are not read again.
     std::shared_ptr<const imaging::TextLayer> text;
+    // EPUB 3: the screen the pages are fitted to (a device profile's, or any); none keeps them at
+    // 96 pixels per inch.
+    std::optional<PageBox> pageBox;
+    int quality = 90;  // of the JPEG pages, 1 to 100
 };
 
 // The texts a conversion reports; the window and the command line show them as they are.
@@ -35,6 +41,8 @@ inline constexpr const char* kNoSavingPathText = "Please set the saving path!";
 inline constexpr const char* kNoDocumentText = "Please open a document first!";
 inline constexpr const char* kConvertingText = "Converting...";
 inline constexpr const char* kConvertingWithTextText = "Converting and reading the text...";
+inline constexpr const char* kPageSizeNeedsEpub3Text =
+    "Pages made for a screen need the EPUB 3 fixed-layout format.";
 inline constexpr const char* kTextNeedsEpub3Text =
     "A text layer needs the EPUB 3 fixed-layout format: positioned text needs fixed pages.";
 inline constexpr const char* kSucceededText = "Successed!";

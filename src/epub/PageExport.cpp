@@ -21,6 +21,7 @@
 #include "epub/LanguageTag.h"
 #include "imaging/Document.h"
 #include "imaging/Jpeg.h"
+#include "imaging/Png.h"
 
 namespace vellumark::epub {
 namespace {
@@ -55,14 +56,49 @@ void WritePicture(const std::filesystem::path& path, const std::vector<std::uint
                    std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
+// The picture of an EPUB 3 page in the form that suits its kind: few grey levels as PNG for a
+// bilevel page (text stays crisp at a fraction of a JPEG's size), one-component JPEG for grey,
+// JPEG for colour.
+void WriteFixedPicture(const PageJob& job, int index, BookPage& page) {
+    const imaging::PageShape shape = job.source.Shape(index);
+    imaging::Picture picture;
+    if (job.options.fit) {
+        const auto [width, height] = FitPage(shape.width, shape.height, *job.options.fit);
+        picture = job.source.PagePicture(index, width, height);
+    } else {
+        picture = job.source.PagePicture(index);
+    }
+    page.width = picture.width;
+    page.height = picture.height;
+    const std::string n = std::to_string(index + 1);
+    std::vector<std::uint8_t> bytes;
+    switch (shape.kind) {
+        case imaging::PageKind::Bilevel:
+            page.pictureName = n + ".png";
+            page.mediaType = "image/png";
+            bytes = imaging::EncodeGreyPng(imaging::ToGrey(picture), kBilevelGreyLevels);
+            break;
+        case imaging::PageKind::Grey:
+            bytes = imaging::EncodeGreyJpeg(imaging::ToGrey(picture), job.options.quality);
+            break;
+        case imaging::PageKind::Colour:
+            bytes = imaging::EncodeJpeg(picture, job.options.quality);
+            break;
+    }
+    WritePicture(job.folder / page.pictureName, bytes);
+}
+
 BookPage ExportPage(const PageJob& job, int index, const std::atomic<bool>& cancelled) {
     const std::string n = std::to_string(index + 1);
     BookPage page{n + ".jpg", "image/jpeg", 0, 0, false};
-    {
+    if (job.options.format == BookFormat::Epub2) {
         const imaging::Picture picture = job.source.PagePicture(index);
         page.width = picture.width;
         page.height = picture.height;
-        WritePicture(job.folder / page.pictureName, imaging::EncodeJpeg(picture));
+        WritePicture(job.folder / page.pictureName,
+                     imaging::EncodeJpeg(picture, job.options.quality));
+    } else {
+        WriteFixedPicture(job, index, page);
     }
     if (job.options.format == BookFormat::Epub2) {
         WriteImagePage(job.folder / ("page" + n + ".html"), page.pictureName, "page" + n,

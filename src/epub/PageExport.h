@@ -4,10 +4,12 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "epub/BookDocuments.h"
+#include "epub/DeviceProfiles.h"
 #include "imaging/PageSource.h"
 #include "imaging/text/TextLayer.h"
 
@@ -25,10 +27,18 @@ struct ExportOptions {
     // EPUB 3: where each page's words come from, for its text layer; null: no text layer. Its
     // document must be the one being exported.
     const imaging::TextLayer* text = nullptr;
+    // EPUB 3: the screen each page is fitted to from its own pixels; none: 96 pixels per inch.
+    std::optional<PageBox> fit;
+    int quality = 90;  // of JPEG pictures, 1 to 100
 };
 
-// Writes folder/n.jpg (baseline JPEG, quality 90) and the page document for n = 1 to pageCount,
-// replacing files of those names, and returns what was written for each page. The files do not
+// Grey levels of the PNG picture of a bilevel page: as few as keep the edges of text smooth.
+inline constexpr int kBilevelGreyLevels = 4;
+
+// Writes the picture and the page document of each page n = 1 to pageCount: for EPUB 2 n.jpg
+// (baseline JPEG) at 96 pixels per inch; for EPUB 3 n.png for a bilevel page, n.jpg otherwise,
+// at 96 pixels per inch or fitted to `fit`. Replaces files of those names and
+// returns what was written for each page. The files do not
 // depend on the number of threads. At most `jobs` pages are held in memory at once. `source`
 // must be safe to call from several threads. A text layer's words are read on the same
 // threads, each page's while it is exported.

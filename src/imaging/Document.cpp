@@ -201,6 +201,12 @@ std::pair<int, int> Document::OwnSize(int page) const {
     return layout.Transposed() ? std::pair{h, w} : std::pair{w, h};
 }
 
+PageShape Document::Shape(int page) const {
+    const PageLayout& layout = impl_->Page(page);
+    const auto [width, height] = OwnSize(page);
+    return {width, height, KindOf(layout)};
+}
+
 std::string Document::StoredText(int page) const {
     auto handle = impl_->OpenPage(page);
     TIFF* tif = handle->Get();

@@ -63,7 +63,9 @@ public:
     // The page resampled to exactly width x height (thumbnails, OCR), orientation applied.
     // Thread-safe. Throws as above; Internal when width or height is below 1, TooLarge when
     // width x height is beyond kMaxPicturePixels.
-    Picture PagePicture(int page, int width, int height) const;
+    Picture PagePicture(int page, int width, int height) const override;
+    // The page's own size (as OwnSize) and its kind, from its tags.
+    PageShape Shape(int page) const override;
     // Width and height of the page at its own resolution, orientation applied.
     std::pair<int, int> OwnSize(int page) const;
 

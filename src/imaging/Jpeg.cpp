@@ -40,7 +40,15 @@ struct Output {
 };
 
 // Plain C-style code only: no object with a destructor may live in this frame.
-bool Compress(const Picture& picture, int quality, Output* out) {
+// The samples to encode: `components` per pixel (3: RGB, 1: grey), rows without padding.
+struct Samples {
+    const std::uint8_t* data;
+    int width;
+    int height;
+    int components;
+};
+
+bool Compress(const Samples& picture, int quality, Output* out) {
     out->info.err = jpeg_std_error(&out->errors.base);
     out->errors.base.error_exit = OnErrorExit;
     out->errors.base.output_message = OnMessage;
@@ -51,13 +59,15 @@ bool Compress(const Picture& picture, int quality, Output* out) {
     jpeg_mem_dest(&out->info, &out->data, &out->size);
     out->info.image_width = static_cast<JDIMENSION>(picture.width);
     out->info.image_height = static_cast<JDIMENSION>(picture.height);
-    out->info.input_components = 3;
-    out->info.in_color_space = JCS_RGB;
+    out->info.input_components = picture.components;
+    out->info.in_color_space = picture.components == 1 ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_set_defaults(&out->info);
     jpeg_set_quality(&out->info, quality, TRUE);
     jpeg_start_compress(&out->info, TRUE);
     while (out->info.next_scanline < out->info.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(picture.Row(static_cast<int>(out->info.next_scanline)));
+        JSAMPROW row =
+            const_cast<JSAMPROW>(picture.data + static_cast<std::size_t>(picture.width) *
+                                                    picture.components * out->info.next_scanline);
         jpeg_write_scanlines(&out->info, &row, 1);
     }
     jpeg_finish_compress(&out->info);
@@ -73,11 +83,9 @@ struct OutputCleanup {
     }
 };
 
-}  // namespace
-
-std::vector<std::uint8_t> EncodeJpeg(const Picture& picture, int quality) {
+std::vector<std::uint8_t> Encode(const Samples& picture, std::size_t size, int quality) {
     if (picture.width < 1 || picture.height < 1 ||
-        picture.rgb.size() != static_cast<std::size_t>(picture.width) * picture.height * 3)
+        size != static_cast<std::size_t>(picture.width) * picture.height * picture.components)
         throw Error(ErrorCode::Internal, "cannot encode an empty or inconsistent picture");
     if (picture.width > JPEG_MAX_DIMENSION || picture.height > JPEG_MAX_DIMENSION)
         throw Error(ErrorCode::TooLarge, "the picture is too large for a JPEG");
@@ -88,6 +96,18 @@ std::vector<std::uint8_t> EncodeJpeg(const Picture& picture, int quality) {
         throw Error(ErrorCode::Internal,
                     std::string("JPEG encoding failed: ") + out->errors.message);
     return std::vector<std::uint8_t>(out->data, out->data + out->size);
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> EncodeJpeg(const Picture& picture, int quality) {
+    return Encode({picture.rgb.data(), picture.width, picture.height, 3}, picture.rgb.size(),
+                  quality);
+}
+
+std::vector<std::uint8_t> EncodeGreyJpeg(const GreyPicture& picture, int quality) {
+    return Encode({picture.pixels.data(), picture.width, picture.height, 1}, picture.pixels.size(),
+                  quality);
 }
 
 std::optional<std::pair<int, int>> JpegSize(std::span<const std::uint8_t> bytes) {

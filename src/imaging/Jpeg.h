@@ -1,5 +1,6 @@
 #pragma once
-// Page pictures as JPEG: baseline, quality 90, three components.
+// Page pictures as JPEG: baseline, quality 90 unless asked otherwise; three components for a
+// colour picture, one for a grey one.
 
 #include <cstdint>
 #include <filesystem>
@@ -17,6 +18,8 @@ namespace vellumark::imaging {
 // has its own encoder. Throws vellumark::Error: Internal for an empty or inconsistent picture,
 // a quality outside 1 to 100 or an encoder failure; TooLarge beyond 65500 pixels a side.
 std::vector<std::uint8_t> EncodeJpeg(const Picture& picture, int quality = 90);
+// The same for a grey picture, with one component: a third of the data of a colour one.
+std::vector<std::uint8_t> EncodeGreyJpeg(const GreyPicture& picture, int quality = 90);
 
 // Width and height of a JPEG from its frame header, or none when the bytes are not a JPEG whose
 // frame header can be found. Reads nothing beyond the bytes given.

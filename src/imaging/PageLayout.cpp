@@ -46,6 +46,19 @@ PageLayout ReadPageLayout(TIFF* tif) {
     return page;
 }
 
+PageKind KindOf(const PageLayout& page) {
+    switch (page.photometric) {
+        case PHOTOMETRIC_MINISWHITE:
+        case PHOTOMETRIC_MINISBLACK:
+            return page.bitsPerSample == 1 && page.samplesPerPixel == 1 ? PageKind::Bilevel
+                                                                        : PageKind::Grey;
+        case PHOTOMETRIC_LOGL:
+            return PageKind::Grey;
+        default:
+            return PageKind::Colour;
+    }
+}
+
 std::string LayoutName(const PageLayout& page) {
     const std::string bits = " " + std::to_string(page.bitsPerSample) + "-bit";
     std::string name;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "imaging/PageSource.h"
+
 namespace vellumark::imaging {
 
 struct PageLayout {
@@ -34,6 +36,9 @@ PageLayout ReadPageLayout(TIFF* tif);
 // e.g. "bilevel", "grey 8-bit", "palette 4-bit", "RGB 8-bit", "CMYK 8-bit", with ", alpha",
 // ", planar", ", tiled" as they apply.
 std::string LayoutName(const PageLayout& page);
+// Bilevel for one-bit grey pages, Grey for other grey pages, Colour for everything else.
+PageKind KindOf(const PageLayout& page);
+
 // e.g. "none", "CCITT G4", "LZW", "Deflate", "JPEG", "MDI codec 34718".
 std::string CodecName(std::uint16_t compression);
 // MODI's own codecs, which nothing but MODI reads.

@@ -1,5 +1,5 @@
 #pragma once
-// A page picture in memory: 8-bit RGB, rows top to bottom, no padding between rows.
+// Page pictures in memory: 8-bit RGB or 8-bit grey, rows top to bottom, no padding between rows.
 
 #include <cstddef>
 #include <cstdint>
@@ -17,5 +17,15 @@ struct Picture {
         return rgb.data() + static_cast<std::size_t>(y) * width * 3;
     }
 };
+
+struct GreyPicture {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> pixels;  // width * height bytes
+};
+
+// The picture's luma (integer Rec. 601): exact for grey and bilevel pages, whose R, G and B are
+// equal.
+GreyPicture ToGrey(const Picture& picture);
 
 }  // namespace vellumark::imaging

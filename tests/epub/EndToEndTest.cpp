@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -71,7 +72,10 @@ TEST_F(EndToEndTest, ScansWithAndWithoutCoverMakeValidBooks) {
                            "--output-dir", OutDir(), "--jobs", "2"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     const fs::path book = temp_ / "out" / "Field Notes.epub";
-    EXPECT_EQ(result.out, "Successed to build: " + book.string() + "\n");
+    // The result line names the book and its size.
+    char size[32];
+    std::snprintf(size, sizeof size, "%.1f MB", static_cast<double>(fs::file_size(book)) / 1e6);
+    EXPECT_EQ(result.out, "Successed to build: " + book.string() + " (" + size + ")\n");
     EXPECT_EQ(result.err, "");  // not a terminal: no progress bar
     const std::string entries = BookEntries(book);
     EXPECT_NE(entries.find("OEBPS/cover.jpeg "), std::string::npos) << entries;

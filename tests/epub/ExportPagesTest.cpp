@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -142,6 +143,69 @@ TEST(ExportPagesTest, FixedLayoutPagesCarryTheirWordsAndPagesWithoutWordsNone) {
     EXPECT_NE(files.at("page1.xhtml").find(">ahead</span>"), std::string::npos);
     EXPECT_EQ(files.at("page2.xhtml").find("class=\"ocr\""), std::string::npos);
     EXPECT_FALSE(files.contains("page1.html"));
+}
+
+// Bit depth and colour type of a PNG, from its header.
+std::pair<int, int> PngDepthAndType(const std::string& png) {
+    EXPECT_EQ(png.substr(1, 3), "PNG");
+    return {static_cast<unsigned char>(png[24]), static_cast<unsigned char>(png[25])};
+}
+
+// Width, height and component count of a baseline JPEG, from its frame header.
+std::array<int, 3> JpegFrame(const std::string& jpeg) {
+    const auto at = jpeg.find("\xff\xc0");
+    EXPECT_NE(at, std::string::npos);
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(jpeg[at + i]); };
+    return {byte(7) << 8 | byte(8), byte(5) << 8 | byte(6), byte(9)};
+}
+
+TEST(ExportPagesTest, EachKindOfPageGetsThePictureThatSuitsItAtTheScreensSize) {
+    vellumark::testing::TempFolder folder;
+    std::vector<vellumark::testing::TestPage> layout(3);
+    for (auto& page : layout) {
+        page.width = 300;
+        page.height = 400;
+        page.xResolution = page.yResolution = 300;
+    }
+    layout[0].layout = vellumark::testing::Layout::Bilevel;
+    layout[1].layout = vellumark::testing::Layout::Grey8;
+    layout[2].layout = vellumark::testing::Layout::Rgb;
+    vellumark::testing::WriteTestTiff(folder / "scan.tif", layout);
+    const std::shared_ptr<const imaging::Document> document =
+        imaging::Document::Open(folder / "scan.tif");
+    // Words are read in the page's own pixels.
+    const imaging::TextLayer text(document, [](const imaging::Document&, int, auto*) {
+        return std::vector<imaging::Word>{{"word", 100, 200, 60, 20, true}};
+    });
+    ExportOptions options;
+    options.format = BookFormat::Epub3;
+    options.fit = PageBox{150, 150};
+    options.quality = 70;
+    options.text = &text;
+    const fs::path content = folder / "OEBPS";
+    fs::create_directory(content);
+    const std::vector<BookPage> pages = ExportPages(*document, 3, content, options);
+    const auto files = FolderContents(content);
+
+    // 300 x 400 into 150 x 150: 112.5 rounds to 113.
+    ASSERT_EQ(pages[0].pictureName, "1.png");
+    EXPECT_EQ(pages[0].mediaType, "image/png");
+    const std::string& png = files.at("1.png");
+    EXPECT_EQ(PngDepthAndType(png), (std::pair{2, 0}));                    // 4 grey levels
+    EXPECT_EQ(png.substr(16, 8), std::string("\0\0\0\x71\0\0\0\x96", 8));  // 113 x 150
+    EXPECT_EQ(pages[1].pictureName, "2.jpg");
+    EXPECT_EQ(JpegFrame(files.at("2.jpg")), (std::array{113, 150, 1}));  // grey: one component
+    EXPECT_EQ(JpegFrame(files.at("3.jpg")), (std::array{113, 150, 3}));
+    for (int n = 1; n <= 3; ++n) {
+        const BookPage& page = pages[static_cast<std::size_t>(n - 1)];
+        EXPECT_EQ(page.width, 113);
+        EXPECT_EQ(page.height, 150);
+        const std::string& xhtml = files.at("page" + std::to_string(n) + ".xhtml");
+        // The viewport is the picture, and the words are placed in its pixels.
+        EXPECT_NE(xhtml.find("content=\"width=113, height=150\""), std::string::npos);
+        EXPECT_NE(xhtml.find("style=\"left:37.67px;top:75px;font-size:7.5px\""), std::string::npos)
+            << xhtml;
+    }
 }
 
 TEST(ExportPagesTest, ACancelStopsARecognitionUnderWay) {

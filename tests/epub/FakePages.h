@@ -25,7 +25,11 @@ public:
     int MostAtOnce() const { return mostAtOnce_.load(); }
 
     int PageCount() const override { return pages_; }
+    imaging::PageShape Shape(int) const override { return {width_, height_}; }
     imaging::Picture PagePicture(int page) const override {
+        return PagePicture(page, width_, height_);
+    }
+    imaging::Picture PagePicture(int page, int width, int height) const override {
         const int now = ++inFlight_;
         for (int most = mostAtOnce_.load();
              now > most && !mostAtOnce_.compare_exchange_weak(most, now);) {
@@ -40,8 +44,8 @@ public:
             throw Error(ErrorCode::BadInput, "page " + std::to_string(page + 1) + " is damaged",
                         "fake.tif", page);
         }
-        imaging::Picture picture{width_, height_, {}};
-        picture.rgb.resize(static_cast<std::size_t>(width_) * height_ * 3);
+        imaging::Picture picture{width, height, {}};
+        picture.rgb.resize(static_cast<std::size_t>(width) * height * 3);
         for (std::size_t i = 0; i < picture.rgb.size(); ++i) {
             picture.rgb[i] = static_cast<std::uint8_t>((i * 7 + page * 40) % 256);
         }

@@ -3,6 +3,7 @@
 // were drawn, invisible in a real browser and found by its search.
 
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include <algorithm>
 #include <cmath>
@@ -10,9 +11,14 @@
 #include <fstream>
 #include <pugixml.hpp>
 #include <regex>
+#include <set>
 
 #include "BookChecks.h"
 #include "TestTiff.h"
+#include "imaging/Document.h"
+#include "imaging/text/Ocr.h"
+#include "imaging/text/TextLayer.h"
+#include "imaging/text/WordMatch.h"
 #include "tools/SampleScan.h"
 
 namespace vellumark::epub {
@@ -281,6 +287,15 @@ TEST_F(FixedLayoutBookTest, ScansOfEveryKindMakeValidAccessibleBooks) {
     testing::ExpectValidBook(withCover);
     ExpectAccessibleBook(withCover);
     EXPECT_NE(BookFile(withCover, "fb.opf").find("properties=\"cover-image\""), std::string::npos);
+
+    // Made for a tablet: every kind of page in its own picture format, still valid.
+    const fs::path tablet = MakeBook(temp_ / "with cover.tif",
+                                     {"--profile", "tablet", "--quality", "80", "--overwrite"});
+    testing::ExpectValidBook(tablet);
+    ExpectAccessibleBook(tablet);
+    const std::string entries = testing::BookEntries(tablet);
+    EXPECT_NE(entries.find("OEBPS/1.png "), std::string::npos) << entries;
+    EXPECT_NE(entries.find("OEBPS/2.jpg "), std::string::npos) << entries;
 }
 
 TEST_F(FixedLayoutBookTest, StoredTextOfAnMdiBecomesTheTextLayer) {
@@ -344,6 +359,143 @@ TEST_F(FixedLayoutBookTest, InABrowserTheLayerIsInvisibleAndFindLandsOnTheWord) 
     const RunResult result = RunProgram("env", args);
     EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
     EXPECT_NE(result.out.find("0 differing pixels ok"), std::string::npos) << result.out;
+}
+
+// The picture a PNG holds, as 8-bit grey.
+imaging::GreyPicture DecodeGreyPng(const std::string& bytes) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    imaging::GreyPicture picture;
+    if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size()))
+        return picture;
+    image.format = PNG_FORMAT_GRAY;
+    picture.width = static_cast<int>(image.width);
+    picture.height = static_cast<int>(image.height);
+    picture.pixels.resize(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, picture.pixels.data(), 0, nullptr))
+        picture = {};
+    return picture;
+}
+
+// The exact area average of a bilevel page at width x height: every source pixel counts by the
+// share of it each output pixel covers. Done in doubles, separately from the product's code.
+imaging::GreyPicture AreaAverage(const tools::BilevelPage& page, int width, int height) {
+    const double sx = static_cast<double>(page.width) / width;
+    const double sy = static_cast<double>(page.height) / height;
+    // Per output column, the source columns it covers and how much of each.
+    std::vector<std::vector<std::pair<int, double>>> columns(static_cast<std::size_t>(width));
+    for (int x = 0; x < width; ++x) {
+        const double from = x * sx, to = (x + 1) * sx;
+        for (int s = static_cast<int>(from); s < std::min<double>(to, page.width); ++s)
+            columns[static_cast<std::size_t>(x)].push_back(
+                {s, std::min<double>(s + 1, to) - std::max<double>(s, from)});
+    }
+    std::vector<double> ink(static_cast<std::size_t>(width) * height, 0.0);
+    std::vector<double> rowInk(static_cast<std::size_t>(width));
+    for (int y = 0; y < page.height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            double sum = 0;
+            for (const auto& [s, share] : columns[static_cast<std::size_t>(x)])
+                sum += page.Black(s, y) ? share : 0;
+            rowInk[static_cast<std::size_t>(x)] = sum;
+        }
+        // The output rows this source row falls in, and the share of it in each.
+        const int first = static_cast<int>(y / sy);
+        for (int out = first; out < height && out * sy < y + 1; ++out) {
+            const double share = std::min((out + 1) * sy, y + 1.0) - std::max(out * sy, double(y));
+            for (int x = 0; x < width; ++x)
+                ink[static_cast<std::size_t>(out) * width + x] +=
+                    rowInk[static_cast<std::size_t>(x)] * share;
+        }
+    }
+    imaging::GreyPicture grey{width, height, std::vector<std::uint8_t>(ink.size())};
+    for (std::size_t i = 0; i < ink.size(); ++i)
+        grey.pixels[i] = static_cast<std::uint8_t>(std::lround(255 * (1 - ink[i] / (sx * sy))));
+    return grey;
+}
+
+double Psnr(const imaging::GreyPicture& a, const imaging::GreyPicture& b) {
+    double squares = 0;
+    for (std::size_t i = 0; i < a.pixels.size(); ++i) {
+        const double d = double(a.pixels[i]) - b.pixels[i];
+        squares += d * d;
+    }
+    return 10 * std::log10(255.0 * 255.0 * a.pixels.size() / std::max(squares, 1.0));
+}
+
+std::multiset<std::string> FoldedWords(const std::vector<imaging::Word>& words) {
+    std::multiset<std::string> folded;
+    for (const imaging::Word& word : words) {
+        if (std::string f = imaging::FoldWord(word.text); !f.empty())
+            folded.insert(std::move(f));
+    }
+    return folded;
+}
+
+TEST_F(FixedLayoutBookTest, OnAKoboLibraTheTextStaysLegible) {
+    // A page of ordinary 12 point text at 300 dpi.
+    tools::PageLayout layout;
+    layout.seed = 7;
+    const tools::BilevelPage page = tools::RenderPage(
+        tools::WrapParagraph(tools::FillerText(layout.seed, 380), 12, layout), layout);
+    const fs::path scan = temp_ / "letter.tif";
+    tools::WriteScan(scan, {page});
+    const fs::path book = MakeBook(scan, {"--profile", "kobo-libra", "--ocr"});
+    testing::ExpectValidBook(book);
+    ExpectAccessibleBook(book);
+
+    const imaging::GreyPicture picture = DecodeGreyPng(BookFile(book, "1.png"));
+    ASSERT_EQ(picture.width, 1188);  // A4 fitted to 1264 x 1680
+    ASSERT_EQ(picture.height, 1680);
+    EXPECT_NE(BookFile(book, "page1.xhtml").find("content=\"width=1188, height=1680\""),
+              std::string::npos);
+    const double psnr = Psnr(picture, AreaAverage(page, 1188, 1680));
+    EXPECT_GE(psnr, 30.0);
+
+    // Tesseract finds on the book's picture what it finds on the scan.
+    const auto document = std::shared_ptr<const imaging::Document>(imaging::Document::Open(scan));
+    const std::multiset<std::string> onScan = FoldedWords(imaging::TextLayer(document).Words(0));
+    const int dpi = static_cast<int>(std::lround(1680 / (3508 / 300.0)));
+    const std::multiset<std::string> inBook =
+        FoldedWords(imaging::RecogniseWords(picture, dpi, imaging::kDefaultOcrLanguage));
+    std::vector<std::string> found;
+    std::set_intersection(onScan.begin(), onScan.end(), inBook.begin(), inBook.end(),
+                          std::back_inserter(found));
+    ASSERT_GT(onScan.size(), 300u);
+    const double share = static_cast<double>(found.size()) / onScan.size();
+    EXPECT_GE(share, 0.98) << found.size() << " of " << onScan.size() << " words";
+    std::printf("kobo-libra page: PSNR %.1f dB, %zu of %zu words found again (%.1f%%)\n", psnr,
+                found.size(), onScan.size(), 100 * share);
+}
+
+TEST_F(FixedLayoutBookTest, ProfilesAskForFixedLayoutAndAKnownScreen) {
+    const RunResult list = RunProgram(VELLUMARK_TEST_PROGRAM, {"convert", "--profile", "list"});
+    EXPECT_EQ(list.exitCode, 0);
+    EXPECT_NE(list.out.find("kobo-libra          1264 x 1680"), std::string::npos) << list.out;
+
+    const fs::path scan = temp_ / "scan.tif";
+    vellumark::testing::WriteTestTiff(scan, {TestPage{}});
+    const std::string out = (temp_ / "out").string();
+    const struct {
+        std::vector<std::string> args;
+        std::string says;
+    } cases[] = {
+        {{"--profile", "kobo-libra"}, "--profile needs --format epub3"},
+        {{"--page-size", "800x600"}, "--page-size needs --format epub3"},
+        {{"--format", "epub3", "--profile", "kobo"}, "no device profile \"kobo\""},
+        {{"--format", "epub3", "--page-size", "800"}, "--page-size is WIDTHxHEIGHT"},
+        {{"--format", "epub3", "--page-size", "8x6", "--profile", "tablet"}, "give one"},
+        {{"--quality", "101"}, "--quality is 1 to 100"},
+        {{"--quality", "0"}, "--quality needs a whole number"},
+    };
+    for (const auto& [extra, says] : cases) {
+        std::vector<std::string> args = {scan.string(), "--author", "A", "--output-dir", out};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const RunResult result = Convert(args);
+        EXPECT_EQ(result.exitCode, 2) << says;
+        EXPECT_NE(result.err.find(says), std::string::npos) << result.err;
+        EXPECT_FALSE(fs::exists(out));
+    }
 }
 
 TEST_F(FixedLayoutBookTest, TextNeedsFixedLayoutAndAnInstalledLanguage) {

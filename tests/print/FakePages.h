@@ -41,6 +41,9 @@ public:
         return picture;
     }
 
+    imaging::PageShape Shape(int) const override { return {width_, height_}; }
+    imaging::Picture PagePicture(int page, int, int) const override { return PagePicture(page); }
+
     int Fetches() const { return fetches_; }
 
 private:

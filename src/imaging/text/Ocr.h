@@ -6,16 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "imaging/Picture.h"
 #include "imaging/text/TextLayer.h"
 
 namespace vellumark::imaging {
-
-// An 8-bit grey picture, rows top to bottom, no padding.
-struct GreyPicture {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint8_t> pixels;
-};
 
 // The words Tesseract finds on the picture, in reading order, with boxes in its pixels and
 // their block and line numbers. `dpi` is the picture's resolution (0: unknown); `language` is

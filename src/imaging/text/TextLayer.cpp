@@ -16,19 +16,6 @@ namespace {
 // Largest page, in pixels, handed to Tesseract at its own size (A4 at 600 dpi is 35 million).
 constexpr double kMaxOcrPixels = 40'000'000;
 
-GreyPicture ToGrey(const Picture& picture) {
-    GreyPicture grey{picture.width, picture.height, {}};
-    grey.pixels.resize(static_cast<std::size_t>(picture.width) * picture.height);
-    const std::uint8_t* rgb = picture.rgb.data();
-    for (std::uint8_t& pixel : grey.pixels) {
-        // Integer Rec. 601 luma; exact for grey and bilevel pages.
-        pixel =
-            static_cast<std::uint8_t>((rgb[0] * 299 + rgb[1] * 587 + rgb[2] * 114 + 500) / 1000);
-        rgb += 3;
-    }
-    return grey;
-}
-
 }  // namespace
 
 std::vector<Word> ReadPageWords(const Document& document, int page, const std::string& language,

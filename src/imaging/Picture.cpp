@@ -1,0 +1,17 @@
+#include "imaging/Picture.h"
+
+namespace vellumark::imaging {
+
+GreyPicture ToGrey(const Picture& picture) {
+    GreyPicture grey{picture.width, picture.height, {}};
+    grey.pixels.resize(static_cast<std::size_t>(picture.width) * picture.height);
+    const std::uint8_t* rgb = picture.rgb.data();
+    for (std::uint8_t& pixel : grey.pixels) {
+        pixel =
+            static_cast<std::uint8_t>((rgb[0] * 299 + rgb[1] * 587 + rgb[2] * 114 + 500) / 1000);
+        rgb += 3;
+    }
+    return grey;
+}
+
+}  // namespace vellumark::imaging
