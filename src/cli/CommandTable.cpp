@@ -8,15 +8,22 @@ namespace vellumark::cli {
 namespace {
 
 constexpr CommandSpec kCommands[] = {
-    {"convert", kConvert, "INPUT", 1, 1, "convert a TIFF or MDI scan into an .epub book",
+    {"convert", kConvert, "INPUT...", 1, static_cast<std::size_t>(-1),
+     "convert TIFF or MDI scans into .epub books",
      "Converts every page of INPUT (a .tif, .tiff or .mdi file) into a picture page of one EPUB "
      "book, with a package document, a table of contents and an optional cover. The book is "
      "written as OUTPUT-DIR/TITLE.epub, with every \"/\" in the title written as \"_\"; it "
-     "appears under its name only once it is complete.",
+     "appears under its name only once it is complete. Several inputs, or folders (whose .tif, "
+     ".tiff and .mdi files are taken in sorted order), make a shelf: each scan becomes its own "
+     "book titled by its base name (or as --metadata says), all pages share the cores, a book "
+     "that fails does not stop the others, a book that exists is skipped (so a stopped run can "
+     "be run again), and one line sums up the run. Ctrl-C or SIGTERM stops cleanly: nothing "
+     "partial is left and finished books stay.",
      "vellumark convert scan.tif --author \"Ada Lovelace\" --output-dir books\n"
      "vellumark convert scan.tif --author Ada --format epub3\n"
      "vellumark convert scan.tif --author Ada --format epub3 --ocr --ocr-lang deu\n"
-     "vellumark convert scan.tif --author Ada --format epub3 --profile kobo-libra",
+     "vellumark convert scan.tif --author Ada --format epub3 --profile kobo-libra\n"
+     "vellumark convert shelf/ --metadata shelf.csv --output-dir books --json",
      &RunConvert, &AnswerConvert},
     {"info", kInfo, "INPUT", 1, 1, "page count, and per page: size, resolution, layout, codec",
      "Prints what a scan holds: its page count, then one line per page with its pixel size, "
@@ -42,7 +49,7 @@ constexpr OptionSpec kOptions[] = {
      kConvert},
     {"--overwrite", "", "replace a book that already exists", kConvert},
     {"--jobs", "N", "threads to use (default: one per core)", kConvert | kSearch},
-    {"--quiet", "", "show no progress", kConvert},
+    {"--quiet", "", "print nothing but errors", kConvert},
     {"--format", "FORMAT",
      "epub2 (the default: pages fit the reader's screen) or epub3 (fixed layout: each page "
      "keeps its shape)",
@@ -61,13 +68,23 @@ constexpr OptionSpec kOptions[] = {
     {"--page-size", "WxH", "with --format epub3: make the pages for a screen of W x H pixels",
      kConvert},
     {"--quality", "N", "JPEG quality of the pages, 1 to 100 (default 90)", kConvert},
+    {"--metadata", "FILE",
+     "a CSV table (input,title,author,cover; a header row) of each book's title, author and "
+     "cover",
+     kConvert},
+    {"--json", "", "print a JSON object per book (input, output, pages, seconds, result, error)",
+     kConvert},
     {"--help", "", "show this help and exit", kEveryCommand, "-h"},
 };
 
 constexpr ExitCodeSpec kExitCodes[] = {
     {0, "success"},
-    {1, "a failure: the work could not be done (nothing partial is left behind)"},
-    {2, "a problem with the input or the arguments that the user can fix"},
+    {1,
+     "a failure: the work could not be done, or a book of a shelf failed (nothing partial is "
+     "left behind)"},
+    {2, "a problem with the input or the arguments that the user can fix, found before any work"},
+    {130, "stopped by Ctrl-C (SIGINT); finished books are kept, nothing partial is left"},
+    {143, "stopped by SIGTERM, as for Ctrl-C"},
 };
 
 std::string OptionColumn(const OptionSpec& option) {

@@ -1,73 +1,90 @@
-// vellumark convert INPUT [--title T] [--author A] [--cover FILE] [--output-dir DIR]
-//                         [--overwrite] [--jobs N] [--quiet] [--format F] [--ocr] [--ocr-lang L]
+// vellumark convert INPUT... : each scan (or each scan in a folder) to its own book, with one
+// pool of cores for the whole run; see the option table for the options.
 
-#include <cstdio>
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <iostream>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "cli/Commands.h"
+#include "cli/Interruption.h"
+#include "cli/MetadataCsv.h"
 #include "cli/ParsedArguments.h"
-#include "cli/TerminalProgress.h"
+#include "cli/ShelfDisplay.h"
 #include "common/Error.h"
+#include "common/TempFolder.h"
 #include "epub/ConversionJob.h"
 #include "epub/DeviceProfiles.h"
-#include "epub/Folders.h"
-#include "imaging/Document.h"
+#include "epub/Shelf.h"
 #include "imaging/text/TextLayer.h"
 
 namespace vellumark::cli {
 namespace {
 namespace fs = std::filesystem;
 
-// Shows the conversion on the terminal: the progress line, unless asked for quiet.
-class TerminalReporter final : public epub::ConversionReporter {
-public:
-    TerminalReporter(bool quiet, bool overwrite) : progress_(!quiet), overwrite_(overwrite) {}
-
-    void Note(const std::string&) override { progress_.Clear(); }  // shown from the result
-    bool ConfirmOverwrite(const fs::path&) override { return overwrite_; }
-    void Status(const std::string&) override {}
-    void Progress(int done, int total) override {
-        if (total > 0) {
-            progress_.Show(static_cast<std::uint64_t>(done), static_cast<std::uint64_t>(total),
-                           std::to_string(done) + "/" + std::to_string(total) + " pages");
-        }
-    }
-    void EndProgress() { progress_.Clear(); }
-
-private:
-    TerminalProgress progress_;
-    bool overwrite_;
-};
-
 std::string AlreadyExists(const fs::path& book) {
     return book.string() + " already exists (add --overwrite to replace it)";
 }
 
-// What Send to Kindle takes, and about where a reader starts to page slowly.
-constexpr std::uintmax_t kLargeBook = std::uintmax_t{200} << 20;
-
-std::string Megabytes(std::uintmax_t bytes) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
-    return text;
+bool IsScanName(const fs::path& path) {
+    std::string extension = path.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension == ".tif" || extension == ".tiff" || extension == ".mdi";
 }
 
-// The result line with the book's size, and a warning for a book too big for some readers.
-void ReportBook(const fs::path& book, const std::string& message) {
+// The scans a folder holds (not below it), in sorted order.
+std::vector<fs::path> ScansIn(const fs::path& folder) {
+    std::vector<fs::path> scans;
     std::error_code ec;
-    const std::uintmax_t size = fs::file_size(book, ec);
-    std::cout << message << (ec ? "" : " (" + Megabytes(size) + ")") << "\n";
-    if (!ec && size > kLargeBook) {
-        ReportError("warning: " + book.string() + " is " + Megabytes(size) +
-                        ", more than the 200 MiB that Send to Kindle takes and a lot for a "
-                        "reader to page through; a smaller --profile or a lower --quality makes "
-                        "it smaller",
-                    0);
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code typeError;
+        if (it->is_regular_file(typeError) && IsScanName(it->path()))
+            scans.push_back(it->path());
     }
+    if (ec)
+        throw Error(ErrorCode::Usage, "cannot read the folder " + folder.string(), folder);
+    std::sort(scans.begin(), scans.end());
+    if (scans.empty())
+        throw Error(ErrorCode::Usage, folder.string() + " holds no .tif, .tiff or .mdi file",
+                    folder);
+    return scans;
+}
+
+// Every input named, folders replaced by the scans in them, each checked to be a plain file.
+std::vector<fs::path> Inputs(const std::vector<std::string>& operands, bool& anyFolder) {
+    std::vector<fs::path> inputs;
+    for (const std::string& operand : operands) {
+        const fs::path input(operand);
+        std::error_code ec;
+        const fs::file_status status = fs::status(input, ec);
+        if (!fs::exists(status))
+            throw Error(ErrorCode::BadInput, "cannot find the input file " + input.string(), input);
+        if (fs::is_directory(status)) {
+            anyFolder = true;
+            for (fs::path& scan : ScansIn(input))
+                inputs.push_back(std::move(scan));
+        } else if (fs::is_regular_file(status)) {
+            inputs.push_back(input);
+        } else {
+            // A pipe or a device could block the read forever.
+            throw Error(ErrorCode::BadInput,
+                        input.string() + " is not a regular file, not a TIFF or MDI file", input);
+        }
+    }
+    return inputs;
+}
+
+fs::path Canonical(const fs::path& path) {
+    std::error_code ec;
+    const fs::path canonical = fs::weakly_canonical(path, ec);
+    return ec ? path : canonical;
 }
 
 // The screen asked for with --profile or --page-size (not both), or none.
@@ -96,36 +113,11 @@ std::optional<epub::PageBox> PageBoxOf(const ParsedArguments& arguments) {
     return std::nullopt;
 }
 
-}  // namespace
-
-int AnswerConvert(const ParsedArguments& arguments) {
-    if (arguments.Value("--profile") != "list")
-        return -1;
-    std::cout << epub::DeviceProfileTable();
-    return 0;
-}
-
-int RunConvert(const ParsedArguments& arguments) {
-    const fs::path input(arguments.Operands()[0]);
-    const bool overwrite = arguments.Has("--overwrite");
+// What every book of the run shares, from the options.
+epub::ShelfSettings SharedSettings(const ParsedArguments& arguments) {
+    epub::ShelfSettings shelf;
+    epub::ConversionSettings& settings = shelf.book;
     std::error_code ec;
-    const fs::file_status status = fs::status(input, ec);
-    if (!fs::exists(status))
-        throw Error(ErrorCode::BadInput, "cannot find the input file " + input.string(), input);
-    if (fs::is_directory(status)) {
-        throw Error(ErrorCode::BadInput, input.string() + " is a folder, not a TIFF or MDI file",
-                    input);
-    }
-    // A pipe or a device could block the read forever.
-    if (!fs::is_regular_file(status)) {
-        throw Error(ErrorCode::BadInput,
-                    input.string() + " is not a regular file, not a TIFF or MDI file", input);
-    }
-
-    epub::ConversionSettings settings;
-    settings.title = arguments.Value("--title").value_or(input.stem().string());
-    settings.author = arguments.Value("--author").value_or("");
-    settings.cover = arguments.Value("--cover").value_or("");
     if (const auto folder = arguments.Value("--output-dir")) {
         settings.outputFolder = *folder;
     } else {
@@ -136,58 +128,164 @@ int RunConvert(const ParsedArguments& arguments) {
     settings.jobs = arguments.Count("--jobs", 0);
     if (const auto format = arguments.Value("--format")) {
         const auto parsed = epub::ParseBookFormat(*format);
-        if (!parsed) {
+        if (!parsed)
             throw Error(ErrorCode::Usage, "--format is epub2 or epub3, not \"" + *format + "\"");
-        }
         settings.format = *parsed;
     }
-    const bool ocr = arguments.Has("--ocr");
-    if (ocr && settings.format != epub::BookFormat::Epub3) {
+    shelf.ocr = arguments.Has("--ocr");
+    if (shelf.ocr && settings.format != epub::BookFormat::Epub3) {
         throw Error(ErrorCode::Usage,
                     "--ocr needs --format epub3: positioned text needs fixed-layout pages");
     }
     const auto ocrLanguage = arguments.Value("--ocr-lang");
-    if (ocrLanguage && !ocr)
+    if (ocrLanguage && !shelf.ocr)
         throw Error(ErrorCode::Usage, "--ocr-lang is used only with --ocr");
-    const std::string language = ocrLanguage.value_or(imaging::kDefaultOcrLanguage);
+    shelf.ocrLanguage = ocrLanguage.value_or(imaging::kDefaultOcrLanguage);
     settings.pageBox = PageBoxOf(arguments);
     if (settings.pageBox && settings.format != epub::BookFormat::Epub3) {
         throw Error(ErrorCode::Usage,
                     std::string(arguments.Has("--profile") ? "--profile" : "--page-size") +
-                        " needs --format epub3: the pages of an EPUB 2 book "
-                        "fit any screen by themselves");
+                        " needs --format epub3: the pages of an EPUB 2 book fit any screen by "
+                        "themselves");
     }
     settings.quality = static_cast<int>(arguments.Count("--quality", 90));
-    if (settings.quality > 100)
+    if (settings.quality > 100) {
         throw Error(ErrorCode::Usage,
                     "--quality is 1 to 100, not " + std::to_string(settings.quality));
+    }
+    shelf.overwrite = arguments.Has("--overwrite");
     // Before any work, so that a missing language costs nothing but one line.
-    if (ocr)
-        imaging::CheckOcrLanguage(language);
+    if (shelf.ocr)
+        imaging::CheckOcrLanguage(shelf.ocrLanguage);
+    return shelf;
+}
 
-    // Refuse an existing book before the work, not after it; the job checks again.
-    if (!settings.title.empty() && !settings.author.empty() && !settings.outputFolder.empty() &&
-        !overwrite && fs::exists(fs::symlink_status(epub::OutputPathFor(settings), ec))) {
-        return ReportError(AlreadyExists(epub::OutputPathFor(settings)), 2);
+// Each input's book: title and cover from the options for a single input, from the metadata
+// table where it has a row, the base name and no cover otherwise.
+std::vector<epub::ShelfBook> Books(const std::vector<fs::path>& inputs,
+                                   const ParsedArguments& arguments) {
+    const auto title = arguments.Value("--title");
+    const auto cover = arguments.Value("--cover");
+    if (inputs.size() > 1 && (title || cover)) {
+        throw Error(ErrorCode::Usage, std::string(title ? "--title" : "--cover") +
+                                          " is for one book; give each book's in a table with "
+                                          "--metadata");
+    }
+    std::map<fs::path, MetadataRow> rows;
+    if (const auto table = arguments.Value("--metadata")) {
+        for (MetadataRow& row : ReadMetadataCsv(*table))
+            rows.emplace(Canonical(row.input), std::move(row));
+    }
+    const std::string author = arguments.Value("--author").value_or("");
+    std::vector<epub::ShelfBook> books;
+    for (const fs::path& input : inputs) {
+        epub::ShelfBook book{input, title.value_or(input.stem().string()), author,
+                             cover.value_or("")};
+        if (const auto row = rows.find(Canonical(input)); row != rows.end()) {
+            if (!row->second.title.empty())
+                book.title = row->second.title;
+            if (!row->second.author.empty())
+                book.author = row->second.author;
+            if (!row->second.cover.empty())
+                book.cover = row->second.cover.string();
+            rows.erase(row);
+        }
+        books.push_back(std::move(book));
+    }
+    if (!rows.empty()) {
+        const MetadataRow& stray = std::min_element(rows.begin(), rows.end(), [](auto& a, auto& b) {
+                                       return a.second.line < b.second.line;
+                                   })->second;
+        throw Error(ErrorCode::Usage, *arguments.Value("--metadata") + " line " +
+                                          std::to_string(stray.line) + ": " + stray.input.string() +
+                                          " is not among the inputs");
+    }
+    return books;
+}
+
+// What would go wrong for every book alike, found before any work.
+void CheckShelf(const std::vector<epub::ShelfBook>& books, const epub::ShelfSettings& settings) {
+    std::map<fs::path, const epub::ShelfBook*> outputs;
+    std::map<fs::path, const epub::ShelfBook*> seen;
+    for (const epub::ShelfBook& book : books) {
+        if (!seen.emplace(Canonical(book.input), &book).second)
+            throw Error(ErrorCode::Usage, book.input.string() + " is given twice", book.input);
+        if (book.author.empty()) {
+            throw Error(ErrorCode::Usage, std::string(epub::kNoAuthorText) + " (no author for " +
+                                              book.input.string() +
+                                              ": give --author, or an author column with "
+                                              "--metadata)");
+        }
+        const fs::path output = epub::ShelfBookOutput(book, settings);
+        if (const auto [other, added] = outputs.emplace(Canonical(output), &book); !added) {
+            throw Error(ErrorCode::Usage, other->second->input.string() + " and " +
+                                              book.input.string() + " would both be " +
+                                              output.string() + " (give titles with --metadata)");
+        }
+    }
+}
+
+}  // namespace
+
+int AnswerConvert(const ParsedArguments& arguments) {
+    if (arguments.Value("--profile") != "list")
+        return -1;
+    std::cout << epub::DeviceProfileTable();
+    return 0;
+}
+
+int RunConvert(const ParsedArguments& arguments) {
+    bool anyFolder = false;
+    const std::vector<fs::path> inputs = Inputs(arguments.Operands(), anyFolder);
+    epub::ShelfSettings settings = SharedSettings(arguments);
+    const std::vector<epub::ShelfBook> books = Books(inputs, arguments);
+    // One scan named on its own is one book, reported as it always was; anything else is a
+    // shelf, where an existing book is skipped and a failed one does not stop the others.
+    const bool shelf = books.size() > 1 || anyFolder || arguments.Has("--metadata");
+    if (shelf) {
+        CheckShelf(books, settings);
+    } else {
+        std::error_code ec;
+        const epub::ShelfBook& book = books.front();
+        // The job checks the fields itself, with the window's notes.
+        if (!book.title.empty() && !book.author.empty() && !settings.book.outputFolder.empty() &&
+            !settings.overwrite &&
+            fs::exists(fs::symlink_status(epub::ShelfBookOutput(book, settings), ec))) {
+            return ReportError(AlreadyExists(epub::ShelfBookOutput(book, settings)), 2);
+        }
     }
 
-    const std::shared_ptr<const imaging::Document> document = imaging::Document::Open(input);
-    if (ocr)
-        settings.text = std::make_shared<const imaging::TextLayer>(document, language);
-    epub::WorkingFolder workingFolder = epub::WorkingFolder::CreatePrivate();
-    settings.workingFolder = workingFolder.Path();
+    // Folders a killed run left behind (its lock went with it) are cleared before new ones come.
+    RemoveAbandonedFolders(SystemTempFolder(), "vellumark-");
+    RemoveAbandonedFolders(settings.book.outputFolder, ".vellumark-");
 
-    TerminalReporter reporter(arguments.Has("--quiet"), overwrite);
-    const epub::ConversionResult result = epub::Convert(document.get(), settings, reporter);
-    reporter.EndProgress();
-    switch (result.outcome) {
-        case epub::ConversionOutcome::Succeeded:
-            ReportBook(result.output, result.message);
+    const Interruption interruption;
+    DisplayOptions display;
+    display.quiet = arguments.Has("--quiet");
+    display.json = arguments.Has("--json");
+    display.shelf = shelf;
+    ShelfDisplay view(display);
+    const epub::ShelfSummary summary = epub::ConvertShelf(books, settings, view);
+    view.Summary(summary);
+
+    if (const int signal = Interruption::Signal(); signal != 0 && summary.cancelled) {
+        ReportError(std::string(signal == SIGINT ? "interrupted" : "terminated") + ": " +
+                        std::to_string(summary.converted) + " converted; " +
+                        (shelf ? "the same command again does the rest" : "nothing was written"),
+                    0);
+        return 128 + signal;
+    }
+    if (shelf)
+        return summary.failed > 0 ? 1 : 0;
+    // A single book's failure keeps the exit code of its kind.
+    const epub::BookReport& single = view.LastReport();
+    switch (single.outcome) {
+        case epub::BookOutcome::Converted:
             return 0;
-        case epub::ConversionOutcome::Declined:
-            return ReportError(AlreadyExists(result.output), 2);
+        case epub::BookOutcome::Skipped:
+            return ReportError(AlreadyExists(single.output), 2);
         default:
-            return ReportError(result.message, result.exitCode == 0 ? 1 : result.exitCode);
+            return ReportError(single.message, single.exitCode == 0 ? 1 : single.exitCode);
     }
 }
 

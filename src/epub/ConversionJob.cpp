@@ -87,7 +87,7 @@ bool IsWithin(const fs::path& inner, const fs::path& outer) {
 // written whole before it takes the book's name and a failed write leaves nothing (and an old
 // book untouched); then renames it into place.
 ConversionResult PackBook(const fs::path& workingFolder, const fs::path& outputFolder,
-                          const fs::path& output, unsigned jobs) {
+                          const fs::path& output, unsigned jobs, WorkSlots* cores) {
     const std::string failed = "Failed to build " + output.string() + ": ";
     const TempFolder staging =
         TempFolder::Create(outputFolder, ".vellumark-", [&](const std::string& reason) {
@@ -96,6 +96,7 @@ ConversionResult PackBook(const fs::path& workingFolder, const fs::path& outputF
     const fs::path temporary = staging.Path() / "book.epub";
     zip::ZipFolderOptions options;
     options.jobs = jobs;
+    options.cores = cores;
     try {
         zip::ZipFolder(temporary, workingFolder, options);
     } catch (const Error& e) {
@@ -174,6 +175,7 @@ ConversionResult RunSteps(const imaging::PageSource* document, const ConversionS
     exportOptions.text = settings.text.get();
     exportOptions.fit = settings.pageBox;
     exportOptions.quality = settings.quality;
+    exportOptions.cores = settings.cores;
     std::vector<BookPage> pages = ExportPages(*document, pageCount, content, exportOptions);
 
     BookDescription book;
@@ -219,7 +221,7 @@ ConversionResult RunSteps(const imaging::PageSource* document, const ConversionS
     if (reporter.CancelRequested())
         return cancelled(output);
     ConversionResult result =
-        PackBook(workingFolder, outputFolder, output, ResolveJobs(settings.jobs));
+        PackBook(workingFolder, outputFolder, output, ResolveJobs(settings.jobs), settings.cores);
     if (result.outcome == ConversionOutcome::Succeeded)
         reporter.Status(kSucceededText);
     return result;

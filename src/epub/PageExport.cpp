@@ -136,6 +136,7 @@ void RunWorker(ExportState& state, const PageJob& job) {
             break;
         std::exception_ptr failure;
         try {
+            const WorkSlot core(job.options.cores);
             state.pages[static_cast<std::size_t>(index)] = ExportPage(job, index, state.cancelled);
         } catch (const Error& e) {
             if (e.Code() == ErrorCode::Cancelled && state.cancelled)

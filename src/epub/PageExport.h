@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/WorkSlots.h"
 #include "epub/BookDocuments.h"
 #include "epub/DeviceProfiles.h"
 #include "imaging/PageSource.h"
@@ -30,6 +31,9 @@ struct ExportOptions {
     // EPUB 3: the screen each page is fitted to from its own pixels; none: 96 pixels per inch.
     std::optional<PageBox> fit;
     int quality = 90;  // of JPEG pictures, 1 to 100
+    // The run's cores, when other work shares them: each page is made holding a slot. May be
+    // null.
+    WorkSlots* cores = nullptr;
 };
 
 // Grey levels of the PNG picture of a bilevel page: as few as keep the edges of text smooth.

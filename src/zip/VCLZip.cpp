@@ -15,6 +15,7 @@
 #include "common/Error.h"
 #include "common/FileIo.h"
 #include "common/Jobs.h"
+#include "common/WorkSlots.h"
 #include "zip/Deflate.h"
 #include "zip/DirSearch.h"
 #include "zip/SortedZip.h"
@@ -302,7 +303,9 @@ private:
         const bool keepRaw = slot.mayFallBack;
         std::shared_ptr<OpenFile> file = slot.file;
         slot.costs.push_back(PieceCost(slot, piece));
+        WorkSlots* const cores = zip_.Cores;
         slot.pending.push_back(pool.Submit([=](Deflater& deflater) {
+            const WorkSlot core(cores);
             std::vector<std::uint8_t> buffer(dictionary + length);
             if (ReadFully(file->fd.Get(), offset - dictionary, buffer.data(), buffer.size(),
                           file->path) != buffer.size()) {

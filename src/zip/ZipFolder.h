@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <functional>
 
+#include "common/WorkSlots.h"
+
 namespace vellumark::zip {
 
 struct ZipFolderOptions {
@@ -16,6 +18,8 @@ struct ZipFolderOptions {
     std::size_t bytesInFlight = 0;
     // Called from the calling thread as entries are written: bytes of file data done and in all.
     std::function<void(std::uint64_t done, std::uint64_t total)> progress;
+    // The run's cores, when other work shares them (see WorkSlots); may be null.
+    WorkSlots* cores = nullptr;
 };
 
 // Writes every file below `folder` into the archive at `archivePath`. When a file already stands

@@ -53,7 +53,7 @@ TEST(ParsedArgumentsTest, MistakesAreUsageErrorsNamingTheOption) {
     EXPECT_EQ(UsageError("convert", {"a.tif", "--title"}), "--title needs a value");
     EXPECT_EQ(UsageError("convert", {"a.tif", "--quiet=yes"}), "--quiet takes no value");
     EXPECT_EQ(UsageError("convert", {}),
-              "usage: vellumark convert INPUT (see vellumark convert --help)");
+              "usage: vellumark convert INPUT... (see vellumark convert --help)");
     EXPECT_EQ(UsageError("pack", {"a", "b", "c"}),
               "usage: vellumark pack FOLDER ARCHIVE (see vellumark pack --help)");
     for (const std::string bad : {"0", "-1", "two", "3x", "", "99999999999"}) {

@@ -1,0 +1,257 @@
+#include "epub/Shelf.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <thread>
+
+#include "common/Error.h"
+#include "common/WorkSlots.h"
+#include "imaging/Document.h"
+
+namespace vellumark::epub {
+namespace {
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+// Books under way at once: one making its pages while the one before it is packed.
+constexpr std::size_t kBooksUnderWay = 2;
+
+// What the book threads and the run's thread share.
+struct RunState {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::atomic<bool> cancel{false};
+    std::vector<long long> pagesDone;  // per book
+    std::deque<BookReport> finished;   // reports not yet passed on
+    bool exporting = false;            // a book is still making its pages
+};
+
+// A book's conversion reports here, on the book's own thread.
+class BookReporter final : public ConversionReporter {
+public:
+    BookReporter(RunState& state, std::size_t index, bool overwrite)
+        : state_(state), index_(index), overwrite_(overwrite) {}
+
+    void Note(const std::string& text) override { note_ = text; }
+    bool ConfirmOverwrite(const fs::path&) override { return overwrite_; }
+    void Status(const std::string&) override {}
+    void Progress(int done, int total) override {
+        {
+            const std::lock_guard lock(state_.mutex);
+            state_.pagesDone[index_] = done;
+            // The last page made: the next book may start while this one is packed.
+            if (done >= total && !exportDone_) {
+                exportDone_ = true;
+                state_.exporting = false;
+            }
+        }
+        state_.changed.notify_all();
+    }
+    bool CancelRequested() override { return state_.cancel.load(); }
+
+    // Called once the conversion has ended, however it ended.
+    void Ended() {
+        const std::lock_guard lock(state_.mutex);
+        if (!exportDone_)
+            state_.exporting = false;
+        exportDone_ = true;
+    }
+    const std::string& NoteText() const { return note_; }
+
+private:
+    RunState& state_;
+    std::size_t index_;
+    bool overwrite_;
+    bool exportDone_ = false;  // guarded by state_.mutex
+    std::string note_;
+};
+
+BookReport RunBook(const ShelfBook& book, std::size_t index, const ShelfSettings& settings,
+                   WorkSlots& cores, RunState& state, BookReporter& reporter) {
+    BookReport report;
+    report.index = index;
+    report.input = book.input;
+    report.output = ShelfBookOutput(book, settings);
+    const auto start = Clock::now();
+    try {
+        const std::shared_ptr<const imaging::Document> document =
+            imaging::Document::Open(book.input);
+        report.pages = document->PageCount();
+        const WorkingFolder working = settings.installed.empty()
+                                          ? WorkingFolder::CreatePrivate()
+                                          : WorkingFolder::CreatePrivate(settings.installed);
+        ConversionSettings conversion = settings.book;
+        conversion.title = book.title;
+        conversion.author = book.author;
+        conversion.cover = book.cover;
+        conversion.workingFolder = working.Path();
+        conversion.jobs = cores.Count();
+        conversion.cores = &cores;
+        if (settings.ocr) {
+            conversion.text =
+                std::make_shared<const imaging::TextLayer>(document, settings.ocrLanguage);
+        }
+        const ConversionResult result =
+            Convert(document.get(), conversion, reporter, settings.identity());
+        report.exitCode = result.exitCode;
+        report.message = result.message.empty() ? reporter.NoteText() : result.message;
+        switch (result.outcome) {
+            case ConversionOutcome::Succeeded:
+                report.outcome = BookOutcome::Converted;
+                break;
+            case ConversionOutcome::Declined:  // appeared since the run began
+                report.outcome = BookOutcome::Skipped;
+                break;
+            case ConversionOutcome::Cancelled:
+                report.outcome = BookOutcome::Cancelled;
+                break;
+            case ConversionOutcome::Refused:
+            case ConversionOutcome::Failed:
+                report.outcome = BookOutcome::Failed;
+                break;
+        }
+    } catch (const Error& e) {
+        report.outcome = state.cancel ? BookOutcome::Cancelled : BookOutcome::Failed;
+        report.message = DescribeError(e);
+        report.exitCode = ExitCodeFor(e.Code());
+    } catch (const std::bad_alloc&) {
+        report.message = "Out of memory.";
+        report.exitCode = 1;
+    } catch (const std::exception& e) {
+        report.message = e.what();
+        report.exitCode = 1;
+    }
+    report.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    return report;
+}
+
+// The page count of each book, read from its page directory alone (0 when it cannot be
+// opened: the book then fails, and says why, when its turn comes).
+std::vector<long long> CountPages(const std::vector<ShelfBook>& books,
+                                  const std::vector<bool>& skipped) {
+    std::vector<long long> pages(books.size(), 0);
+    for (std::size_t i = 0; i < books.size(); ++i) {
+        if (skipped[i])
+            continue;
+        try {
+            pages[i] = imaging::Document::Open(books[i].input)->PageCount();
+        } catch (const std::exception&) {
+        }
+    }
+    return pages;
+}
+
+}  // namespace
+
+fs::path ShelfBookOutput(const ShelfBook& book, const ShelfSettings& settings) {
+    ConversionSettings conversion = settings.book;
+    conversion.title = book.title;
+    return OutputPathFor(conversion);
+}
+
+ShelfSummary ConvertShelf(const std::vector<ShelfBook>& books, const ShelfSettings& settings,
+                          ShelfObserver& observer) {
+    ShelfSummary summary;
+    std::vector<bool> skipped(books.size(), false);
+    for (std::size_t i = 0; i < books.size(); ++i) {
+        std::error_code ec;
+        // As Convert does: a book whose fields are missing is refused before it is looked for.
+        const bool complete = !books[i].title.empty() && !books[i].author.empty() &&
+                              !settings.book.outputFolder.empty();
+        skipped[i] = complete && !settings.overwrite &&
+                     fs::exists(fs::symlink_status(ShelfBookOutput(books[i], settings), ec));
+    }
+    const std::vector<long long> pages = CountPages(books, skipped);
+    ShelfProgress progress;
+    progress.booksTotal = static_cast<int>(books.size());
+    for (long long count : pages)
+        progress.pagesTotal += count;
+
+    RunState state;
+    state.pagesDone.assign(books.size(), 0);
+    WorkSlots cores(settings.book.jobs);
+    std::vector<std::unique_ptr<BookReporter>> reporters(books.size());
+    std::size_t next = 0;
+    std::size_t underWay = 0;
+    {
+        std::vector<std::jthread> threads;
+        std::unique_lock lock(state.mutex);
+        for (;;) {
+            if (!state.cancel && observer.CancelRequested())
+                state.cancel = true;
+            // Start the next book once no book is making its pages.
+            while (!state.cancel && next < books.size() && underWay < kBooksUnderWay &&
+                   !state.exporting) {
+                const std::size_t index = next++;
+                if (skipped[index]) {
+                    BookReport report;
+                    report.index = index;
+                    report.input = books[index].input;
+                    report.output = ShelfBookOutput(books[index], settings);
+                    report.outcome = BookOutcome::Skipped;
+                    state.finished.push_back(std::move(report));
+                    continue;
+                }
+                ++underWay;
+                state.exporting = true;
+                reporters[index] = std::make_unique<BookReporter>(state, index, settings.overwrite);
+                threads.emplace_back([&, index] {
+                    BookReport report =
+                        RunBook(books[index], index, settings, cores, state, *reporters[index]);
+                    reporters[index]->Ended();
+                    {
+                        const std::lock_guard guard(state.mutex);
+                        state.finished.push_back(std::move(report));
+                    }
+                    state.changed.notify_all();
+                });
+            }
+            // Pass on what happened, outside the lock: observers print.
+            std::deque<BookReport> finished;
+            finished.swap(state.finished);
+            long long done = 0;
+            for (long long count : state.pagesDone)
+                done += count;
+            lock.unlock();
+            for (BookReport& report : finished) {
+                switch (report.outcome) {
+                    case BookOutcome::Converted:
+                        ++summary.converted;
+                        break;
+                    case BookOutcome::Skipped:
+                        ++summary.skipped;
+                        break;
+                    case BookOutcome::Failed:
+                        ++summary.failed;
+                        break;
+                    case BookOutcome::Cancelled:
+                        summary.cancelled = true;
+                        break;
+                }
+                if (report.outcome != BookOutcome::Skipped)
+                    --underWay;
+                ++progress.booksDone;
+                observer.BookDone(report);
+            }
+            if (done != progress.pagesDone || !finished.empty()) {
+                progress.pagesDone = done;
+                observer.Progress(progress);
+            }
+            lock.lock();
+            if (underWay == 0 && state.finished.empty() && (next >= books.size() || state.cancel))
+                break;
+            // Woken by a page or a book; the timeout keeps a cancel prompt during a slow page.
+            state.changed.wait_for(lock, std::chrono::milliseconds(100));
+        }
+    }
+    summary.cancelled = summary.cancelled || (state.cancel && next < books.size());
+    return summary;
+}
+
+}  // namespace vellumark::epub

@@ -1,0 +1,93 @@
+#pragma once
+// Many scans, each to its own book, in one run: a shelf. The books share one budget of cores, and
+// the next book's pages start while the last one is still being packed, so the cores stay busy
+// from the first page of the run to the last. A book that fails is reported and the run goes
+// on; a book that already exists is skipped unless it may be overwritten, so a stopped run can
+// simply be started again. At most two books are under way at once, whatever the shelf holds,
+// so memory stays that of two conversions.
+
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "epub/BookIdentity.h"
+#include "epub/ConversionJob.h"
+#include "epub/Folders.h"
+
+namespace vellumark::epub {
+
+struct ShelfBook {
+    std::filesystem::path input;
+    std::string title;  // as ConversionSettings takes them
+    std::string author;
+    std::string cover;
+};
+
+struct ShelfSettings {
+    // What every book shares: the output folder, jobs (the run's cores), format, page box,
+    // quality. Title, author, cover, working folder, text and cores are set per book.
+    ConversionSettings book;
+    bool overwrite = false;
+    bool ocr = false;  // a text layer for every book (EPUB 3)
+    std::string ocrLanguage = imaging::kDefaultOcrLanguage;
+    // Where each book's private working folder is seeded from.
+    std::filesystem::path installed;
+    // Makes each book's identity; tests give their own to get the same bytes twice.
+    std::function<BookIdentity()> identity = FreshIdentity;
+};
+
+enum class BookOutcome {
+    Converted,
+    Skipped,  // the book exists and may not be overwritten
+    Failed,
+    Cancelled,
+};
+
+struct BookReport {
+    std::size_t index = 0;  // in the shelf
+    std::filesystem::path input;
+    std::filesystem::path output;
+    int pages = 0;
+    double seconds = 0;
+    BookOutcome outcome = BookOutcome::Failed;
+    std::string message;  // the success line, or what went wrong
+    int exitCode = 0;     // for a failure: 2 when the user can fix it, else 1
+};
+
+struct ShelfProgress {
+    long long pagesDone = 0;
+    long long pagesTotal = 0;  // of the books that are not skipped
+    int booksDone = 0;
+    int booksTotal = 0;
+};
+
+struct ShelfSummary {
+    int converted = 0;
+    int skipped = 0;
+    int failed = 0;
+    bool cancelled = false;
+};
+
+// What a run tells. Every call comes on the thread that runs ConvertShelf.
+class ShelfObserver {
+public:
+    virtual ~ShelfObserver() = default;
+    virtual void Progress(const ShelfProgress&) {}
+    // Once per book that was reached, in the order the books end.
+    virtual void BookDone(const BookReport& report) = 0;
+    // Asked often (several times a second); true stops the run within a page per thread:
+    // books under way are cancelled and leave nothing behind, books not started are left.
+    virtual bool CancelRequested() { return false; }
+};
+
+// The output file of a book: the output folder / the title (each "/" as "_") + ".epub".
+std::filesystem::path ShelfBookOutput(const ShelfBook& book, const ShelfSettings& settings);
+
+// Converts the books in order (two at most under way at once) and returns what became of them.
+// Never throws: a book's failure is its report.
+ShelfSummary ConvertShelf(const std::vector<ShelfBook>& books, const ShelfSettings& settings,
+                          ShelfObserver& observer);
+
+}  // namespace vellumark::epub
