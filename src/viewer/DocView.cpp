@@ -18,6 +18,7 @@
 #include "common/Error.h"
 #include "imaging/Document.h"
 #include "viewer/PictureImage.h"
+#include "viewer/ZoomRules.h"
 
 namespace vellumark::viewer {
 
@@ -25,7 +26,6 @@ namespace {
 
 constexpr int kCachedPages = 4;                  // pictures at 96 dpi kept for paging back
 constexpr double kMaxRenderPixels = 24'000'000;  // largest picture made for one zoomed page
-constexpr double kMaxDisplayEdge = 1'000'000;    // keeps sizes in int range at any scale
 constexpr int kScrollStep = 30;                  // pixels per wheel line
 constexpr int kScrollAnimationMs = 160;
 
@@ -80,12 +80,7 @@ struct DocView::Impl {
     QPoint dragStart;
     QPoint dragValues;
 
-    QSize Displayed() const {
-        auto edge = [](int size, double factor) {
-            return static_cast<int>(std::clamp(std::round(size * factor), 1.0, kMaxDisplayEdge));
-        };
-        return {edge(pictureSize.width(), sx), edge(pictureSize.height(), sy)};
-    }
+    QSize Displayed() const { return DisplaySize(pictureSize, sx, sy); }
 
     bool HasPage() const { return doc && !pictureSize.isEmpty(); }
 
@@ -117,16 +112,10 @@ struct DocView::Impl {
         if (!HasPage()) {
             return;
         }
-        // Fit to the height the view has without scroll bars; when the fitted page is wider
-        // than the view a horizontal bar will take some of that height, so leave room for it.
-        const QSize room = q->maximumViewportSize();
-        double scale = static_cast<double>(room.height()) / pictureSize.height();
-        if (pictureSize.width() * scale > room.width()) {
-            const int bar = q->horizontalScrollBar()->sizeHint().height();
-            scale = static_cast<double>(std::max(1, room.height() - bar)) / pictureSize.height();
-        }
-        if (scale > 0 && std::isfinite(scale)) {
-            sx = sy = scale;
+        const std::optional<double> scale = FitHeightScale(
+            pictureSize, q->maximumViewportSize(), q->horizontalScrollBar()->sizeHint().height());
+        if (scale) {
+            sx = sy = *scale;
         }
     }
 
@@ -257,16 +246,10 @@ struct DocView::Impl {
         Render();
     }
 
-    // The box on the page (own pixels) in content coordinates at the current scale.
-    QRectF BoxOnScreen(const QRect& box) const {
-        const QSize own = ownSize.isEmpty() ? pictureSize : ownSize;
-        const double fx = static_cast<double>(pictureSize.width()) / own.width() * sx;
-        const double fy = static_cast<double>(pictureSize.height()) / own.height() * sy;
-        return {box.x() * fx, box.y() * fy, box.width() * fx, box.height() * fy};
-    }
+    QRectF Box(const QRect& box) const { return BoxOnScreen(box, ownSize, pictureSize, sx, sy); }
 
     void ScrollBoxIntoView(const QRect& box) {
-        const QRectF target = BoxOnScreen(box);
+        const QRectF target = Box(box);
         const QSize view = q->viewport()->size();
         QScrollBar* h = q->horizontalScrollBar();
         QScrollBar* v = q->verticalScrollBar();
@@ -493,7 +476,7 @@ void DocView::paintEvent(QPaintEvent* event) {
         painter.setPen(kSelectionEdge);
         painter.setBrush(kSelectionFill);
         for (const QRect& box : d.boxes) {
-            painter.drawRect(d.BoxOnScreen(box).translated(origin));
+            painter.drawRect(d.Box(box).translated(origin));
         }
     }
 }
