@@ -3,7 +3,6 @@
 #include "app/TForm1.h"
 
 #include <QApplication>
-#include <QCloseEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPainterPath>
@@ -369,10 +368,6 @@ void TForm1::Restore() {
 void TForm1::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     FormResize();
-}
-
-void TForm1::closeEvent(QCloseEvent* event) {
-    event->accept();
 }
 
 void TForm1::changeEvent(QEvent* event) {
