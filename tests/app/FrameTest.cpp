@@ -1,8 +1,10 @@
 // The main window's frame: start-up layout, the toolbar table, maximise and restore, the
 // settings panel, Help and Home.
 #include <QAbstractButton>
+#include <QEnterEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QScreen>
 
@@ -80,6 +82,40 @@ TEST_F(FrameTest, ToolbarHasEveryButtonWithItsCaptionTipAndPlace) {
     EXPECT_EQ(Child<QWidget>("SpeedButton17")->geometry(), QRect(452, 50, 1, 35));
     EXPECT_EQ(Child<QWidget>("SpeedButton2")->geometry(), QRect(556, 50, 1, 35));
     EXPECT_FALSE(Child<QWidget>("SpeedButton2")->isEnabled());
+}
+
+TEST_F(FrameTest, TitleButtonsShowNoKeyColourInAnyState) {
+    // The buttons as the window draws them: normal, with the mouse over, pressed.
+    auto keyPixels = [](QWidget* button) {
+        const QImage shot = button->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        int count = 0;
+        for (int y = 0; y < shot.height(); ++y) {
+            for (int x = 0; x < shot.width(); ++x)
+                count += shot.pixel(x, y) == qRgb(255, 0, 255);
+        }
+        return count;
+    };
+    for (const char* name : {"ImgBtnMin", "ImgBtnMax", "ImgBtnClose"}) {
+        auto* button = Child<TImgBtn>(name);
+        EXPECT_EQ(keyPixels(button), 0) << name << " normal";
+        QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), button->mapToGlobal(QPointF(5, 5)));
+        QCoreApplication::sendEvent(button, &enter);
+        ASSERT_EQ(button->Shown().toImage(), button->PicUp().toImage());
+        EXPECT_EQ(keyPixels(button), 0) << name << " mouse over";
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5),
+                          button->mapToGlobal(QPointF(5, 5)), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QCoreApplication::sendEvent(button, &press);
+        ASSERT_EQ(button->Shown().toImage(), button->PicDown().toImage());
+        EXPECT_EQ(keyPixels(button), 0) << name << " pressed";
+        // Let go outside, so that nothing is clicked.
+        QMouseEvent release(QEvent::MouseButtonRelease, QPointF(-20, 5),
+                            button->mapToGlobal(QPointF(-20, 5)), Qt::LeftButton, Qt::NoButton,
+                            Qt::NoModifier);
+        QCoreApplication::sendEvent(button, &release);
+    }
+    EXPECT_TRUE(form_->isVisible());
+    EXPECT_FALSE(form_->isMaximized());
 }
 
 TEST_F(FrameTest, MaximiseAndRestoreByButtonAndByDoubleClick) {

@@ -2,6 +2,9 @@
 // title taken from a path and the dialog filters.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+
 #include "app/Dialogs.h"
 #include "app/Regions.h"
 #include "app/TForm1.h"
@@ -102,6 +105,50 @@ TEST(TitleSprite, CellsAreCutAtTheirPlacesWithTheKeyColourTransparent) {
     // Rows start at y 0, 20 and 40: the pressed close picture is the sprite's block at (68, 40).
     const QImage pressedClose = CutCell(sprite, kCloseCell).pressed.toImage();
     EXPECT_EQ(pressedClose.pixelColor(12, 10).rgb(), sprite.pixelColor(68 + 12, 40 + 10).rgb());
+}
+
+// Our sprite made `rows` high: cut short, or with key-coloured rows added below.
+QImage SpriteWithRows(int rows) {
+    const QImage drawn = DrawTitleSprite();
+    QImage sprite(drawn.width(), rows, drawn.format());
+    sprite.fill(drawn.pixel(0, drawn.height() - 1));
+    for (int y = 0; y < std::min(rows, drawn.height()); ++y)
+        std::memcpy(sprite.scanLine(y), drawn.constScanLine(y),
+                    static_cast<std::size_t>(drawn.bytesPerLine()));
+    return sprite;
+}
+
+TEST(TitleSprite, NoPictureShowsTheKeyColourWhateverTheSpritesRowCount) {
+    const QRgb key = qRgb(255, 0, 255);
+    // 59 is the sprite's own height, which leaves the pressed row a row short.
+    for (int rows : {59, 60, 58, 45, 40, 20}) {
+        const QImage sprite = SpriteWithRows(rows);
+        ASSERT_EQ(sprite.pixel(0, rows - 1), key);
+        for (SpriteCell cell : {kMinimiseCell, kMaximiseCell, kCloseCell, kRestoreCell}) {
+            const CellPictures pictures = CutCell(sprite, cell);
+            for (const QPixmap* picture : {&pictures.normal, &pictures.over, &pictures.pressed}) {
+                ASSERT_EQ(picture->size(), QSize(cell.width, 20));
+                const QImage image = picture->toImage().convertToFormat(QImage::Format_ARGB32);
+                int keyPixels = 0, blackPixels = 0, opaque = 0;
+                for (int y = 0; y < image.height(); ++y) {
+                    for (int x = 0; x < image.width(); ++x) {
+                        const QRgb pixel = image.pixel(x, y);
+                        if (qAlpha(pixel) == 0)
+                            continue;
+                        ++opaque;
+                        keyPixels += (pixel & 0xffffff) == (key & 0xffffff);
+                        blackPixels += (pixel & 0xffffff) == 0;
+                    }
+                }
+                EXPECT_EQ(keyPixels, 0) << rows << " rows, cell at " << cell.x;
+                EXPECT_EQ(blackPixels, 0) << rows << " rows, cell at " << cell.x;
+                EXPECT_GT(opaque, 10) << rows << " rows, cell at " << cell.x << " has a glyph";
+            }
+        }
+    }
+    // A sprite with too few rows for a pressed row shows the last row it has when pressed.
+    const CellPictures twoRows = CutCell(SpriteWithRows(40), kCloseCell);
+    EXPECT_EQ(twoRows.pressed.toImage(), twoRows.over.toImage());
 }
 
 }  // namespace
