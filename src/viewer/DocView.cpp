@@ -13,6 +13,7 @@
 #include <cmath>
 #include <list>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "common/Error.h"
@@ -73,6 +74,9 @@ struct DocView::Impl {
 
     int selectionPage = -1;
     std::vector<QRect> boxes;
+    // Scroll values beyond the page's own range that showing a hit beside a dialog needed; the
+    // scroll bars reach them until the page, the scale or the document changes.
+    std::optional<QPoint> held;
 
     QVariantAnimation scroll;
     QPoint scrollTarget;
@@ -86,13 +90,9 @@ struct DocView::Impl {
 
     // Top left of the page in viewport coordinates: centred when smaller than the view.
     QPoint Origin() const {
-        const QSize shown = Displayed();
-        const QSize view = q->viewport()->size();
-        const int x = shown.width() < view.width() ? (view.width() - shown.width()) / 2
-                                                   : -q->horizontalScrollBar()->value();
-        const int y = shown.height() < view.height() ? (view.height() - shown.height()) / 2
-                                                     : -q->verticalScrollBar()->value();
-        return {x, y};
+        return PageOrigin(
+            Displayed(), q->viewport()->size(),
+            QPoint(q->horizontalScrollBar()->value(), q->verticalScrollBar()->value()));
     }
 
     void UpdateScrollBars() {
@@ -100,10 +100,12 @@ struct DocView::Impl {
         const QSize view = q->viewport()->size();
         QScrollBar* h = q->horizontalScrollBar();
         QScrollBar* v = q->verticalScrollBar();
-        h->setRange(0, std::max(0, shown.width() - view.width()));
+        const QPoint reach = held.value_or(QPoint(0, 0));
+        h->setRange(std::min(0, reach.x()), std::max({0, shown.width() - view.width(), reach.x()}));
         h->setPageStep(std::max(1, view.width()));
         h->setSingleStep(kScrollStep);
-        v->setRange(0, std::max(0, shown.height() - view.height()));
+        v->setRange(std::min(0, reach.y()),
+                    std::max({0, shown.height() - view.height(), reach.y()}));
         v->setPageStep(std::max(1, view.height()));
         v->setSingleStep(kScrollStep);
     }
@@ -248,19 +250,41 @@ struct DocView::Impl {
 
     QRectF Box(const QRect& box) const { return BoxOnScreen(box, ownSize, pictureSize, sx, sy); }
 
-    void ScrollBoxIntoView(const QRect& box) {
+    // `keepClearOf` is in global coordinates.
+    void ScrollBoxIntoView(const QRect& box, const QRect& keepClearOf) {
         const QRectF target = Box(box);
-        const QSize view = q->viewport()->size();
+        const QSize shown = Displayed();
+        const QRect covered =
+            keepClearOf.isEmpty()
+                ? QRect()
+                : QRect(q->viewport()->mapFromGlobal(keepClearOf.topLeft()), keepClearOf.size());
         QScrollBar* h = q->horizontalScrollBar();
         QScrollBar* v = q->verticalScrollBar();
         scroll.stop();
-        // Leave the view alone along an axis where the box is already wholly visible.
-        if (target.left() < h->value() || target.right() > h->value() + view.width()) {
-            h->setValue(static_cast<int>(target.center().x() - view.width() / 2.0));
+        const QPoint current(h->value(), v->value());
+        // Values beyond the page's range bring scroll bars, which take room from the view (once
+        // the scroll area lays itself out again): place the box in the view there will be.
+        const QSize room = q->maximumViewportSize();
+        QSize view = q->viewport()->size();
+        QPoint wanted = current;
+        for (int pass = 0; pass < 3; ++pass) {
+            wanted = ScrollToShow(target, shown, view, current, covered);
+            const bool across =
+                std::min(0, wanted.x()) < std::max({0, shown.width() - view.width(), wanted.x()});
+            const bool down =
+                std::min(0, wanted.y()) < std::max({0, shown.height() - view.height(), wanted.y()});
+            const QSize next(room.width() - (down ? v->sizeHint().width() : 0),
+                             room.height() - (across ? h->sizeHint().height() : 0));
+            if (next == view) {
+                break;
+            }
+            view = next;
         }
-        if (target.top() < v->value() || target.bottom() > v->value() + view.height()) {
-            v->setValue(static_cast<int>(target.center().y() - view.height() / 2.0));
-        }
+        // Only a dialog makes a hit need values beyond the page's range.
+        held = covered.isEmpty() ? std::nullopt : std::optional<QPoint>(wanted);
+        UpdateScrollBars();
+        h->setValue(wanted.x());
+        v->setValue(wanted.y());
     }
 
     void ScrollBy(QPoint delta, bool animated) {
@@ -283,6 +307,7 @@ struct DocView::Impl {
     }
 
     void PageChanged() {
+        held.reset();
         if (fitHeight) {
             ApplyFit();
         }
@@ -331,6 +356,7 @@ void DocView::SetDocument(std::shared_ptr<const imaging::Document> document) {
     d.errors.clear();
     d.selectionPage = -1;
     d.boxes.clear();
+    d.held.reset();
     d.page = 0;
     d.pictureSize = QSize();
     d.ownSize = QSize();
@@ -361,6 +387,7 @@ void DocView::SetScale(double horizontal, double vertical) {
     const double ry = (view.height() / 2.0 - origin.y()) / before.height();
     d.sx = horizontal;
     d.sy = vertical;
+    d.held.reset();
     d.scroll.stop();
     d.UpdateScrollBars();
     const QSize after = d.Displayed();
@@ -410,7 +437,8 @@ void DocView::SetFitMode(int mode) {
     d.PageChanged();
 }
 
-void DocView::SetTextSelection(int page, const std::vector<QRect>& boxes) {
+void DocView::SetTextSelection(int page, const std::vector<QRect>& boxes,
+                               const QRect& keepClearOf) {
     Impl& d = *impl_;
     if (page != d.page || !d.HasPage()) {
         SetPageNum(page);
@@ -418,7 +446,7 @@ void DocView::SetTextSelection(int page, const std::vector<QRect>& boxes) {
     d.selectionPage = page;
     d.boxes = boxes;
     if (!boxes.empty() && d.HasPage()) {
-        d.ScrollBoxIntoView(boxes.front());
+        d.ScrollBoxIntoView(boxes.front(), keepClearOf);
     }
     viewport()->update();
 }

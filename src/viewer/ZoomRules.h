@@ -1,7 +1,9 @@
 #pragma once
 // The page view's rules without a window: the zoom commands' steps and bounds, the size a page
-// is shown at, the scale that fits it to the view's height and where a box on it lands.
+// is shown at, the scale that fits it to the view's height, where a box on it lands and how
+// far to scroll to show one.
 
+#include <QPoint>
 #include <QRect>
 #include <QRectF>
 #include <QSize>
@@ -26,5 +28,20 @@ std::optional<double> FitHeightScale(QSize picture, QSize room, int barHeight);
 // A box on the page, in the page's own pixels with its orientation applied (`own` is the page's
 // own size, upright), in the coordinates of the page shown at the factors (top left 0, 0).
 QRectF BoxOnScreen(const QRect& box, QSize own, QSize picture, double sx, double sy);
+
+// Where the page's top left stands in a view `view` big, scrolled to `scroll`: a page smaller
+// than the view along an axis is centred along it (scroll 0 keeps it there).
+QPoint PageOrigin(QSize shown, QSize view, QPoint scroll);
+
+// The scroll values that show `box` (in the coordinates of the page shown `shown` big) in the
+// part of the view that `covered` (in view coordinates; empty: nothing) leaves free: the strips
+// left of, right of, above and below it. The box goes to the strip it fits that needs the least
+// movement; along an axis where it is already wholly inside that strip the view stays, otherwise
+// the box is centred there. A box that fits no strip is centred in the largest. Values stay in
+// the page's scroll range (0 to shown - view) when nothing is covered or when values in it show
+// the box as well; otherwise they go beyond it (a hit at the page's top left, under a dialog,
+// needs the page moved down or right).
+QPoint ScrollToShow(const QRectF& box, QSize shown, QSize view, QPoint scroll,
+                    const QRect& covered);
 
 }  // namespace vellumark::viewer

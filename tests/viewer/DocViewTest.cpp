@@ -11,6 +11,7 @@ namespace {
 
 using testing::ProcessUntil;
 using testing::SolidPage;
+using testing::TintedArea;
 using testing::WriteAndOpen;
 
 const QRgb kRed = qRgb(220, 30, 30);
@@ -161,6 +162,37 @@ TEST(DocViewSelection, BoxesAreInTheScansOwnPixels) {
     EXPECT_NE(shown.pixel(origin + QPoint(112, 160)), qRgb(255, 255, 255));
     EXPECT_EQ(shown.pixel(origin + QPoint(90, 160)), qRgb(255, 255, 255));
     EXPECT_EQ(shown.pixel(origin + QPoint(112, 180)), qRgb(255, 255, 255));
+}
+
+TEST(DocViewSelection, AHitUnderADialogIsScrolledIntoThePartItLeavesFree) {
+    vellumark::testing::TempFolder folder;
+    const auto white = SolidPage(200, 300, {255, 255, 255});
+    DocView view;
+    view.resize(400, 500);
+    view.show();
+    view.SetDocument(WriteAndOpen(folder, "white.tif", {white, white}));
+    ASSERT_TRUE(ProcessUntil([&view] { return !view.IsRendering(); }));
+    // A dialog over the top of the view, leaving too little room above it: the hit at the
+    // page's top left (at 120, 120 in the view) can only be shown below it, which takes
+    // moving the page down beyond its scroll range.
+    const QRect dialog(view.viewport()->mapToGlobal(QPoint(20, 10)), QSize(360, 200));
+    view.SetTextSelection(0, {QRect(20, 20, 40, 12)}, dialog);
+    QCoreApplication::processEvents();  // the scroll area lays out its new scroll bars
+    const QImage shown = view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QRect tinted = TintedArea(shown);
+    ASSERT_FALSE(tinted.isEmpty());
+    EXPECT_GE(tinted.width(), 40);
+    EXPECT_LE(tinted.width(), 42);
+    const QRect onScreen(view.viewport()->mapToGlobal(tinted.topLeft()), tinted.size());
+    EXPECT_FALSE(onScreen.intersects(dialog))
+        << "highlight at " << tinted.x() << ", " << tinted.y();
+    EXPECT_TRUE(view.viewport()->rect().contains(tinted));
+    EXPECT_LT(view.verticalScrollBar()->minimum(), 0) << "the bar reaches where the page went";
+
+    // Another page starts at its top left again, within its own range.
+    view.SetPageNum(1);
+    EXPECT_EQ(view.verticalScrollBar()->minimum(), 0);
+    EXPECT_EQ(view.verticalScrollBar()->value(), 0);
 }
 
 TEST(DocViewZoom, EnlargedPagesAreRenderedFromTheScan) {

@@ -100,5 +100,79 @@ TEST(BoxOnScreen, MapsOwnPixelsThroughThePictureSizeAndTheScale) {
     EXPECT_EQ(BoxOnScreen(QRect(1, 2, 3, 4), QSize(), QSize(50, 50), 3, 3), QRectF(3, 6, 9, 12));
 }
 
+TEST(PageOrigin, CentresASmallerPageAndScrollsALargerOne) {
+    EXPECT_EQ(PageOrigin(QSize(200, 300), QSize(400, 500), QPoint(0, 0)), QPoint(100, 100));
+    EXPECT_EQ(PageOrigin(QSize(800, 300), QSize(400, 500), QPoint(150, 0)), QPoint(-150, 100));
+    // Beyond the range (a hit beside a dialog): a centred page moves too.
+    EXPECT_EQ(PageOrigin(QSize(200, 300), QSize(400, 500), QPoint(0, -50)), QPoint(100, 150));
+}
+
+TEST(ScrollToShow, WithNothingCoveredCentresABoxOutOfViewWithinThePagesRange) {
+    const QSize page(800, 1200), view(400, 500);
+    // Wholly visible: nothing moves.
+    EXPECT_EQ(ScrollToShow(QRectF(100, 100, 80, 40), page, view, QPoint(0, 0), {}), QPoint(0, 0));
+    // Out of view down and right: centred on both axes.
+    EXPECT_EQ(ScrollToShow(QRectF(500, 700, 80, 40), page, view, QPoint(0, 0), {}),
+              QPoint(340, 470));
+    // Out of view down only: the horizontal value stays.
+    EXPECT_EQ(ScrollToShow(QRectF(100, 900, 80, 40), page, view, QPoint(20, 0), {}),
+              QPoint(20, 670));
+    // Near the page's end, centring would pass it: the range's end.
+    EXPECT_EQ(ScrollToShow(QRectF(760, 1180, 30, 15), page, view, QPoint(0, 0), {}),
+              QPoint(400, 700));
+    // A page smaller than the view cannot scroll.
+    EXPECT_EQ(ScrollToShow(QRectF(10, 10, 20, 10), QSize(200, 300), view, QPoint(0, 0), {}),
+              QPoint(0, 0));
+}
+
+TEST(ScrollToShow, AvoidsTheCoveredPartTakingTheStripNeedingLeastMovement) {
+    const QSize view(600, 400);
+    // A hit at the top left of a page smaller than the view (centred at 200, 100) lies under
+    // a dialog over the view's top left. With no room above the dialog, the strip below needs
+    // the least movement (169 down, against 235 right), beyond the page's scroll range.
+    const QSize small(200, 200);
+    const QRectF hit(10, 20, 30, 12);  // at 210, 120 in the view
+    const QRect high(20, 10, 300, 180);
+    const QPoint below = ScrollToShow(hit, small, view, QPoint(0, 0), high);
+    EXPECT_EQ(below, QPoint(0, -169));
+    const QRectF shown = hit.translated(PageOrigin(small, view, below));
+    EXPECT_FALSE(shown.intersects(QRectF(high)));
+    EXPECT_TRUE(QRectF(0, 0, 600, 400).contains(shown));
+    // A dialog lower down leaves a strip above it that the hit fits: 111 up is less.
+    const QRect dialog(20, 30, 300, 180);
+    EXPECT_EQ(ScrollToShow(hit, small, view, QPoint(0, 0), dialog), QPoint(0, 111));
+
+    // On a large page scrolled to the middle, values in the page's range do.
+    const QSize large(1600, 2000);
+    const QPoint middle(500, 800);
+    const QRectF under(600, 900, 40, 12);  // at 100, 100 in the view: under the dialog
+    const QPoint moved = ScrollToShow(under, large, view, middle, dialog);
+    const QRectF there = under.translated(PageOrigin(large, view, moved));
+    EXPECT_FALSE(there.intersects(QRectF(dialog)));
+    EXPECT_TRUE(QRectF(0, 0, 600, 400).contains(there));
+    EXPECT_GE(moved.x(), 0);
+    EXPECT_GE(moved.y(), 0);
+
+    // Visible and clear of the dialog: nothing moves.
+    EXPECT_EQ(ScrollToShow(QRectF(900, 1100, 40, 12), large, view, middle, dialog), middle);
+    // Out of view, it is brought to the free part, not under the dialog.
+    const QPoint far = ScrollToShow(QRectF(560, 1500, 40, 12), large, view, middle, dialog);
+    EXPECT_FALSE(QRectF(560, 1500, 40, 12)
+                     .translated(PageOrigin(large, view, far))
+                     .intersects(QRectF(dialog)));
+}
+
+TEST(ScrollToShow, ABoxThatFitsNoStripIsCentredInTheLargestAndAWholeCoverIsIgnored) {
+    const QSize view(600, 400), large(1600, 2000);
+    const QRect dialog(100, 100, 400, 200);
+    const QRectF wide(0, 0, 500, 150);  // fits none of them
+    // The largest strips are above and below (600 x 100): the first, above, takes its centre.
+    EXPECT_EQ(ScrollToShow(wide, large, view, QPoint(0, 0), dialog), QPoint(0, 25));
+    // A cover over the whole view leaves nowhere better: as with nothing covered.
+    EXPECT_EQ(ScrollToShow(QRectF(100, 100, 80, 40), large, view, QPoint(0, 0),
+                           QRect(-10, -10, 700, 500)),
+              QPoint(0, 0));
+}
+
 }  // namespace
 }  // namespace vellumark::viewer
