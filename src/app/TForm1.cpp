@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QWindow>
 
+#include "app/FrameResize.h"
 #include "app/GuiReporter.h"
 #include "app/LabeledEdit.h"
 #include "app/Regions.h"
@@ -108,6 +109,8 @@ void TForm1::FormCreate() {
     for (auto [button, cell] : buttons)
         CutPictures(button, cell);
     PlaceTitleButtons();
+    for (const ResizeHandlePlace& place : ResizeHandlePlaces(size()))
+        resizeHandles_.push_back(new ResizeHandle(place.edges, this));
 
     ProgressBar1->hide();
     PaneClientBtm->hide();
@@ -337,6 +340,18 @@ void TForm1::FormResize() {
 
     LayoutWorkArea();
     PlaceTitleButtons();
+    PlaceResizeHandles();
+}
+
+// In front of everything along the border; a maximised window has no border to drag.
+void TForm1::PlaceResizeHandles() {
+    const std::vector<ResizeHandlePlace> places = ResizeHandlePlaces(size());
+    for (std::size_t i = 0; i < resizeHandles_.size() && i < places.size(); ++i) {
+        ResizeHandle* handle = resizeHandles_[i];
+        handle->setGeometry(places[i].rect);
+        handle->setVisible(!isMaximized());
+        handle->raise();
+    }
 }
 
 void TForm1::LayoutWorkArea() {
@@ -375,6 +390,7 @@ void TForm1::changeEvent(QEvent* event) {
     // The desktop may maximise or restore the window by itself: keep the button's pictures true.
     if (event->type() == QEvent::WindowStateChange && ImgBtnMax != nullptr) {
         CutPictures(ImgBtnMax, isMaximized() ? kRestoreCell : kMaximiseCell);
+        PlaceResizeHandles();
     }
 }
 

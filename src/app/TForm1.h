@@ -45,6 +45,7 @@ namespace vellumark::app {
 
 class GuiReporter;
 class LabeledEdit;
+class ResizeHandle;
 class SkinImage;
 class SpeedButton;
 class TImgBtn;
@@ -97,6 +98,7 @@ private:
     void FormResize();
     void LayoutWorkArea();
     void PlaceTitleButtons();
+    void PlaceResizeHandles();
     void Maximise();
     void Restore();
     void CutPictures(TImgBtn* button, SpriteCell cell);
@@ -153,7 +155,8 @@ private:
     QFutureWatcher<epub::ConversionResult> conversion_;
     bool converting_ = false;
 
-    QImage imageM_;  // the title-button sprite
+    std::vector<ResizeHandle*> resizeHandles_;  // along the border, the grip at the bottom right
+    QImage imageM_;                             // the title-button sprite
     QRect normalGeometry_;
     bool manualDrag_ = false;
     QPoint dragOffset_;

@@ -9,6 +9,7 @@
 #include <QScreen>
 
 #include "WindowFixture.h"
+#include "app/FrameResize.h"
 #include "app/LabeledEdit.h"
 #include "app/TImgBtn.h"
 #include "app/TitleSprite.h"
@@ -159,6 +160,69 @@ TEST_F(FrameTest, MaximiseAndRestoreByButtonAndByDoubleClick) {
     QTest::mouseDClick(band, Qt::LeftButton, {}, QPoint(20, 10));
     EXPECT_FALSE(form_->isMaximized());
     EXPECT_TRUE(settlesAt(normal));
+}
+
+TEST_F(FrameTest, EdgesAndTheGripResizeTheWindowDownToItsMinimumSize) {
+    const QList<ResizeHandle*> handles = form_->findChildren<ResizeHandle*>();
+    ASSERT_EQ(handles.size(), 8);
+    auto handle = [&](Qt::Edges edges) {
+        for (ResizeHandle* h : handles) {
+            if (h->Edges() == edges)
+                return h;
+        }
+        ADD_FAILURE() << "no handle for edges " << int(edges);
+        return handles.front();
+    };
+    // A drag as the window system delivers it: press, one move, release, in screen positions.
+    auto drag = [](ResizeHandle* h, QPoint by) {
+        const QPoint local = h->rect().center();
+        const QPoint from = h->mapToGlobal(local);
+        QMouseEvent press(QEvent::MouseButtonPress, local, from, Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QCoreApplication::sendEvent(h, &press);
+        QMouseEvent move(QEvent::MouseMove, local + by, from + by, Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
+        QCoreApplication::sendEvent(h, &move);
+        QMouseEvent release(QEvent::MouseButtonRelease, local + by, from + by, Qt::LeftButton,
+                            Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(h, &release);
+    };
+    auto settlesAt = [&](const QRect& geometry) {
+        return QTest::qWaitFor([&] { return form_->geometry() == geometry; });
+    };
+
+    // The grip stands in front of the status bar's grip dots, at the bottom right.
+    ResizeHandle* grip = handle(Qt::BottomEdge | Qt::RightEdge);
+    EXPECT_EQ(grip->geometry(), QRect(789 - 22, 596 - 22, 22, 22));
+    EXPECT_EQ(form_->childAt(789 - 12, 596 - 12), grip);
+    EXPECT_EQ(grip->cursor().shape(), Qt::SizeFDiagCursor);
+    EXPECT_EQ(handle(Qt::LeftEdge)->cursor().shape(), Qt::SizeHorCursor);
+
+    drag(grip, QPoint(60, 40));
+    EXPECT_TRUE(settlesAt(QRect(320, 82, 849, 636)));
+    EXPECT_EQ(Child<QWidget>("Panel3")->geometry(), QRect(0, 591, 849, 45)) << "laid out anew";
+    EXPECT_EQ(grip->geometry(), QRect(849 - 22, 636 - 22, 22, 22)) << "the grip follows";
+
+    drag(handle(Qt::LeftEdge), QPoint(-30, 5));
+    EXPECT_TRUE(settlesAt(QRect(290, 82, 879, 636))) << "only the left edge moves";
+    drag(handle(Qt::TopEdge), QPoint(0, 25));
+    EXPECT_TRUE(settlesAt(QRect(290, 107, 879, 611)));
+    drag(handle(Qt::TopEdge | Qt::RightEdge), QPoint(-79, -7));
+    EXPECT_TRUE(settlesAt(QRect(290, 100, 800, 618)));
+
+    // No smaller than the frame's minimum, wherever the mouse goes.
+    drag(grip, QPoint(-2000, -2000));
+    EXPECT_TRUE(settlesAt(QRect(290, 100, 580, 120)));
+    drag(handle(Qt::TopEdge | Qt::LeftEdge), QPoint(500, 500));
+    EXPECT_TRUE(settlesAt(QRect(290, 100, 580, 120))) << "the far edges stay put";
+
+    // Maximised, there is no border to drag.
+    QTest::mouseClick(Child<TImgBtn>("ImgBtnMax"), Qt::LeftButton, {}, QPoint(10, 10));
+    ASSERT_TRUE(form_->isMaximized());
+    for (ResizeHandle* h : handles)
+        EXPECT_FALSE(h->isVisible());
+    QTest::mouseClick(Child<TImgBtn>("ImgBtnMax"), Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_TRUE(grip->isVisible());
 }
 
 TEST_F(FrameTest, CloseButtonClosesWithoutAsking) {

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "app/Dialogs.h"
+#include "app/FrameResize.h"
 #include "app/Regions.h"
 #include "app/TForm1.h"
 #include "app/TitleSprite.h"
@@ -45,6 +46,53 @@ TEST(DockWorkArea, ProgressAtTheBottomAndSettingsAboveIt) {
     const WorkArea tight = DockWorkArea(QSize(603, 100), true, true);
     EXPECT_EQ(tight.settings, QRect(0, 0, 603, 87));
     EXPECT_EQ(tight.docView.height(), 0);
+}
+
+TEST(ResizedGeometry, MovesOnlyTheDraggedEdgesAndStopsThemAtTheMinimum) {
+    const QRect start(100, 50, 800, 600);
+    const QSize minimum(580, 120);
+    EXPECT_EQ(ResizedGeometry(start, Qt::RightEdge, QPoint(30, 99), minimum),
+              QRect(100, 50, 830, 600));
+    EXPECT_EQ(ResizedGeometry(start, Qt::LeftEdge, QPoint(-30, 99), minimum),
+              QRect(70, 50, 830, 600));
+    EXPECT_EQ(ResizedGeometry(start, Qt::TopEdge | Qt::LeftEdge, QPoint(20, 10), minimum),
+              QRect(120, 60, 780, 590));
+    EXPECT_EQ(ResizedGeometry(start, Qt::BottomEdge | Qt::RightEdge, QPoint(-1000, -1000), minimum),
+              QRect(100, 50, 580, 120));
+    // Dragged past the minimum, the left and top edges stop and the far edges stay put.
+    EXPECT_EQ(ResizedGeometry(start, Qt::TopEdge | Qt::LeftEdge, QPoint(1000, 1000), minimum),
+              QRect(320, 530, 580, 120));
+}
+
+TEST(ResizeHandlePlaces, LineTheBorderWithoutOverlapAndPutTheGripOverItsDots) {
+    const QSize size(789, 596);
+    const std::vector<ResizeHandlePlace> places = ResizeHandlePlaces(size);
+    ASSERT_EQ(places.size(), 8u);
+    QRegion covered;
+    int area = 0;
+    for (const ResizeHandlePlace& place : places) {
+        EXPECT_FALSE(place.rect.isEmpty());
+        EXPECT_TRUE(QRect(QPoint(0, 0), size).contains(place.rect));
+        covered |= place.rect;
+        area += place.rect.width() * place.rect.height();
+    }
+    // No two overlap, and every border pixel belongs to one.
+    int coveredArea = 0;
+    for (const QRect& r : covered)
+        coveredArea += r.width() * r.height();
+    EXPECT_EQ(coveredArea, area);
+    for (int x = 0; x < size.width(); ++x) {
+        EXPECT_TRUE(covered.contains(QPoint(x, 0)) && covered.contains(QPoint(x, 595))) << x;
+    }
+    for (int y = 0; y < size.height(); ++y) {
+        EXPECT_TRUE(covered.contains(QPoint(0, y)) && covered.contains(QPoint(788, y))) << y;
+    }
+    EXPECT_FALSE(covered.contains(QPoint(400, 300)));
+    // The grip: the bottom-right corner, big enough to hold the status bar's dots.
+    EXPECT_EQ(places.back().edges, Qt::BottomEdge | Qt::RightEdge);
+    EXPECT_TRUE(places.back().rect.contains(QRect(789 - 20, 596 - 20, 14, 14)));
+    // The three title buttons stay clear of the border.
+    EXPECT_FALSE(covered.intersects(QRect(TitleButtonLeft(789, 0), kTitleButtonTop, 75, 31)));
 }
 
 TEST(TitleButtons, StandTwentyFivePixelsApartFromTheRightEdge) {
