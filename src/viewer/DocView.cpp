@@ -424,6 +424,8 @@ void DocView::SetPageNum(int page) {
     d.ownSize = QSize(ownWidth, ownHeight);
     d.scroll.stop();
     d.PageChanged();
+    // A new page starts at its top left, whatever the last one was scrolled to.
+    horizontalScrollBar()->setValue(0);
     verticalScrollBar()->setValue(0);
 }
 

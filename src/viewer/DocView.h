@@ -33,8 +33,9 @@ public:
     double Scale() const;
     void SetScale(double horizontal, double vertical);
 
-    // 0-based page shown. Setting the page already shown leaves the view as it is. Throws
-    // vellumark::Error for a page the document does not have.
+    // 0-based page shown. Another page is shown from its top left corner; setting the page
+    // already shown leaves the view as it is. Throws vellumark::Error for a page the document
+    // does not have.
     int PageNum() const;
     void SetPageNum(int page);
 

@@ -4,6 +4,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTimer>
 #include <fstream>
 
@@ -72,6 +73,30 @@ TEST_F(DocumentTest, SelectingAPageShowsItAtScaleOneAndCountsIt) {
     Child<QListWidget>("ListView1")->clearSelection();
     EXPECT_EQ(LabelText(Child<QWidget>("Label1")), "2/3");
     EXPECT_EQ(form_->CurPage(), 1);
+}
+
+TEST_F(DocumentTest, ANewlySelectedPageStartsAtItsTopLeftAtScaleOne) {
+    // Pages wider and higher than the page view at scale 1.
+    vellumark::testing::TestPage wide;
+    wide.width = 1400;
+    wide.height = 900;
+    wide.xResolution = wide.yResolution = 96;
+    const auto path = temp_ / "wide.tif";
+    vellumark::testing::WriteTestTiff(path, {wide, wide});
+    OpenAndWait(path);
+    auto* view = Child<viewer::DocView>("DocView");
+    QScrollBar* across = view->horizontalScrollBar();
+    QScrollBar* down = view->verticalScrollBar();
+    ASSERT_GT(across->maximum(), 300);
+    across->setValue(300);
+    down->setValue(200);
+    Child<QAbstractButton>("SpeedButton5")->click();  // zoomed in, keeping the middle
+
+    Child<QListWidget>("ListView1")->setCurrentRow(1);
+    EXPECT_EQ(view->PageNum(), 1);
+    EXPECT_EQ(view->Scale(), 1.0);
+    EXPECT_EQ(across->value(), 0) << "the left margin and first letters show";
+    EXPECT_EQ(down->value(), 0);
 }
 
 TEST_F(DocumentTest, ZoomButtonsFollowTheStepsAndBounds) {

@@ -139,10 +139,13 @@ TEST_F(DocViewTest, TextSelectionKeepsTheScaleAndScrollsToTheBox) {
     EXPECT_EQ(Shown().pixel(inBox), kBlue);
 }
 
-TEST_F(DocViewTest, ChangingPageStartsAtItsTop) {
+TEST_F(DocViewTest, ChangingPageStartsAtItsTopLeft) {
     view.SetScale(4, 4);
+    view.horizontalScrollBar()->setValue(300);
     view.verticalScrollBar()->setValue(500);
+    ASSERT_EQ(view.horizontalScrollBar()->value(), 300);
     view.SetPageNum(1);
+    EXPECT_EQ(view.horizontalScrollBar()->value(), 0);
     EXPECT_EQ(view.verticalScrollBar()->value(), 0);
 }
 
