@@ -165,8 +165,7 @@ void TForm1::CreatePanel1() {
 SpeedButton* TForm1::AddSpeedButton(const char* name, int left, int width, const QString& caption,
                                     const QString& toolTip, Glyph glyph,
                                     void (TForm1::*handler)()) {
-    const qreal ratio = devicePixelRatioF();
-    auto* button = new SpeedButton(DrawGlyph(glyph, Qt::white, ratio), caption, Panel1);
+    auto* button = new SpeedButton(glyph, Qt::white, caption, Panel1);
     button->setObjectName(name);
     button->setGeometry(left, 40, width, 57);
     button->setToolTip(toolTip);

@@ -32,10 +32,11 @@ QIcon CellIcon(const QPixmap& cell) {
     return icon;
 }
 
-QPixmap PlaceholderCell() {
+QPixmap PlaceholderCell(qreal pixelRatio) {
     QImage blank(1, 1, QImage::Format_RGB888);
     blank.fill(QColor(248, 249, 251));
-    return QPixmap::fromImage(viewer::ComposeThumbCell(blank));
+    return QPixmap::fromImage(
+        viewer::ComposeThumbCell(blank, viewer::ButtonFaceColour(), pixelRatio));
 }
 
 }  // namespace
@@ -96,7 +97,9 @@ void TForm1::BuildPageList() {
     ProgressBar1->show();
     LayoutWorkArea();
 
-    const QPixmap placeholder = PlaceholderCell();
+    // Cells in the screen's own pixels, so that they are sharp on a dense screen too.
+    const qreal pixelRatio = ListView1->devicePixelRatioF();
+    const QPixmap placeholder = PlaceholderCell(pixelRatio);
     imageList2_.assign(static_cast<std::size_t>(count), placeholder);
     for (int i = 0; i < count; ++i) {
         auto* item = new QListWidgetItem(CellIcon(placeholder), QString("page%1").arg(i + 1));
@@ -147,7 +150,7 @@ void TForm1::BuildPageList() {
         ShowPageCounter();
         emit PageListBuilt();
     });
-    builder_->Start(doc_);
+    builder_->Start(doc_, pixelRatio);
 }
 
 void TForm1::ShowPageCounter() {

@@ -25,9 +25,8 @@ namespace vellumark::viewer {
 
 namespace {
 
-constexpr int kCachedPages = 4;                  // pictures at 96 dpi kept for paging back
-constexpr double kMaxRenderPixels = 24'000'000;  // largest picture made for one zoomed page
-constexpr int kScrollStep = 30;                  // pixels per wheel line
+constexpr int kCachedPages = 4;  // pictures at 96 dpi kept for paging back
+constexpr int kScrollStep = 30;  // pixels per wheel line
 constexpr int kScrollAnimationMs = 160;
 
 const QColor kSelectionFill(0, 120, 215, 70);
@@ -77,6 +76,9 @@ struct DocView::Impl {
     // Scroll values beyond the page's own range that showing a hit beside a dialog needed; the
     // scroll bars reach them until the page, the scale or the document changes.
     std::optional<QPoint> held;
+    // The device pixel ratio pictures were last asked for at; the view may move to a screen
+    // with another.
+    double renderedRatio = 0;
 
     QVariantAnimation scroll;
     QPoint scrollTarget;
@@ -138,33 +140,11 @@ struct DocView::Impl {
         }
     }
 
-    // The size of the picture worth making for the current scale; empty when the page at
-    // 96 dpi is already the best there is.
+    // The size of the picture worth making for the current scale, in the screen's own pixels;
+    // empty when the page at 96 dpi is already the best there is.
     QSize WantedDisplay() const {
-        const QSize shown = Displayed();
-        if (shown == pictureSize) {
-            return {};
-        }
-        if (shown.width() <= pictureSize.width() && shown.height() <= pictureSize.height()) {
-            return shown;
-        }
-        // Enlarged: render from the scan at the shown size so text stays crisp, but never beyond
-        // the scan's own pixels (nothing more to see) or a bounded picture size.
-        const QSize own = ownSize.isEmpty() ? pictureSize : ownSize;
-        double factor = 1;
-        factor = std::min(factor, static_cast<double>(std::max(own.width(), pictureSize.width())) /
-                                      shown.width());
-        factor =
-            std::min(factor, static_cast<double>(std::max(own.height(), pictureSize.height())) /
-                                 shown.height());
-        factor = std::min(factor, std::sqrt(kMaxRenderPixels /
-                                            (static_cast<double>(shown.width()) * shown.height())));
-        const QSize wanted(std::max(1, static_cast<int>(shown.width() * factor)),
-                           std::max(1, static_cast<int>(shown.height() * factor)));
-        if (wanted.width() <= pictureSize.width() && wanted.height() <= pictureSize.height()) {
-            return {};
-        }
-        return wanted;
+        const double ratio = q->devicePixelRatioF();
+        return RenderSize(DisplaySize(pictureSize, sx * ratio, sy * ratio), pictureSize, ownSize);
     }
 
     bool NeedsWork() const {
@@ -182,6 +162,7 @@ struct DocView::Impl {
     // then a picture at the shown size. A change while a picture is being made is picked up
     // when it is done, so a burst of zoom clicks costs at most one stale picture.
     void Render() {
+        renderedRatio = q->devicePixelRatioF();
         if (busy || !HasPage() || errors.count(page) != 0) {
             return;
         }
@@ -470,6 +451,10 @@ void DocView::paintEvent(QPaintEvent* event) {
     if (!d.HasPage()) {
         return;
     }
+    if (devicePixelRatioF() != d.renderedRatio) {
+        QMetaObject::invokeMethod(
+            this, [this] { impl_->Render(); }, Qt::QueuedConnection);
+    }
     const QSize shown = d.Displayed();
     const QPoint origin = d.Origin();
     const QRect pageRect(origin, shown);
@@ -486,7 +471,8 @@ void DocView::paintEvent(QPaintEvent* event) {
         if (image.size() == shown) {
             painter.drawImage(visible.topLeft(), image, visible.translated(-origin));
         } else {
-            // A picture made for another scale stands in until the right one is ready.
+            // A picture in the screen's own pixels, or one made for another scale that stands
+            // in until the right one is ready.
             const double fx = static_cast<double>(image.width()) / shown.width();
             const double fy = static_cast<double>(image.height()) / shown.height();
             const QRectF part = QRectF(visible.translated(-origin));

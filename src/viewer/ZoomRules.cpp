@@ -10,6 +10,7 @@ namespace vellumark::viewer {
 namespace {
 
 constexpr double kMaxDisplayEdge = 1'000'000;
+constexpr double kMaxRenderPixels = 24'000'000;  // largest picture made for one zoomed page
 
 }  // namespace
 
@@ -54,6 +55,33 @@ std::optional<double> FitHeightScale(QSize picture, QSize room, int barHeight) {
         return std::nullopt;
     }
     return scale;
+}
+
+QSize RenderSize(QSize shown, QSize picture, QSize own) {
+    if (shown == picture || shown.isEmpty()) {
+        return {};
+    }
+    if (shown.width() <= picture.width() && shown.height() <= picture.height()) {
+        return shown;
+    }
+    // Enlarged: render from the scan at the shown size so text stays crisp, but never beyond
+    // the scan's own pixels (nothing more to see) or a bounded picture size.
+    if (own.isEmpty()) {
+        own = picture;
+    }
+    double factor = 1;
+    factor = std::min(factor,
+                      static_cast<double>(std::max(own.width(), picture.width())) / shown.width());
+    factor = std::min(
+        factor, static_cast<double>(std::max(own.height(), picture.height())) / shown.height());
+    factor = std::min(factor, std::sqrt(kMaxRenderPixels /
+                                        (static_cast<double>(shown.width()) * shown.height())));
+    const QSize wanted(std::max(1, static_cast<int>(shown.width() * factor)),
+                       std::max(1, static_cast<int>(shown.height() * factor)));
+    if (wanted.width() <= picture.width() && wanted.height() <= picture.height()) {
+        return {};
+    }
+    return wanted;
 }
 
 QRectF BoxOnScreen(const QRect& box, QSize own, QSize picture, double sx, double sy) {

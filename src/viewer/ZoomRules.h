@@ -25,6 +25,13 @@ QSize DisplaySize(QSize picture, double sx, double sy);
 // some of that height, so the fit leaves room for it. None for an empty picture.
 std::optional<double> FitHeightScale(QSize picture, QSize room, int barHeight);
 
+// The size of the picture worth making for a page shown `shown` big in the screen's own pixels
+// (the shown size times the device pixel ratio), from its picture at 96 dpi and its own
+// `own` size (upright; empty: unknown). Empty when the 96 dpi picture is as good as it gets:
+// shown at that size, or enlarged from a scan with no more pixels. Shrunk, the shown size;
+// enlarged, the shown size but never beyond the scan's own pixels or 24 million pixels.
+QSize RenderSize(QSize shown, QSize picture, QSize own);
+
 // A box on the page, in the page's own pixels with its orientation applied (`own` is the page's
 // own size, upright), in the coordinates of the page shown at the factors (top left 0, 0).
 QRectF BoxOnScreen(const QRect& box, QSize own, QSize picture, double sx, double sy);

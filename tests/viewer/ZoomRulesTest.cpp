@@ -84,6 +84,23 @@ TEST(FitHeightScale, FillsTheHeightAndLeavesRoomForABarOnlyWhenTooWide) {
     EXPECT_FALSE(FitHeightScale(QSize(200, 300), QSize(400, 0), 15)) << "no height to fit";
 }
 
+TEST(RenderSize, MakesWhatTheScreenShowsButNoMoreThanTheScanHas) {
+    const QSize picture(794, 1123), own(2480, 3508);  // A4 at 300 dpi
+    EXPECT_TRUE(RenderSize(picture, picture, own).isEmpty()) << "the 96 dpi picture itself";
+    EXPECT_EQ(RenderSize(QSize(397, 562), picture, own), QSize(397, 562)) << "shrunk";
+    // Twice the size (zoomed, or at a device pixel ratio of 2): made from the scan.
+    EXPECT_EQ(RenderSize(QSize(1588, 2246), picture, own), QSize(1588, 2246));
+    // Beyond the scan's pixels there is nothing more to see.
+    EXPECT_EQ(RenderSize(QSize(4960, 7016), picture, own), QSize(2480, 3508));
+    // A scan with no more pixels than its 96 dpi picture: that picture, enlarged on screen.
+    EXPECT_TRUE(RenderSize(QSize(400, 400), QSize(200, 200), QSize(200, 200)).isEmpty());
+    EXPECT_TRUE(RenderSize(QSize(400, 400), QSize(200, 200), QSize()).isEmpty());
+    // Never more than 24 million pixels for one page.
+    const QSize capped = RenderSize(QSize(20000, 20000), QSize(1000, 1000), QSize(40000, 40000));
+    EXPECT_LE(capped.width() * static_cast<double>(capped.height()), 24e6);
+    EXPECT_GT(capped.width(), 4800);
+}
+
 TEST(BoxOnScreen, MapsOwnPixelsThroughThePictureSizeAndTheScale) {
     // 600 x 900 own pixels at 300 dpi are 192 x 288 at 96 dpi: own pixels map by 0.32.
     const QRectF atOne =
