@@ -8,6 +8,7 @@
 #include <QPainterPath>
 #include <QProgressBar>
 #include <QScreen>
+#include <QShortcut>
 #include <QWindow>
 
 #include "app/FrameResize.h"
@@ -72,6 +73,7 @@ TForm1::TForm1(TForm1Options options)
     palette.setColor(QPalette::Window, skin::ButtonFace());
     setPalette(palette);
     setAutoFillBackground(true);
+    setAcceptDrops(true);
     setGeometry(320, 82, 789, 596);
     connect(&conversion_, &QFutureWatcher<epub::ConversionResult>::finished, this,
             [this] { ConversionFinished(); });
@@ -206,6 +208,29 @@ void TForm1::CreateToolbar() {
     SpeedButton14 = AddSpeedButton("SpeedButton14", 504, 49, "Home", "Homepage", Glyph::Home,
                                    &TForm1::SpeedButton14Click);
     AddSeparator("SpeedButton2", 556, 50, 35);
+
+    AddShortcut(SpeedButton3, {QKeySequence(Qt::CTRL | Qt::Key_O)}, "Ctrl+O");
+    AddShortcut(SpeedButton19, {QKeySequence(Qt::CTRL | Qt::Key_F)}, "Ctrl+F");
+    // Ctrl+= too: on many keyboards plus is shifted equals.
+    AddShortcut(SpeedButton5,
+                {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)},
+                "Ctrl+Plus");
+    AddShortcut(SpeedButton6, {QKeySequence(Qt::CTRL | Qt::Key_Minus)}, "Ctrl+Minus");
+    AddShortcut(SpeedButton7, {QKeySequence(Qt::CTRL | Qt::Key_0)}, "Ctrl+0");
+    AddShortcut(SpeedButton8,
+                {QKeySequence(Qt::Key_F11), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F)},
+                "F11 or Ctrl+Shift+F");
+    AddShortcut(SpeedButton12, {QKeySequence(Qt::CTRL | Qt::Key_P)}, "Ctrl+P");
+}
+
+void TForm1::AddShortcut(SpeedButton* button, const QList<QKeySequence>& keys,
+                         const QString& shown) {
+    auto* shortcut = new QShortcut(this);
+    shortcut->setKeys(keys);
+    shortcut->setContext(Qt::WindowShortcut);
+    // click() does nothing while the button is disabled (a conversion is running).
+    connect(shortcut, &QShortcut::activated, button, &QAbstractButton::click);
+    button->setToolTip(QString("%1 (%2)").arg(button->toolTip(), shown));
 }
 
 void TForm1::CreatePanel3() {
@@ -274,6 +299,7 @@ void TForm1::CreatePanel2() {
     DocView = new viewer::DocView(Panel2);
     DocView->setObjectName("DocView");
     DocView->setFrameShape(QFrame::NoFrame);
+    DocView->SetEmptyHint("Open a scan (.tif, .tiff, .mdi) or drop it here");
 
     ProgressBar1 = new QProgressBar(Panel2);
     ProgressBar1->setObjectName("ProgressBar1");

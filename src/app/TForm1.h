@@ -21,7 +21,9 @@
 #include "epub/Folders.h"
 #include "search/SearchCursors.h"
 
+class QKeySequence;
 class QLabel;
+class QMimeData;
 class QListWidget;
 class QListWidgetItem;
 class QProgressBar;
@@ -80,6 +82,9 @@ signals:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    // A scan dropped anywhere on the window is opened as Open opens it.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // Building the window.
@@ -93,6 +98,8 @@ private:
     SpeedButton* AddSpeedButton(const char* name, int left, int width, const QString& caption,
                                 const QString& toolTip, Glyph glyph, void (TForm1::*handler)());
     void AddSeparator(const char* name, int left, int top, int height);
+    // Keys that press the button (only while it is enabled), shown after its tool tip.
+    void AddShortcut(SpeedButton* button, const QList<QKeySequence>& keys, const QString& shown);
 
     // Layout.
     void FormResize();
@@ -213,6 +220,9 @@ private:
 
 // The title a document's path suggests: its file name without the last extension.
 QString TitleFromPath(const QString& path);
+
+// The file a drop offers to open: its first URL when that is a local file, else empty.
+QString DroppedFilePath(const QMimeData& data);
 
 // The window's shape for a size: a rectangle with corner ellipses 6 pixels across.
 QRegion RoundedWindowRegion(QSize size);

@@ -1,7 +1,11 @@
 // The main window's document commands: Open and the thumbnail list, page selection, zoom,
 // printing and search.
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
+#include <QMimeData>
 #include <QProgressBar>
 
 #include "app/LabeledEdit.h"
@@ -40,6 +44,32 @@ QPixmap PlaceholderCell(qreal pixelRatio) {
 }
 
 }  // namespace
+
+QString DroppedFilePath(const QMimeData& data) {
+    const QList<QUrl> urls = data.urls();
+    if (urls.isEmpty() || !urls.front().isLocalFile())
+        return {};
+    const QString path = urls.front().toLocalFile();
+    return QFileInfo(path).isFile() ? path : QString();
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+    // Not while converting: Open is disabled then too.
+    if (!converting_ && event->mimeData() != nullptr &&
+        !DroppedFilePath(*event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+    const QString path =
+        event->mimeData() != nullptr ? DroppedFilePath(*event->mimeData()) : QString();
+    if (path.isEmpty() || converting_)
+        return;
+    event->acceptProposedAction();
+    activateWindow();
+    OpenPath(path);
+}
 
 void TForm1::SpeedButton3Click() {
     const QString path = dialogs_->OpenDocumentPath(this);

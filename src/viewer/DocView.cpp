@@ -32,6 +32,7 @@ constexpr int kScrollAnimationMs = 160;
 const QColor kSelectionFill(0, 120, 215, 70);
 const QColor kSelectionEdge(0, 120, 215, 170);
 const QColor kPageEdge(190, 190, 190);
+const QColor kHint(140, 150, 165);
 
 struct RenderResult {
     quint64 generation = 0;
@@ -70,6 +71,8 @@ struct DocView::Impl {
     QImage display;
     int displayPage = -1;
     std::map<int, QString> errors;
+
+    QString emptyHint;
 
     int selectionPage = -1;
     std::vector<QRect> boxes;
@@ -440,6 +443,11 @@ void DocView::ClearTextSelection() {
     viewport()->update();
 }
 
+void DocView::SetEmptyHint(const QString& text) {
+    impl_->emptyHint = text;
+    viewport()->update();
+}
+
 bool DocView::IsRendering() const {
     return impl_->busy || impl_->NeedsWork();
 }
@@ -449,6 +457,14 @@ void DocView::paintEvent(QPaintEvent* event) {
     QPainter painter(viewport());
     painter.fillRect(event->rect(), Qt::white);
     if (!d.HasPage()) {
+        if (!d.emptyHint.isEmpty()) {
+            QFont font = painter.font();
+            font.setPixelSize(13);
+            painter.setFont(font);
+            painter.setPen(kHint);
+            painter.drawText(viewport()->rect().adjusted(16, 16, -16, -16),
+                             Qt::AlignCenter | Qt::TextWordWrap, d.emptyHint);
+        }
         return;
     }
     if (devicePixelRatioF() != d.renderedRatio) {

@@ -52,6 +52,10 @@ public:
     void SetTextSelection(int page, const std::vector<QRect>& boxes, const QRect& keepClearOf = {});
     void ClearTextSelection();
 
+    // A line shown quietly in the middle of the view while it has no page to show (what to do
+    // first, typically). Empty: nothing.
+    void SetEmptyHint(const QString& text);
+
     // True while a picture for what the view should show is still being made.
     bool IsRendering() const;
 

@@ -60,15 +60,15 @@ TEST_F(FrameTest, ToolbarHasEveryButtonWithItsCaptionTipAndPlace) {
         const char* tip;
     };
     const Row rows[] = {
-        {"SpeedButton3", 8, 49, "Open", "Open"},
+        {"SpeedButton3", 8, 49, "Open", "Open (Ctrl+O)"},
         {"SpeedButton4", 56, 41, "Convert", "Export"},
         {"SpeedButton1", 96, 49, "Options", ""},
-        {"SpeedButton19", 152, 49, "Search", "Search"},
-        {"SpeedButton5", 200, 49, "ZoomIn", "Zoom In"},
-        {"SpeedButton6", 248, 49, "ZoomOut", "Zoom Out"},
-        {"SpeedButton7", 296, 49, "Original", "Original Size"},
-        {"SpeedButton8", 344, 49, "FitSize", "Fit By Height"},
-        {"SpeedButton12", 400, 49, "Print", "Print"},
+        {"SpeedButton19", 152, 49, "Search", "Search (Ctrl+F)"},
+        {"SpeedButton5", 200, 49, "ZoomIn", "Zoom In (Ctrl+Plus)"},
+        {"SpeedButton6", 248, 49, "ZoomOut", "Zoom Out (Ctrl+Minus)"},
+        {"SpeedButton7", 296, 49, "Original", "Original Size (Ctrl+0)"},
+        {"SpeedButton8", 344, 49, "FitSize", "Fit By Height (F11 or Ctrl+Shift+F)"},
+        {"SpeedButton12", 400, 49, "Print", "Print (Ctrl+P)"},
         {"SpeedButton13", 456, 49, "help", "Help"},
         {"SpeedButton14", 504, 49, "Home", "Homepage"},
     };

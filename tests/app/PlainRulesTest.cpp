@@ -2,6 +2,10 @@
 // title taken from a path and the dialog filters.
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QUrl>
 #include <algorithm>
 #include <cstring>
 
@@ -100,6 +104,25 @@ TEST(TitleButtons, StandTwentyFivePixelsApartFromTheRightEdge) {
     EXPECT_EQ(TitleButtonLeft(789, 1), 727);
     EXPECT_EQ(TitleButtonLeft(789, 2), 752);
     EXPECT_EQ(TitleButtonLeft(1280, 2), 1243);
+}
+
+TEST(DroppedFilePath, TakesTheFirstUrlWhenItIsALocalFile) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString scan = folder.filePath("scan.tif");
+    QFile(scan).open(QIODevice::WriteOnly);
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(scan), QUrl::fromLocalFile(folder.filePath("other.tif"))});
+    EXPECT_EQ(DroppedFilePath(data), scan);
+    data.setUrls({QUrl::fromLocalFile(folder.path())});
+    EXPECT_EQ(DroppedFilePath(data), "") << "a folder";
+    data.setUrls({QUrl::fromLocalFile(folder.filePath("missing.tif"))});
+    EXPECT_EQ(DroppedFilePath(data), "");
+    data.setUrls({QUrl("https://vellumark.org/scan.tif"), QUrl::fromLocalFile(scan)});
+    EXPECT_EQ(DroppedFilePath(data), "") << "only the first is looked at";
+    QMimeData text;
+    text.setText(scan);
+    EXPECT_EQ(DroppedFilePath(text), "") << "text is not a file";
 }
 
 TEST(RoundedWindowRegion, CutsOnlyTheCorners) {
