@@ -65,7 +65,7 @@ struct DocView::Impl {
     double sx = 1, sy = 1;
     bool fitHeight = false;
     QSize pictureSize;  // the page at 96 dpi
-    QSize ownSize;      // the page as scanned (selection boxes are in these pixels)
+    QSize ownSize;      // the scan's own pixels, upright (selection boxes are in these)
 
     std::list<std::pair<int, QImage>> bases;  // most recently used first
     QImage display;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QScrollBar>
+#include <string>
 
 #include "ViewerTestPages.h"
 #include "common/Error.h"
@@ -165,6 +166,62 @@ TEST(DocViewSelection, BoxesAreInTheScansOwnPixels) {
     EXPECT_NE(shown.pixel(origin + QPoint(112, 160)), qRgb(255, 255, 255));
     EXPECT_EQ(shown.pixel(origin + QPoint(90, 160)), qRgb(255, 255, 255));
     EXPECT_EQ(shown.pixel(origin + QPoint(112, 180)), qRgb(255, 255, 255));
+}
+
+TEST(DocViewSelection, BoxesFollowThePageAsShownInEveryOrientation) {
+    // The text layer gives boxes in the page's own pixels with its orientation applied. A page
+    // stored 120 x 80 with ink in its stored top-left quarter, at 192 dpi across and 96 down
+    // (so that the two axes scale differently and a swap shows): once upright, the ink quarter
+    // lies where the orientation puts it, and a box over that quarter must be highlighted over
+    // the ink the view shows.
+    struct Case {
+        int orientation;
+        bool right, bottom;  // where the ink quarter lies upright
+    };
+    const Case cases[] = {{1, false, false}, {2, true, false}, {3, true, true}, {4, false, true},
+                          {5, false, false}, {6, true, false}, {7, true, true}, {8, false, true}};
+    vellumark::testing::TempFolder folder;
+    for (const Case& c : cases) {
+        auto page = SolidPage(120, 80, {220, 30, 30});
+        page.fill = vellumark::testing::Fill::TopLeftQuarter;
+        page.xResolution = 192;
+        page.yResolution = 96;
+        page.orientation = c.orientation;
+        DocView view;
+        view.resize(400, 400);
+        view.show();
+        view.SetDocument(
+            WriteAndOpen(folder, "turned" + std::to_string(c.orientation) + ".tif", {page}));
+        view.SetScale(2, 2);
+        const bool transposed = c.orientation >= 5;
+        const QSize own = transposed ? QSize(80, 120) : QSize(120, 80);  // upright
+        const QSize shown = transposed ? QSize(160, 120) : QSize(120, 160);
+        const QRect quarter(c.right ? own.width() / 2 : 0, c.bottom ? own.height() / 2 : 0,
+                            own.width() / 2, own.height() / 2);
+        const QRect box = quarter.adjusted(own.width() / 8, own.height() / 8, -own.width() / 8,
+                                           -own.height() / 8);
+        view.SetTextSelection(0, {box});
+        ASSERT_TRUE(ProcessUntil([&view] { return !view.IsRendering(); }));
+        QCoreApplication::processEvents();
+        const QImage image =
+            view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QPoint origin((400 - shown.width()) / 2, (400 - shown.height()) / 2);
+        // Quarter centres on screen: the ink one and the paper one across from it.
+        const QPoint inkCentre = origin + QPoint((c.right ? 3 : 1) * shown.width() / 4,
+                                                 (c.bottom ? 3 : 1) * shown.height() / 4);
+        const QPoint paperCentre = origin + QPoint((c.right ? 1 : 3) * shown.width() / 4,
+                                                   (c.bottom ? 1 : 3) * shown.height() / 4);
+        const QRgb highlighted = image.pixel(inkCentre);
+        EXPECT_GT(qRed(highlighted), 100) << "orientation " << c.orientation << ": over the ink";
+        EXPECT_LT(qGreen(highlighted), 100) << "orientation " << c.orientation;
+        EXPECT_NE(highlighted, qRgb(220, 30, 30)) << "orientation " << c.orientation << ": tinted";
+        EXPECT_EQ(image.pixel(paperCentre), qRgb(255, 255, 255))
+            << "orientation " << c.orientation << ": the paper is left alone";
+        // The highlight is as big as the box: a quarter of the page's shown size each way.
+        const QRect tinted = TintedArea(image);
+        EXPECT_NEAR(tinted.width(), shown.width() / 4, 2) << "orientation " << c.orientation;
+        EXPECT_NEAR(tinted.height(), shown.height() / 4, 2) << "orientation " << c.orientation;
+    }
 }
 
 TEST(DocViewSelection, AHitUnderADialogIsScrolledIntoThePartItLeavesFree) {
