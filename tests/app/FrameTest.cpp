@@ -225,6 +225,21 @@ TEST_F(FrameTest, EdgesAndTheGripResizeTheWindowDownToItsMinimumSize) {
     EXPECT_TRUE(grip->isVisible());
 }
 
+TEST_F(FrameTest, TheTitleBandStaysSeamlessAtTheMinimumSize) {
+    form_->resize(form_->minimumSize());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form_->size() == QSize(580, 120); }));
+    QWidget* band = Child<QWidget>("Panel1");
+    ASSERT_EQ(band->height(), 120);
+    const QImage shot = band->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    // The stretched middle piece (Image4, from x 324) has the same column as the plain end
+    // of the left piece (Image2) beside it, above and below the toolbar's buttons (40 to 97).
+    for (int y = 0; y < shot.height(); ++y) {
+        if (y < 40 || y > 97) {
+            EXPECT_EQ(shot.pixel(330, y), shot.pixel(320, y)) << "row " << y;
+        }
+    }
+}
+
 TEST_F(FrameTest, CloseButtonClosesWithoutAsking) {
     QTest::mouseClick(Child<TImgBtn>("ImgBtnClose"), Qt::LeftButton, {}, QPoint(10, 10));
     EXPECT_FALSE(form_->isVisible());
