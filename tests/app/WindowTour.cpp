@@ -4,8 +4,9 @@
 // window and searched, then Convert with the message boxes answered, and closing. Not a test:
 // scripts/window-tour.sh runs it under Xvfb and takes a screenshot at each "shot:" line.
 //   window_tour SCAN OUTPUT_FOLDER [--drop SCAN2] [--word WORD] [--wait | --hold MS]
-// --wait: after each "shot: NAME" line, go on only when a line arrives on standard input (the
-// screenshot is taken); otherwise each shot holds for MS milliseconds (default 3000).
+// --wait: after each "shot: NAME" line (the driver takes a screenshot) and each "keys: KEYS"
+// line (the driver types KEYS), go on only when a line arrives on standard input; otherwise
+// each shot holds for MS milliseconds (default 3000) and keys are sent as Qt key events.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDragEnterEvent>
@@ -232,37 +233,34 @@ private:
         });
     }
 
-    void Shortcuts() {
-        form_.activateWindow();
+    // Each shortcut typed, with a shot of what it did.
+    void Shortcuts(std::size_t step = 0) {
+        struct KeyStep {
+            const char* keys;  // xdotool's names
+            Qt::Key key;
+            Qt::KeyboardModifiers modifiers;
+            const char* shot;
+        };
+        static const KeyStep steps[] = {
+            {"ctrl+plus", Qt::Key_Plus, Qt::ControlModifier, "ctrl-plus-zooms-in"},
+            {"ctrl+equal", Qt::Key_Equal, Qt::ControlModifier, "ctrl-equals-zooms-in-too"},
+            {"ctrl+minus", Qt::Key_Minus, Qt::ControlModifier, "ctrl-minus-zooms-out"},
+            {"F11", Qt::Key_F11, Qt::NoModifier, "f11-fits"},
+            {"ctrl+0", Qt::Key_0, Qt::ControlModifier, "ctrl-0-original-size"},
+            {"ctrl+shift+f", Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier,
+             "ctrl-shift-f-fits"},
+            {"ctrl+0", Qt::Key_0, Qt::ControlModifier, "ctrl-0-original-size"},
+        };
+        if (step == std::size(steps)) {
+            ToolTip();
+            return;
+        }
+        if (step == 0)
+            form_.activateWindow();
+        const KeyStep& s = steps[step];
         shooter_.Keys(
-            "ctrl+plus", [this] { QTest::keyClick(&form_, Qt::Key_Plus, Qt::ControlModifier); },
-            [this] { shooter_.Shot("ctrl-plus-zooms-in", [this] { MoreShortcuts(); }); });
-    }
-
-    void MoreShortcuts() {
-        shooter_.Keys(
-            "ctrl+equal", [this] { QTest::keyClick(&form_, Qt::Key_Equal, Qt::ControlModifier); },
-            [this] {
-                shooter_.Shot("ctrl-equals-zooms-in-too", [this] {
-                    shooter_.Keys(
-                        "ctrl+minus",
-                        [this] { QTest::keyClick(&form_, Qt::Key_Minus, Qt::ControlModifier); },
-                        [this] { shooter_.Shot("ctrl-minus-zooms-out", [this] { Fit(); }); });
-                });
-            });
-    }
-
-    void Fit() {
-        shooter_.Keys(
-            "F11", [this] { QTest::keyClick(&form_, Qt::Key_F11); },
-            [this] {
-                shooter_.Shot("f11-fits", [this] {
-                    shooter_.Keys(
-                        "ctrl+0",
-                        [this] { QTest::keyClick(&form_, Qt::Key_0, Qt::ControlModifier); },
-                        [this] { shooter_.Shot("ctrl-0-original-size", [this] { ToolTip(); }); });
-                });
-            });
+            s.keys, [this, &s] { QTest::keyClick(&form_, s.key, s.modifiers); },
+            [this, &s, step] { shooter_.Shot(s.shot, [this, step] { Shortcuts(step + 1); }); });
     }
 
     void ToolTip() {
