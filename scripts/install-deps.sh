@@ -9,7 +9,7 @@ packages=(
     libtesseract-dev libleptonica-dev tesseract-ocr-eng
     libgtest-dev libgmock-dev libfreetype-dev fonts-dejavu-core
     epubcheck default-jre-headless unzip python3 libarchive-tools
-    xvfb xauth x11-apps imagemagick groff-base
+    xvfb xauth x11-apps imagemagick xdotool groff-base
     chromium nodejs
     dpkg-dev file lintian desktop-file-utils appstream shared-mime-info librsvg2-bin
 )

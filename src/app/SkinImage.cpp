@@ -2,6 +2,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <algorithm>
 
 namespace vellumark::app {
 
@@ -18,7 +19,13 @@ void SkinImage::SetPicture(const QPixmap& picture) {
 void SkinImage::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     if (stretch_) {
-        painter.drawPixmap(rect(), picture_);
+        // Stretched along an axis where the widget is longer than the picture, cut off where it
+        // is shorter: a band squeezed into a window lower than the band would no longer line
+        // up with the pieces beside it, which are drawn at their natural size.
+        const QSize natural = picture_.deviceIndependentSize().toSize();
+        painter.drawPixmap(
+            QRect(0, 0, std::max(width(), natural.width()), std::max(height(), natural.height())),
+            picture_);
     } else {
         painter.drawPixmap(0, 0, picture_);
     }

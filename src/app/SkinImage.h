@@ -1,5 +1,6 @@
 #pragma once
-// A skin picture on the window: drawn at its natural size or stretched to the widget, and
+// A skin picture on the window: drawn at its natural size or stretched to the widget (never
+// squeezed below its natural size: cut off instead), and
 // reporting presses and double clicks so that the title band can move and maximise the window.
 
 #include <QPixmap>

@@ -4,8 +4,9 @@
 
 namespace vellumark::app {
 
-SpeedButton::SpeedButton(const QPixmap& glyph, const QString& caption, QWidget* parent, bool dark)
-    : QAbstractButton(parent), glyph_(glyph), dark_(dark) {
+SpeedButton::SpeedButton(Glyph glyph, const QColor& glyphColour, const QString& caption,
+                         QWidget* parent, bool dark)
+    : QAbstractButton(parent), glyph_(glyph), glyphColour_(glyphColour), dark_(dark) {
     setText(caption);
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_Hover);
@@ -46,9 +47,12 @@ void SpeedButton::paintEvent(QPaintEvent*) {
     const int shift = isDown() ? 1 : 0;
     if (!isEnabled())
         p.setOpacity(0.4);
-    const QSize glyphSize = glyph_.deviceIndependentSize().toSize();
+    const qreal ratio = devicePixelRatioF();
+    if (picture_.isNull() || picture_.devicePixelRatio() != ratio)
+        picture_ = DrawGlyph(glyph_, glyphColour_, ratio);
+    const QSize glyphSize = picture_.deviceIndependentSize().toSize();
     const int glyphTop = text().isEmpty() ? (height() - glyphSize.height()) / 2 : 4;
-    p.drawPixmap((width() - glyphSize.width()) / 2 + shift, glyphTop + shift, glyph_);
+    p.drawPixmap((width() - glyphSize.width()) / 2 + shift, glyphTop + shift, picture_);
     if (!text().isEmpty()) {
         p.setPen(ink);
         p.setFont(font());

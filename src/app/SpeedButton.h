@@ -3,16 +3,24 @@
 // and the thin raised lines between groups of buttons.
 
 #include <QAbstractButton>
+#include <QColor>
 #include <QPixmap>
+
+#include "app/Glyphs.h"
 
 namespace vellumark::app {
 
 class SpeedButton : public QAbstractButton {
     Q_OBJECT
 public:
-    // `dark` draws for a light ground (the settings panel) instead of the dark toolbar.
-    SpeedButton(const QPixmap& glyph, const QString& caption, QWidget* parent = nullptr,
-                bool dark = false);
+    // The glyph is drawn in `glyphColour`. `dark` draws for a light ground (the settings panel)
+    // instead of the dark toolbar.
+    SpeedButton(Glyph glyph, const QColor& glyphColour, const QString& caption,
+                QWidget* parent = nullptr, bool dark = false);
+
+    // The glyph's picture as last painted: made at the device pixel ratio of the screen the
+    // button is on, and made again when that changes.
+    const QPixmap& GlyphPicture() const { return picture_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -20,7 +28,9 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
-    QPixmap glyph_;
+    Glyph glyph_;
+    QColor glyphColour_;
+    QPixmap picture_;
     bool dark_;
     bool hovered_ = false;
 };

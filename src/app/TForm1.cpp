@@ -3,14 +3,15 @@
 #include "app/TForm1.h"
 
 #include <QApplication>
-#include <QCloseEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPainterPath>
 #include <QProgressBar>
 #include <QScreen>
+#include <QShortcut>
 #include <QWindow>
 
+#include "app/FrameResize.h"
 #include "app/GuiReporter.h"
 #include "app/LabeledEdit.h"
 #include "app/Regions.h"
@@ -73,6 +74,7 @@ TForm1::TForm1(TForm1Options options)
     palette.setColor(QPalette::Window, skin::ButtonFace());
     setPalette(palette);
     setAutoFillBackground(true);
+    setAcceptDrops(true);
     setGeometry(320, 82, 789, 596);
     connect(&conversion_, &QFutureWatcher<epub::ConversionResult>::finished, this,
             [this] { ConversionFinished(); });
@@ -110,6 +112,8 @@ void TForm1::FormCreate() {
     for (auto [button, cell] : buttons)
         CutPictures(button, cell);
     PlaceTitleButtons();
+    for (const ResizeHandlePlace& place : ResizeHandlePlaces(size()))
+        resizeHandles_.push_back(new ResizeHandle(place.edges, this));
 
     ProgressBar1->hide();
     PaneClientBtm->hide();
@@ -164,8 +168,7 @@ void TForm1::CreatePanel1() {
 SpeedButton* TForm1::AddSpeedButton(const char* name, int left, int width, const QString& caption,
                                     const QString& toolTip, Glyph glyph,
                                     void (TForm1::*handler)()) {
-    const qreal ratio = devicePixelRatioF();
-    auto* button = new SpeedButton(DrawGlyph(glyph, Qt::white, ratio), caption, Panel1);
+    auto* button = new SpeedButton(glyph, Qt::white, caption, Panel1);
     button->setObjectName(name);
     button->setGeometry(left, 40, width, 57);
     button->setToolTip(toolTip);
@@ -206,6 +209,29 @@ void TForm1::CreateToolbar() {
     SpeedButton14 = AddSpeedButton("SpeedButton14", 504, 49, "Home", "Homepage", Glyph::Home,
                                    &TForm1::SpeedButton14Click);
     AddSeparator("SpeedButton2", 556, 50, 35);
+
+    AddShortcut(SpeedButton3, {QKeySequence(Qt::CTRL | Qt::Key_O)}, "Ctrl+O");
+    AddShortcut(SpeedButton19, {QKeySequence(Qt::CTRL | Qt::Key_F)}, "Ctrl+F");
+    // Ctrl+= too: on many keyboards plus is shifted equals.
+    AddShortcut(SpeedButton5,
+                {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)},
+                "Ctrl+Plus");
+    AddShortcut(SpeedButton6, {QKeySequence(Qt::CTRL | Qt::Key_Minus)}, "Ctrl+Minus");
+    AddShortcut(SpeedButton7, {QKeySequence(Qt::CTRL | Qt::Key_0)}, "Ctrl+0");
+    AddShortcut(SpeedButton8,
+                {QKeySequence(Qt::Key_F11), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F)},
+                "F11 or Ctrl+Shift+F");
+    AddShortcut(SpeedButton12, {QKeySequence(Qt::CTRL | Qt::Key_P)}, "Ctrl+P");
+}
+
+void TForm1::AddShortcut(SpeedButton* button, const QList<QKeySequence>& keys,
+                         const QString& shown) {
+    auto* shortcut = new QShortcut(this);
+    shortcut->setKeys(keys);
+    shortcut->setContext(Qt::WindowShortcut);
+    // click() does nothing while the button is disabled (a conversion is running).
+    connect(shortcut, &QShortcut::activated, button, &QAbstractButton::click);
+    button->setToolTip(QString("%1 (%2)").arg(button->toolTip(), shown));
 }
 
 void TForm1::CreatePanel3() {
@@ -274,6 +300,7 @@ void TForm1::CreatePanel2() {
     DocView = new viewer::DocView(Panel2);
     DocView->setObjectName("DocView");
     DocView->setFrameShape(QFrame::NoFrame);
+    DocView->SetEmptyHint("Open a scan (.tif, .tiff, .mdi) or drop it here");
 
     ProgressBar1 = new QProgressBar(Panel2);
     ProgressBar1->setObjectName("ProgressBar1");
@@ -339,6 +366,18 @@ void TForm1::FormResize() {
 
     LayoutWorkArea();
     PlaceTitleButtons();
+    PlaceResizeHandles();
+}
+
+// In front of everything along the border; a maximised window has no border to drag.
+void TForm1::PlaceResizeHandles() {
+    const std::vector<ResizeHandlePlace> places = ResizeHandlePlaces(size());
+    for (std::size_t i = 0; i < resizeHandles_.size() && i < places.size(); ++i) {
+        ResizeHandle* handle = resizeHandles_[i];
+        handle->setGeometry(places[i].rect);
+        handle->setVisible(!isMaximized());
+        handle->raise();
+    }
 }
 
 void TForm1::LayoutWorkArea() {
@@ -372,15 +411,12 @@ void TForm1::resizeEvent(QResizeEvent* event) {
     FormResize();
 }
 
-void TForm1::closeEvent(QCloseEvent* event) {
-    event->accept();
-}
-
 void TForm1::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     // The desktop may maximise or restore the window by itself: keep the button's pictures true.
     if (event->type() == QEvent::WindowStateChange && ImgBtnMax != nullptr) {
         CutPictures(ImgBtnMax, isMaximized() ? kRestoreCell : kMaximiseCell);
+        PlaceResizeHandles();
     }
 }
 

@@ -21,7 +21,9 @@
 #include "epub/Folders.h"
 #include "search/SearchCursors.h"
 
+class QKeySequence;
 class QLabel;
+class QMimeData;
 class QListWidget;
 class QListWidgetItem;
 class QProgressBar;
@@ -45,6 +47,7 @@ namespace vellumark::app {
 
 class GuiReporter;
 class LabeledEdit;
+class ResizeHandle;
 class SkinImage;
 class SpeedButton;
 class TImgBtn;
@@ -78,8 +81,10 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    // A scan dropped anywhere on the window is opened as Open opens it.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // Building the window.
@@ -93,44 +98,47 @@ private:
     SpeedButton* AddSpeedButton(const char* name, int left, int width, const QString& caption,
                                 const QString& toolTip, Glyph glyph, void (TForm1::*handler)());
     void AddSeparator(const char* name, int left, int top, int height);
+    // Keys that press the button (only while it is enabled), shown after its tool tip.
+    void AddShortcut(SpeedButton* button, const QList<QKeySequence>& keys, const QString& shown);
 
     // Layout.
     void FormResize();
     void LayoutWorkArea();
     void PlaceTitleButtons();
+    void PlaceResizeHandles();
     void Maximise();
     void Restore();
     void CutPictures(TImgBtn* button, SpriteCell cell);
 
     // Frame commands.
-    void ImgBtnMinClick();
-    void ImgBtnMaxClick();
-    void ImgBtnCloseClick();
-    void TitleMouseDown(Qt::MouseButton button);
-    void TitleMouseMove(QPoint globalPos);
+    void ImgBtnMinClick();    // minimise button: minimises the window
+    void ImgBtnMaxClick();    // maximise button, title double click: maximises or restores
+    void ImgBtnCloseClick();  // close button: closes the window without asking
+    void TitleMouseDown(Qt::MouseButton button);  // press on the title band: starts a move
+    void TitleMouseMove(QPoint globalPos);        // drag on the title band: moves by hand
 
     // Document commands.
-    void SpeedButton3Click();
-    void BuildPageList();
-    void ListView1SelectItem(QListWidgetItem* item, bool selected);
-    void SpeedButton5Click();
-    void SpeedButton6Click();
-    void SpeedButton7Click();
-    void SpeedButton8Click();
-    void SpeedButton12Click();
-    void SpeedButton19Click();
+    void SpeedButton3Click();  // Open: asks for a scan and opens it (OpenPath)
+    void BuildPageList();      // makes the thumbnails of the open document off this thread
+    void ListView1SelectItem(QListWidgetItem* item, bool selected);  // thumbnail: shows its page
+    void SpeedButton5Click();   // Zoom In: one step up (ZoomInStep)
+    void SpeedButton6Click();   // Zoom Out: one step down (ZoomOutStep)
+    void SpeedButton7Click();   // Original: scale 1
+    void SpeedButton8Click();   // FitSize: fits the page to the view's height
+    void SpeedButton12Click();  // Print: the print dialog, then one job per page
+    void SpeedButton19Click();  // Search: the search dialog over the document's words
 
     // Settings and conversion.
-    void SpeedButton1Click();
-    void PNGButton8Click();
-    void PNGButton9Click();
-    void SpeedButton4Click();
-    void ConversionFinished();
-    void SetConverting(bool converting);
+    void SpeedButton1Click();             // Options: shows or hides the settings panel
+    void PNGButton8Click();               // picker beside Cover Image: chooses the cover picture
+    void PNGButton9Click();               // picker beside Save ePub To: chooses the output folder
+    void SpeedButton4Click();             // Convert: makes the book on a worker thread
+    void ConversionFinished();            // the book is made (or not): says how it went
+    void SetConverting(bool converting);  // disables what would disturb a conversion
 
     // Help and home page.
-    void SpeedButton13Click();
-    void SpeedButton14Click();
+    void SpeedButton13Click();  // help: opens the help page installed with the program
+    void SpeedButton14Click();  // Home: opens the project's web page
 
     // Runs a command; an error is shown and the window goes on.
     void Guarded(const std::function<void()>& command);
@@ -154,7 +162,8 @@ private:
     QFutureWatcher<epub::ConversionResult> conversion_;
     bool converting_ = false;
 
-    QImage imageM_;  // the title-button sprite
+    std::vector<ResizeHandle*> resizeHandles_;  // along the border, the grip at the bottom right
+    QImage imageM_;                             // the title-button sprite
     QRect normalGeometry_;
     bool manualDrag_ = false;
     QPoint dragOffset_;
@@ -211,6 +220,9 @@ private:
 
 // The title a document's path suggests: its file name without the last extension.
 QString TitleFromPath(const QString& path);
+
+// The file a drop offers to open: its first URL when that is a local file, else empty.
+QString DroppedFilePath(const QMimeData& data);
 
 // The window's shape for a size: a rectangle with corner ellipses 6 pixels across.
 QRegion RoundedWindowRegion(QSize size);

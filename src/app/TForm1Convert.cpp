@@ -48,12 +48,9 @@ void TForm1::SpeedButton4Click() {
     // The job keeps the document and the reporter alive however the window changes meanwhile.
     std::shared_ptr<const imaging::Document> document = doc_;
     std::shared_ptr<GuiReporter> reporter = reporter_;
+    // Convert never throws: every failure comes back in its result.
     conversion_.setFuture(QtConcurrent::run([document, settings, reporter] {
-        try {
-            return epub::Convert(document.get(), settings, *reporter);
-        } catch (const std::exception& error) {
-            return epub::ConversionResult{epub::ConversionOutcome::Failed, {}, error.what(), 1};
-        }
+        return epub::Convert(document.get(), settings, *reporter);
     }));
 }
 

@@ -1,7 +1,11 @@
 // The main window's document commands: Open and the thumbnail list, page selection, zoom,
 // printing and search.
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
+#include <QMimeData>
 #include <QProgressBar>
 
 #include "app/LabeledEdit.h"
@@ -32,13 +36,40 @@ QIcon CellIcon(const QPixmap& cell) {
     return icon;
 }
 
-QPixmap PlaceholderCell() {
+QPixmap PlaceholderCell(qreal pixelRatio) {
     QImage blank(1, 1, QImage::Format_RGB888);
     blank.fill(QColor(248, 249, 251));
-    return QPixmap::fromImage(viewer::ComposeThumbCell(blank));
+    return QPixmap::fromImage(
+        viewer::ComposeThumbCell(blank, viewer::ButtonFaceColour(), pixelRatio));
 }
 
 }  // namespace
+
+QString DroppedFilePath(const QMimeData& data) {
+    const QList<QUrl> urls = data.urls();
+    if (urls.isEmpty() || !urls.front().isLocalFile())
+        return {};
+    const QString path = urls.front().toLocalFile();
+    return QFileInfo(path).isFile() ? path : QString();
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+    // Not while converting: Open is disabled then too.
+    if (!converting_ && event->mimeData() != nullptr &&
+        !DroppedFilePath(*event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+    const QString path =
+        event->mimeData() != nullptr ? DroppedFilePath(*event->mimeData()) : QString();
+    if (path.isEmpty() || converting_)
+        return;
+    event->acceptProposedAction();
+    activateWindow();
+    OpenPath(path);
+}
 
 void TForm1::SpeedButton3Click() {
     const QString path = dialogs_->OpenDocumentPath(this);
@@ -96,7 +127,9 @@ void TForm1::BuildPageList() {
     ProgressBar1->show();
     LayoutWorkArea();
 
-    const QPixmap placeholder = PlaceholderCell();
+    // Cells in the screen's own pixels, so that they are sharp on a dense screen too.
+    const qreal pixelRatio = ListView1->devicePixelRatioF();
+    const QPixmap placeholder = PlaceholderCell(pixelRatio);
     imageList2_.assign(static_cast<std::size_t>(count), placeholder);
     for (int i = 0; i < count; ++i) {
         auto* item = new QListWidgetItem(CellIcon(placeholder), QString("page%1").arg(i + 1));
@@ -147,7 +180,7 @@ void TForm1::BuildPageList() {
         ShowPageCounter();
         emit PageListBuilt();
     });
-    builder_->Start(doc_);
+    builder_->Start(doc_, pixelRatio);
 }
 
 void TForm1::ShowPageCounter() {

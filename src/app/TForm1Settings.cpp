@@ -27,11 +27,10 @@ void TForm1::CreateSettingsPanel() {
     LabeledEdit4->SetBounds(200, 100, 337, 21);
     LabeledEdit4->setText(QDir::homePath() + "/Output");
 
-    const qreal ratio = devicePixelRatioF();
-    PNGButton8 = new SpeedButton(DrawGlyph(Glyph::CoverPicker, skin::FieldGlyph(), ratio),
-                                 QString(), PaneClientBtm, true);
-    PNGButton9 = new SpeedButton(DrawGlyph(Glyph::FolderPicker, skin::FieldGlyph(), ratio),
-                                 QString(), PaneClientBtm, true);
+    PNGButton8 =
+        new SpeedButton(Glyph::CoverPicker, skin::FieldGlyph(), QString(), PaneClientBtm, true);
+    PNGButton9 =
+        new SpeedButton(Glyph::FolderPicker, skin::FieldGlyph(), QString(), PaneClientBtm, true);
     PNGButton8->setObjectName("PNGButton8");
     PNGButton9->setObjectName("PNGButton9");
     PNGButton8->setGeometry(541, 16, 57, 57);

@@ -1,6 +1,7 @@
 #include "app/TitleSprite.h"
 
 #include <QPainter>
+#include <algorithm>
 
 namespace vellumark::app {
 
@@ -95,16 +96,28 @@ QImage DrawTitleSprite() {
 }
 
 CellPictures CutCell(const QImage& sprite, SpriteCell cell) {
+    const int rows = sprite.height();
     auto cut = [&](int row) {
-        QImage block = sprite.copy(cell.x, row * kSpriteRowHeight, cell.width, kSpriteRowHeight)
-                           .convertToFormat(QImage::Format_ARGB32);
-        const QRgb transparent = block.pixel(0, block.height() - 1);
-        for (int y = 0; y < block.height(); ++y) {
-            auto* line = reinterpret_cast<QRgb*>(block.scanLine(y));
-            for (int x = 0; x < block.width(); ++x) {
-                if (line[x] == transparent)
-                    line[x] = qRgba(0, 0, 0, 0);
-            }
+        // A row the sprite lacks falls back to the last row it has. A row cut short (59 rows
+        // hold only 19 of the pressed row's 20) is cut as far as it goes: the key is then the
+        // bottom-left pixel of what is there, and the missing rows are left transparent rather
+        // than copied from outside the sprite as black.
+        int top = row * kSpriteRowHeight;
+        if (top >= rows && rows > 0)
+            top = (rows - 1) / kSpriteRowHeight * kSpriteRowHeight;
+        const int height = std::clamp(rows - top, 0, kSpriteRowHeight);
+        QImage block(cell.width, kSpriteRowHeight, QImage::Format_ARGB32);
+        block.fill(Qt::transparent);
+        if (height == 0)
+            return QPixmap::fromImage(block);
+        const QImage present =
+            sprite.copy(cell.x, top, cell.width, height).convertToFormat(QImage::Format_ARGB32);
+        const QRgb transparent = present.pixel(0, height - 1);
+        for (int y = 0; y < height; ++y) {
+            const auto* from = reinterpret_cast<const QRgb*>(present.constScanLine(y));
+            auto* to = reinterpret_cast<QRgb*>(block.scanLine(y));
+            for (int x = 0; x < cell.width; ++x)
+                to[x] = from[x] == transparent ? qRgba(0, 0, 0, 0) : from[x];
         }
         return QPixmap::fromImage(block);
     };

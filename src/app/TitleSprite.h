@@ -30,6 +30,8 @@ struct CellPictures {
     QPixmap pressed;  // PicDown
 };
 // The three pictures of one cell, each cell.width x 20, masked by its bottom-left pixel's colour.
+// Any sprite height is taken: a row cut short is masked by the bottom-left pixel of the part
+// there is and transparent below it; a missing row repeats the last row the sprite has.
 CellPictures CutCell(const QImage& sprite, SpriteCell cell);
 
 }  // namespace vellumark::app

@@ -1,4 +1,4 @@
-#include "print/PagePrinter.h"
+#include "print/PagePlacement.h"
 
 namespace vellumark::print {
 

@@ -11,6 +11,7 @@
 #include <atomic>
 
 #include "imaging/Document.h"
+#include "print/PagePlacement.h"
 #include "print/PrintJobs.h"
 
 namespace vellumark::print {

@@ -21,20 +21,6 @@ namespace vellumark::print {
 
 class JobSink;
 
-struct PagePlacement {
-    int left = 0, top = 0, right = 0, bottom = 0;
-};
-
-// Doubles a w x h picture while it is under half the printable width and height, centres it
-// on a pw x ph page and clamps it to the page. A picture without area is not enlarged.
-PagePlacement PlacePage(int width, int height, int pageWidth, int pageHeight);
-
-// 0-based first and last page; all pages: 0 and pageCount - 1; a page range: from - 1, to - 1.
-struct PageRange {
-    int first = 0, last = -1;
-};
-PageRange ResolveRange(bool allPages, int fromPage, int toPage, int pageCount);
-
 // A message box as the print action shows them: the text and title given, OK only, no icon.
 std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* parent, const QString& title,
                                             const QString& text);

@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "imaging/PageSource.h"
-#include "print/PagePrinter.h"
+#include "print/PagePlacement.h"
 
 class QPaintDevice;
 class QPrinter;

@@ -2,10 +2,6 @@
 
 namespace vellumark::search {
 
-int LastWordIndex(const std::vector<int>& hitWords) {
-    return hitWords.empty() ? 0 : hitWords.back();
-}
-
 SearchCursors CursorsAfterHit(int hitPage, int lastWord) {
     return SearchCursors{hitPage, lastWord + 1};
 }

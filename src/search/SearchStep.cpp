@@ -25,7 +25,7 @@ StepResult RunSearchStep(std::shared_ptr<const imaging::TextLayer> text, const s
                 result.words.push_back(pageWords[index]);
             }
         }
-        result.next = CursorsAfterHit(hit->page, LastWordIndex(hit->words));
+        result.next = CursorsAfterHit(hit->page, hit->LastWord());
         result.hit = std::move(*hit);
         result.outcome = StepResult::Outcome::Hit;
     } catch (const Error& e) {

@@ -205,7 +205,8 @@ void TForm2::StepDone(const StepResult& result) {
                     if (word.hasBox)
                         boxes.emplace_back(word.left, word.top, word.width, word.height);
                 }
-                view_->SetTextSelection(result.hit.page, boxes);
+                // The dialog stays where it is: the hit goes where it does not hide it.
+                view_->SetTextSelection(result.hit.page, boxes, frameGeometry());
                 view_->SetPageNum(cursors_->page);
             }
             break;

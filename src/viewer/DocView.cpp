@@ -13,25 +13,26 @@
 #include <cmath>
 #include <list>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "common/Error.h"
 #include "imaging/Document.h"
 #include "viewer/PictureImage.h"
+#include "viewer/ZoomRules.h"
 
 namespace vellumark::viewer {
 
 namespace {
 
-constexpr int kCachedPages = 4;                  // pictures at 96 dpi kept for paging back
-constexpr double kMaxRenderPixels = 24'000'000;  // largest picture made for one zoomed page
-constexpr double kMaxDisplayEdge = 1'000'000;    // keeps sizes in int range at any scale
-constexpr int kScrollStep = 30;                  // pixels per wheel line
+constexpr int kCachedPages = 4;  // pictures at 96 dpi kept for paging back
+constexpr int kScrollStep = 30;  // pixels per wheel line
 constexpr int kScrollAnimationMs = 160;
 
 const QColor kSelectionFill(0, 120, 215, 70);
 const QColor kSelectionEdge(0, 120, 215, 170);
 const QColor kPageEdge(190, 190, 190);
+const QColor kHint(140, 150, 165);
 
 struct RenderResult {
     quint64 generation = 0;
@@ -64,15 +65,23 @@ struct DocView::Impl {
     double sx = 1, sy = 1;
     bool fitHeight = false;
     QSize pictureSize;  // the page at 96 dpi
-    QSize ownSize;      // the page as scanned (selection boxes are in these pixels)
+    QSize ownSize;      // the scan's own pixels, upright (selection boxes are in these)
 
     std::list<std::pair<int, QImage>> bases;  // most recently used first
     QImage display;
     int displayPage = -1;
     std::map<int, QString> errors;
 
+    QString emptyHint;
+
     int selectionPage = -1;
     std::vector<QRect> boxes;
+    // Scroll values beyond the page's own range that showing a hit beside a dialog needed; the
+    // scroll bars reach them until the page, the scale or the document changes.
+    std::optional<QPoint> held;
+    // The device pixel ratio pictures were last asked for at; the view may move to a screen
+    // with another.
+    double renderedRatio = 0;
 
     QVariantAnimation scroll;
     QPoint scrollTarget;
@@ -80,24 +89,15 @@ struct DocView::Impl {
     QPoint dragStart;
     QPoint dragValues;
 
-    QSize Displayed() const {
-        auto edge = [](int size, double factor) {
-            return static_cast<int>(std::clamp(std::round(size * factor), 1.0, kMaxDisplayEdge));
-        };
-        return {edge(pictureSize.width(), sx), edge(pictureSize.height(), sy)};
-    }
+    QSize Displayed() const { return DisplaySize(pictureSize, sx, sy); }
 
     bool HasPage() const { return doc && !pictureSize.isEmpty(); }
 
     // Top left of the page in viewport coordinates: centred when smaller than the view.
     QPoint Origin() const {
-        const QSize shown = Displayed();
-        const QSize view = q->viewport()->size();
-        const int x = shown.width() < view.width() ? (view.width() - shown.width()) / 2
-                                                   : -q->horizontalScrollBar()->value();
-        const int y = shown.height() < view.height() ? (view.height() - shown.height()) / 2
-                                                     : -q->verticalScrollBar()->value();
-        return {x, y};
+        return PageOrigin(
+            Displayed(), q->viewport()->size(),
+            QPoint(q->horizontalScrollBar()->value(), q->verticalScrollBar()->value()));
     }
 
     void UpdateScrollBars() {
@@ -105,10 +105,12 @@ struct DocView::Impl {
         const QSize view = q->viewport()->size();
         QScrollBar* h = q->horizontalScrollBar();
         QScrollBar* v = q->verticalScrollBar();
-        h->setRange(0, std::max(0, shown.width() - view.width()));
+        const QPoint reach = held.value_or(QPoint(0, 0));
+        h->setRange(std::min(0, reach.x()), std::max({0, shown.width() - view.width(), reach.x()}));
         h->setPageStep(std::max(1, view.width()));
         h->setSingleStep(kScrollStep);
-        v->setRange(0, std::max(0, shown.height() - view.height()));
+        v->setRange(std::min(0, reach.y()),
+                    std::max({0, shown.height() - view.height(), reach.y()}));
         v->setPageStep(std::max(1, view.height()));
         v->setSingleStep(kScrollStep);
     }
@@ -117,16 +119,10 @@ struct DocView::Impl {
         if (!HasPage()) {
             return;
         }
-        // Fit to the height the view has without scroll bars; when the fitted page is wider
-        // than the view a horizontal bar will take some of that height, so leave room for it.
-        const QSize room = q->maximumViewportSize();
-        double scale = static_cast<double>(room.height()) / pictureSize.height();
-        if (pictureSize.width() * scale > room.width()) {
-            const int bar = q->horizontalScrollBar()->sizeHint().height();
-            scale = static_cast<double>(std::max(1, room.height() - bar)) / pictureSize.height();
-        }
-        if (scale > 0 && std::isfinite(scale)) {
-            sx = sy = scale;
+        const std::optional<double> scale = FitHeightScale(
+            pictureSize, q->maximumViewportSize(), q->horizontalScrollBar()->sizeHint().height());
+        if (scale) {
+            sx = sy = *scale;
         }
     }
 
@@ -147,33 +143,11 @@ struct DocView::Impl {
         }
     }
 
-    // The size of the picture worth making for the current scale; empty when the page at
-    // 96 dpi is already the best there is.
+    // The size of the picture worth making for the current scale, in the screen's own pixels;
+    // empty when the page at 96 dpi is already the best there is.
     QSize WantedDisplay() const {
-        const QSize shown = Displayed();
-        if (shown == pictureSize) {
-            return {};
-        }
-        if (shown.width() <= pictureSize.width() && shown.height() <= pictureSize.height()) {
-            return shown;
-        }
-        // Enlarged: render from the scan at the shown size so text stays crisp, but never beyond
-        // the scan's own pixels (nothing more to see) or a bounded picture size.
-        const QSize own = ownSize.isEmpty() ? pictureSize : ownSize;
-        double factor = 1;
-        factor = std::min(factor, static_cast<double>(std::max(own.width(), pictureSize.width())) /
-                                      shown.width());
-        factor =
-            std::min(factor, static_cast<double>(std::max(own.height(), pictureSize.height())) /
-                                 shown.height());
-        factor = std::min(factor, std::sqrt(kMaxRenderPixels /
-                                            (static_cast<double>(shown.width()) * shown.height())));
-        const QSize wanted(std::max(1, static_cast<int>(shown.width() * factor)),
-                           std::max(1, static_cast<int>(shown.height() * factor)));
-        if (wanted.width() <= pictureSize.width() && wanted.height() <= pictureSize.height()) {
-            return {};
-        }
-        return wanted;
+        const double ratio = q->devicePixelRatioF();
+        return RenderSize(DisplaySize(pictureSize, sx * ratio, sy * ratio), pictureSize, ownSize);
     }
 
     bool NeedsWork() const {
@@ -191,6 +165,7 @@ struct DocView::Impl {
     // then a picture at the shown size. A change while a picture is being made is picked up
     // when it is done, so a burst of zoom clicks costs at most one stale picture.
     void Render() {
+        renderedRatio = q->devicePixelRatioF();
         if (busy || !HasPage() || errors.count(page) != 0) {
             return;
         }
@@ -257,27 +232,43 @@ struct DocView::Impl {
         Render();
     }
 
-    // The box on the page (own pixels) in content coordinates at the current scale.
-    QRectF BoxOnScreen(const QRect& box) const {
-        const QSize own = ownSize.isEmpty() ? pictureSize : ownSize;
-        const double fx = static_cast<double>(pictureSize.width()) / own.width() * sx;
-        const double fy = static_cast<double>(pictureSize.height()) / own.height() * sy;
-        return {box.x() * fx, box.y() * fy, box.width() * fx, box.height() * fy};
-    }
+    QRectF Box(const QRect& box) const { return BoxOnScreen(box, ownSize, pictureSize, sx, sy); }
 
-    void ScrollBoxIntoView(const QRect& box) {
-        const QRectF target = BoxOnScreen(box);
-        const QSize view = q->viewport()->size();
+    // `keepClearOf` is in global coordinates.
+    void ScrollBoxIntoView(const QRect& box, const QRect& keepClearOf) {
+        const QRectF target = Box(box);
+        const QSize shown = Displayed();
+        const QRect covered =
+            keepClearOf.isEmpty()
+                ? QRect()
+                : QRect(q->viewport()->mapFromGlobal(keepClearOf.topLeft()), keepClearOf.size());
         QScrollBar* h = q->horizontalScrollBar();
         QScrollBar* v = q->verticalScrollBar();
         scroll.stop();
-        // Leave the view alone along an axis where the box is already wholly visible.
-        if (target.left() < h->value() || target.right() > h->value() + view.width()) {
-            h->setValue(static_cast<int>(target.center().x() - view.width() / 2.0));
+        const QPoint current(h->value(), v->value());
+        // Values beyond the page's range bring scroll bars, which take room from the view (once
+        // the scroll area lays itself out again): place the box in the view there will be.
+        const QSize room = q->maximumViewportSize();
+        QSize view = q->viewport()->size();
+        QPoint wanted = current;
+        for (int pass = 0; pass < 3; ++pass) {
+            wanted = ScrollToShow(target, shown, view, current, covered);
+            const bool across =
+                std::min(0, wanted.x()) < std::max({0, shown.width() - view.width(), wanted.x()});
+            const bool down =
+                std::min(0, wanted.y()) < std::max({0, shown.height() - view.height(), wanted.y()});
+            const QSize next(room.width() - (down ? v->sizeHint().width() : 0),
+                             room.height() - (across ? h->sizeHint().height() : 0));
+            if (next == view) {
+                break;
+            }
+            view = next;
         }
-        if (target.top() < v->value() || target.bottom() > v->value() + view.height()) {
-            v->setValue(static_cast<int>(target.center().y() - view.height() / 2.0));
-        }
+        // Only a dialog makes a hit need values beyond the page's range.
+        held = covered.isEmpty() ? std::nullopt : std::optional<QPoint>(wanted);
+        UpdateScrollBars();
+        h->setValue(wanted.x());
+        v->setValue(wanted.y());
     }
 
     void ScrollBy(QPoint delta, bool animated) {
@@ -300,6 +291,7 @@ struct DocView::Impl {
     }
 
     void PageChanged() {
+        held.reset();
         if (fitHeight) {
             ApplyFit();
         }
@@ -348,6 +340,7 @@ void DocView::SetDocument(std::shared_ptr<const imaging::Document> document) {
     d.errors.clear();
     d.selectionPage = -1;
     d.boxes.clear();
+    d.held.reset();
     d.page = 0;
     d.pictureSize = QSize();
     d.ownSize = QSize();
@@ -378,6 +371,7 @@ void DocView::SetScale(double horizontal, double vertical) {
     const double ry = (view.height() / 2.0 - origin.y()) / before.height();
     d.sx = horizontal;
     d.sy = vertical;
+    d.held.reset();
     d.scroll.stop();
     d.UpdateScrollBars();
     const QSize after = d.Displayed();
@@ -414,6 +408,8 @@ void DocView::SetPageNum(int page) {
     d.ownSize = QSize(ownWidth, ownHeight);
     d.scroll.stop();
     d.PageChanged();
+    // A new page starts at its top left, whatever the last one was scrolled to.
+    horizontalScrollBar()->setValue(0);
     verticalScrollBar()->setValue(0);
 }
 
@@ -427,7 +423,8 @@ void DocView::SetFitMode(int mode) {
     d.PageChanged();
 }
 
-void DocView::SetTextSelection(int page, const std::vector<QRect>& boxes) {
+void DocView::SetTextSelection(int page, const std::vector<QRect>& boxes,
+                               const QRect& keepClearOf) {
     Impl& d = *impl_;
     if (page != d.page || !d.HasPage()) {
         SetPageNum(page);
@@ -435,7 +432,7 @@ void DocView::SetTextSelection(int page, const std::vector<QRect>& boxes) {
     d.selectionPage = page;
     d.boxes = boxes;
     if (!boxes.empty() && d.HasPage()) {
-        d.ScrollBoxIntoView(boxes.front());
+        d.ScrollBoxIntoView(boxes.front(), keepClearOf);
     }
     viewport()->update();
 }
@@ -443,6 +440,11 @@ void DocView::SetTextSelection(int page, const std::vector<QRect>& boxes) {
 void DocView::ClearTextSelection() {
     impl_->selectionPage = -1;
     impl_->boxes.clear();
+    viewport()->update();
+}
+
+void DocView::SetEmptyHint(const QString& text) {
+    impl_->emptyHint = text;
     viewport()->update();
 }
 
@@ -455,7 +457,19 @@ void DocView::paintEvent(QPaintEvent* event) {
     QPainter painter(viewport());
     painter.fillRect(event->rect(), Qt::white);
     if (!d.HasPage()) {
+        if (!d.emptyHint.isEmpty()) {
+            QFont font = painter.font();
+            font.setPixelSize(13);
+            painter.setFont(font);
+            painter.setPen(kHint);
+            painter.drawText(viewport()->rect().adjusted(16, 16, -16, -16),
+                             Qt::AlignCenter | Qt::TextWordWrap, d.emptyHint);
+        }
         return;
+    }
+    if (devicePixelRatioF() != d.renderedRatio) {
+        QMetaObject::invokeMethod(
+            this, [this] { impl_->Render(); }, Qt::QueuedConnection);
     }
     const QSize shown = d.Displayed();
     const QPoint origin = d.Origin();
@@ -473,7 +487,8 @@ void DocView::paintEvent(QPaintEvent* event) {
         if (image.size() == shown) {
             painter.drawImage(visible.topLeft(), image, visible.translated(-origin));
         } else {
-            // A picture made for another scale stands in until the right one is ready.
+            // A picture in the screen's own pixels, or one made for another scale that stands
+            // in until the right one is ready.
             const double fx = static_cast<double>(image.width()) / shown.width();
             const double fy = static_cast<double>(image.height()) / shown.height();
             const QRectF part = QRectF(visible.translated(-origin));
@@ -493,7 +508,7 @@ void DocView::paintEvent(QPaintEvent* event) {
         painter.setPen(kSelectionEdge);
         painter.setBrush(kSelectionFill);
         for (const QRect& box : d.boxes) {
-            painter.drawRect(d.BoxOnScreen(box).translated(origin));
+            painter.drawRect(d.Box(box).translated(origin));
         }
     }
 }

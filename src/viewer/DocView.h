@@ -33,8 +33,9 @@ public:
     double Scale() const;
     void SetScale(double horizontal, double vertical);
 
-    // 0-based page shown. Setting the page already shown leaves the view as it is. Throws
-    // vellumark::Error for a page the document does not have.
+    // 0-based page shown. Another page is shown from its top left corner; setting the page
+    // already shown leaves the view as it is. Throws vellumark::Error for a page the document
+    // does not have.
     int PageNum() const;
     void SetPageNum(int page);
 
@@ -42,10 +43,18 @@ public:
     // resized or the page changes, until a scale is set; other values do nothing.
     void SetFitMode(int mode);
 
-    // Highlights boxes on a page (in the page's own pixels, as scanned), shows that page and
-    // scrolls the first box into view. No boxes: just shows the page.
-    void SetTextSelection(int page, const std::vector<QRect>& boxes);
+    // Highlights boxes on a page, shows that page and scrolls the first box into view. Boxes are
+    // in the page's own pixels with its orientation applied, as the text layer gives them. A
+    // `keepClearOf` rectangle (global coordinates; a dialog standing over the view) is allowed
+    // for: the box is scrolled into the part of the view it leaves free, beyond the page's edge
+    // if need be, and the scroll bars reach that far until the page or the scale changes.
+    // No boxes: just shows the page.
+    void SetTextSelection(int page, const std::vector<QRect>& boxes, const QRect& keepClearOf = {});
     void ClearTextSelection();
+
+    // A line shown quietly in the middle of the view while it has no page to show (what to do
+    // first, typically). Empty: nothing.
+    void SetEmptyHint(const QString& text);
 
     // True while a picture for what the view should show is still being made.
     bool IsRendering() const;

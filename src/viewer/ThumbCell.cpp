@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QPalette>
 #include <QThread>
+#include <algorithm>
 
 namespace vellumark::viewer {
 
@@ -41,8 +42,15 @@ QImage ComposeThumbCell(const QImage& page) {
     return ComposeThumbCell(page, ButtonFaceColour());
 }
 
-QImage ComposeThumbCell(const QImage& page, const QColor& face) {
-    QImage cell(kThumbCellWidth, kThumbCellHeight, QImage::Format_RGB32);
+QSize ThumbPagePixels(qreal pixelRatio) {
+    return {std::max(1, qRound(kThumbPageRect.width() * pixelRatio)),
+            std::max(1, qRound(kThumbPageRect.height() * pixelRatio))};
+}
+
+QImage ComposeThumbCell(const QImage& page, const QColor& face, qreal pixelRatio) {
+    QImage cell(qRound(kThumbCellWidth * pixelRatio), qRound(kThumbCellHeight * pixelRatio),
+                QImage::Format_RGB32);
+    cell.setDevicePixelRatio(pixelRatio);
     cell.fill(face);
     QPainter painter(&cell);
     DrawBevelFrame(painter, 0, 0, 79, 99, 1);

@@ -21,8 +21,13 @@ QColor ButtonFaceColour();
 
 // The whole cell: button-face background, raised outer and sunken inner frame, and `page`
 // stretched into kThumbPageRect whatever its proportions (a null page leaves it white).
-// Any thread (use the overload with `face` off the GUI thread).
+// `pixelRatio` > 1 makes the cell in a dense screen's own pixels (kThumbCellWidth x
+// kThumbCellHeight times the ratio, with that device pixel ratio), so it keeps its logical size
+// and looks sharp. Any thread (use the overload with `face` off the GUI thread).
 QImage ComposeThumbCell(const QImage& page);
-QImage ComposeThumbCell(const QImage& page, const QColor& face);
+QImage ComposeThumbCell(const QImage& page, const QColor& face, qreal pixelRatio = 1.0);
+
+// The page picture's size in pixels for a cell made at `pixelRatio`.
+QSize ThumbPagePixels(qreal pixelRatio);
 
 }  // namespace vellumark::viewer

@@ -37,7 +37,7 @@ ThumbnailBuilder::~ThumbnailBuilder() {
     Cancel();
 }
 
-void ThumbnailBuilder::Start(std::shared_ptr<const imaging::Document> document) {
+void ThumbnailBuilder::Start(std::shared_ptr<const imaging::Document> document, qreal pixelRatio) {
     Cancel();
     if (!document) {
         return;
@@ -62,19 +62,20 @@ void ThumbnailBuilder::Start(std::shared_ptr<const imaging::Document> document) 
     }
     d.flag = std::make_shared<BuildFlag>();
     const QColor face = ButtonFaceColour();
+    const QSize pixels = ThumbPagePixels(pixelRatio);
     // One task per page, queued in page order, so the first thumbnails come first. The pool is
     // bounded; the destructor waits for it, so `this` outlives every task.
     for (int page = 0; page < d.total; ++page) {
-        d.pool.start([this, document, flag = d.flag, build, page, face] {
+        d.pool.start([this, document, flag = d.flag, build, page, face, pixels, pixelRatio] {
             if (flag->cancelled) {
                 return;
             }
             QImage cell;
             QString error;
             try {
-                cell = ComposeThumbCell(ToQImage(document->PagePicture(page, kThumbPageRect.width(),
-                                                                       kThumbPageRect.height())),
-                                        face);
+                cell = ComposeThumbCell(
+                    ToQImage(document->PagePicture(page, pixels.width(), pixels.height())), face,
+                    pixelRatio);
             } catch (const std::exception& e) {
                 error = QString::fromUtf8(e.what());
             } catch (...) {

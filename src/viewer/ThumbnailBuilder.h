@@ -19,16 +19,17 @@ public:
     explicit ThumbnailBuilder(QObject* parent = nullptr);
     ~ThumbnailBuilder() override;  // cancels and waits for work in flight
 
-    // Cancels any build in progress and starts one for `document` (null: nothing to build).
+    // Cancels any build in progress and starts one for `document` (null: nothing to build),
+    // its cells made at `pixelRatio` (the device pixel ratio of the screen they are shown on).
     // The builder keeps a reference to the document until the build ends. A document without
     // pages finishes at once (Finished arrives queued, like every other signal).
-    void Start(std::shared_ptr<const imaging::Document> document);
+    void Start(std::shared_ptr<const imaging::Document> document, qreal pixelRatio = 1.0);
     // Stops the build and waits for the pages in flight; no signal of it arrives afterwards.
     void Cancel();
     bool IsRunning() const;
 
 signals:
-    void ThumbnailReady(int page, const QImage& cell);  // cell as ComposeThumbCell makes it
+    void ThumbnailReady(int page, const QImage& cell);  // as ComposeThumbCell makes it
     void Progress(int done, int total);
     void Failed(int page, const QString& message);  // that page's error; the build goes on
     void Finished();

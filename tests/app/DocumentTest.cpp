@@ -1,9 +1,13 @@
 // Open, the thumbnail list, page selection and zoom through the window's buttons.
 #include <QAbstractButton>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTimer>
 #include <fstream>
 
@@ -72,6 +76,30 @@ TEST_F(DocumentTest, SelectingAPageShowsItAtScaleOneAndCountsIt) {
     Child<QListWidget>("ListView1")->clearSelection();
     EXPECT_EQ(LabelText(Child<QWidget>("Label1")), "2/3");
     EXPECT_EQ(form_->CurPage(), 1);
+}
+
+TEST_F(DocumentTest, ANewlySelectedPageStartsAtItsTopLeftAtScaleOne) {
+    // Pages wider and higher than the page view at scale 1.
+    vellumark::testing::TestPage wide;
+    wide.width = 1400;
+    wide.height = 900;
+    wide.xResolution = wide.yResolution = 96;
+    const auto path = temp_ / "wide.tif";
+    vellumark::testing::WriteTestTiff(path, {wide, wide});
+    OpenAndWait(path);
+    auto* view = Child<viewer::DocView>("DocView");
+    QScrollBar* across = view->horizontalScrollBar();
+    QScrollBar* down = view->verticalScrollBar();
+    ASSERT_GT(across->maximum(), 300);
+    across->setValue(300);
+    down->setValue(200);
+    Child<QAbstractButton>("SpeedButton5")->click();  // zoomed in, keeping the middle
+
+    Child<QListWidget>("ListView1")->setCurrentRow(1);
+    EXPECT_EQ(view->PageNum(), 1);
+    EXPECT_EQ(view->Scale(), 1.0);
+    EXPECT_EQ(across->value(), 0) << "the left margin and first letters show";
+    EXPECT_EQ(down->value(), 0);
 }
 
 TEST_F(DocumentTest, ZoomButtonsFollowTheStepsAndBounds) {
@@ -152,6 +180,129 @@ TEST_F(DocumentTest, TheOpenButtonOpensWhatTheDialogGives) {
     }
     EXPECT_EQ(Child<QListWidget>("ListView1")->count(), 1);
     EXPECT_EQ(LabelText(Child<QWidget>("Label1")), "1/1");
+}
+
+// How many pixels of the page view's middle band are not white: the empty view's hint.
+int HintPixels(QWidget* view) {
+    auto* docView = static_cast<viewer::DocView*>(view);
+    const QImage shown =
+        docView->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    int count = 0;
+    for (int y = shown.height() / 2 - 12; y < shown.height() / 2 + 12; ++y) {
+        for (int x = 0; x < shown.width(); ++x)
+            count += shown.pixel(x, y) != qRgb(255, 255, 255);
+    }
+    return count;
+}
+
+TEST_F(DocumentTest, TheEmptyPageViewSaysWhatToDoUntilAScanIsOpen) {
+    auto* view = Child<QWidget>("DocView");
+    EXPECT_GT(HintPixels(view), 100);
+    // A narrow 96 dpi page leaves the middle band white beside it.
+    vellumark::testing::TestPage page;
+    page.width = 40;
+    page.height = 600;
+    page.xResolution = page.yResolution = 96;
+    page.fill = vellumark::testing::Fill::Solid;
+    page.inkColour = {255, 255, 255};
+    const auto path = temp_ / "blank.tif";
+    vellumark::testing::WriteTestTiff(path, {page});
+    OpenAndWait(path);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return !static_cast<viewer::DocView*>(view)->IsRendering(); }));
+    EXPECT_LT(HintPixels(view), 24 * 3) << "only the page's thin edges";
+}
+
+// A drop of `urls` on the window as the window system delivers it: enter, then drop.
+bool Drop(QWidget* window, const QList<QUrl>& urls) {
+    QMimeData data;
+    data.setUrls(urls);
+    const QPoint at(400, 300);  // over the page view
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &drop);
+    return drop.isAccepted();
+}
+
+TEST_F(DocumentTest, DroppingAFileOpensItAsOpenDoes) {
+    const auto path = WriteScan("dropped.tif", 2);
+    QSignalSpy built(form_.get(), &TForm1::PageListBuilt);
+    ASSERT_TRUE(Drop(form_.get(), {QUrl::fromLocalFile(QString::fromStdString(path.string()))}));
+    ASSERT_TRUE(built.count() > 0 || built.wait(30000));
+    ASSERT_NE(form_->Doc(), nullptr);
+    EXPECT_EQ(form_->Doc()->PageCount(), 2);
+    EXPECT_EQ(Child<QListWidget>("ListView1")->count(), 2);
+    EXPECT_EQ(Child<LabeledEdit>("LabeledEdit1")->text(), "dropped");
+    EXPECT_EQ(LabelText(Child<QWidget>("Label2")), QString::fromStdString(path.string()));
+
+    // A file that is no scan is reported as Open reports it; the open document stays.
+    const auto bad = temp_ / "notes.txt";
+    std::ofstream(bad) << "not a scan";
+    Drop(form_.get(), {QUrl::fromLocalFile(QString::fromStdString(bad.string()))});
+    EXPECT_EQ(log_->errors.size(), 1);
+    EXPECT_EQ(form_->Doc()->PageCount(), 2);
+
+    // A folder or a web address is not taken.
+    EXPECT_FALSE(Drop(form_.get(), {QUrl::fromLocalFile(QString::fromStdString(temp_.Path()))}));
+    EXPECT_FALSE(Drop(form_.get(), {QUrl("https://vellumark.org/scan.tif")}));
+    EXPECT_EQ(log_->errors.size(), 1);
+}
+
+TEST_F(DocumentTest, KeyboardShortcutsPressTheToolbarButtons) {
+    form_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+    QWidget* keys = form_.get();
+
+    // Ctrl+P without a document: Print's note.
+    QTest::keyClick(keys, Qt::Key_P, Qt::ControlModifier);
+    ASSERT_EQ(log_->messages.size(), 1u);
+    EXPECT_EQ(log_->messages[0].title, "Note!");
+
+    log_->documentPath = QString::fromStdString(WriteScan("keys.tif", 1).string());
+    QSignalSpy built(form_.get(), &TForm1::PageListBuilt);
+    QTest::keyClick(keys, Qt::Key_O, Qt::ControlModifier);
+    ASSERT_TRUE(built.count() > 0 || built.wait(30000));
+    ASSERT_NE(form_->Doc(), nullptr);
+    form_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+
+    auto* view = Child<viewer::DocView>("DocView");
+    QTest::keyClick(keys, Qt::Key_Plus, Qt::ControlModifier);
+    EXPECT_EQ(view->Scale(), 2.0);
+    QTest::keyClick(keys, Qt::Key_Equal, Qt::ControlModifier);
+    EXPECT_EQ(view->Scale(), 3.0);
+    QTest::keyClick(keys, Qt::Key_Minus, Qt::ControlModifier);
+    EXPECT_EQ(view->Scale(), 2.0);
+    QTest::keyClick(keys, Qt::Key_0, Qt::ControlModifier);
+    EXPECT_EQ(view->Scale(), 1.0);
+    QTest::keyClick(keys, Qt::Key_F11);
+    const double fitted = view->Scale();
+    EXPECT_GT(fitted, 1.0) << "the 160-pixel page fits the view's height";
+    QTest::keyClick(keys, Qt::Key_0, Qt::ControlModifier);
+    QTest::keyClick(keys, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(view->Scale(), fitted);
+
+    // Ctrl+F opens the search dialog.
+    QString caption;
+    QTimer::singleShot(0, [&caption] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        caption = dialog->windowTitle();
+        dialog->findChild<QPushButton*>("Button2")->click();
+    });
+    QTest::keyClick(keys, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(caption, "Search");
+
+    // A disabled button's keys do nothing (the buttons are disabled while converting).
+    Child<QAbstractButton>("SpeedButton3")->setEnabled(false);
+    log_->documentPath = QString::fromStdString(WriteScan("other.tif", 3).string());
+    QTest::keyClick(keys, Qt::Key_O, Qt::ControlModifier);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form_->Doc()->PageCount(), 1);
+    EXPECT_TRUE(log_->errors.isEmpty());
 }
 
 TEST_F(DocumentTest, SearchOpensTheSearchDialogModallyEachTime) {

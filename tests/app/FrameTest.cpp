@@ -1,12 +1,15 @@
 // The main window's frame: start-up layout, the toolbar table, maximise and restore, the
 // settings panel, Help and Home.
 #include <QAbstractButton>
+#include <QEnterEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QScreen>
 
 #include "WindowFixture.h"
+#include "app/FrameResize.h"
 #include "app/LabeledEdit.h"
 #include "app/TImgBtn.h"
 #include "app/TitleSprite.h"
@@ -57,15 +60,15 @@ TEST_F(FrameTest, ToolbarHasEveryButtonWithItsCaptionTipAndPlace) {
         const char* tip;
     };
     const Row rows[] = {
-        {"SpeedButton3", 8, 49, "Open", "Open"},
+        {"SpeedButton3", 8, 49, "Open", "Open (Ctrl+O)"},
         {"SpeedButton4", 56, 41, "Convert", "Export"},
         {"SpeedButton1", 96, 49, "Options", ""},
-        {"SpeedButton19", 152, 49, "Search", "Search"},
-        {"SpeedButton5", 200, 49, "ZoomIn", "Zoom In"},
-        {"SpeedButton6", 248, 49, "ZoomOut", "Zoom Out"},
-        {"SpeedButton7", 296, 49, "Original", "Original Size"},
-        {"SpeedButton8", 344, 49, "FitSize", "Fit By Height"},
-        {"SpeedButton12", 400, 49, "Print", "Print"},
+        {"SpeedButton19", 152, 49, "Search", "Search (Ctrl+F)"},
+        {"SpeedButton5", 200, 49, "ZoomIn", "Zoom In (Ctrl+Plus)"},
+        {"SpeedButton6", 248, 49, "ZoomOut", "Zoom Out (Ctrl+Minus)"},
+        {"SpeedButton7", 296, 49, "Original", "Original Size (Ctrl+0)"},
+        {"SpeedButton8", 344, 49, "FitSize", "Fit By Height (F11 or Ctrl+Shift+F)"},
+        {"SpeedButton12", 400, 49, "Print", "Print (Ctrl+P)"},
         {"SpeedButton13", 456, 49, "help", "Help"},
         {"SpeedButton14", 504, 49, "Home", "Homepage"},
     };
@@ -80,6 +83,40 @@ TEST_F(FrameTest, ToolbarHasEveryButtonWithItsCaptionTipAndPlace) {
     EXPECT_EQ(Child<QWidget>("SpeedButton17")->geometry(), QRect(452, 50, 1, 35));
     EXPECT_EQ(Child<QWidget>("SpeedButton2")->geometry(), QRect(556, 50, 1, 35));
     EXPECT_FALSE(Child<QWidget>("SpeedButton2")->isEnabled());
+}
+
+TEST_F(FrameTest, TitleButtonsShowNoKeyColourInAnyState) {
+    // The buttons as the window draws them: normal, with the mouse over, pressed.
+    auto keyPixels = [](QWidget* button) {
+        const QImage shot = button->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        int count = 0;
+        for (int y = 0; y < shot.height(); ++y) {
+            for (int x = 0; x < shot.width(); ++x)
+                count += shot.pixel(x, y) == qRgb(255, 0, 255);
+        }
+        return count;
+    };
+    for (const char* name : {"ImgBtnMin", "ImgBtnMax", "ImgBtnClose"}) {
+        auto* button = Child<TImgBtn>(name);
+        EXPECT_EQ(keyPixels(button), 0) << name << " normal";
+        QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), button->mapToGlobal(QPointF(5, 5)));
+        QCoreApplication::sendEvent(button, &enter);
+        ASSERT_EQ(button->Shown().toImage(), button->PicUp().toImage());
+        EXPECT_EQ(keyPixels(button), 0) << name << " mouse over";
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5),
+                          button->mapToGlobal(QPointF(5, 5)), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QCoreApplication::sendEvent(button, &press);
+        ASSERT_EQ(button->Shown().toImage(), button->PicDown().toImage());
+        EXPECT_EQ(keyPixels(button), 0) << name << " pressed";
+        // Let go outside, so that nothing is clicked.
+        QMouseEvent release(QEvent::MouseButtonRelease, QPointF(-20, 5),
+                            button->mapToGlobal(QPointF(-20, 5)), Qt::LeftButton, Qt::NoButton,
+                            Qt::NoModifier);
+        QCoreApplication::sendEvent(button, &release);
+    }
+    EXPECT_TRUE(form_->isVisible());
+    EXPECT_FALSE(form_->isMaximized());
 }
 
 TEST_F(FrameTest, MaximiseAndRestoreByButtonAndByDoubleClick) {
@@ -123,6 +160,84 @@ TEST_F(FrameTest, MaximiseAndRestoreByButtonAndByDoubleClick) {
     QTest::mouseDClick(band, Qt::LeftButton, {}, QPoint(20, 10));
     EXPECT_FALSE(form_->isMaximized());
     EXPECT_TRUE(settlesAt(normal));
+}
+
+TEST_F(FrameTest, EdgesAndTheGripResizeTheWindowDownToItsMinimumSize) {
+    const QList<ResizeHandle*> handles = form_->findChildren<ResizeHandle*>();
+    ASSERT_EQ(handles.size(), 8);
+    auto handle = [&](Qt::Edges edges) {
+        for (ResizeHandle* h : handles) {
+            if (h->Edges() == edges)
+                return h;
+        }
+        ADD_FAILURE() << "no handle for edges " << int(edges);
+        return handles.front();
+    };
+    // A drag as the window system delivers it: press, one move, release, in screen positions.
+    auto drag = [](ResizeHandle* h, QPoint by) {
+        const QPoint local = h->rect().center();
+        const QPoint from = h->mapToGlobal(local);
+        QMouseEvent press(QEvent::MouseButtonPress, local, from, Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QCoreApplication::sendEvent(h, &press);
+        QMouseEvent move(QEvent::MouseMove, local + by, from + by, Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
+        QCoreApplication::sendEvent(h, &move);
+        QMouseEvent release(QEvent::MouseButtonRelease, local + by, from + by, Qt::LeftButton,
+                            Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(h, &release);
+    };
+    auto settlesAt = [&](const QRect& geometry) {
+        return QTest::qWaitFor([&] { return form_->geometry() == geometry; });
+    };
+
+    // The grip stands in front of the status bar's grip dots, at the bottom right.
+    ResizeHandle* grip = handle(Qt::BottomEdge | Qt::RightEdge);
+    EXPECT_EQ(grip->geometry(), QRect(789 - 22, 596 - 22, 22, 22));
+    EXPECT_EQ(form_->childAt(789 - 12, 596 - 12), grip);
+    EXPECT_EQ(grip->cursor().shape(), Qt::SizeFDiagCursor);
+    EXPECT_EQ(handle(Qt::LeftEdge)->cursor().shape(), Qt::SizeHorCursor);
+
+    drag(grip, QPoint(60, 40));
+    EXPECT_TRUE(settlesAt(QRect(320, 82, 849, 636)));
+    EXPECT_EQ(Child<QWidget>("Panel3")->geometry(), QRect(0, 591, 849, 45)) << "laid out anew";
+    EXPECT_EQ(grip->geometry(), QRect(849 - 22, 636 - 22, 22, 22)) << "the grip follows";
+
+    drag(handle(Qt::LeftEdge), QPoint(-30, 5));
+    EXPECT_TRUE(settlesAt(QRect(290, 82, 879, 636))) << "only the left edge moves";
+    drag(handle(Qt::TopEdge), QPoint(0, 25));
+    EXPECT_TRUE(settlesAt(QRect(290, 107, 879, 611)));
+    drag(handle(Qt::TopEdge | Qt::RightEdge), QPoint(-79, -7));
+    EXPECT_TRUE(settlesAt(QRect(290, 100, 800, 618)));
+
+    // No smaller than the frame's minimum, wherever the mouse goes.
+    drag(grip, QPoint(-2000, -2000));
+    EXPECT_TRUE(settlesAt(QRect(290, 100, 580, 120)));
+    drag(handle(Qt::TopEdge | Qt::LeftEdge), QPoint(500, 500));
+    EXPECT_TRUE(settlesAt(QRect(290, 100, 580, 120))) << "the far edges stay put";
+
+    // Maximised, there is no border to drag.
+    QTest::mouseClick(Child<TImgBtn>("ImgBtnMax"), Qt::LeftButton, {}, QPoint(10, 10));
+    ASSERT_TRUE(form_->isMaximized());
+    for (ResizeHandle* h : handles)
+        EXPECT_FALSE(h->isVisible());
+    QTest::mouseClick(Child<TImgBtn>("ImgBtnMax"), Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_TRUE(grip->isVisible());
+}
+
+TEST_F(FrameTest, TheTitleBandStaysSeamlessAtTheMinimumSize) {
+    form_->resize(form_->minimumSize());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form_->size() == QSize(580, 120); }));
+    QWidget* band = Child<QWidget>("Panel1");
+    ASSERT_EQ(band->height(), 120);
+    const QImage shot = band->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    // The stretched middle piece (Image4, from x 324) has the same column as the plain end
+    // of the left piece (Image2) beside it, above and below the toolbar's buttons (40 to 97).
+    for (int y = 0; y < shot.height(); ++y) {
+        if (y < 40 || y > 97) {
+            EXPECT_EQ(shot.pixel(330, y), shot.pixel(320, y)) << "row " << y;
+        }
+    }
 }
 
 TEST_F(FrameTest, CloseButtonClosesWithoutAsking) {

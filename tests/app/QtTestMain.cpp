@@ -18,6 +18,10 @@ void FilterMessages(QtMsgType type, const QMessageLogContext& context, const QSt
 
 int main(int argc, char** argv) {
     defaultHandler = qInstallMessageHandler(FilterMessages);
+#ifdef VELLUMARK_TEST_SCALE_FACTOR
+    // A screen of that density, for the tests of drawing at the device pixel ratio.
+    qputenv("QT_SCALE_FACTOR", VELLUMARK_TEST_SCALE_FACTOR);
+#endif
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "print/PagePrinter.h"
+#include "print/PagePlacement.h"
 
 namespace vellumark::print {
 namespace {

@@ -12,10 +12,11 @@ struct Step {
     SearchCursors after;
 };
 
-TEST(CursorRulesTest, LastWordIndexIsTheLastOfTheListOrZero) {
-    EXPECT_EQ(LastWordIndex({4, 5, 6}), 6);
-    EXPECT_EQ(LastWordIndex({9}), 9);
-    EXPECT_EQ(LastWordIndex({}), 0);
+// L of a hit, as the cursor rules take it: the last of its word list, 0 for an empty list.
+TEST(CursorRulesTest, AHitsLastWordIsTheLastOfItsListOrZero) {
+    EXPECT_EQ((imaging::Hit{0, {4, 5, 6}, "a b c"}.LastWord()), 6);
+    EXPECT_EQ((imaging::Hit{0, {9}, "a"}.LastWord()), 9);
+    EXPECT_EQ(imaging::Hit{}.LastWord(), 0);
 }
 
 TEST(CursorRulesTest, ThreePageExampleMovesToEachHitsPage) {
@@ -27,7 +28,7 @@ TEST(CursorRulesTest, ThreePageExampleMovesToEachHitsPage) {
         EXPECT_EQ(next.word, step.after.word);
     }
     // A hit with an empty word list counts as L = 0.
-    const SearchCursors empty = CursorsAfterHit(3, LastWordIndex({}));
+    const SearchCursors empty = CursorsAfterHit(3, imaging::Hit{3, {}, ""}.LastWord());
     EXPECT_EQ(empty.page, 3);
     EXPECT_EQ(empty.word, 1);
 }
@@ -49,7 +50,7 @@ TEST(CursorRulesTest, StepsWithTheSearchFindEachHitOnceThenNothing) {
     for (const SearchCursors& want : expected) {
         const auto hit = imaging::FindForward(3, wordsOf, "needle", cursors.page, cursors.word);
         ASSERT_TRUE(hit);
-        cursors = CursorsAfterHit(hit->page, LastWordIndex(hit->words));
+        cursors = CursorsAfterHit(hit->page, hit->LastWord());
         EXPECT_EQ(cursors.page, want.page);
         EXPECT_EQ(cursors.word, want.word);
     }
@@ -66,7 +67,7 @@ TEST(CursorRulesTest, OnePageDocumentKeepsThePageCursorAtZero) {
     std::vector<int> found;
     while (auto hit = imaging::FindForward(1, wordsOf, "needle", cursors.page, cursors.word)) {
         found.push_back(hit->words.front());
-        cursors = CursorsAfterHit(hit->page, LastWordIndex(hit->words));
+        cursors = CursorsAfterHit(hit->page, hit->LastWord());
         EXPECT_EQ(cursors.page, 0);
     }
     EXPECT_EQ(found, (std::vector<int>{0, 1, 7}));

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -17,6 +18,7 @@
 #include "imaging/text/TextLayer.h"
 #include "search/TForm2.h"
 #include "viewer/DocView.h"
+#include "viewer/ZoomRules.h"
 
 namespace vellumark::search {
 namespace {
@@ -185,6 +187,30 @@ TEST_F(TForm2Test, StepsMoveTheCursorsToEachHitAndShowItsPage) {
     AnswerNextBox(&boxes);
     FindNext("another");
     EXPECT_EQ(boxes.size(), 2u);
+}
+
+TEST_F(TForm2Test, AHitIsShownWhereTheDialogDoesNotHideIt) {
+    // The view where the main window has it, so that the dialog at its own place stands over
+    // the view's top left, where the page's first words are.
+    view_.setGeometry(491, 217, 400, 300);
+    view_.show();
+    dialog_.SetTarget(Layer({{"first", "words"}, {"x"}, {"y"}}), &view_, &cursors_);
+    dialog_.show();
+    const QRect dialogRect = dialog_.frameGeometry();
+    const QRect firstWord(view_.viewport()->mapToGlobal(QPoint(50 + 10, 50 + 20)), QSize(30, 12));
+    ASSERT_TRUE(firstWord.intersects(dialogRect)) << "the test's premise";
+
+    FindNext("first");
+    ASSERT_EQ(cursors_.word, 1);
+    QCoreApplication::processEvents();  // the view lays out the scroll bars it needed
+    // Where the view now shows the word (the view's own tests check it draws it there).
+    const QPoint scroll(view_.horizontalScrollBar()->value(), view_.verticalScrollBar()->value());
+    const QPoint origin = viewer::PageOrigin(QSize(300, 200), view_.viewport()->size(), scroll);
+    const QRect shown(origin + QPoint(10, 20), QSize(30, 12));
+    EXPECT_TRUE(view_.viewport()->rect().contains(shown));
+    EXPECT_FALSE(
+        QRect(view_.viewport()->mapToGlobal(shown.topLeft()), shown.size()).intersects(dialogRect));
+    EXPECT_EQ(dialog_.frameGeometry(), dialogRect) << "the dialog keeps its size and place";
 }
 
 TEST_F(TForm2Test, EmptyWordIsNotFound) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QScrollBar>
+#include <string>
 
 #include "ViewerTestPages.h"
 #include "common/Error.h"
@@ -11,6 +12,7 @@ namespace {
 
 using testing::ProcessUntil;
 using testing::SolidPage;
+using testing::TintedArea;
 using testing::WriteAndOpen;
 
 const QRgb kRed = qRgb(220, 30, 30);
@@ -138,10 +140,13 @@ TEST_F(DocViewTest, TextSelectionKeepsTheScaleAndScrollsToTheBox) {
     EXPECT_EQ(Shown().pixel(inBox), kBlue);
 }
 
-TEST_F(DocViewTest, ChangingPageStartsAtItsTop) {
+TEST_F(DocViewTest, ChangingPageStartsAtItsTopLeft) {
     view.SetScale(4, 4);
+    view.horizontalScrollBar()->setValue(300);
     view.verticalScrollBar()->setValue(500);
+    ASSERT_EQ(view.horizontalScrollBar()->value(), 300);
     view.SetPageNum(1);
+    EXPECT_EQ(view.horizontalScrollBar()->value(), 0);
     EXPECT_EQ(view.verticalScrollBar()->value(), 0);
 }
 
@@ -161,6 +166,93 @@ TEST(DocViewSelection, BoxesAreInTheScansOwnPixels) {
     EXPECT_NE(shown.pixel(origin + QPoint(112, 160)), qRgb(255, 255, 255));
     EXPECT_EQ(shown.pixel(origin + QPoint(90, 160)), qRgb(255, 255, 255));
     EXPECT_EQ(shown.pixel(origin + QPoint(112, 180)), qRgb(255, 255, 255));
+}
+
+TEST(DocViewSelection, BoxesFollowThePageAsShownInEveryOrientation) {
+    // The text layer gives boxes in the page's own pixels with its orientation applied. A page
+    // stored 120 x 80 with ink in its stored top-left quarter, at 192 dpi across and 96 down
+    // (so that the two axes scale differently and a swap shows): once upright, the ink quarter
+    // lies where the orientation puts it, and a box over that quarter must be highlighted over
+    // the ink the view shows.
+    struct Case {
+        int orientation;
+        bool right, bottom;  // where the ink quarter lies upright
+    };
+    const Case cases[] = {{1, false, false}, {2, true, false}, {3, true, true}, {4, false, true},
+                          {5, false, false}, {6, true, false}, {7, true, true}, {8, false, true}};
+    vellumark::testing::TempFolder folder;
+    for (const Case& c : cases) {
+        auto page = SolidPage(120, 80, {220, 30, 30});
+        page.fill = vellumark::testing::Fill::TopLeftQuarter;
+        page.xResolution = 192;
+        page.yResolution = 96;
+        page.orientation = c.orientation;
+        DocView view;
+        view.resize(400, 400);
+        view.show();
+        view.SetDocument(
+            WriteAndOpen(folder, "turned" + std::to_string(c.orientation) + ".tif", {page}));
+        view.SetScale(2, 2);
+        const bool transposed = c.orientation >= 5;
+        const QSize own = transposed ? QSize(80, 120) : QSize(120, 80);  // upright
+        const QSize shown = transposed ? QSize(160, 120) : QSize(120, 160);
+        const QRect quarter(c.right ? own.width() / 2 : 0, c.bottom ? own.height() / 2 : 0,
+                            own.width() / 2, own.height() / 2);
+        const QRect box = quarter.adjusted(own.width() / 8, own.height() / 8, -own.width() / 8,
+                                           -own.height() / 8);
+        view.SetTextSelection(0, {box});
+        ASSERT_TRUE(ProcessUntil([&view] { return !view.IsRendering(); }));
+        QCoreApplication::processEvents();
+        const QImage image =
+            view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QPoint origin((400 - shown.width()) / 2, (400 - shown.height()) / 2);
+        // Quarter centres on screen: the ink one and the paper one across from it.
+        const QPoint inkCentre = origin + QPoint((c.right ? 3 : 1) * shown.width() / 4,
+                                                 (c.bottom ? 3 : 1) * shown.height() / 4);
+        const QPoint paperCentre = origin + QPoint((c.right ? 1 : 3) * shown.width() / 4,
+                                                   (c.bottom ? 1 : 3) * shown.height() / 4);
+        const QRgb highlighted = image.pixel(inkCentre);
+        EXPECT_GT(qRed(highlighted), 100) << "orientation " << c.orientation << ": over the ink";
+        EXPECT_LT(qGreen(highlighted), 100) << "orientation " << c.orientation;
+        EXPECT_NE(highlighted, qRgb(220, 30, 30)) << "orientation " << c.orientation << ": tinted";
+        EXPECT_EQ(image.pixel(paperCentre), qRgb(255, 255, 255))
+            << "orientation " << c.orientation << ": the paper is left alone";
+        // The highlight is as big as the box: a quarter of the page's shown size each way.
+        const QRect tinted = TintedArea(image);
+        EXPECT_NEAR(tinted.width(), shown.width() / 4, 2) << "orientation " << c.orientation;
+        EXPECT_NEAR(tinted.height(), shown.height() / 4, 2) << "orientation " << c.orientation;
+    }
+}
+
+TEST(DocViewSelection, AHitUnderADialogIsScrolledIntoThePartItLeavesFree) {
+    vellumark::testing::TempFolder folder;
+    const auto white = SolidPage(200, 300, {255, 255, 255});
+    DocView view;
+    view.resize(400, 500);
+    view.show();
+    view.SetDocument(WriteAndOpen(folder, "white.tif", {white, white}));
+    ASSERT_TRUE(ProcessUntil([&view] { return !view.IsRendering(); }));
+    // A dialog over the top of the view, leaving too little room above it: the hit at the
+    // page's top left (at 120, 120 in the view) can only be shown below it, which takes
+    // moving the page down beyond its scroll range.
+    const QRect dialog(view.viewport()->mapToGlobal(QPoint(20, 10)), QSize(360, 200));
+    view.SetTextSelection(0, {QRect(20, 20, 40, 12)}, dialog);
+    QCoreApplication::processEvents();  // the scroll area lays out its new scroll bars
+    const QImage shown = view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QRect tinted = TintedArea(shown);
+    ASSERT_FALSE(tinted.isEmpty());
+    EXPECT_GE(tinted.width(), 40);
+    EXPECT_LE(tinted.width(), 42);
+    const QRect onScreen(view.viewport()->mapToGlobal(tinted.topLeft()), tinted.size());
+    EXPECT_FALSE(onScreen.intersects(dialog))
+        << "highlight at " << tinted.x() << ", " << tinted.y();
+    EXPECT_TRUE(view.viewport()->rect().contains(tinted));
+    EXPECT_LT(view.verticalScrollBar()->minimum(), 0) << "the bar reaches where the page went";
+
+    // Another page starts at its top left again, within its own range.
+    view.SetPageNum(1);
+    EXPECT_EQ(view.verticalScrollBar()->minimum(), 0);
+    EXPECT_EQ(view.verticalScrollBar()->value(), 0);
 }
 
 TEST(DocViewZoom, EnlargedPagesAreRenderedFromTheScan) {

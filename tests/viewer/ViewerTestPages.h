@@ -4,6 +4,8 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
+#include <QImage>
+#include <QRect>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -31,6 +33,20 @@ inline std::shared_ptr<const imaging::Document> WriteAndOpen(
     const auto path = folder / name;
     vellumark::testing::WriteTestTiff(path, pages);
     return imaging::Document::Open(path);
+}
+
+// Where a text selection is drawn in a grab of a view showing a white page: the bounds of the
+// bluish pixels (empty when there are none).
+inline QRect TintedArea(const QImage& shown) {
+    QRect area;
+    for (int y = 0; y < shown.height(); ++y) {
+        for (int x = 0; x < shown.width(); ++x) {
+            const QRgb pixel = shown.pixel(x, y);
+            if (qBlue(pixel) > qRed(pixel) + 20)
+                area |= QRect(x, y, 1, 1);
+        }
+    }
+    return area;
 }
 
 // Processes events until `done` holds. The deadline only keeps a broken build from hanging the
