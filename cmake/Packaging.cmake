@@ -12,6 +12,9 @@ set(VELLUMARK_INSTALL_DOCDIR ${CMAKE_INSTALL_DATADIR}/doc/vellumark)
 set(VELLUMARK_LINUX_DATA ${PROJECT_SOURCE_DIR}/data/linux)
 
 install(DIRECTORY ${VELLUMARK_EPUBFILES} DESTINATION ${VELLUMARK_INSTALL_DATADIR})
+# What a job array or an indexed job runs for one scan (docs/scale-out.md).
+install(PROGRAMS ${PROJECT_SOURCE_DIR}/docs/scale-out/convert-one.sh
+        DESTINATION ${VELLUMARK_INSTALL_DATADIR}/scale-out)
 
 # Installs `source` compressed as `source.gz` (gzip -9n: no name or time stamp, so the bytes are
 # reproducible) into `destination`, relative to the install prefix. With OPTIONAL, a missing

@@ -10,7 +10,7 @@ packages=(
     libgtest-dev libgmock-dev libfreetype-dev fonts-dejavu-core
     epubcheck default-jre-headless unzip python3 libarchive-tools
     xvfb xauth x11-apps imagemagick xdotool groff-base
-    chromium nodejs
+    chromium nodejs parallel
     dpkg-dev file lintian desktop-file-utils appstream shared-mime-info librsvg2-bin
 )
 # Debian's nodejs comes without npm; a newer nodejs (from NodeSource) brings its own.

@@ -251,7 +251,13 @@ int RunConvert(const ParsedArguments& arguments) {
         if (!book.title.empty() && !book.author.empty() && !settings.book.outputFolder.empty() &&
             !settings.overwrite &&
             fs::exists(fs::symlink_status(epub::ShelfBookOutput(book, settings), ec))) {
-            return ReportError(AlreadyExists(epub::ShelfBookOutput(book, settings)), 2);
+            const fs::path output = epub::ShelfBookOutput(book, settings);
+            // A runner that hands out one scan a job asks for a book that exists to be done.
+            if (!arguments.Has("--skip-existing"))
+                return ReportError(AlreadyExists(output), 2);
+            if (!arguments.Has("--quiet") && !arguments.Has("--json"))
+                std::cout << "Skipped: " << output.string() << " already exists\n";
+            return 0;
         }
     }
 
