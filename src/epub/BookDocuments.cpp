@@ -107,6 +107,20 @@ void BuildPackageDocument(const BookDescription& book, XmlDocument& xml) {
 
 void BuildNavigationDocument(const BookDescription& book, XmlDocument& xml) {
     const int pages = std::max(book.pageCount, 0);
+    const pugi::xml_node ncx = StartNcx(xml, book, 0);
+    pugi::xml_node navMap = xml.AddChild(ncx, "navMap");
+    int offset = 0;
+    if (!book.coverName.empty()) {
+        AddNavPoint(xml, navMap, "cover", 1, "cover.html");
+        offset = 1;
+    }
+    for (int n = 1; n <= pages; ++n)
+        AddNavPoint(xml, navMap, PageId(n), n + offset, PageFile(n));
+}
+
+}  // namespace
+
+pugi::xml_node StartNcx(XmlDocument& xml, const BookDescription& book, int pageCount) {
     pugi::xml_node ncx = xml.AddRoot("ncx", kNcxNamespace);
     XmlDocument::SetAttribute(ncx, "version", "2005-1");
     XmlDocument::SetAttribute(ncx, "xml:lang", book.languageTag);
@@ -120,23 +134,13 @@ void BuildNavigationDocument(const BookDescription& book, XmlDocument& xml) {
     // The same identifier as the package document's, so readers match the two.
     addMeta("dtb:uid", "urn:uuid:" + book.identity.uuid);
     addMeta("dtb:depth", "1");
-    addMeta("dtb:totalPageCount", "0");
-    addMeta("dtb:maxPageNumber", "0");
+    addMeta("dtb:totalPageCount", std::to_string(pageCount));
+    addMeta("dtb:maxPageNumber", std::to_string(pageCount));
 
     AddTextChild(xml, xml.AddChild(ncx, "docTitle"), "text", book.title);
     AddTextChild(xml, xml.AddChild(ncx, "docAuthor"), "text", book.author);
-
-    pugi::xml_node navMap = xml.AddChild(ncx, "navMap");
-    int offset = 0;
-    if (!book.coverName.empty()) {
-        AddNavPoint(xml, navMap, "cover", 1, "cover.html");
-        offset = 1;
-    }
-    for (int n = 1; n <= pages; ++n)
-        AddNavPoint(xml, navMap, PageId(n), n + offset, PageFile(n));
+    return ncx;
 }
-
-}  // namespace
 
 std::string PackageDocumentText(const BookDescription& book) {
     XmlDocument xml;

@@ -8,6 +8,7 @@
 
 #include "epub/BookFormat.h"
 #include "epub/BookIdentity.h"
+#include "epub/XmlDocument.h"
 
 namespace vellumark::epub {
 
@@ -39,6 +40,10 @@ struct BookDescription {
 
 inline constexpr const char* kPackageDocumentName = "fb.opf";
 inline constexpr const char* kNavigationDocumentName = "fb.ncx";
+
+// An NCX document's root with its head, title and author; `pageCount` for its page counts (0
+// for a book without a page list).
+pugi::xml_node StartNcx(XmlDocument& xml, const BookDescription& book, int pageCount);
 
 // The documents' text as WritePackageDocument / WriteNavigationDocument save it.
 std::string PackageDocumentText(const BookDescription& book);

@@ -54,7 +54,7 @@ std::string XmlSafeText(std::string_view text) {
     return safe;
 }
 
-std::string EscapeXmlAttribute(std::string_view text) {
+std::string EscapeXmlText(std::string_view text) {
     std::string escaped;
     for (char c : XmlSafeText(text)) {
         switch (c) {
@@ -67,6 +67,17 @@ std::string EscapeXmlAttribute(std::string_view text) {
             case '>':
                 escaped += "&gt;";
                 break;
+            default:
+                escaped += c;
+        }
+    }
+    return escaped;
+}
+
+std::string EscapeXmlAttribute(std::string_view text) {
+    std::string escaped;
+    for (char c : EscapeXmlText(text)) {
+        switch (c) {
             case '"':
                 escaped += "&quot;";
                 break;

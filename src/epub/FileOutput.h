@@ -15,7 +15,10 @@ void WriteFileBytes(const std::filesystem::path& path, std::string_view bytes);
 // control characters other than TAB, LF and CR are dropped. Titles come from users and scripts.
 std::string XmlSafeText(std::string_view text);
 
-// XmlSafeText with &, <, > and " escaped, for an attribute value in double quotes.
+// XmlSafeText with &, < and > escaped, for an element's text.
+std::string EscapeXmlText(std::string_view text);
+// EscapeXmlText with " escaped too, and TAB, LF and CR as references, for an attribute value in
+// double quotes.
 std::string EscapeXmlAttribute(std::string_view text);
 
 }  // namespace vellumark::epub

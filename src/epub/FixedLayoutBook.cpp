@@ -11,7 +11,6 @@ namespace {
 
 constexpr const char* kOpfNamespace = "http://www.idpf.org/2007/opf";
 constexpr const char* kDcNamespace = "http://purl.org/dc/elements/1.1/";
-constexpr const char* kNcxNamespace = "http://www.daisy.org/z3986/2005/ncx/";
 constexpr const char* kXhtmlNamespace = "http://www.w3.org/1999/xhtml";
 constexpr const char* kOpsNamespace = "http://www.idpf.org/2007/ops";
 constexpr const char* kXhtmlType = "application/xhtml+xml";
@@ -207,21 +206,7 @@ pugi::xml_node AddNavLabel(XmlDocument& xml, pugi::xml_node parent, const std::s
 
 void BuildNcx(const BookDescription& book, XmlDocument& xml) {
     const int pages = Pages(book);
-    pugi::xml_node ncx = xml.AddRoot("ncx", kNcxNamespace);
-    XmlDocument::SetAttribute(ncx, "version", "2005-1");
-    XmlDocument::SetAttribute(ncx, "xml:lang", book.languageTag);
-    pugi::xml_node head = xml.AddChild(ncx, "head");
-    const auto addMeta = [&](const char* name, const std::string& content) {
-        pugi::xml_node meta = xml.AddChild(head, "meta");
-        XmlDocument::SetAttribute(meta, "name", name);
-        XmlDocument::SetAttribute(meta, "content", content);
-    };
-    addMeta("dtb:uid", "urn:uuid:" + book.identity.uuid);
-    addMeta("dtb:depth", "1");
-    addMeta("dtb:totalPageCount", std::to_string(pages));
-    addMeta("dtb:maxPageNumber", std::to_string(pages));
-    AddText(xml, xml.AddChild(ncx, "docTitle"), "text", book.title);
-    AddText(xml, xml.AddChild(ncx, "docAuthor"), "text", book.author);
+    const pugi::xml_node ncx = StartNcx(xml, book, pages);
 
     // A page's entry in the navigation map and in the page list share one play order.
     const int first = HasCover(book) ? 2 : 1;

@@ -18,27 +18,6 @@ std::size_t CharacterCount(std::string_view text) {
     return count;
 }
 
-// Text of an element, made safe and escaped.
-std::string EscapeText(std::string_view text) {
-    std::string escaped;
-    for (char c : XmlSafeText(text)) {
-        switch (c) {
-            case '&':
-                escaped += "&amp;";
-                break;
-            case '<':
-                escaped += "&lt;";
-                break;
-            case '>':
-                escaped += "&gt;";
-                break;
-            default:
-                escaped += c;
-        }
-    }
-    return escaped;
-}
-
 // The lines of text an MDI file stores have no place on the page: they are laid out evenly
 // from top to bottom, in a size that keeps them within the page.
 void SpreadOverPage(std::vector<PlacedWord>& placed, int pictureWidth, int pictureHeight) {
@@ -84,7 +63,7 @@ void AppendLine(std::string& out, std::vector<PlacedWord>::const_iterator first,
         const PlacedWord* next = it + 1 != last ? &*(it + 1) : nullptr;
         const std::string style = WordStyle(*it, fontSize, next);
         out += style.empty() ? "<span>" : "<span style=\"" + style + "\">";
-        out += EscapeText(it->text);
+        out += EscapeXmlText(it->text);
         if (next != nullptr)
             out += ' ';  // inside the word, so its width is the gap's to set
         out += "</span>";
