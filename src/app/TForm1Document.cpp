@@ -99,7 +99,8 @@ bool TForm1::OpenPath(const QString& path) {
     PaneClientBtm->show();
     LabeledEdit1->setText(TitleFromPath(path));
     doc_ = std::move(document);
-    textLayer_ = std::make_shared<imaging::TextLayer>(doc_);
+    textLayer_ = textReader_ ? std::make_shared<imaging::TextLayer>(doc_, textReader_)
+                             : std::make_shared<imaging::TextLayer>(doc_);
     curPage_ = 0;
     Label2->setText(path);
     Label2->setToolTip(path);
