@@ -52,7 +52,7 @@ void TForm1::CreateSettingsPanel() {
     // their places: captions above the boxes as the fields have them.
     ComboBox1 = new QComboBox(PaneClientBtm);
     ComboBox1->setObjectName("ComboBox1");
-    ComboBox1->addItem("EPUB 2 (pages fit the screen)", static_cast<int>(epub::BookFormat::Epub2));
+    ComboBox1->addItem("EPUB 2 (fits the screen)", static_cast<int>(epub::BookFormat::Epub2));
     ComboBox1->addItem("EPUB 3 (fixed layout)", static_cast<int>(epub::BookFormat::Epub3));
     ComboBox1->setToolTip(
         "EPUB 2: every reader shows it, each page scaled to the screen.\n"

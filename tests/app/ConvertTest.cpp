@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <atomic>
@@ -230,6 +231,10 @@ TEST_F(TextLayerConvertTest, CancelStopsAReadingUnderWayAndLeavesNoBook) {
     EXPECT_FALSE(cancel->geometry().intersects(label1->geometry()));
     for (const char* name : {"ComboBox1", "ComboBox2", "CheckBox1", "SpeedButton4"})
         EXPECT_FALSE(Child<QWidget>(name)->isEnabled()) << name;
+    // Paging through the document meanwhile leaves the status where it is.
+    Child<QListWidget>("ListView1")->setCurrentRow(1);
+    EXPECT_EQ(form_->CurPage(), 1);
+    EXPECT_TRUE(label1->text().startsWith(epub::kConvertingWithTextText));
 
     QSignalSpy ended(form_.get(), &TForm1::ConversionEnded);
     cancel->click();
@@ -241,7 +246,7 @@ TEST_F(TextLayerConvertTest, CancelStopsAReadingUnderWayAndLeavesNoBook) {
     EXPECT_TRUE(log_->errors.isEmpty()) << log_->errors.join("\n").toStdString();
     EXPECT_TRUE(log_->messages.empty());
     EXPECT_FALSE(std::filesystem::exists(output() / "Slow.epub"));
-    EXPECT_EQ(label1->text(), "1/3") << "the page counter again";
+    EXPECT_EQ(label1->text(), "2/3") << "the page counter again";
     EXPECT_FALSE(cancel->isVisible());
     EXPECT_TRUE(Child<QWidget>("Label2")->isVisible());
     for (const char* name : {"ComboBox1", "ComboBox2", "CheckBox1", "SpeedButton4"})

@@ -327,9 +327,11 @@ TEST_F(FrameTest, TheFormatRowStandsBelowTheFieldsAndClearOfThem) {
     EXPECT_EQ(static_cast<QLabel*>(Child<QWidget>("Label4"))->buddy(), Child<QWidget>("ComboBox2"));
     EXPECT_LT(Child<QWidget>("Label3")->geometry().bottom(), Child<QWidget>("ComboBox1")->y());
     EXPECT_LT(Child<QWidget>("Label4")->geometry().bottom(), Child<QWidget>("ComboBox2")->y());
-    // The whole caption of the check box shows.
-    auto* textLayer = Child<QCheckBox>("CheckBox1");
-    EXPECT_GE(textLayer->width(), textLayer->sizeHint().width());
+    // Every caption shows whole: the check box's and each box's longest choice.
+    for (const char* name : {"ComboBox1", "ComboBox2", "CheckBox1"}) {
+        QWidget* control = Child<QWidget>(name);
+        EXPECT_GE(control->width(), control->sizeHint().width()) << name;
+    }
 }
 
 TEST_F(FrameTest, PageSizeAndTextLayerAreOfferedForEpub3Only) {
