@@ -157,6 +157,7 @@ private:
 
     std::unique_ptr<Dialogs> dialogs_;
     std::filesystem::path installedContainer_;
+    imaging::TextLayer::Reader textReader_;  // empty: the default reader
     std::optional<epub::WorkingFolder> workingFolder_;
     std::string workingFolderError_;
     std::filesystem::path contentFolder_;
@@ -231,7 +232,6 @@ private:
     // the cursors where the next step starts, and the dialog, made once and kept. The dialog is
     // declared last so that it goes before what it searches.
     // Also the text layer of a conversion, so that pages a search has read are not read again.
-    imaging::TextLayer::Reader textReader_;
     std::shared_ptr<imaging::TextLayer> textLayer_;
     search::SearchCursors searchCursors_;
     std::unique_ptr<search::TForm2> form2_;
