@@ -33,9 +33,10 @@ public:
     void Progress(int done, int total) override;
     bool CancelRequested() override;
 
-    // Called by the window's thread before it waits for the conversion to end: asks the job to
-    // stop, and lets any report that waits for an answer go on at once (a question counts as
-    // declined). Without it, waiting on the window's thread could wait for ever.
+    // Called by the window's thread when the user cancels, and before it waits for the
+    // conversion to end: asks the job to stop (CancelRequested is true from now on), and lets any
+    // report that waits for an answer go on at once (a question counts as declined). Without it,
+    // waiting on the window's thread could wait for ever.
     void Abandon();
 
 private:

@@ -13,7 +13,7 @@ constexpr int kPanel3Height = 45;
 constexpr int kPanel4Width = 171;
 constexpr int kImage9Width = 15;
 constexpr int kProgressHeight = 13;
-constexpr int kSettingsHeight = 148;
+constexpr int kSettingsHeight = 216;
 
 struct Regions {
     QRect panel1, panel3, panel4, image9, panel2;

@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include "app/Regions.h"
+
 namespace vellumark::app::skin {
 
 namespace {
@@ -233,9 +235,9 @@ QPixmap EdgeRight() {
 }
 
 QPixmap SettingsBackground() {
-    QPixmap pixmap = Filled(8, 148);
+    QPixmap pixmap = Filled(8, kSettingsHeight);
     QPainter p(&pixmap);
-    QLinearGradient ground(0, 0, 0, 148);
+    QLinearGradient ground(0, 0, 0, kSettingsHeight);
     ground.setColorAt(0, QColor(248, 250, 253));
     ground.setColorAt(1, QColor(232, 238, 246));
     p.fillRect(pixmap.rect(), ground);

@@ -29,7 +29,7 @@ QPixmap EdgeLeft();   // Image7, 8 wide, stretched lengthways
 QPixmap EdgeInner();  // Image8, 21 wide, between the thumbnails and the page view
 QPixmap EdgeRight();  // Image9, 15 wide
 
-QPixmap SettingsBackground();  // PaneClientBtm's ground, 148 high, stretched sideways
+QPixmap SettingsBackground();  // PaneClientBtm's ground, kSettingsHeight high, stretched sideways
 
 // The small program picture, also the window icon.
 QPixmap Logo(int size);

@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QPainterPath>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
 #include <QWindow>
@@ -61,7 +62,8 @@ void TForm1::Guarded(const std::function<void()>& command) {
 TForm1::TForm1(TForm1Options options)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint),
       dialogs_(options.dialogs ? std::move(options.dialogs) : MakeQtDialogs()),
-      installedContainer_(std::move(options.installedContainer)) {
+      installedContainer_(std::move(options.installedContainer)),
+      textReader_(std::move(options.textReader)) {
     setObjectName("Form1");
     setWindowTitle(kCaption);
     setWindowIcon(skin::Logo(64));
@@ -102,9 +104,6 @@ void TForm1::FormCreate() {
     CreatePanel3();
     CreatePanel4();
     CreatePanel2();
-
-    // The labels stand 50 and 200 pixels into the status bar, over Image1.
-    Label1->setGeometry(50, 15, 145, 16);
 
     imageM_ = DrawTitleSprite();
     const std::pair<TImgBtn*, SpriteCell> buttons[] = {
@@ -254,6 +253,40 @@ void TForm1::CreatePanel3() {
         label->setAttribute(Qt::WA_TranslucentBackground);
         label->setTextFormat(Qt::PlainText);
     }
+
+    Button1 = new QPushButton("Cancel", Panel3);
+    Button1->setObjectName("Button1");
+    Button1->setToolTip("Stop the conversion (Esc)");
+    Button1->setCursor(Qt::PointingHandCursor);
+    Button1->hide();
+    connect(Button1, &QAbstractButton::clicked, this,
+            [this] { Guarded([this] { Button1Click(); }); });
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WindowShortcut);
+    connect(escape, &QShortcut::activated, Button1, &QAbstractButton::click);
+}
+
+// The labels stand 50 and 200 pixels into the status bar, over Image1. While a conversion runs
+// the status bar is its own: the status text with the page progress in Label1, widened so that
+// the longer texts fit, and Cancel at the right; the path comes back after.
+void TForm1::PlaceStatusLabels() {
+    const int w = Panel3->width();
+    const int left = Image1->x() + 50;
+    Label1->raise();
+    Label2->raise();
+    Label2->setGeometry(Image1->x() + 200, 15, std::max(0, w - 200 - 75), 16);
+    Label2->setVisible(!converting_);
+    Button1->setVisible(converting_);
+    if (!converting_) {
+        Label1->setGeometry(left, 15, 145, 16);
+        return;
+    }
+    // Clear of the grip picture at the right end (Image5).
+    const int buttonWidth = 72;
+    const int buttonLeft = std::max(left + 145, w - 69 - 8 - buttonWidth);
+    Button1->setGeometry(buttonLeft, 11, buttonWidth, 23);
+    Button1->raise();
+    Label1->setGeometry(left, 15, buttonLeft - 8 - left, 16);
 }
 
 void TForm1::CreatePanel4() {
@@ -354,10 +387,7 @@ void TForm1::FormResize() {
     Image5->setGeometry(w - 69, 0, 69, h3);
     Image6->setGeometry(227, 0, std::max(0, w - 296), h3);
     Image6->lower();
-    Label1->raise();
-    Label2->raise();
-    Label1->move(Image1->x() + 50, 15);
-    Label2->setGeometry(Image1->x() + 200, 15, std::max(0, w - 200 - 75), 16);
+    PlaceStatusLabels();
 
     const int h4 = regions.panel4.height();
     Image7->setGeometry(0, 0, 8, h4);

@@ -19,19 +19,22 @@
 #include "app/TitleSprite.h"
 #include "epub/ConversionJob.h"
 #include "epub/Folders.h"
+#include "imaging/text/TextLayer.h"
 #include "search/SearchCursors.h"
 
+class QCheckBox;
+class QComboBox;
 class QKeySequence;
 class QLabel;
 class QMimeData;
 class QListWidget;
 class QListWidgetItem;
 class QProgressBar;
+class QPushButton;
 
 namespace vellumark::imaging {
 class Document;
-class TextLayer;
-}  // namespace vellumark::imaging
+}
 namespace vellumark::search {
 class TForm2;
 }
@@ -56,6 +59,9 @@ struct TForm1Options {
     std::unique_ptr<Dialogs> dialogs;  // null: the Qt dialogs
     // The installed container files the working folder is made from; empty: beside the program.
     std::filesystem::path installedContainer;
+    // Reads the words of the open document's pages for Search and the text layer; empty: a
+    // page's stored text, else Tesseract in English.
+    imaging::TextLayer::Reader textReader;
 };
 
 class TForm1 : public QWidget {
@@ -129,12 +135,17 @@ private:
     void SpeedButton19Click();  // Search: the search dialog over the document's words
 
     // Settings and conversion.
-    void SpeedButton1Click();             // Options: shows or hides the settings panel
-    void PNGButton8Click();               // picker beside Cover Image: chooses the cover picture
-    void PNGButton9Click();               // picker beside Save ePub To: chooses the output folder
-    void SpeedButton4Click();             // Convert: makes the book on a worker thread
-    void ConversionFinished();            // the book is made (or not): says how it went
+    void SpeedButton1Click();   // Options: shows or hides the settings panel
+    void PNGButton8Click();     // picker beside Cover Image: chooses the cover picture
+    void PNGButton9Click();     // picker beside Save ePub To: chooses the output folder
+    void ComboBox1Change();     // a format is chosen: page size and text layer only for EPUB 3
+    void SpeedButton4Click();   // Convert: makes the book on a worker thread
+    void Button1Click();        // Cancel: stops the running conversion
+    void ConversionFinished();  // the book is made (or not): says how it went
     void SetConverting(bool converting);  // disables what would disturb a conversion
+    void PlaceStatusLabels();             // Label1, Label2 and, while converting, Button1
+    epub::BookFormat ChosenFormat() const;
+    std::optional<epub::PageBox> ChosenPageBox() const;  // none: 96 pixels per inch
 
     // Help and home page.
     void SpeedButton13Click();  // help: opens the help page installed with the program
@@ -146,6 +157,7 @@ private:
 
     std::unique_ptr<Dialogs> dialogs_;
     std::filesystem::path installedContainer_;
+    imaging::TextLayer::Reader textReader_;  // empty: the default reader
     std::optional<epub::WorkingFolder> workingFolder_;
     std::string workingFolderError_;
     std::filesystem::path contentFolder_;
@@ -161,6 +173,8 @@ private:
     std::shared_ptr<GuiReporter> reporter_;
     QFutureWatcher<epub::ConversionResult> conversion_;
     bool converting_ = false;
+    bool cancelling_ = false;   // Cancel was pressed: the job stops within a page
+    QString conversionStatus_;  // the job's last status text, shown with its page progress
 
     std::vector<ResizeHandle*> resizeHandles_;  // along the border, the grip at the bottom right
     QImage imageM_;                             // the title-button sprite
@@ -209,14 +223,22 @@ private:
     LabeledEdit* LabeledEdit4 = nullptr;
     SpeedButton* PNGButton8 = nullptr;
     SpeedButton* PNGButton9 = nullptr;
+    QComboBox* ComboBox1 = nullptr;  // the book's format: EPUB 2 or EPUB 3 fixed layout
+    QComboBox* ComboBox2 = nullptr;  // EPUB 3 pages: 96 pixels per inch or a device's screen
+    QCheckBox* CheckBox1 = nullptr;  // EPUB 3: the pages' words as an invisible text layer
+    QPushButton* Button1 = nullptr;  // Cancel, in the status bar while a conversion runs
 
     // Word search: the open document's words (read on first need and kept while it is open),
     // the cursors where the next step starts, and the dialog, made once and kept. The dialog is
     // declared last so that it goes before what it searches.
+    // Also the text layer of a conversion, so that pages a search has read are not read again.
     std::shared_ptr<imaging::TextLayer> textLayer_;
     search::SearchCursors searchCursors_;
     std::unique_ptr<search::TForm2> form2_;
 };
+
+// How a device profile is offered in ComboBox2: "kobo-libra (1264 x 1680)".
+QString ProfileCaption(const epub::DeviceProfile& profile);
 
 // The title a document's path suggests: its file name without the last extension.
 QString TitleFromPath(const QString& path);

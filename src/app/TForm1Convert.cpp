@@ -1,7 +1,10 @@
 // The Convert command on the window's side: the engine runs on a worker thread and reports back
 // through a GuiReporter; the window disables what would disturb it until it ends.
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include "app/GuiReporter.h"
@@ -26,11 +29,22 @@ void TForm1::SpeedButton4Click() {
     settings.cover = LabeledEdit3->text().toStdString();
     settings.outputFolder = LabeledEdit4->text().toStdString();
     settings.workingFolder = workingFolder_->Path();
+    settings.format = ChosenFormat();
+    if (settings.format == epub::BookFormat::Epub3) {
+        settings.pageBox = ChosenPageBox();
+        // The window's own text layer: pages a search has read are not read again.
+        if (CheckBox1->isChecked())
+            settings.text = textLayer_;
+    }
 
     GuiReporter::Handlers handlers;
     handlers.note = [this](const QString& text) { dialogs_->Message(this, "Note!", text); };
     handlers.confirmOverwrite = [this](const QString&) { return dialogs_->ConfirmOverwrite(this); };
+    // After Cancel the status bar keeps saying so until the job has stopped.
     handlers.status = [this](const QString& text) {
+        if (cancelling_)
+            return;
+        conversionStatus_ = text;
         Label1->setText(text);
         Label1->repaint();
     };
@@ -41,6 +55,8 @@ void TForm1::SpeedButton4Click() {
             ProgressBar1->show();
             LayoutWorkArea();
         }
+        if (!cancelling_)
+            Label1->setText(QString("%1 %2/%3").arg(conversionStatus_).arg(done).arg(total));
     };
     reporter_ = std::make_shared<GuiReporter>(this, std::move(handlers));
 
@@ -54,6 +70,17 @@ void TForm1::SpeedButton4Click() {
     }));
 }
 
+void TForm1::Button1Click() {
+    if (!converting_ || cancelling_ || !reporter_)
+        return;
+    cancelling_ = true;
+    // The job looks at this between pages and within a page being read, and then stops; any
+    // question it was about to ask counts as declined.
+    reporter_->Abandon();
+    Button1->setEnabled(false);
+    Label1->setText("Cancelling...");
+}
+
 void TForm1::ConversionFinished() {
     const epub::ConversionResult result = conversion_.result();
     SetConverting(false);
@@ -61,6 +88,9 @@ void TForm1::ConversionFinished() {
         ProgressBar1->hide();
         LayoutWorkArea();
     }
+    // Only a finished book keeps its status text; otherwise "Converting..." would stay.
+    if (result.outcome != epub::ConversionOutcome::Succeeded)
+        ShowPageCounter();
     switch (result.outcome) {
         case epub::ConversionOutcome::Succeeded:
             dialogs_->Message(this, "Congratulation", QString::fromStdString(result.message));
@@ -80,11 +110,16 @@ void TForm1::ConversionFinished() {
 
 void TForm1::SetConverting(bool converting) {
     converting_ = converting;
+    cancelling_ = false;
+    conversionStatus_.clear();
     for (QWidget* control : std::initializer_list<QWidget*>{
              SpeedButton3, SpeedButton4, SpeedButton12, SpeedButton19, LabeledEdit1, LabeledEdit2,
-             LabeledEdit3, LabeledEdit4, PNGButton8, PNGButton9}) {
+             LabeledEdit3, LabeledEdit4, PNGButton8, PNGButton9, ComboBox1}) {
         control->setEnabled(!converting);
     }
+    ComboBox1Change();
+    Button1->setEnabled(converting);
+    PlaceStatusLabels();
     if (converting) {
         setCursor(Qt::BusyCursor);
     } else {

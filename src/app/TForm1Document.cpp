@@ -99,7 +99,8 @@ bool TForm1::OpenPath(const QString& path) {
     PaneClientBtm->show();
     LabeledEdit1->setText(TitleFromPath(path));
     doc_ = std::move(document);
-    textLayer_ = std::make_shared<imaging::TextLayer>(doc_);
+    textLayer_ = textReader_ ? std::make_shared<imaging::TextLayer>(doc_, textReader_)
+                             : std::make_shared<imaging::TextLayer>(doc_);
     curPage_ = 0;
     Label2->setText(path);
     Label2->setToolTip(path);
@@ -162,7 +163,8 @@ void TForm1::BuildPageList() {
                     return;
                 ProgressBar1->setMaximum(std::max(total, 1));
                 ProgressBar1->setValue(done);
-                Label1->setText(QString("%1/%2").arg(done).arg(total));
+                if (!converting_)
+                    Label1->setText(QString("%1/%2").arg(done).arg(total));
             });
     connect(builder_.get(), &viewer::ThumbnailBuilder::Failed, this,
             [this, generation](int page, const QString& message) {
@@ -183,8 +185,9 @@ void TForm1::BuildPageList() {
     builder_->Start(doc_, pixelRatio);
 }
 
+// Not while converting: the status bar shows the conversion's status then.
 void TForm1::ShowPageCounter() {
-    if (!doc_)
+    if (!doc_ || converting_)
         return;
     Label1->setText(QString("%1/%2").arg(curPage_ + 1).arg(doc_->PageCount()));
 }

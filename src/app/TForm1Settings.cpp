@@ -1,5 +1,9 @@
-// The conversion settings panel: its fields, the two pickers and the Options toggle.
+// The conversion settings panel: its fields, the two pickers, the book's format with its page
+// size and text layer, and the Options toggle.
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
+#include <QLabel>
 
 #include "app/LabeledEdit.h"
 #include "app/Skin.h"
@@ -44,10 +48,88 @@ void TForm1::CreateSettingsPanel() {
     connect(PNGButton9, &QAbstractButton::clicked, this,
             [this] { Guarded([this] { PNGButton9Click(); }); });
 
-    // Tab order: cover, output folder, title, author.
+    // The book's format and what only EPUB 3 has, in a row below the fields above, which keep
+    // their places: captions above the boxes as the fields have them.
+    ComboBox1 = new QComboBox(PaneClientBtm);
+    ComboBox1->setObjectName("ComboBox1");
+    ComboBox1->addItem("EPUB 2 (fits the screen)", static_cast<int>(epub::BookFormat::Epub2));
+    ComboBox1->addItem("EPUB 3 (fixed layout)", static_cast<int>(epub::BookFormat::Epub3));
+    ComboBox1->setToolTip(
+        "EPUB 2: every reader shows it, each page scaled to the screen.\n"
+        "EPUB 3 fixed layout: each page as scanned, and it can carry the page text.");
+    ComboBox1->setGeometry(24, 160, 161, 22);
+
+    ComboBox2 = new QComboBox(PaneClientBtm);
+    ComboBox2->setObjectName("ComboBox2");
+    ComboBox2->addItem("96 ppi (as the window shows it)", QString());
+    ComboBox2->setItemData(0, "Pages at 96 pixels per inch of the paper", Qt::ToolTipRole);
+    for (const epub::DeviceProfile& profile : epub::DeviceProfiles()) {
+        ComboBox2->addItem(ProfileCaption(profile), QString::fromUtf8(profile.name));
+        ComboBox2->setItemData(ComboBox2->count() - 1,
+                               "Pages made for the screen of " + QString::fromUtf8(profile.device),
+                               Qt::ToolTipRole);
+    }
+    ComboBox2->setToolTip("EPUB 3: the screen the pages are made for");
+    ComboBox2->setGeometry(197, 160, 340, 22);
+
+    struct Caption {
+        QComboBox* box;
+        const char* name;
+        const char* text;
+    };
+    for (const Caption& caption :
+         {Caption{ComboBox1, "Label3", "Format:"}, Caption{ComboBox2, "Label4", "Page Size:"}}) {
+        auto* label = new QLabel(caption.text, PaneClientBtm);
+        label->setObjectName(caption.name);
+        QComboBox* box = caption.box;
+        label->setBuddy(box);
+        label->adjustSize();
+        label->move(box->x(), box->y() - label->height() - 3);
+    }
+
+    CheckBox1 = new QCheckBox("Text layer (OCR): readers can search and read the book aloud",
+                              PaneClientBtm);
+    CheckBox1->setObjectName("CheckBox1");
+    CheckBox1->setToolTip(
+        "EPUB 3: the words of each page, read by OCR, lie invisibly over the page picture");
+    CheckBox1->setGeometry(24, 190, 513, 18);
+
+    connect(ComboBox1, &QComboBox::currentIndexChanged, this,
+            [this] { Guarded([this] { ComboBox1Change(); }); });
+    ComboBox1Change();
+
+    // Tab order: cover, output folder, title, author, then the format row and the text layer.
     setTabOrder(LabeledEdit3, LabeledEdit4);
     setTabOrder(LabeledEdit4, LabeledEdit1);
     setTabOrder(LabeledEdit1, LabeledEdit2);
+    setTabOrder(LabeledEdit2, ComboBox1);
+    setTabOrder(ComboBox1, ComboBox2);
+    setTabOrder(ComboBox2, CheckBox1);
+}
+
+QString ProfileCaption(const epub::DeviceProfile& profile) {
+    return QString("%1 (%2 x %3)")
+        .arg(QString::fromUtf8(profile.name))
+        .arg(profile.screen.width)
+        .arg(profile.screen.height);
+}
+
+void TForm1::ComboBox1Change() {
+    const bool fixed = ChosenFormat() == epub::BookFormat::Epub3;
+    ComboBox2->setEnabled(fixed && !converting_);
+    CheckBox1->setEnabled(fixed && !converting_);
+}
+
+epub::BookFormat TForm1::ChosenFormat() const {
+    return static_cast<epub::BookFormat>(ComboBox1->currentData().toInt());
+}
+
+std::optional<epub::PageBox> TForm1::ChosenPageBox() const {
+    const epub::DeviceProfile* profile =
+        epub::FindDeviceProfile(ComboBox2->currentData().toString().toStdString());
+    if (profile == nullptr)
+        return std::nullopt;
+    return profile->screen;
 }
 
 void TForm1::SpeedButton1Click() {

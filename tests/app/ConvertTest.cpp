@@ -1,11 +1,23 @@
 // Convert through the window: the notes, a whole conversion with its messages, the overwrite
-// question, and the controls held off while the job runs.
+// question, the controls held off while the job runs, the EPUB 3 choices and Cancel.
 #include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <atomic>
+#include <chrono>
 #include <fstream>
+#include <thread>
 
+#include "RunProgram.h"
 #include "WindowFixture.h"
 #include "app/LabeledEdit.h"
+#include "common/Error.h"
+#include "epub/FixedLayoutBook.h"
+#include "tools/SampleScan.h"
 
 namespace vellumark::app::testing {
 namespace {
@@ -28,7 +40,46 @@ protected:
     }
 
     std::filesystem::path output() const { return temp_.Path() / "books"; }
+
+    void ChooseFormat(epub::BookFormat format) {
+        auto* box = Child<QComboBox>("ComboBox1");
+        box->setCurrentIndex(box->findData(static_cast<int>(format)));
+    }
+    void ChooseProfile(const QString& name) {
+        auto* box = Child<QComboBox>("ComboBox2");
+        box->setCurrentIndex(box->findData(name));
+    }
+    void ChooseTextLayer(bool on) { Child<QCheckBox>("CheckBox1")->setChecked(on); }
+
+    // An entry of the book's content folder, read by an independent unzip.
+    static std::string BookFile(const std::filesystem::path& book, const std::string& name) {
+        const vellumark::testing::RunResult result =
+            vellumark::testing::RunProgram("unzip", {"-p", book.string(), "OEBPS/" + name});
+        EXPECT_EQ(result.exitCode, 0) << name << ": " << result.err;
+        return result.out;
+    }
+
+    // The package element's start tag of the book's fb.opf.
+    static std::string PackageTag(const std::filesystem::path& book) {
+        const std::string opf = BookFile(book, "fb.opf");
+        const std::size_t start = opf.find("<package");
+        return start == std::string::npos ? std::string()
+                                          : opf.substr(start, opf.find('>', start) - start);
+    }
 };
+
+// A PNG's width and height, from its header chunk.
+std::pair<int, int> PngSize(const std::string& png) {
+    if (png.size() < 24 || png.compare(1, 3, "PNG") != 0)
+        return {0, 0};
+    const auto be32 = [&](std::size_t at) {
+        int value = 0;
+        for (std::size_t i = 0; i < 4; ++i)
+            value = value * 256 + static_cast<unsigned char>(png[at + i]);
+        return value;
+    };
+    return {be32(16), be32(20)};
+}
 
 TEST_F(ConvertTest, MissingTitleOrAuthorGivesItsNote) {
     OpenAndWait(WriteScan("scan.tif", 1));
@@ -52,6 +103,167 @@ TEST_F(ConvertTest, WithoutADocumentTheEngineGivesItsNote) {
     EXPECT_EQ(log_->messages[0].title, "Note!");
     EXPECT_FALSE(log_->messages[0].text.isEmpty());
     EXPECT_TRUE(Child<QAbstractButton>("SpeedButton4")->isEnabled());
+}
+
+TEST_F(ConvertTest, Epub3WithTheTextLayerAndAProfileMakesFixedPagesForThatScreen) {
+    // One page larger than the screen, so that it is made smaller to fit it.
+    tools::PageLayout layout;
+    layout.width = 1500;
+    layout.height = 2000;
+    layout.margin = 150;
+    const std::filesystem::path scan = temp_ / "words.tif";
+    tools::WriteScan(scan, {tools::RenderPage({{"Quasar beacons glow", 20}}, layout)});
+    OpenAndWait(scan);
+    Fill("Fixed", "An Author");
+    ChooseFormat(epub::BookFormat::Epub3);
+    ChooseProfile("kobo-clara");
+    ChooseTextLayer(true);
+    ASSERT_EQ(Convert(), epub::ConversionOutcome::Succeeded)
+        << log_->errors.join("\n").toStdString();
+
+    const std::filesystem::path book = output() / "Fixed.epub";
+    EXPECT_NE(PackageTag(book).find("version=\"3.0\""), std::string::npos) << PackageTag(book);
+    const epub::PageBox screen = epub::FindDeviceProfile("kobo-clara")->screen;
+    const std::pair<int, int> size = PngSize(BookFile(book, "1.png"));
+    EXPECT_EQ(size, epub::FitPage(1500, 2000, screen));
+    EXPECT_EQ(size.first, screen.width) << "the side that meets the screen";
+    const std::string page = BookFile(book, epub::FixedPageFile(1));
+    EXPECT_NE(page.find("content=\"width=" + std::to_string(size.first) +
+                        ", height=" + std::to_string(size.second) + "\""),
+              std::string::npos)
+        << page;
+    EXPECT_NE(page.find("Quasar"), std::string::npos) << "the page's words, read by OCR";
+}
+
+TEST_F(ConvertTest, Epub2IgnoresTheTextLayerAndPageSizeChosenForEpub3) {
+    OpenAndWait(WriteScan("scan.tif", 1));
+    Fill("Reflowable", "An Author");
+    ChooseFormat(epub::BookFormat::Epub3);
+    ChooseProfile("kobo-libra");
+    ChooseTextLayer(true);
+    ChooseFormat(epub::BookFormat::Epub2);
+    ASSERT_EQ(Convert(), epub::ConversionOutcome::Succeeded)
+        << (log_->messages.empty() ? "" : log_->messages[0].text.toStdString());
+    EXPECT_NE(PackageTag(output() / "Reflowable.epub").find("version=\"2.0\""), std::string::npos);
+}
+
+// Words from a reader the test controls: each page read is counted, and a page can be made to
+// take until the conversion is cancelled.
+struct ScriptedReading {
+    std::atomic<int> reads{0};
+    std::atomic<bool> slow{false};
+    std::atomic<bool> cancelSeen{false};
+};
+
+class TextLayerConvertTest : public ConvertTest {
+protected:
+    TextLayerConvertTest() {
+        textReader_ = [reading = reading_](const imaging::Document&, int page,
+                                           const imaging::TextLayer::CancelFlag* cancel) {
+            ++reading->reads;
+            // Bounded, so that a cancel that never arrives fails the test instead of hanging it.
+            for (int i = 0; reading->slow && i < 60000; ++i) {
+                if (cancel != nullptr && *cancel) {
+                    reading->cancelSeen = true;
+                    throw Error(ErrorCode::Cancelled, "The reading was cancelled.");
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            imaging::Word word;
+            word.text = "Zeppelin" + std::to_string(page + 1);
+            word.left = 10;
+            word.top = 20;
+            word.width = 60;
+            word.height = 16;
+            word.hasBox = true;
+            return std::vector<imaging::Word>{word};
+        };
+    }
+
+    // Starts a conversion with the text layer whose reading takes until it is cancelled, and
+    // waits until the first page is being read.
+    void StartSlowConversion() {
+        reading_->slow = true;
+        Fill("Slow", "An Author");
+        ChooseFormat(epub::BookFormat::Epub3);
+        ChooseTextLayer(true);
+        const int before = reading_->reads;
+        Child<QAbstractButton>("SpeedButton4")->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return reading_->reads > before; }, 30000));
+    }
+
+    std::shared_ptr<ScriptedReading> reading_ = std::make_shared<ScriptedReading>();
+};
+
+TEST_F(TextLayerConvertTest, TheWindowsTextLayerIsUsedSoPagesAreReadOnce) {
+    OpenAndWait(WriteScan("scan.tif", 2));
+    Fill("Words", "An Author");
+    ChooseFormat(epub::BookFormat::Epub3);
+    ChooseTextLayer(true);
+    ASSERT_EQ(Convert(), epub::ConversionOutcome::Succeeded);
+    EXPECT_EQ(reading_->reads, 2);
+    const std::filesystem::path book = output() / "Words.epub";
+    EXPECT_NE(BookFile(book, epub::FixedPageFile(2)).find("Zeppelin2"), std::string::npos);
+
+    log_->overwrite = true;
+    ASSERT_EQ(Convert(), epub::ConversionOutcome::Succeeded);
+    EXPECT_EQ(reading_->reads, 2) << "read again";
+    EXPECT_NE(BookFile(book, epub::FixedPageFile(1)).find("Zeppelin1"), std::string::npos);
+}
+
+TEST_F(TextLayerConvertTest, CancelStopsAReadingUnderWayAndLeavesNoBook) {
+    OpenAndWait(WriteScan("scan.tif", 3));
+    ASSERT_NO_FATAL_FAILURE(StartSlowConversion());
+
+    // The status bar says what runs and offers Cancel in place of the path.
+    auto* label1 = static_cast<QLabel*>(Child<QWidget>("Label1"));
+    auto* cancel = Child<QPushButton>("Button1");
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return label1->text().startsWith(epub::kConvertingWithTextText); }, 30000))
+        << label1->text().toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return label1->text().endsWith(" 0/3"); }, 30000))
+        << "the pages done: " << label1->text().toStdString();
+    EXPECT_GE(label1->width(), label1->sizeHint().width()) << "the whole text shows";
+    EXPECT_TRUE(Child<QProgressBar>("ProgressBar1")->isVisible());
+    EXPECT_TRUE(cancel->isVisible());
+    EXPECT_TRUE(cancel->isEnabled());
+    EXPECT_FALSE(Child<QWidget>("Label2")->isVisible());
+    EXPECT_FALSE(cancel->geometry().intersects(label1->geometry()));
+    for (const char* name : {"ComboBox1", "ComboBox2", "CheckBox1", "SpeedButton4"})
+        EXPECT_FALSE(Child<QWidget>(name)->isEnabled()) << name;
+    // Paging through the document meanwhile leaves the status where it is.
+    Child<QListWidget>("ListView1")->setCurrentRow(1);
+    EXPECT_EQ(form_->CurPage(), 1);
+    EXPECT_TRUE(label1->text().startsWith(epub::kConvertingWithTextText));
+
+    QSignalSpy ended(form_.get(), &TForm1::ConversionEnded);
+    cancel->click();
+    EXPECT_FALSE(cancel->isEnabled()) << "pressed once";
+    ASSERT_TRUE(ended.wait(60000));
+    EXPECT_EQ(ended.front().front().value<epub::ConversionOutcome>(),
+              epub::ConversionOutcome::Cancelled);
+    EXPECT_TRUE(reading_->cancelSeen) << "the page being read was stopped";
+    EXPECT_TRUE(log_->errors.isEmpty()) << log_->errors.join("\n").toStdString();
+    EXPECT_TRUE(log_->messages.empty());
+    EXPECT_FALSE(std::filesystem::exists(output() / "Slow.epub"));
+    EXPECT_EQ(label1->text(), "2/3") << "the page counter again";
+    EXPECT_FALSE(cancel->isVisible());
+    EXPECT_TRUE(Child<QWidget>("Label2")->isVisible());
+    for (const char* name : {"ComboBox1", "ComboBox2", "CheckBox1", "SpeedButton4"})
+        EXPECT_TRUE(Child<QWidget>(name)->isEnabled()) << name;
+
+    // Esc cancels too; what was cancelled is read again, not taken as read.
+    QSignalSpy endedAgain(form_.get(), &TForm1::ConversionEnded);
+    ASSERT_NO_FATAL_FAILURE(StartSlowConversion());
+    ASSERT_TRUE(cancel->isVisible());
+    QTest::keyClick(form_.get(), Qt::Key_Escape);
+    ASSERT_TRUE(endedAgain.wait(60000));
+    EXPECT_EQ(endedAgain.front().front().value<epub::ConversionOutcome>(),
+              epub::ConversionOutcome::Cancelled);
+    EXPECT_FALSE(std::filesystem::exists(output() / "Slow.epub"));
+
+    reading_->slow = false;
+    EXPECT_EQ(Convert(), epub::ConversionOutcome::Succeeded);
 }
 
 TEST_F(ConvertTest, ASuccessfulConversionWritesTheBookAndSaysSo) {
@@ -128,6 +340,16 @@ TEST_F(ConvertTest, ClosingDuringAConversionWaitsForItAndCleansUp) {
     const std::filesystem::path working = form_->WorkingFolderPath();
     Child<QAbstractButton>("SpeedButton4")->click();
     form_.reset();
+    EXPECT_FALSE(std::filesystem::exists(working / "OEBPS"));
+}
+
+TEST_F(TextLayerConvertTest, ClosingDuringAReadingStopsIt) {
+    OpenAndWait(WriteScan("scan.tif", 2));
+    ASSERT_NO_FATAL_FAILURE(StartSlowConversion());
+    const std::filesystem::path working = form_->WorkingFolderPath();
+    form_.reset();
+    EXPECT_TRUE(reading_->cancelSeen);
+    EXPECT_FALSE(std::filesystem::exists(output() / "Slow.epub"));
     EXPECT_FALSE(std::filesystem::exists(working / "OEBPS"));
 }
 

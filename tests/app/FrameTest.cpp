@@ -1,6 +1,8 @@
 // The main window's frame: start-up layout, the toolbar table, maximise and restore, the
 // settings panel, Help and Home.
 #include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QEnterEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -283,6 +285,83 @@ TEST_F(FrameTest, SettingsFieldsHaveTheirCaptionsPlacesAndFirstTexts) {
     EXPECT_EQ(nextField(Child<QWidget>("LabeledEdit3")), Child<QWidget>("LabeledEdit4"));
     EXPECT_EQ(nextField(Child<QWidget>("LabeledEdit4")), Child<QWidget>("LabeledEdit1"));
     EXPECT_EQ(nextField(Child<QWidget>("LabeledEdit1")), Child<QWidget>("LabeledEdit2"));
+    EXPECT_EQ(nextField(Child<QWidget>("LabeledEdit2")), Child<QWidget>("ComboBox1"));
+    EXPECT_EQ(nextField(Child<QWidget>("ComboBox1")), Child<QWidget>("ComboBox2"));
+    EXPECT_EQ(nextField(Child<QWidget>("ComboBox2")), Child<QWidget>("CheckBox1"));
+}
+
+TEST_F(FrameTest, TheFormatRowStandsBelowTheFieldsAndClearOfThem) {
+    Child<QAbstractButton>("SpeedButton1")->click();
+    QWidget* panel = Child<QWidget>("PaneClientBtm");
+    ASSERT_TRUE(panel->isVisible());
+    QList<QWidget*> fields;
+    for (const char* name : {"LabeledEdit1", "LabeledEdit2", "LabeledEdit3", "LabeledEdit4"}) {
+        auto* edit = Child<LabeledEdit>(name);
+        fields << edit << edit->EditLabel();
+    }
+    fields << Child<QWidget>("PNGButton8") << Child<QWidget>("PNGButton9");
+    int fieldsBottom = 0;
+    for (QWidget* field : fields)
+        fieldsBottom = std::max(fieldsBottom, field->geometry().bottom());
+
+    const char* added[] = {"Label3", "ComboBox1", "Label4", "ComboBox2", "CheckBox1"};
+    for (const char* name : added) {
+        QWidget* control = Child<QWidget>(name);
+        ASSERT_NE(control, nullptr);
+        const QRect bounds = control->geometry();
+        EXPECT_GT(bounds.top(), fieldsBottom) << name << " is below the fields";
+        EXPECT_TRUE(panel->rect().contains(bounds)) << name << " is inside the panel";
+        EXPECT_TRUE(control->isVisible()) << name;
+        QWidget* atCentre = panel->childAt(bounds.center());
+        EXPECT_TRUE(atCentre == control || control->isAncestorOf(atCentre))
+            << name << " is not covered";
+        for (const char* other : added) {
+            if (other != name) {
+                EXPECT_FALSE(bounds.intersects(Child<QWidget>(other)->geometry()))
+                    << name << " and " << other;
+            }
+        }
+    }
+    // Each box's caption stands above it, as the fields' captions do.
+    EXPECT_EQ(static_cast<QLabel*>(Child<QWidget>("Label3"))->buddy(), Child<QWidget>("ComboBox1"));
+    EXPECT_EQ(static_cast<QLabel*>(Child<QWidget>("Label4"))->buddy(), Child<QWidget>("ComboBox2"));
+    EXPECT_LT(Child<QWidget>("Label3")->geometry().bottom(), Child<QWidget>("ComboBox1")->y());
+    EXPECT_LT(Child<QWidget>("Label4")->geometry().bottom(), Child<QWidget>("ComboBox2")->y());
+    // Every caption shows whole: the check box's and each box's longest choice.
+    for (const char* name : {"ComboBox1", "ComboBox2", "CheckBox1"}) {
+        QWidget* control = Child<QWidget>(name);
+        EXPECT_GE(control->width(), control->sizeHint().width()) << name;
+    }
+}
+
+TEST_F(FrameTest, PageSizeAndTextLayerAreOfferedForEpub3Only) {
+    auto* format = Child<QComboBox>("ComboBox1");
+    auto* pageSize = Child<QComboBox>("ComboBox2");
+    auto* textLayer = Child<QCheckBox>("CheckBox1");
+    ASSERT_EQ(format->count(), 2);
+    EXPECT_EQ(format->currentData().toInt(), static_cast<int>(epub::BookFormat::Epub2))
+        << "today's book by default";
+    EXPECT_TRUE(format->currentText().startsWith("EPUB 2"));
+    EXPECT_FALSE(textLayer->isChecked());
+
+    const auto profiles = epub::DeviceProfiles();
+    ASSERT_EQ(pageSize->count(), static_cast<int>(profiles.size()) + 1);
+    EXPECT_EQ(pageSize->itemText(0), "96 ppi (as the window shows it)");
+    EXPECT_EQ(pageSize->itemText(2), "kobo-libra (1264 x 1680)");
+    for (std::size_t i = 0; i < profiles.size(); ++i) {
+        EXPECT_EQ(pageSize->itemData(static_cast<int>(i) + 1).toString(),
+                  QString::fromUtf8(profiles[i].name.data(), profiles[i].name.size()));
+    }
+    EXPECT_EQ(pageSize->currentIndex(), 0);
+
+    EXPECT_FALSE(pageSize->isEnabled());
+    EXPECT_FALSE(textLayer->isEnabled());
+    format->setCurrentIndex(format->findData(static_cast<int>(epub::BookFormat::Epub3)));
+    EXPECT_TRUE(pageSize->isEnabled());
+    EXPECT_TRUE(textLayer->isEnabled());
+    format->setCurrentIndex(format->findData(static_cast<int>(epub::BookFormat::Epub2)));
+    EXPECT_FALSE(pageSize->isEnabled());
+    EXPECT_FALSE(textLayer->isEnabled());
 }
 
 TEST_F(FrameTest, OptionsTogglesTheSettingsPanelAndThePageViewMakesRoom) {
@@ -291,8 +370,8 @@ TEST_F(FrameTest, OptionsTogglesTheSettingsPanelAndThePageViewMakesRoom) {
     QWidget* view = Child<QWidget>("DocView");
     options->click();
     EXPECT_TRUE(panel->isVisible());
-    EXPECT_EQ(panel->geometry(), QRect(0, 416 - 148, 603, 148));
-    EXPECT_EQ(view->height(), 416 - 148);
+    EXPECT_EQ(panel->geometry(), QRect(0, 416 - 216, 603, 216));
+    EXPECT_EQ(view->height(), 416 - 216);
     options->click();
     EXPECT_FALSE(panel->isVisible());
     EXPECT_EQ(view->height(), 416);

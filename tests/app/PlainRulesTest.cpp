@@ -38,8 +38,8 @@ TEST(DockRegions, SmallestWindowLeavesNoNegativeSizes) {
 TEST(DockWorkArea, ProgressAtTheBottomAndSettingsAboveIt) {
     const WorkArea both = DockWorkArea(QSize(603, 416), true, true);
     EXPECT_EQ(both.progress, QRect(0, 403, 603, 13));
-    EXPECT_EQ(both.settings, QRect(0, 255, 603, 148));
-    EXPECT_EQ(both.docView, QRect(0, 0, 603, 255));
+    EXPECT_EQ(both.settings, QRect(0, 187, 603, 216));
+    EXPECT_EQ(both.docView, QRect(0, 0, 603, 187));
 
     const WorkArea none = DockWorkArea(QSize(603, 416), false, false);
     EXPECT_TRUE(none.progress.isNull());

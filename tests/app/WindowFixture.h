@@ -24,6 +24,7 @@ protected:
         TForm1Options options;
         options.dialogs = std::make_unique<FakeDialogs>(log_);
         options.installedContainer = installed_;
+        options.textReader = textReader_;
         form_ = std::make_unique<TForm1>(std::move(options));
         form_->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
@@ -62,6 +63,7 @@ protected:
 
     vellumark::testing::TempFolder temp_;
     std::filesystem::path installed_;
+    imaging::TextLayer::Reader textReader_;  // set before SetUp; empty: the window's own
     std::shared_ptr<DialogLog> log_;
     std::unique_ptr<TForm1> form_;
 };

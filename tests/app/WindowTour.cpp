@@ -1,7 +1,10 @@
 // Drives the real window on a real display for a look at it: the empty window, the title
 // buttons in each state, a scan opened, zoomed and paged, the shortcuts and their tool tips, a
 // search with the dialog over the page view, resizing by the grip, a second scan dropped on the
-// window and searched, then Convert with the message boxes answered, and closing. Not a test:
+// window and searched, the settings panel set for an EPUB 3 book with its text layer (and the
+// page sizes offered), then Convert with the text layer and Cancel pressed at once, Convert
+// again while the status bar shows the text being read, the message boxes answered, and
+// closing. Not a test:
 // scripts/window-tour.sh runs it under Xvfb and takes a screenshot at each "shot:" line.
 //   window_tour SCAN OUTPUT_FOLDER [--drop SCAN2] [--word WORD] [--wait | --hold MS]
 // --wait: after each "shot: NAME" line (the driver takes a screenshot) and each "keys: KEYS"
@@ -9,10 +12,13 @@
 // each shot holds for MS milliseconds (default 3000) and keys are sent as Qt key events.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QEnterEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
@@ -317,12 +323,12 @@ private:
 
     void Drop() {
         if (options_.drop.isEmpty()) {
-            Convert();
+            Settings();
             return;
         }
         OnceBuilt([this] {
             shooter_.Shot("dropped-scan-opened",
-                          [this] { Search("dropped-scan-search", [this] { Convert(); }); });
+                          [this] { Search("dropped-scan-search", [this] { Settings(); }); });
         });
         QMimeData data;
         data.setUrls({QUrl::fromLocalFile(options_.drop)});
@@ -335,23 +341,98 @@ private:
             Line("error: the drop was refused");
     }
 
-    void Convert() {
+    // The fields filled in and an EPUB 3 book chosen, with a device's page size and the text
+    // layer; a shot of the panel, then one with the page sizes offered.
+    void Settings() {
         Child<LabeledEdit>("LabeledEdit1")->setText("Sample Book");
         Child<LabeledEdit>("LabeledEdit2")->setText("Vellumark");
         Child<LabeledEdit>("LabeledEdit4")->setText(options_.output);
-        QObject::connect(
-            &form_, &TForm1::ConversionEnded, [this](vellumark::epub::ConversionOutcome outcome) {
-                for (const auto& box : log_.messages)
-                    Line("box: " + box.title.toStdString() + ": " + box.text.toStdString());
-                for (const QString& error : log_.errors)
-                    Line("error: " + error.toStdString());
-                status_ = outcome == vellumark::epub::ConversionOutcome::Succeeded ? 0 : 1;
-                shooter_.Shot("converted", [this] {
-                    Line("closing");
-                    form_.close();
-                });
+        auto* format = Child<QComboBox>("ComboBox1");
+        format->setCurrentIndex(
+            format->findData(static_cast<int>(vellumark::epub::BookFormat::Epub3)));
+        auto* pageSize = Child<QComboBox>("ComboBox2");
+        pageSize->setCurrentIndex(pageSize->findData(QString("kobo-libra")));
+        Child<QCheckBox>("CheckBox1")->setChecked(true);
+        shooter_.Shot("settings-epub3-with-text-layer", [this, pageSize] {
+            pageSize->showPopup();
+            shooter_.Shot("settings-page-sizes", [this, pageSize] {
+                pageSize->hidePopup();
+                Convert();
             });
+        });
+    }
+
+    // Converts with the text layer, pressing Cancel as soon as the status bar says the text is
+    // being read, with a shot once the job has stopped; then converts again, with a shot once a
+    // page is done, and one of the book made.
+    void Convert(bool cancel = true) {
+        ended_ = false;
+        shooting_ = false;
+        const std::size_t messagesBefore = log_.messages.size();
+        const qsizetype errorsBefore = log_.errors.size();
+        auto connection = std::make_shared<QMetaObject::Connection>();
+        *connection = QObject::connect(
+            &form_, &TForm1::ConversionEnded,
+            [=, this](vellumark::epub::ConversionOutcome outcome) {
+                QObject::disconnect(*connection);
+                for (std::size_t i = messagesBefore; i < log_.messages.size(); ++i) {
+                    const auto& box = log_.messages[i];
+                    Line("box: " + box.title.toStdString() + ": " + box.text.toStdString());
+                }
+                for (qsizetype i = errorsBefore; i < log_.errors.size(); ++i)
+                    Line("error: " + log_.errors[i].toStdString());
+                outcome_ = outcome;
+                ended_ = true;
+                if (!shooting_)
+                    Ended(cancel);
+            });
+        WatchStatus(cancel);
         Button("SpeedButton4")->click();
+    }
+
+    // Waits for the reading status, then cancels; or waits for a page done too, then shoots.
+    void WatchStatus(bool cancel) {
+        auto* label1 = Child<QLabel>("Label1");
+        auto* progress = Child<QProgressBar>("ProgressBar1");
+        auto* watch = new QTimer(&form_);
+        QObject::connect(watch, &QTimer::timeout, [=, this] {
+            if (ended_) {
+                Line("error: the conversion ended before its status was seen");
+                watch->deleteLater();
+                return;
+            }
+            if (!label1->text().startsWith(vellumark::epub::kConvertingWithTextText) ||
+                (!cancel && (progress->isHidden() || progress->value() < 1))) {
+                return;
+            }
+            watch->deleteLater();
+            Line("status: " + label1->text().toStdString());
+            if (cancel) {
+                Button("Button1")->click();
+                return;
+            }
+            shooting_ = true;
+            shooter_.Shot("converting-with-ocr", [this] {
+                shooting_ = false;
+                if (ended_)
+                    Ended(false);
+            });
+        });
+        watch->start(20);
+    }
+
+    void Ended(bool cancelled) {
+        if (cancelled) {
+            if (outcome_ != vellumark::epub::ConversionOutcome::Cancelled)
+                Line("error: the conversion was not cancelled");
+            shooter_.Shot("cancelled", [this] { Convert(false); });
+            return;
+        }
+        status_ = outcome_ == vellumark::epub::ConversionOutcome::Succeeded ? 0 : 1;
+        shooter_.Shot("converted", [this] {
+            Line("closing");
+            form_.close();
+        });
     }
 
     TForm1& form_;
@@ -361,6 +442,9 @@ private:
     QElapsedTimer clock_;
     qint64 firstThumbnail_ = -1;
     int status_ = 1;
+    vellumark::epub::ConversionOutcome outcome_ = vellumark::epub::ConversionOutcome::Failed;
+    bool ended_ = false;     // the conversion has ended
+    bool shooting_ = false;  // the shots of the conversion under way are being taken
 };
 
 }  // namespace
