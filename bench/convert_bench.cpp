@@ -10,12 +10,15 @@
 // best round of each configuration counts.
 //
 //   convert_bench [PAGES] [--rounds R] [--colour] [--colour-pages N] [--colour-only] [--memory]
+//                 [--write-to FOLDER]
 //     PAGES           pages of the bilevel document (default 50)
 //     --rounds        runs of each configuration, the best one counts (default 3)
 //     --colour        also convert the colour document
 //     --colour-pages  pages of the colour document (default 20)
 //     --colour-only   convert the colour document only
 //     --memory        also compare the peak memory of a 10-page and a 1000-page conversion
+//     --write-to      only write the documents (scan.tif, colour.tif) into FOLDER, to profile
+//                     `vellumark convert` on them
 
 // clang-format off
 // jpeglib.h needs size_t and FILE declared first.
@@ -587,6 +590,7 @@ int main(int argc, char** argv) {
     int colourPages = 20;
     int rounds = 3;
     bool memory = false, colour = false, bilevel = true;
+    fs::path writeTo;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--memory") == 0) {
             memory = true;
@@ -597,17 +601,30 @@ int main(int argc, char** argv) {
             bilevel = false;
         } else if (std::strcmp(argv[i], "--colour-pages") == 0 && i + 1 < argc) {
             colourPages = std::max(1, std::atoi(argv[++i]));
+        } else if (std::strcmp(argv[i], "--write-to") == 0 && i + 1 < argc) {
+            writeTo = argv[++i];
         } else if (std::strcmp(argv[i], "--rounds") == 0 && i + 1 < argc) {
             rounds = std::max(1, std::atoi(argv[++i]));
         } else {
             pages = std::max(1, std::atoi(argv[i]));
         }
     }
+    TIFFSetWarningHandler(nullptr);
+    if (!writeTo.empty()) {
+        try {
+            fs::create_directories(writeTo);
+            WriteDocument(writeTo / "scan.tif", pages);
+            WriteColourDocument(writeTo / "colour.tif", colourPages);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "convert_bench: %s\n", e.what());
+            return 1;
+        }
+        return 0;
+    }
     const unsigned cores = vellumark::ResolveJobs(0);
     const fs::path folder =
         fs::temp_directory_path() / ("convert_bench-" + std::to_string(getpid()));
     fs::create_directories(folder / "out");
-    TIFFSetWarningHandler(nullptr);
     bool ok = true;
     try {
         if (bilevel) {
