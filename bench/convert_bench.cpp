@@ -573,9 +573,11 @@ bool Compare(const Scan& scan, const fs::path& folder, int rounds, unsigned core
                 conv1.seconds / ref1.seconds, conv1.cpuSeconds / ref1.cpuSeconds);
     std::printf("  convert --jobs %u vs --jobs 1: %.3fx faster (reference: %.3fx)\n", cores,
                 conv1.seconds / convN.seconds, ref1.seconds / refN.seconds);
-    std::printf("  book: %llu bytes with --jobs 1, %llu bytes with --jobs %u\n",
-                static_cast<unsigned long long>(conv1.sizes.deflatedBytes),
-                static_cast<unsigned long long>(convN.sizes.deflatedBytes), cores);
+    std::printf(
+        "  book: %llu bytes with --jobs 1, %llu bytes with --jobs %u (each book has its own "
+        "random identifier)\n",
+        static_cast<unsigned long long>(conv1.sizes.deflatedBytes),
+        static_cast<unsigned long long>(convN.sizes.deflatedBytes), cores);
     std::printf("  reference pictures: %llu bytes of JPEG, %llu bytes deflated\n",
                 static_cast<unsigned long long>(ref1.sizes.jpegBytes),
                 static_cast<unsigned long long>(ref1.sizes.deflatedBytes));

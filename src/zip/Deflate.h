@@ -5,10 +5,11 @@
 //
 // A file is cut into pieces of kPieceSize bytes. Each piece is raw deflate (RFC 1951) made by
 // libdeflate at the archive's level. libdeflate takes no dictionary, so a piece does not see
-// the one before it (for 1 MiB pieces that costs a few bytes a piece), and it always closes its
-// output with a final block: every piece but the last is made to go on instead, its final block
-// marked not final and followed by an empty stored block up to a byte boundary, as a sync flush
-// would end it. The pieces joined are one valid deflate stream.
+// the one before it (in a 1 MiB piece that costs a few dozen bytes of a JPEG picture, a few
+// hundred of text), and it always closes its output with a final block: every piece but the
+// last is made to go on instead, its final block marked not final and followed by an empty
+// stored block up to a byte boundary, as a sync flush would end it. The pieces joined are one
+// valid deflate stream.
 
 #include <cstdint>
 #include <memory>

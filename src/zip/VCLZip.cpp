@@ -291,7 +291,11 @@ private:
 
     void Submit(Slot& slot, TaskPool<PieceResult>& pool) {
         const std::size_t piece = slot.submitted++;
-        const auto [offset, length] = SpanOf(slot, piece);
+        // Named variables: the task captures them, which clang before 16 cannot do with a
+        // structured binding.
+        const PieceSpan span = SpanOf(slot, piece);
+        const std::uint64_t offset = span.offset;
+        const std::size_t length = span.length;
         const bool first = piece == 0;
         const bool last = piece + 1 == slot.pieceCount;
         const bool store = slot.store;
