@@ -246,12 +246,15 @@ void AddToRows(const Shares& rows, int y, const std::vector<float>& rowSums, std
                std::vector<float>& sums) {
     const int outY = rows.index[y];
     const float share = rows.share[y];
-    float* target = sums.data() + static_cast<std::size_t>(outY) * rowFloats;
+    const float* __restrict from = rowSums.data();
+    float* __restrict target = sums.data() + static_cast<std::size_t>(outY) * rowFloats;
     for (std::size_t x = 0; x < rowFloats; ++x)
-        target[x] += rowSums[x] * share;
+        target[x] += from[x] * share;
     if (share < 1.0f && outY + 1 < kOutHeight) {
+        const float rest = 1 - share;
+        float* __restrict next = target + rowFloats;
         for (std::size_t x = 0; x < rowFloats; ++x)
-            target[rowFloats + x] += rowSums[x] * (1 - share);
+            next[x] += from[x] * rest;
     }
 }
 
@@ -291,42 +294,83 @@ std::vector<std::uint8_t> ResampleBits(const std::vector<std::uint8_t>& bits) {
     return grey;
 }
 
-// Area average of RGB rows, fed a band at a time.
+// Area average of RGB rows, fed a row at a time: down first (each input row goes into the one
+// or two output rows it covers, at full width), then across, once per output row (each output
+// pixel sums the input pixels it covers, the two at its edges by the part of them inside).
 class ResampleRgb {
 public:
     ResampleRgb()
-        : columns_(MakeShares(kWidth, kOutWidth)),
-          rows_(MakeShares(kHeight, kOutHeight)),
-          sums_(static_cast<std::size_t>(kOutWidth) * kOutHeight * 3, 0.0f),
-          rowSums_((kOutWidth + 1) * 3) {}
-
-    void AddRow(int y, const std::uint8_t* rgb) {
-        std::fill(rowSums_.begin(), rowSums_.end(), 0.0f);
-        for (int x = 0; x < kWidth; ++x) {
-            float* to = rowSums_.data() + columns_.index[x] * 3;
-            const float share = columns_.share[x], rest = 1.0f - share;
-            for (int c = 0; c < 3; ++c) {
-                const float v = rgb[x * 3 + c];
-                to[c] += v * share;
-                to[c + 3] += v * rest;
-            }
+        : rows_(MakeShares(kHeight, kOutHeight)),
+          current_(kRowFloats, 0.0f),
+          next_(kRowFloats, 0.0f),
+          rgb_(static_cast<std::size_t>(kOutWidth) * kOutHeight * 3) {
+        const double scale = static_cast<double>(kWidth) / kOutWidth;
+        for (int i = 0; i < kOutWidth; ++i) {
+            const double lo = i * scale, hi = (i + 1) * scale;
+            Span span;
+            span.first = static_cast<int>(lo);
+            span.last = std::min(kWidth - 1, static_cast<int>(std::ceil(hi)) - 1);
+            span.firstShare = static_cast<float>(std::min(hi, span.first + 1.0) - lo);
+            span.lastShare = static_cast<float>(hi - span.last);
+            spans_.push_back(span);
         }
-        AddToRows(rows_, y, rowSums_, kOutWidth * 3, sums_);
     }
 
-    std::vector<std::uint8_t> Finish() const {
-        const float perInputPixel =
-            static_cast<float>(kOutWidth) * kOutHeight / (static_cast<float>(kWidth) * kHeight);
-        std::vector<std::uint8_t> rgb(sums_.size());
-        for (std::size_t i = 0; i < sums_.size(); ++i)
-            rgb[i] = static_cast<std::uint8_t>(std::min(255.0f, sums_[i] * perInputPixel + 0.5f));
-        return rgb;
+    void AddRow(int y, const std::uint8_t* __restrict rgb) {
+        const int outY = rows_.index[y];
+        if (outY != row_) {
+            Emit(row_);
+            std::swap(current_, next_);
+            std::fill(next_.begin(), next_.end(), 0.0f);
+            row_ = outY;
+        }
+        const float share = rows_.share[y], rest = 1.0f - share;
+        float* __restrict current = current_.data();
+        for (std::size_t k = 0; k < kRowFloats; ++k)
+            current[k] += share * rgb[k];
+        if (share < 1.0f) {
+            float* __restrict next = next_.data();
+            for (std::size_t k = 0; k < kRowFloats; ++k)
+                next[k] += rest * rgb[k];
+        }
+    }
+
+    std::vector<std::uint8_t> Finish() {
+        Emit(row_);
+        return std::move(rgb_);
     }
 
 private:
-    Shares columns_, rows_;
-    std::vector<float> sums_;
-    std::vector<float> rowSums_;
+    static constexpr std::size_t kRowFloats = static_cast<std::size_t>(kWidth) * 3;
+    struct Span {
+        int first = 0, last = 0;
+        float firstShare = 1, lastShare = 1;
+    };
+
+    void Emit(int row) {
+        const float perInputPixel =
+            static_cast<float>(kOutWidth) * kOutHeight / (static_cast<float>(kWidth) * kHeight);
+        std::uint8_t* out = rgb_.data() + static_cast<std::size_t>(row) * kOutWidth * 3;
+        for (int i = 0; i < kOutWidth; ++i) {
+            const Span& span = spans_[i];
+            for (int c = 0; c < 3; ++c) {
+                const float* p = current_.data() + c;
+                float sum = p[span.first * 3] * span.firstShare;
+                for (int x = span.first + 1; x < span.last; ++x)
+                    sum += p[x * 3];
+                if (span.last > span.first)
+                    sum += p[span.last * 3] * span.lastShare;
+                out[i * 3 + c] =
+                    static_cast<std::uint8_t>(std::min(255.0f, sum * perInputPixel + 0.5f));
+            }
+        }
+    }
+
+    Shares rows_;
+    std::vector<Span> spans_;
+    std::vector<float> current_, next_;  // the output row being summed, and the one after it
+    int row_ = 0;
+    std::vector<std::uint8_t> rgb_;
 };
 
 // `pixels` is grey (one byte a pixel) or RGB.
