@@ -1,13 +1,24 @@
-// Converts a generated A4 300 dpi bilevel (CCITT G4) document the way `vellumark convert` does,
-// with one thread and with all cores, beside a straight reference pipeline (strip reads, area
-// resampling from the packed bits, libjpeg-turbo at quality 90, raw deflate at level 6) run in
-// the same process, so the ratio between them is taken on the same machine at the same time.
-// Each run is a child process, so its peak memory is its own.
+// Converts generated A4 300 dpi documents the way `vellumark convert` does, with one thread and
+// with all cores, beside a straight reference pipeline run in the same process, so the ratio
+// between them is taken on the same machine at the same time:
+//  - bilevel text pages (CCITT G4): strip reads, area resampling from the packed bits,
+//    libjpeg-turbo at quality 90, raw deflate at zlib level 6 and its CRC-32;
+//  - with --colour, colour JPEG-in-TIFF pages (YCbCr 4:2:0): strips decoded to RGB by libtiff,
+//    area resampling, libjpeg-turbo at quality 90, raw deflate at zlib level 6 and its CRC-32.
+// Each run is a child process, so its peak time and memory are its own. Rounds are interleaved,
+// so that a burst of other work on the machine does not land on one configuration only, and the
+// best round of each configuration counts.
 //
-//   convert_bench [PAGES] [--rounds R] [--memory]
-//     PAGES     pages of the document (default 50)
-//     --rounds  runs of each configuration, the best one counts (default 3)
-//     --memory  also compare the peak memory of a 10-page and a 1000-page conversion
+//   convert_bench [PAGES] [--rounds R] [--colour] [--colour-pages N] [--colour-only] [--memory]
+//                 [--write-to FOLDER]
+//     PAGES           pages of the bilevel document (default 50)
+//     --rounds        runs of each configuration, the best one counts (default 3)
+//     --colour        also convert the colour document
+//     --colour-pages  pages of the colour document (default 20)
+//     --colour-only   convert the colour document only
+//     --memory        also compare the peak memory of a 10-page and a 1000-page conversion
+//     --write-to      only write the documents (scan.tif, colour.tif) into FOLDER, to profile
+//                     `vellumark convert` on them
 
 // clang-format off
 // jpeglib.h needs size_t and FILE declared first.
@@ -23,6 +34,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -49,18 +61,21 @@ constexpr int kWidth = 2480;  // A4 at 300 dpi
 constexpr int kHeight = 3508;
 constexpr int kOutWidth = (kWidth * 96 + 150) / 300;  // 96 pixels per inch, rounded
 constexpr int kOutHeight = (kHeight * 96 + 150) / 300;
+constexpr int kColourRowsPerStrip = 64;  // a multiple of the 16-row JPEG block of 4:2:0
 
 struct TiffCloser {
     void operator()(TIFF* tiff) const { TIFFClose(tiff); }
 };
 using TiffHandle = std::unique_ptr<TIFF, TiffCloser>;
 
-// Text-like lines of ink blobs on white paper, different on every page; 1 = black (min-is-white).
-void PaintPage(std::vector<std::uint8_t>& bits, int page) {
-    const int stride = (kWidth + 7) / 8;
-    std::fill(bits.begin(), bits.end(), 0);
+// Calls `ink(x, y)` for every pixel of text-like lines of blobs, different on every page, and
+// leaves out the rows from `skipTop` to `skipBottom` (room for a picture).
+template <typename Ink>
+void PaintText(int page, int skipTop, int skipBottom, Ink&& ink) {
     std::mt19937 random(static_cast<unsigned>(page * 7919 + 1));
     for (int line = 300; line + 40 < kHeight - 300; line += 60) {
+        if (line + 40 > skipTop && line < skipBottom)
+            continue;
         int x = 250;
         while (x < kWidth - 250) {
             const int word = 40 + static_cast<int>(random() % 160);
@@ -70,15 +85,73 @@ void PaintPage(std::vector<std::uint8_t>& bits, int page) {
                     for (int dx = 0; dx < 16; ++dx) {
                         if ((dx + y) % 5 == 0)
                             continue;  // some texture inside the strokes
-                        const int px = letter + dx;
-                        bits[static_cast<std::size_t>(y) * stride + px / 8] |=
-                            static_cast<std::uint8_t>(0x80 >> (px % 8));
+                        ink(letter + dx, y);
                     }
                 }
             }
             x += word + 30;
         }
     }
+}
+
+// Text-like lines of ink blobs on white paper; 1 = black (min-is-white).
+void PaintPage(std::vector<std::uint8_t>& bits, int page) {
+    const int stride = (kWidth + 7) / 8;
+    std::fill(bits.begin(), bits.end(), 0);
+    PaintText(page, 0, 0, [&](int x, int y) {
+        bits[static_cast<std::size_t>(y) * stride + x / 8] |=
+            static_cast<std::uint8_t>(0x80 >> (x % 8));
+    });
+}
+
+// A scanned magazine page: grainy off-white paper, a photograph-like picture of soft colour
+// waves across the top half, dark blue text below.
+void PaintColourPage(std::vector<std::uint8_t>& rgb, int page) {
+    constexpr int kPictureTop = 400, kPictureBottom = 1700, kPictureLeft = 250;
+    constexpr int kPictureRight = kWidth - 250;
+    std::uint32_t noise = 2463534242u + static_cast<std::uint32_t>(page) * 7919u;
+    auto grain = [&noise](int amplitude) {  // xorshift: cheap, and the same on every run
+        noise ^= noise << 13;
+        noise ^= noise >> 17;
+        noise ^= noise << 5;
+        return static_cast<int>(noise % (2 * amplitude + 1)) - amplitude;
+    };
+    auto put = [&](std::size_t at, int r, int g, int b) {
+        rgb[at] = static_cast<std::uint8_t>(std::clamp(r, 0, 255));
+        rgb[at + 1] = static_cast<std::uint8_t>(std::clamp(g, 0, 255));
+        rgb[at + 2] = static_cast<std::uint8_t>(std::clamp(b, 0, 255));
+    };
+    const double phase = page * 0.7;
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            const std::size_t at = (static_cast<std::size_t>(y) * kWidth + x) * 3;
+            if (y >= kPictureTop && y < kPictureBottom && x >= kPictureLeft && x < kPictureRight) {
+                const double u = x / 180.0 + phase, v = y / 140.0;
+                const int r = static_cast<int>(130 + 90 * std::sin(u + std::cos(v)));
+                const int g = static_cast<int>(120 + 80 * std::sin(v * 1.3 - u * 0.4));
+                const int b = static_cast<int>(110 + 100 * std::cos(u * 0.6 + v * 0.8));
+                const int n = grain(10);
+                put(at, r + n, g + n, b + grain(6));
+            } else {
+                const int n = grain(4);
+                put(at, 238 + n, 232 + n, 216 + n);
+            }
+        }
+    }
+    PaintText(page, kPictureTop, kPictureBottom, [&](int x, int y) {
+        put((static_cast<std::size_t>(y) * kWidth + x) * 3, 28, 34, 70);
+    });
+}
+
+void SetPageTags(TIFF* t, int page, int pages) {
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, kWidth);
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, kHeight);
+    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(t, TIFFTAG_XRESOLUTION, 300.0);
+    TIFFSetField(t, TIFFTAG_YRESOLUTION, 300.0);
+    TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+    TIFFSetField(t, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+    TIFFSetField(t, TIFFTAG_PAGENUMBER, page, pages);
 }
 
 void WriteDocument(const fs::path& path, int pages) {
@@ -91,19 +164,12 @@ void WriteDocument(const fs::path& path, int pages) {
         // Pages repeat after 20 so that long documents are quick to make.
         PaintPage(bits, page % 20);
         TIFF* t = tiff.get();
-        TIFFSetField(t, TIFFTAG_IMAGEWIDTH, kWidth);
-        TIFFSetField(t, TIFFTAG_IMAGELENGTH, kHeight);
+        SetPageTags(t, page, pages);
         TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 1);
         TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
         TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
         TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
-        TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
         TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, 256);
-        TIFFSetField(t, TIFFTAG_XRESOLUTION, 300.0);
-        TIFFSetField(t, TIFFTAG_YRESOLUTION, 300.0);
-        TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-        TIFFSetField(t, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
-        TIFFSetField(t, TIFFTAG_PAGENUMBER, page, pages);
         for (int y = 0; y < kHeight; ++y) {
             if (TIFFWriteScanline(t, bits.data() + static_cast<std::size_t>(y) * stride, y, 0) <
                 0) {
@@ -115,28 +181,88 @@ void WriteDocument(const fs::path& path, int pages) {
     }
 }
 
+void WriteColourDocument(const fs::path& path, int pages) {
+    TiffHandle tiff(TIFFOpen(path.c_str(), "w"));
+    if (!tiff)
+        throw std::runtime_error("cannot write " + path.string());
+    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(kWidth) * kHeight * 3);
+    const std::size_t rowBytes = static_cast<std::size_t>(kWidth) * 3;
+    for (int page = 0; page < pages; ++page) {
+        PaintColourPage(rgb, page);
+        TIFF* t = tiff.get();
+        SetPageTags(t, page, pages);
+        TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 3);
+        TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_JPEG);
+        TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_YCBCR);
+        TIFFSetField(t, TIFFTAG_YCBCRSUBSAMPLING, 2, 2);
+        TIFFSetField(t, TIFFTAG_JPEGQUALITY, 80);
+        TIFFSetField(t, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);  // libtiff converts
+        TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, kColourRowsPerStrip);
+        for (int top = 0, strip = 0; top < kHeight; top += kColourRowsPerStrip, ++strip) {
+            const int rows = std::min(kColourRowsPerStrip, kHeight - top);
+            if (TIFFWriteEncodedStrip(t, static_cast<tstrip_t>(strip), rgb.data() + top * rowBytes,
+                                      static_cast<tmsize_t>(rows * rowBytes)) < 0) {
+                throw std::runtime_error("cannot write a strip");
+            }
+        }
+        if (!TIFFWriteDirectory(t))
+            throw std::runtime_error("cannot write a page");
+    }
+}
+
 // ---- the reference pipeline -------------------------------------------------------------
 
-struct ReferenceOutput {
-    std::size_t jpegBytes = 0;
-    std::size_t deflatedBytes = 0;
+// What the reference made of a document: its pictures, and those pictures deflated.
+struct Sizes {
+    std::uint64_t jpegBytes = 0;
+    std::uint64_t deflatedBytes = 0;
 };
+
+// Area averaging along one axis that shrinks: each input pixel falls into one output pixel or
+// straddles two; `share` is the part of it in the first.
+struct Shares {
+    std::vector<int> index;
+    std::vector<float> share;
+};
+
+Shares MakeShares(int in, int out) {
+    const double scale = static_cast<double>(out) / in;
+    Shares s;
+    s.index.resize(in);
+    s.share.resize(in);
+    for (int i = 0; i < in; ++i) {
+        const double start = i * scale;
+        const double end = (i + 1) * scale;
+        s.index[i] = std::min(static_cast<int>(start), out - 1);
+        const double edge = s.index[i] + 1.0;
+        s.share[i] = static_cast<float>(end <= edge ? 1.0 : (edge - start) / scale);
+    }
+    return s;
+}
+
+// Adds one reduced input row into the one or two output rows it covers.
+void AddToRows(const Shares& rows, int y, const std::vector<float>& rowSums, std::size_t rowFloats,
+               std::vector<float>& sums) {
+    const int outY = rows.index[y];
+    const float share = rows.share[y];
+    const float* __restrict from = rowSums.data();
+    float* __restrict target = sums.data() + static_cast<std::size_t>(outY) * rowFloats;
+    for (std::size_t x = 0; x < rowFloats; ++x)
+        target[x] += from[x] * share;
+    if (share < 1.0f && outY + 1 < kOutHeight) {
+        const float rest = 1 - share;
+        float* __restrict next = target + rowFloats;
+        for (std::size_t x = 0; x < rowFloats; ++x)
+            next[x] += from[x] * rest;
+    }
+}
 
 // Area average of a bilevel page (1 = black) straight from its packed bits, as 8-bit grey.
 std::vector<std::uint8_t> ResampleBits(const std::vector<std::uint8_t>& bits) {
     const int stride = (kWidth + 7) / 8;
-    const double sx = static_cast<double>(kOutWidth) / kWidth;
-    const double sy = static_cast<double>(kOutHeight) / kHeight;
-    // Each input column falls into one output column or straddles two.
-    std::vector<int> column(kWidth);
-    std::vector<float> firstShare(kWidth);
-    for (int x = 0; x < kWidth; ++x) {
-        const double start = x * sx;
-        const double end = (x + 1) * sx;
-        column[x] = static_cast<int>(start);
-        const double edge = column[x] + 1.0;
-        firstShare[x] = static_cast<float>(end <= edge ? 1.0 : (edge - start) / sx);
-    }
+    const Shares columns = MakeShares(kWidth, kOutWidth);
+    const Shares rows = MakeShares(kHeight, kOutHeight);
     std::vector<float> ink(static_cast<std::size_t>(kOutWidth) * kOutHeight, 0.0f);
     std::vector<float> rowInk(kOutWidth + 1);
     for (int y = 0; y < kHeight; ++y) {
@@ -152,33 +278,103 @@ std::vector<std::uint8_t> ResampleBits(const std::vector<std::uint8_t>& bits) {
                 const int x = b * 8 + k;
                 if (x >= kWidth)
                     break;
-                rowInk[column[x]] += firstShare[x];
-                rowInk[column[x] + 1] += 1.0f - firstShare[x];
+                rowInk[columns.index[x]] += columns.share[x];
+                rowInk[columns.index[x] + 1] += 1.0f - columns.share[x];
             }
         }
-        const double start = y * sy;
-        const double end = (y + 1) * sy;
-        const int outY = static_cast<int>(start);
-        const double edge = outY + 1.0;
-        const float share = static_cast<float>(end <= edge ? 1.0 : (edge - start) / sy);
-        float* target = ink.data() + static_cast<std::size_t>(outY) * kOutWidth;
-        for (int x = 0; x < kOutWidth; ++x)
-            target[x] += rowInk[x] * share;
-        if (share < 1.0f && outY + 1 < kOutHeight) {
-            for (int x = 0; x < kOutWidth; ++x)
-                target[kOutWidth + x] += rowInk[x] * (1 - share);
-        }
+        AddToRows(rows, y, rowInk, kOutWidth, ink);
     }
-    const float perOutputPixel = static_cast<float>(1.0 / (sx * sy));
+    const float perInputPixel =
+        static_cast<float>(kOutWidth) * kOutHeight / (static_cast<float>(kWidth) * kHeight);
     std::vector<std::uint8_t> grey(ink.size());
     for (std::size_t i = 0; i < ink.size(); ++i) {
-        const float coverage = std::min(1.0f, ink[i] * (1.0f / perOutputPixel));
+        const float coverage = std::min(1.0f, ink[i] * perInputPixel);
         grey[i] = static_cast<std::uint8_t>(255.0f * (1.0f - coverage) + 0.5f);
     }
     return grey;
 }
 
-std::vector<std::uint8_t> EncodeReferenceJpeg(const std::vector<std::uint8_t>& grey) {
+// Area average of RGB rows, fed a row at a time: down first (each input row goes into the one
+// or two output rows it covers, at full width), then across, once per output row (each output
+// pixel sums the input pixels it covers, the two at its edges by the part of them inside).
+class ResampleRgb {
+public:
+    ResampleRgb()
+        : rows_(MakeShares(kHeight, kOutHeight)),
+          current_(kRowFloats, 0.0f),
+          next_(kRowFloats, 0.0f),
+          rgb_(static_cast<std::size_t>(kOutWidth) * kOutHeight * 3) {
+        const double scale = static_cast<double>(kWidth) / kOutWidth;
+        for (int i = 0; i < kOutWidth; ++i) {
+            const double lo = i * scale, hi = (i + 1) * scale;
+            Span span;
+            span.first = static_cast<int>(lo);
+            span.last = std::min(kWidth - 1, static_cast<int>(std::ceil(hi)) - 1);
+            span.firstShare = static_cast<float>(std::min(hi, span.first + 1.0) - lo);
+            span.lastShare = static_cast<float>(hi - span.last);
+            spans_.push_back(span);
+        }
+    }
+
+    void AddRow(int y, const std::uint8_t* __restrict rgb) {
+        const int outY = rows_.index[y];
+        if (outY != row_) {
+            Emit(row_);
+            std::swap(current_, next_);
+            std::fill(next_.begin(), next_.end(), 0.0f);
+            row_ = outY;
+        }
+        const float share = rows_.share[y], rest = 1.0f - share;
+        float* __restrict current = current_.data();
+        for (std::size_t k = 0; k < kRowFloats; ++k)
+            current[k] += share * rgb[k];
+        if (share < 1.0f) {
+            float* __restrict next = next_.data();
+            for (std::size_t k = 0; k < kRowFloats; ++k)
+                next[k] += rest * rgb[k];
+        }
+    }
+
+    std::vector<std::uint8_t> Finish() {
+        Emit(row_);
+        return std::move(rgb_);
+    }
+
+private:
+    static constexpr std::size_t kRowFloats = static_cast<std::size_t>(kWidth) * 3;
+    struct Span {
+        int first = 0, last = 0;
+        float firstShare = 1, lastShare = 1;
+    };
+
+    void Emit(int row) {
+        const float perInputPixel =
+            static_cast<float>(kOutWidth) * kOutHeight / (static_cast<float>(kWidth) * kHeight);
+        std::uint8_t* out = rgb_.data() + static_cast<std::size_t>(row) * kOutWidth * 3;
+        for (int i = 0; i < kOutWidth; ++i) {
+            const Span& span = spans_[i];
+            for (int c = 0; c < 3; ++c) {
+                const float* p = current_.data() + c;
+                float sum = p[span.first * 3] * span.firstShare;
+                for (int x = span.first + 1; x < span.last; ++x)
+                    sum += p[x * 3];
+                if (span.last > span.first)
+                    sum += p[span.last * 3] * span.lastShare;
+                out[i * 3 + c] =
+                    static_cast<std::uint8_t>(std::min(255.0f, sum * perInputPixel + 0.5f));
+            }
+        }
+    }
+
+    Shares rows_;
+    std::vector<Span> spans_;
+    std::vector<float> current_, next_;  // the output row being summed, and the one after it
+    int row_ = 0;
+    std::vector<std::uint8_t> rgb_;
+};
+
+// `pixels` is grey (one byte a pixel) or RGB.
+std::vector<std::uint8_t> EncodeReferenceJpeg(const std::vector<std::uint8_t>& pixels, bool grey) {
     jpeg_compress_struct info{};
     jpeg_error_mgr errors{};
     info.err = jpeg_std_error(&errors);
@@ -195,11 +391,14 @@ std::vector<std::uint8_t> EncodeReferenceJpeg(const std::vector<std::uint8_t>& g
     jpeg_start_compress(&info, TRUE);
     std::vector<std::uint8_t> rgb(static_cast<std::size_t>(kOutWidth) * 3);
     while (info.next_scanline < info.image_height) {
-        const std::uint8_t* row =
-            grey.data() + static_cast<std::size_t>(info.next_scanline) * kOutWidth;
-        for (int x = 0; x < kOutWidth; ++x)
-            rgb[x * 3] = rgb[x * 3 + 1] = rgb[x * 3 + 2] = row[x];
-        JSAMPROW rows[1] = {rgb.data()};
+        const std::size_t y = info.next_scanline;
+        JSAMPROW rows[1] = {const_cast<JSAMPROW>(pixels.data() + y * kOutWidth * 3)};
+        if (grey) {
+            const std::uint8_t* row = pixels.data() + y * kOutWidth;
+            for (int x = 0; x < kOutWidth; ++x)
+                rgb[x * 3] = rgb[x * 3 + 1] = rgb[x * 3 + 2] = row[x];
+            rows[0] = rgb.data();
+        }
         jpeg_write_scanlines(&info, rows, 1);
     }
     jpeg_finish_compress(&info);
@@ -225,27 +424,22 @@ std::size_t DeflateRaw(const std::vector<std::uint8_t>& data) {
     return size;
 }
 
-void RunReference(const fs::path& document, int pages, unsigned threads) {
+// Runs `page` on every page of the document on `threads` threads, each with its own handle;
+// `page` returns the page's JPEG, which is then deflated.
+Sizes ForEachPage(const fs::path& document, int pages, unsigned threads,
+                  const std::function<std::vector<std::uint8_t>(TIFF*)>& page) {
     std::atomic<int> next{0};
+    std::atomic<std::uint64_t> jpegBytes{0}, deflatedBytes{0};
     auto work = [&] {
         TiffHandle tiff(TIFFOpen(document.c_str(), "r"));
         if (!tiff)
             throw std::runtime_error("cannot read " + document.string());
-        const int stride = (kWidth + 7) / 8;
-        std::vector<std::uint8_t> bits(static_cast<std::size_t>(stride) * kHeight);
-        for (int page; (page = next.fetch_add(1)) < pages;) {
-            TIFFSetDirectory(tiff.get(), static_cast<tdir_t>(page));
-            std::size_t offset = 0;
-            for (tstrip_t strip = 0; strip < TIFFNumberOfStrips(tiff.get()); ++strip) {
-                const tmsize_t got =
-                    TIFFReadEncodedStrip(tiff.get(), strip, bits.data() + offset,
-                                         static_cast<tmsize_t>(bits.size() - offset));
-                if (got < 0)
-                    throw std::runtime_error("cannot read a strip");
-                offset += static_cast<std::size_t>(got);
-            }
-            const auto jpeg = EncodeReferenceJpeg(ResampleBits(bits));
-            DeflateRaw(jpeg);
+        for (int index; (index = next.fetch_add(1)) < pages;) {
+            if (!TIFFSetDirectory(tiff.get(), static_cast<tdir_t>(index)))
+                throw std::runtime_error("cannot read a page");
+            const auto jpeg = page(tiff.get());
+            jpegBytes += jpeg.size();
+            deflatedBytes += DeflateRaw(jpeg);
         }
     };
     std::vector<std::thread> pool;
@@ -254,6 +448,44 @@ void RunReference(const fs::path& document, int pages, unsigned threads) {
     work();
     for (auto& t : pool)
         t.join();
+    return {jpegBytes, deflatedBytes};
+}
+
+Sizes RunReference(const fs::path& document, int pages, unsigned threads) {
+    return ForEachPage(document, pages, threads, [](TIFF* tiff) {
+        const int stride = (kWidth + 7) / 8;
+        std::vector<std::uint8_t> bits(static_cast<std::size_t>(stride) * kHeight);
+        std::size_t offset = 0;
+        for (tstrip_t strip = 0; strip < TIFFNumberOfStrips(tiff); ++strip) {
+            const tmsize_t got = TIFFReadEncodedStrip(tiff, strip, bits.data() + offset,
+                                                      static_cast<tmsize_t>(bits.size() - offset));
+            if (got < 0)
+                throw std::runtime_error("cannot read a strip");
+            offset += static_cast<std::size_t>(got);
+        }
+        return EncodeReferenceJpeg(ResampleBits(bits), true);
+    });
+}
+
+Sizes RunColourReference(const fs::path& document, int pages, unsigned threads) {
+    return ForEachPage(document, pages, threads, [](TIFF* tiff) {
+        TIFFSetField(tiff, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+        const std::size_t rowBytes = static_cast<std::size_t>(kWidth) * 3;
+        std::vector<std::uint8_t> band(rowBytes * kColourRowsPerStrip);
+        ResampleRgb resampler;
+        int y = 0;
+        for (tstrip_t strip = 0; strip < TIFFNumberOfStrips(tiff); ++strip) {
+            const tmsize_t got =
+                TIFFReadEncodedStrip(tiff, strip, band.data(), static_cast<tmsize_t>(band.size()));
+            if (got < 0)
+                throw std::runtime_error("cannot read a strip");
+            for (std::size_t r = 0; r < static_cast<std::size_t>(got) / rowBytes; ++r)
+                resampler.AddRow(y++, band.data() + r * rowBytes);
+        }
+        if (y != kHeight)
+            throw std::runtime_error("rows are missing");
+        return EncodeReferenceJpeg(resampler.Finish(), false);
+    });
 }
 
 // ---- the product ------------------------------------------------------------------------
@@ -291,6 +523,7 @@ struct Measure {
     double cpuSeconds = 0;  // user + system time of the child: steadier on a busy machine
     long peakKb = 0;
     bool ok = false;
+    Sizes sizes;  // what the child reported
 };
 
 // The best of several runs: least wall time, with the largest peak seen.
@@ -300,88 +533,172 @@ Measure Best(const Measure& a, const Measure& b) {
     return best;
 }
 
-// Runs `work` in a child process: wall time and the child's own peak resident size.
-Measure InChild(const std::function<void()>& work) {
+// Runs `work` in a child process: wall and CPU time, the child's own peak resident size, and
+// the sizes it hands back through a pipe.
+Measure InChild(const std::function<Sizes()>& work) {
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0)
+        throw std::runtime_error("cannot make a pipe");
     std::fflush(nullptr);
     const auto start = std::chrono::steady_clock::now();
     const pid_t child = fork();
     if (child == 0) {
+        close(pipeFds[0]);
         try {
-            work();
+            const Sizes sizes = work();
+            if (write(pipeFds[1], &sizes, sizeof sizes) != sizeof sizes)
+                std::_Exit(1);
             std::_Exit(0);
         } catch (const std::exception& e) {
             std::fprintf(stderr, "failed: %s\n", e.what());
             std::_Exit(1);
         }
     }
+    close(pipeFds[1]);
+    Measure m;
+    const bool reported = read(pipeFds[0], &m.sizes, sizeof m.sizes) == sizeof m.sizes;
+    close(pipeFds[0]);
     int status = 0;
     rusage usage{};
     wait4(child, &status, 0, &usage);
-    Measure m;
     m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     m.peakKb = usage.ru_maxrss;
     m.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                    static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    m.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    m.ok = reported && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     return m;
 }
 
-void Print(const char* name, int pages, const Measure& m) {
-    std::printf("%-26s %7.3f s %7.1f pages/s %7.3f s CPU %7.1f MB peak%s\n", name, m.seconds,
-                pages / m.seconds, m.cpuSeconds, m.peakKb / 1024.0, m.ok ? "" : "  (FAILED)");
+void Print(const std::string& name, int pages, const Measure& m) {
+    std::printf("  %-24s %7.3f s %7.1f pages/s %7.3f s CPU %7.1f MB peak%s\n", name.c_str(),
+                m.seconds, pages / m.seconds, m.cpuSeconds, m.peakKb / 1024.0,
+                m.ok ? "" : "  (FAILED)");
+}
+
+// One document: the reference and the product with one thread and with all cores, interleaved.
+struct Scan {
+    std::string title;
+    fs::path document;
+    int pages = 0;
+    std::function<Sizes(const fs::path&, int, unsigned)> reference;
+};
+
+bool Compare(const Scan& scan, const fs::path& folder, int rounds, unsigned cores) {
+    const fs::path out1 = folder / "out1", outN = folder / "outN";
+    fs::create_directories(out1);
+    fs::create_directories(outN);
+    const std::string coresText = std::to_string(cores);
+    std::printf("%s: %d pages, %d x %d at 300 dpi, %.1f MB; %u cores; best of %d rounds\n",
+                scan.title.c_str(), scan.pages, kWidth, kHeight,
+                fs::file_size(scan.document) / 1048576.0, cores, rounds);
+    std::fflush(stdout);
+    const int pages = scan.pages;
+    Measure ref1, conv1, refN, convN;
+    auto book = [](const fs::path& dir) -> Sizes {
+        return {0, fs::exists(dir / "bench.epub") ? fs::file_size(dir / "bench.epub") : 0};
+    };
+    for (int round = 0; round < rounds; ++round) {
+        ref1 = Best(ref1, InChild([&] { return scan.reference(scan.document, pages, 1); }));
+        conv1 = Best(conv1, InChild([&] {
+                         RunConvert(scan.document, out1, 1);
+                         return book(out1);
+                     }));
+        refN = Best(refN, InChild([&] { return scan.reference(scan.document, pages, cores); }));
+        convN = Best(convN, InChild([&] {
+                         RunConvert(scan.document, outN, 0);
+                         return book(outN);
+                     }));
+    }
+    Print("reference, 1 thread", pages, ref1);
+    Print("convert --jobs 1", pages, conv1);
+    Print("reference, " + coresText + " threads", pages, refN);
+    Print("convert --jobs " + coresText, pages, convN);
+    std::printf("  convert --jobs 1 / reference, 1 thread: %.3fx wall, %.3fx CPU\n",
+                conv1.seconds / ref1.seconds, conv1.cpuSeconds / ref1.cpuSeconds);
+    std::printf("  convert --jobs %u vs --jobs 1: %.3fx faster (reference: %.3fx)\n", cores,
+                conv1.seconds / convN.seconds, ref1.seconds / refN.seconds);
+    std::printf(
+        "  book: %llu bytes with --jobs 1, %llu bytes with --jobs %u (each book has its own "
+        "random identifier)\n",
+        static_cast<unsigned long long>(conv1.sizes.deflatedBytes),
+        static_cast<unsigned long long>(convN.sizes.deflatedBytes), cores);
+    std::printf("  reference pictures: %llu bytes of JPEG, %llu bytes deflated\n",
+                static_cast<unsigned long long>(ref1.sizes.jpegBytes),
+                static_cast<unsigned long long>(ref1.sizes.deflatedBytes));
+    std::fflush(stdout);
+    return ref1.ok && conv1.ok && refN.ok && convN.ok;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     int pages = 50;
+    int colourPages = 20;
     int rounds = 3;
-    bool memory = false;
+    bool memory = false, colour = false, bilevel = true;
+    fs::path writeTo;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--memory") == 0) {
             memory = true;
+        } else if (std::strcmp(argv[i], "--colour") == 0) {
+            colour = true;
+        } else if (std::strcmp(argv[i], "--colour-only") == 0) {
+            colour = true;
+            bilevel = false;
+        } else if (std::strcmp(argv[i], "--colour-pages") == 0 && i + 1 < argc) {
+            colourPages = std::max(1, std::atoi(argv[++i]));
+        } else if (std::strcmp(argv[i], "--write-to") == 0 && i + 1 < argc) {
+            writeTo = argv[++i];
         } else if (std::strcmp(argv[i], "--rounds") == 0 && i + 1 < argc) {
             rounds = std::max(1, std::atoi(argv[++i]));
         } else {
             pages = std::max(1, std::atoi(argv[i]));
         }
     }
+    TIFFSetWarningHandler(nullptr);
+    if (!writeTo.empty()) {
+        try {
+            fs::create_directories(writeTo);
+            WriteDocument(writeTo / "scan.tif", pages);
+            WriteColourDocument(writeTo / "colour.tif", colourPages);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "convert_bench: %s\n", e.what());
+            return 1;
+        }
+        return 0;
+    }
     const unsigned cores = vellumark::ResolveJobs(0);
     const fs::path folder =
         fs::temp_directory_path() / ("convert_bench-" + std::to_string(getpid()));
     fs::create_directories(folder / "out");
-    TIFFSetWarningHandler(nullptr);
+    bool ok = true;
     try {
-        const fs::path document = folder / "scan.tif";
-        WriteDocument(document, pages);
-        std::printf("%d pages, %d x %d at 300 dpi, CCITT G4, %.1f MB; %u cores\n", pages, kWidth,
-                    kHeight, fs::file_size(document) / 1048576.0, cores);
-
-        // Interleaved rounds, best of each, so that a burst of other work on the machine
-        // does not land on one configuration only.
-        Measure ref1, conv1, refN, convN;
-        for (int round = 0; round < rounds; ++round) {
-            ref1 = Best(ref1, InChild([&] { RunReference(document, pages, 1); }));
-            conv1 = Best(conv1, InChild([&] { RunConvert(document, folder / "out", 1); }));
-            refN = Best(refN, InChild([&] { RunReference(document, pages, cores); }));
-            convN = Best(convN, InChild([&] { RunConvert(document, folder / "out", 0); }));
+        if (bilevel) {
+            const fs::path document = folder / "scan.tif";
+            WriteDocument(document, pages);
+            ok = Compare({"bilevel CCITT G4", document, pages, RunReference}, folder, rounds,
+                         cores) &&
+                 ok;
+            fs::remove(document);
         }
-        std::printf("best of %d rounds\n", rounds);
-        Print("reference, 1 thread", pages, ref1);
-        Print("convert --jobs 1", pages, conv1);
-        Print(("reference, " + std::to_string(cores) + " threads").c_str(), pages, refN);
-        Print(("convert --jobs " + std::to_string(cores)).c_str(), pages, convN);
-        std::printf("convert --jobs 1 / reference: %.2fx wall, %.2fx CPU\n",
-                    conv1.seconds / ref1.seconds, conv1.cpuSeconds / ref1.cpuSeconds);
-        std::printf("%u jobs vs 1: %.2fx faster (reference: %.2fx)\n", cores,
-                    conv1.seconds / convN.seconds, ref1.seconds / refN.seconds);
-
+        if (colour) {
+            const fs::path document = folder / "colour.tif";
+            WriteColourDocument(document, colourPages);
+            ok = Compare({"colour JPEG-in-TIFF, YCbCr 4:2:0", document, colourPages,
+                          RunColourReference},
+                         folder, rounds, cores) &&
+                 ok;
+            fs::remove(document);
+        }
         if (memory) {
             for (int count : {10, 1000}) {
                 const fs::path big = folder / ("scan" + std::to_string(count) + ".tif");
                 WriteDocument(big, count);
-                const Measure m = InChild([&] { RunConvert(big, folder / "out", 0); });
-                Print(("convert, " + std::to_string(count) + " pages").c_str(), count, m);
+                const Measure m = InChild([&] {
+                    RunConvert(big, folder / "out", 0);
+                    return Sizes{};
+                });
+                Print("convert, " + std::to_string(count) + " pages", count, m);
                 fs::remove(big);
                 fs::remove_all(folder / "out");
                 fs::create_directories(folder / "out");
@@ -393,5 +710,5 @@ int main(int argc, char** argv) {
         return 1;
     }
     fs::remove_all(folder);
-    return 0;
+    return ok ? 0 : 1;
 }

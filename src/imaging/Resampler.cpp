@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 
 #include "common/Error.h"
 
@@ -21,6 +22,50 @@ const std::array<std::array<float, 8>, 256> kBitTable = [] {
 
 std::uint8_t ToByte(float v) {
     return static_cast<std::uint8_t>(std::clamp(v + 0.5f, 0.0f, 255.0f));
+}
+
+// Four floats the compiler keeps in one SIMD register; an RGB pixel's sums are summed in one.
+using Floats4 = float __attribute__((vector_size(16)));
+using Ints4 = std::int32_t __attribute__((vector_size(16)));
+
+Floats4 Load4(const float* p) {
+    Floats4 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// ToByte of each lane: truncating first and clamping the integer gives the same bytes as
+// clamping first, for the small values sums hold.
+Ints4 ToBytes(Floats4 v) {
+    return __builtin_convertvector(v + 0.5f, Ints4);
+}
+
+std::uint8_t Clamped(std::int32_t v) {
+    return static_cast<std::uint8_t>(std::clamp(v, 0, 255));
+}
+
+// Bits sums are bit for bit +0 where there is no ink (ink weights are never negative), so
+// paper is found eight sums at a time.
+bool Paper8(const float* sums) {
+    std::uint64_t group[4];
+    std::memcpy(group, sums, sizeof group);
+    return (group[0] | group[1] | group[2] | group[3]) == 0;
+}
+
+// The first sum at or after `from` that holds ink, or `size`.
+std::size_t NextInk(const float* sums, std::size_t from, std::size_t size) {
+    while (from + 8 <= size && Paper8(sums + from))
+        from += 8;
+    while (from < size && sums[from] == 0.0f)
+        ++from;
+    return from;
+}
+
+// Where eight sums of paper in a row start, at or after `from` (in steps of eight), or `size`.
+std::size_t InkEnd(const float* sums, std::size_t from, std::size_t size) {
+    while (from + 8 <= size && !Paper8(sums + from))
+        from += 8;
+    return from + 8 <= size ? from : size;
 }
 
 }  // namespace
@@ -100,8 +145,10 @@ Resampler::Resampler(int sourceWidth, int sourceHeight, int width, int height, i
         throw Error(ErrorCode::Internal, "resampler: bad sizes");
     columns_ = MakeAxis(sourceWidth, width);
     rows_ = MakeAxis(sourceHeight, height);
-    // Rounded up to whole bytes' worth of pixels so bits rows can be added eight at a time.
-    const std::size_t rowFloats = (static_cast<std::size_t>(sourceWidth) + 7) / 8 * 8 * channels;
+    // Rounded up to whole bytes' worth of pixels so bits rows can be added eight at a time, and
+    // one more so that an RGB pixel's three sums can be read as four.
+    const std::size_t rowFloats =
+        (static_cast<std::size_t>(sourceWidth) + 7) / 8 * 8 * channels + 1;
     if (height > sourceHeight) {
         // Growing: every output row blends two source rows, so the last two are kept (holding
         // the output rows instead could mean thousands of them for one source row).
@@ -131,11 +178,18 @@ void Resampler::AddWeighted(Accumulate&& accumulate) {
     if (growing_) {
         std::swap(previous_, current_);
         std::fill(current_.begin(), current_.end(), 0.0f);
-        accumulate(current_.data(), 1.0f);
+        accumulate(current_.data(), 1.0f, nullptr, 0.0f);
     } else {
-        for (int i = nextOutputRow_; i < height_ && rows_.first[i] <= y; ++i) {
-            const float w = rows_.weights[rows_.offset[i] + (y - rows_.first[i])];
-            accumulate(sums_[i % ring_].data(), w);
+        // A source row falls into one output row or straddles two (when shrinking, an output
+        // row is at least a source row high): two are added in one pass over the row.
+        auto covers = [&](int i) { return i < height_ && rows_.first[i] <= y; };
+        auto weight = [&](int i) { return rows_.weights[rows_.offset[i] + (y - rows_.first[i])]; };
+        for (int i = nextOutputRow_; covers(i); i += 2) {
+            float* sums = sums_[i % ring_].data();
+            if (covers(i + 1))
+                accumulate(sums, weight(i), sums_[(i + 1) % ring_].data(), weight(i + 1));
+            else
+                accumulate(sums, weight(i), nullptr, 0.0f);
         }
     }
     ++rowsAdded_;
@@ -159,9 +213,17 @@ void Resampler::AddRow(const std::uint8_t* samples) {
     if (bits_)
         throw Error(ErrorCode::Internal, "resampler: mixed rows");
     const std::size_t n = static_cast<std::size_t>(sourceWidth_) * channels_;
-    AddWeighted([&](float* sums, float w) {
-        for (std::size_t k = 0; k < n; ++k)
-            sums[k] += w * static_cast<float>(samples[k]);
+    AddWeighted([&](float* sums, float w, float* next, float nextW) {
+        if (next) {
+            for (std::size_t k = 0; k < n; ++k) {
+                const float v = samples[k];
+                sums[k] += w * v;
+                next[k] += nextW * v;
+            }
+        } else {
+            for (std::size_t k = 0; k < n; ++k)
+                sums[k] += w * static_cast<float>(samples[k]);
+        }
     });
 }
 
@@ -173,9 +235,19 @@ void Resampler::AddBitsRow(const std::uint8_t* bits, bool oneIsBlack) {
     zeroValue_ = 255;
     oneValue_ = 0;
     const std::uint8_t flip = oneIsBlack ? 0x00 : 0xFF;
+    const std::uint64_t flip8 = oneIsBlack ? 0 : ~std::uint64_t{0};
     const std::size_t bytes = (static_cast<std::size_t>(sourceWidth_) + 7) / 8;
-    AddWeighted([&](float* sums, float w) {
+    AddWeighted([&](float* sums, float w, float* next, float nextW) {
         for (std::size_t p = 0; p < bytes; ++p) {
+            if (p + 8 <= bytes) {
+                // Eight bytes of paper at a time: most of a text page.
+                std::uint64_t group;
+                std::memcpy(&group, bits + p, sizeof group);
+                if ((group ^ flip8) == 0) {
+                    p += 7;
+                    continue;
+                }
+            }
             const std::uint8_t v = bits[p] ^ flip;
             if (v == 0)
                 continue;
@@ -183,36 +255,61 @@ void Resampler::AddBitsRow(const std::uint8_t* bits, bool oneIsBlack) {
             float* s = sums + p * 8;
             for (int k = 0; k < 8; ++k)
                 s[k] += w * t[k];
+            if (next) {
+                float* s2 = next + p * 8;
+                for (int k = 0; k < 8; ++k)
+                    s2[k] += nextW * t[k];
+            }
         }
     });
 }
 
 template <int Span>
 void Resampler::EmitPixels(const float* s, std::uint8_t* out) {
+    // Members are read once: a store through `out` could change any of them, as far as the
+    // compiler knows, and it would read them again for every pixel.
     const int span = Span > 0 ? Span : columns_.span;
+    const int width = width_;
     const float* w = columns_.spanWeights.data();
     const int* first = columns_.spanFirst.data();
+    if (channels_ == 3) {
+        for (int x = 0; x < width; ++x, w += span) {
+            const float* p = s + 3 * first[x];
+            Floats4 rgb = {0, 0, 0, 0};
+#pragma GCC unroll 8
+            for (int k = 0; k < span; ++k)
+                rgb += Load4(p + 3 * k) * w[k];
+            const Ints4 bytes = ToBytes(rgb);
+            out[3 * x] = Clamped(bytes[0]);
+            out[3 * x + 1] = Clamped(bytes[1]);
+            out[3 * x + 2] = Clamped(bytes[2]);
+        }
+        return;
+    }
     // Bits sums count ink; they map back to grey here.
-    const float base = bits_ ? zeroValue_ : 0.0f, range = bits_ ? oneValue_ - zeroValue_ : 1.0f;
-    for (int x = 0; x < width_; ++x, w += span) {
-        if (channels_ == 1) {
-            const float* p = s + first[x];
+    const bool bits = bits_;
+    const float base = bits ? zeroValue_ : 0.0f, range = bits ? oneValue_ - zeroValue_ : 1.0f;
+    const std::uint8_t paper = ToByte(base + range * 0.0f);
+    const std::size_t floats = sums_[0].size();
+    // Bits rows are mostly paper, whose pixels need no sums: [inkBegin, inkEnd) may hold ink,
+    // the sums from the last search's start up to inkBegin hold none.
+    std::size_t inkBegin = 0, inkEnd = 0;
+    for (int x = 0; x < width; ++x, w += span) {
+        const std::size_t from = static_cast<std::size_t>(first[x]);
+        if (bits && from >= inkEnd) {
+            inkBegin = NextInk(s, from, floats);
+            inkEnd = InkEnd(s, inkBegin, floats);
+        }
+        std::uint8_t grey = paper;
+        if (from + static_cast<std::size_t>(span) > inkBegin) {
+            const float* p = s + from;
             float v = 0;
+#pragma GCC unroll 8
             for (int k = 0; k < span; ++k)
                 v += w[k] * p[k];
-            out[3 * x] = out[3 * x + 1] = out[3 * x + 2] = ToByte(base + range * v);
-        } else {
-            const float* p = s + 3 * first[x];
-            float r = 0, g = 0, b = 0;
-            for (int k = 0; k < span; ++k) {
-                r += w[k] * p[3 * k];
-                g += w[k] * p[3 * k + 1];
-                b += w[k] * p[3 * k + 2];
-            }
-            out[3 * x] = ToByte(r);
-            out[3 * x + 1] = ToByte(g);
-            out[3 * x + 2] = ToByte(b);
+            grey = ToByte(base + range * v);
         }
+        out[3 * x] = out[3 * x + 1] = out[3 * x + 2] = grey;
     }
 }
 

@@ -1,23 +1,25 @@
 #pragma once
 // Compression of file data in independent pieces, so that pieces of one file, and different
 // files, can be compressed on several threads and still give exactly the bytes of a one-thread
-// run: each piece's output depends only on its own bytes and the 32 KiB before it.
+// run: each piece's output depends only on its own bytes.
 //
-// A file is cut into pieces of kPieceSize bytes. Each piece is raw deflate (RFC 1951) at the
-// archive's level, primed with the previous 32 KiB of the file as dictionary; every piece but the
-// last ends with a sync flush (an empty stored block), the last one ends the stream. The pieces
-// joined are one valid deflate stream.
-
-#include <zlib.h>
+// A file is cut into pieces of kPieceSize bytes. Each piece is raw deflate (RFC 1951) made by
+// libdeflate at the archive's level. libdeflate takes no dictionary, so a piece does not see
+// the one before it (in a 1 MiB piece that costs a few dozen bytes of a JPEG picture, a few
+// hundred of text), and it always closes its output with a final block: every piece but the
+// last is made to go on instead, its final block marked not final and followed by an empty
+// stored block up to a byte boundary, as a sync flush would end it. The pieces joined are one
+// valid deflate stream.
 
 #include <cstdint>
 #include <memory>
 #include <vector>
 
+struct libdeflate_compressor;
+
 namespace vellumark::zip {
 
 inline constexpr std::size_t kPieceSize = 1024 * 1024;
-inline constexpr std::size_t kDictionarySize = 32 * 1024;
 // Files up to this size that deflate cannot shrink are stored: they would fit in one deflate
 // block, and a block that does not pay for itself is written stored.
 inline constexpr std::uint64_t kStoredFallbackLimit = 32 * 1024;
@@ -25,22 +27,32 @@ inline constexpr std::uint64_t kStoredFallbackLimit = 32 * 1024;
 inline constexpr std::size_t kTextSampleSize = 32 * 1024;
 
 // A raw-deflate compressor whose working memory is allocated once and reused for every piece.
+// One object per thread. Throws vellumark::Error (Internal) when it cannot be made.
 class Deflater {
 public:
+    // level is 0 to 9, as for zlib.
     explicit Deflater(int level);
     ~Deflater();
     Deflater(const Deflater&) = delete;
     Deflater& operator=(const Deflater&) = delete;
 
-    // Compresses `data` primed with `dictionary`, ending with a sync flush or, when `last`, the
-    // end of the stream. Replaces `out`.
-    void Compress(const std::uint8_t* dictionary, std::size_t dictionarySize,
-                  const std::uint8_t* data, std::size_t size, bool last,
+    // Compresses `data` into `out` (replacing it): a whole stream when `last`, otherwise a
+    // stream that goes on, ending on a byte boundary. Throws vellumark::Error (Internal) if the
+    // compressor fails.
+    void Compress(const std::uint8_t* data, std::size_t size, bool last,
                   std::vector<std::uint8_t>& out);
 
 private:
-    z_stream stream_{};
+    struct Free {
+        void operator()(libdeflate_compressor* compressor) const;
+    };
+    std::unique_ptr<libdeflate_compressor, Free> compressor_;
 };
+
+// Turns a complete raw deflate stream into one that goes on: its final block is marked not
+// final and an empty stored block follows it, so another stream can be appended. Throws
+// vellumark::Error (Internal) if `stream` is not exactly one complete raw deflate stream.
+void ContinueStream(std::vector<std::uint8_t>& stream);
 
 // Text when the bytes 0 to 6 and 128 to 255 number no more than a quarter of the bytes 7 to 127;
 // no bytes at all is text.

@@ -274,29 +274,29 @@ private:
 
     NameRule Names() const { return {zip_.StorePaths(), zip_.RelativePaths(), zip_.RootDir()}; }
 
-    // Where a piece of a file lies, and the bytes before it that prime the compressor.
+    // Where a piece of a file lies.
     struct PieceSpan {
         std::uint64_t offset;
         std::size_t length;
-        std::size_t dictionary;
     };
     static PieceSpan SpanOf(const Slot& slot, std::size_t piece) {
         const std::uint64_t offset = piece * kPieceSize;
         return {offset,
-                static_cast<std::size_t>(std::min<std::uint64_t>(kPieceSize, slot.size - offset)),
-                slot.store
-                    ? 0
-                    : static_cast<std::size_t>(std::min<std::uint64_t>(offset, kDictionarySize))};
+                static_cast<std::size_t>(std::min<std::uint64_t>(kPieceSize, slot.size - offset))};
     }
 
+    // The bytes a piece holds while in flight: its data and, at most, as much output.
     static std::size_t PieceCost(const Slot& slot, std::size_t piece) {
-        const PieceSpan span = SpanOf(slot, piece);
-        return 2 * span.length + span.dictionary + 1;
+        return 2 * SpanOf(slot, piece).length + 1;
     }
 
     void Submit(Slot& slot, TaskPool<PieceResult>& pool) {
         const std::size_t piece = slot.submitted++;
-        const auto [offset, length, dictionary] = SpanOf(slot, piece);
+        // Named variables: the task captures them, which clang before 16 cannot do with a
+        // structured binding.
+        const PieceSpan span = SpanOf(slot, piece);
+        const std::uint64_t offset = span.offset;
+        const std::size_t length = span.length;
         const bool first = piece == 0;
         const bool last = piece + 1 == slot.pieceCount;
         const bool store = slot.store;
@@ -306,21 +306,20 @@ private:
         WorkSlots* const cores = zip_.Cores;
         slot.pending.push_back(pool.Submit([=](Deflater& deflater) {
             const WorkSlot core(cores);
-            std::vector<std::uint8_t> buffer(dictionary + length);
-            if (ReadFully(file->fd.Get(), offset - dictionary, buffer.data(), buffer.size(),
-                          file->path) != buffer.size()) {
+            std::vector<std::uint8_t> buffer(length);
+            if (ReadFully(file->fd.Get(), offset, buffer.data(), buffer.size(), file->path) !=
+                buffer.size()) {
                 throw Error(ErrorCode::Io, "File changed while it was being packed", file->path);
             }
             PieceResult result;
-            const std::uint8_t* data = buffer.data() + dictionary;
             result.size = length;
-            result.crc = Crc32(0, data, length);
+            result.crc = Crc32(0, buffer.data(), length);
             if (first)
-                result.text = LooksLikeText(data, std::min(length, kTextSampleSize));
+                result.text = LooksLikeText(buffer.data(), std::min(length, kTextSampleSize));
             if (store) {
                 result.data = std::move(buffer);
             } else {
-                deflater.Compress(buffer.data(), dictionary, data, length, last, result.data);
+                deflater.Compress(buffer.data(), length, last, result.data);
                 if (keepRaw)
                     result.raw = std::move(buffer);
             }

@@ -105,6 +105,38 @@ TEST(ResamplerTest, PackedBitsGiveTheSameResultAsBytes) {
     }
 }
 
+// Text pages are mostly paper, which the bits path passes over in long runs: single dots
+// anywhere in a row, first and last pixel included, must still show, and nothing else may.
+TEST(ResamplerTest, LoneInkDotsAmongPaperAreKept) {
+    const int sw = 2483, sh = 40, w = 795, h = 13;
+    const std::vector<std::pair<int, int>> dots = {{0, 0},   {sw - 1, 0},  {1234, 7}, {64, 20},
+                                                   {65, 20}, {sw - 9, 33}, {800, 39}};
+    for (bool oneIsBlack : {true, false}) {
+        Resampler bits(sw, sh, w, h, 1), bytes(sw, sh, w, h, 1);
+        for (int y = 0; y < sh; ++y) {
+            std::vector<std::uint8_t> packed((sw + 7) / 8, oneIsBlack ? 0x00 : 0xFF);
+            std::vector<std::uint8_t> expanded(sw, 255);
+            for (auto [x, dy] : dots) {
+                if (dy != y)
+                    continue;
+                packed[x / 8] ^= static_cast<std::uint8_t>(0x80 >> (x % 8));
+                expanded[x] = 0;
+            }
+            bits.AddBitsRow(packed.data(), oneIsBlack);
+            bytes.AddRow(expanded.data());
+        }
+        const Picture a = bits.Finish(), b = bytes.Finish();
+        int marked = 0;
+        for (std::size_t i = 0; i < a.rgb.size(); ++i) {
+            ASSERT_NEAR(a.rgb[i], b.rgb[i], 1) << i;
+            marked += a.rgb[i] < 255;
+        }
+        // Each dot darkens one to four output pixels, three channels each.
+        EXPECT_GE(marked, 3 * 6) << oneIsBlack;  // the two neighbours may share a pixel
+        EXPECT_LE(marked, 3 * 4 * static_cast<int>(dots.size())) << oneIsBlack;
+    }
+}
+
 TEST(ResamplerTest, MissingRowsAreAnErrorNotAPartialPicture) {
     Resampler r(4, 4, 2, 2, 1);
     const std::uint8_t row[4] = {};
