@@ -48,176 +48,17 @@
 #include <thread>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "common/Jobs.h"
 #include "epub/ConversionJob.h"
 #include "epub/Folders.h"
 #include "imaging/Document.h"
 
 namespace {
-namespace fs = std::filesystem;
 using namespace vellumark;
-
-constexpr int kWidth = 2480;  // A4 at 300 dpi
-constexpr int kHeight = 3508;
-constexpr int kOutWidth = (kWidth * 96 + 150) / 300;  // 96 pixels per inch, rounded
-constexpr int kOutHeight = (kHeight * 96 + 150) / 300;
-constexpr int kColourRowsPerStrip = 64;  // a multiple of the 16-row JPEG block of 4:2:0
-
-struct TiffCloser {
-    void operator()(TIFF* tiff) const { TIFFClose(tiff); }
-};
-using TiffHandle = std::unique_ptr<TIFF, TiffCloser>;
-
-// Calls `ink(x, y)` for every pixel of text-like lines of blobs, different on every page, and
-// leaves out the rows from `skipTop` to `skipBottom` (room for a picture).
-template <typename Ink>
-void PaintText(int page, int skipTop, int skipBottom, Ink&& ink) {
-    std::mt19937 random(static_cast<unsigned>(page * 7919 + 1));
-    for (int line = 300; line + 40 < kHeight - 300; line += 60) {
-        if (line + 40 > skipTop && line < skipBottom)
-            continue;
-        int x = 250;
-        while (x < kWidth - 250) {
-            const int word = 40 + static_cast<int>(random() % 160);
-            for (int letter = x; letter < std::min(x + word, kWidth - 250); letter += 22) {
-                const int height = 20 + static_cast<int>(random() % 18);
-                for (int y = line + 38 - height; y < line + 38; ++y) {
-                    for (int dx = 0; dx < 16; ++dx) {
-                        if ((dx + y) % 5 == 0)
-                            continue;  // some texture inside the strokes
-                        ink(letter + dx, y);
-                    }
-                }
-            }
-            x += word + 30;
-        }
-    }
-}
-
-// Text-like lines of ink blobs on white paper; 1 = black (min-is-white).
-void PaintPage(std::vector<std::uint8_t>& bits, int page) {
-    const int stride = (kWidth + 7) / 8;
-    std::fill(bits.begin(), bits.end(), 0);
-    PaintText(page, 0, 0, [&](int x, int y) {
-        bits[static_cast<std::size_t>(y) * stride + x / 8] |=
-            static_cast<std::uint8_t>(0x80 >> (x % 8));
-    });
-}
-
-// A scanned magazine page: grainy off-white paper, a photograph-like picture of soft colour
-// waves across the top half, dark blue text below.
-void PaintColourPage(std::vector<std::uint8_t>& rgb, int page) {
-    constexpr int kPictureTop = 400, kPictureBottom = 1700, kPictureLeft = 250;
-    constexpr int kPictureRight = kWidth - 250;
-    std::uint32_t noise = 2463534242u + static_cast<std::uint32_t>(page) * 7919u;
-    auto grain = [&noise](int amplitude) {  // xorshift: cheap, and the same on every run
-        noise ^= noise << 13;
-        noise ^= noise >> 17;
-        noise ^= noise << 5;
-        return static_cast<int>(noise % (2 * amplitude + 1)) - amplitude;
-    };
-    auto put = [&](std::size_t at, int r, int g, int b) {
-        rgb[at] = static_cast<std::uint8_t>(std::clamp(r, 0, 255));
-        rgb[at + 1] = static_cast<std::uint8_t>(std::clamp(g, 0, 255));
-        rgb[at + 2] = static_cast<std::uint8_t>(std::clamp(b, 0, 255));
-    };
-    const double phase = page * 0.7;
-    for (int y = 0; y < kHeight; ++y) {
-        for (int x = 0; x < kWidth; ++x) {
-            const std::size_t at = (static_cast<std::size_t>(y) * kWidth + x) * 3;
-            if (y >= kPictureTop && y < kPictureBottom && x >= kPictureLeft && x < kPictureRight) {
-                const double u = x / 180.0 + phase, v = y / 140.0;
-                const int r = static_cast<int>(130 + 90 * std::sin(u + std::cos(v)));
-                const int g = static_cast<int>(120 + 80 * std::sin(v * 1.3 - u * 0.4));
-                const int b = static_cast<int>(110 + 100 * std::cos(u * 0.6 + v * 0.8));
-                const int n = grain(10);
-                put(at, r + n, g + n, b + grain(6));
-            } else {
-                const int n = grain(4);
-                put(at, 238 + n, 232 + n, 216 + n);
-            }
-        }
-    }
-    PaintText(page, kPictureTop, kPictureBottom, [&](int x, int y) {
-        put((static_cast<std::size_t>(y) * kWidth + x) * 3, 28, 34, 70);
-    });
-}
-
-void SetPageTags(TIFF* t, int page, int pages) {
-    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, kWidth);
-    TIFFSetField(t, TIFFTAG_IMAGELENGTH, kHeight);
-    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(t, TIFFTAG_XRESOLUTION, 300.0);
-    TIFFSetField(t, TIFFTAG_YRESOLUTION, 300.0);
-    TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-    TIFFSetField(t, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
-    TIFFSetField(t, TIFFTAG_PAGENUMBER, page, pages);
-}
-
-void WriteDocument(const fs::path& path, int pages) {
-    TiffHandle tiff(TIFFOpen(path.c_str(), "w"));
-    if (!tiff)
-        throw std::runtime_error("cannot write " + path.string());
-    const int stride = (kWidth + 7) / 8;
-    std::vector<std::uint8_t> bits(static_cast<std::size_t>(stride) * kHeight);
-    for (int page = 0; page < pages; ++page) {
-        // Pages repeat after 20 so that long documents are quick to make.
-        PaintPage(bits, page % 20);
-        TIFF* t = tiff.get();
-        SetPageTags(t, page, pages);
-        TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 1);
-        TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
-        TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
-        TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
-        TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, 256);
-        for (int y = 0; y < kHeight; ++y) {
-            if (TIFFWriteScanline(t, bits.data() + static_cast<std::size_t>(y) * stride, y, 0) <
-                0) {
-                throw std::runtime_error("cannot write a scanline");
-            }
-        }
-        if (!TIFFWriteDirectory(t))
-            throw std::runtime_error("cannot write a page");
-    }
-}
-
-void WriteColourDocument(const fs::path& path, int pages) {
-    TiffHandle tiff(TIFFOpen(path.c_str(), "w"));
-    if (!tiff)
-        throw std::runtime_error("cannot write " + path.string());
-    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(kWidth) * kHeight * 3);
-    const std::size_t rowBytes = static_cast<std::size_t>(kWidth) * 3;
-    for (int page = 0; page < pages; ++page) {
-        PaintColourPage(rgb, page);
-        TIFF* t = tiff.get();
-        SetPageTags(t, page, pages);
-        TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
-        TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 3);
-        TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_JPEG);
-        TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_YCBCR);
-        TIFFSetField(t, TIFFTAG_YCBCRSUBSAMPLING, 2, 2);
-        TIFFSetField(t, TIFFTAG_JPEGQUALITY, 80);
-        TIFFSetField(t, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);  // libtiff converts
-        TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, kColourRowsPerStrip);
-        for (int top = 0, strip = 0; top < kHeight; top += kColourRowsPerStrip, ++strip) {
-            const int rows = std::min(kColourRowsPerStrip, kHeight - top);
-            if (TIFFWriteEncodedStrip(t, static_cast<tstrip_t>(strip), rgb.data() + top * rowBytes,
-                                      static_cast<tmsize_t>(rows * rowBytes)) < 0) {
-                throw std::runtime_error("cannot write a strip");
-            }
-        }
-        if (!TIFFWriteDirectory(t))
-            throw std::runtime_error("cannot write a page");
-    }
-}
+using namespace vellumark::bench;
 
 // ---- the reference pipeline -------------------------------------------------------------
-
-// What the reference made of a document: its pictures, and those pictures deflated.
-struct Sizes {
-    std::uint64_t jpegBytes = 0;
-    std::uint64_t deflatedBytes = 0;
-};
 
 // Area averaging along one axis that shrinks: each input pixel falls into one output pixel or
 // straddles two; `share` is the part of it in the first.
@@ -488,93 +329,6 @@ Sizes RunColourReference(const fs::path& document, int pages, unsigned threads) 
     });
 }
 
-// ---- the product ------------------------------------------------------------------------
-
-class QuietReporter final : public epub::ConversionReporter {
-public:
-    void Note(const std::string& text) override {
-        std::fprintf(stderr, "note: %s\n", text.c_str());
-    }
-    bool ConfirmOverwrite(const fs::path&) override { return true; }
-    void Status(const std::string&) override {}
-    void Progress(int, int) override {}
-};
-
-void RunConvert(const fs::path& document, const fs::path& output, unsigned jobs) {
-    const auto opened = imaging::Document::Open(document);
-    epub::WorkingFolder working = epub::WorkingFolder::CreatePrivate();
-    epub::ConversionSettings settings;
-    settings.title = "bench";
-    settings.author = "bench";
-    settings.outputFolder = output.string();
-    settings.workingFolder = working.Path();
-    settings.jobs = jobs;
-    QuietReporter reporter;
-    const auto result = epub::Convert(opened.get(), settings, reporter);
-    if (result.outcome != epub::ConversionOutcome::Succeeded) {
-        throw std::runtime_error(result.message);
-    }
-}
-
-// ---- measuring --------------------------------------------------------------------------
-
-struct Measure {
-    double seconds = 0;     // wall time
-    double cpuSeconds = 0;  // user + system time of the child: steadier on a busy machine
-    long peakKb = 0;
-    bool ok = false;
-    Sizes sizes;  // what the child reported
-};
-
-// The best of several runs: least wall time, with the largest peak seen.
-Measure Best(const Measure& a, const Measure& b) {
-    Measure best = (b.ok && (!a.ok || b.seconds < a.seconds)) ? b : a;
-    best.peakKb = std::max(a.peakKb, b.peakKb);
-    return best;
-}
-
-// Runs `work` in a child process: wall and CPU time, the child's own peak resident size, and
-// the sizes it hands back through a pipe.
-Measure InChild(const std::function<Sizes()>& work) {
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0)
-        throw std::runtime_error("cannot make a pipe");
-    std::fflush(nullptr);
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t child = fork();
-    if (child == 0) {
-        close(pipeFds[0]);
-        try {
-            const Sizes sizes = work();
-            if (write(pipeFds[1], &sizes, sizeof sizes) != sizeof sizes)
-                std::_Exit(1);
-            std::_Exit(0);
-        } catch (const std::exception& e) {
-            std::fprintf(stderr, "failed: %s\n", e.what());
-            std::_Exit(1);
-        }
-    }
-    close(pipeFds[1]);
-    Measure m;
-    const bool reported = read(pipeFds[0], &m.sizes, sizeof m.sizes) == sizeof m.sizes;
-    close(pipeFds[0]);
-    int status = 0;
-    rusage usage{};
-    wait4(child, &status, 0, &usage);
-    m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    m.peakKb = usage.ru_maxrss;
-    m.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                   static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    m.ok = reported && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return m;
-}
-
-void Print(const std::string& name, int pages, const Measure& m) {
-    std::printf("  %-24s %7.3f s %7.1f pages/s %7.3f s CPU %7.1f MB peak%s\n", name.c_str(),
-                m.seconds, pages / m.seconds, m.cpuSeconds, m.peakKb / 1024.0,
-                m.ok ? "" : "  (FAILED)");
-}
-
 // One document: the reference and the product with one thread and with all cores, interleaved.
 struct Scan {
     std::string title;
@@ -594,20 +348,11 @@ bool Compare(const Scan& scan, const fs::path& folder, int rounds, unsigned core
     std::fflush(stdout);
     const int pages = scan.pages;
     Measure ref1, conv1, refN, convN;
-    auto book = [](const fs::path& dir) -> Sizes {
-        return {0, fs::exists(dir / "bench.epub") ? fs::file_size(dir / "bench.epub") : 0};
-    };
     for (int round = 0; round < rounds; ++round) {
         ref1 = Best(ref1, InChild([&] { return scan.reference(scan.document, pages, 1); }));
-        conv1 = Best(conv1, InChild([&] {
-                         RunConvert(scan.document, out1, 1);
-                         return book(out1);
-                     }));
+        conv1 = Best(conv1, InChild([&] { return RunConvert(scan.document, out1, 1); }));
         refN = Best(refN, InChild([&] { return scan.reference(scan.document, pages, cores); }));
-        convN = Best(convN, InChild([&] {
-                         RunConvert(scan.document, outN, 0);
-                         return book(outN);
-                     }));
+        convN = Best(convN, InChild([&] { return RunConvert(scan.document, outN, 0); }));
     }
     Print("reference, 1 thread", pages, ref1);
     Print("convert --jobs 1", pages, conv1);
@@ -694,10 +439,7 @@ int main(int argc, char** argv) {
             for (int count : {10, 1000}) {
                 const fs::path big = folder / ("scan" + std::to_string(count) + ".tif");
                 WriteDocument(big, count);
-                const Measure m = InChild([&] {
-                    RunConvert(big, folder / "out", 0);
-                    return Sizes{};
-                });
+                const Measure m = InChild([&] { return RunConvert(big, folder / "out", 0); });
                 Print("convert, " + std::to_string(count) + " pages", count, m);
                 fs::remove(big);
                 fs::remove_all(folder / "out");
