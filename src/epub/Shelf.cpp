@@ -19,8 +19,9 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-// Books under way at once: one making its pages while the one before it is packed.
-constexpr std::size_t kBooksUnderWay = 2;
+// Books under way at once: one making its pages while those before it are packed. Two packing
+// books may wait for each other's pieces of the shared cores, so a third keeps the cores busy.
+constexpr std::size_t kBooksUnderWay = 3;
 
 // What the book threads and the run's thread share.
 struct RunState {
@@ -30,6 +31,7 @@ struct RunState {
     std::vector<long long> pagesDone;  // per book
     std::deque<BookReport> finished;   // reports not yet passed on
     bool exporting = false;            // a book is still making its pages
+    unsigned long changes = 0;         // counts every change above, so that none is missed
 };
 
 // A book's conversion reports here, on the book's own thread.
@@ -50,6 +52,7 @@ public:
                 exportDone_ = true;
                 state_.exporting = false;
             }
+            ++state_.changes;
         }
         state_.changed.notify_all();
     }
@@ -61,6 +64,7 @@ public:
         if (!exportDone_)
             state_.exporting = false;
         exportDone_ = true;
+        ++state_.changes;
     }
     const std::string& NoteText() const { return note_; }
 
@@ -179,6 +183,7 @@ ShelfSummary ConvertShelf(const std::vector<ShelfBook>& books, const ShelfSettin
     std::vector<std::unique_ptr<BookReporter>> reporters(books.size());
     std::size_t next = 0;
     std::size_t underWay = 0;
+    unsigned long seen = 0;  // state.changes when last looked at
     {
         std::vector<std::jthread> threads;
         std::unique_lock lock(state.mutex);
@@ -208,11 +213,13 @@ ShelfSummary ConvertShelf(const std::vector<ShelfBook>& books, const ShelfSettin
                     {
                         const std::lock_guard guard(state.mutex);
                         state.finished.push_back(std::move(report));
+                        ++state.changes;
                     }
                     state.changed.notify_all();
                 });
             }
             // Pass on what happened, outside the lock: observers print.
+            seen = state.changes;
             std::deque<BookReport> finished;
             finished.swap(state.finished);
             long long done = 0;
@@ -246,8 +253,10 @@ ShelfSummary ConvertShelf(const std::vector<ShelfBook>& books, const ShelfSettin
             lock.lock();
             if (underWay == 0 && state.finished.empty() && (next >= books.size() || state.cancel))
                 break;
-            // Woken by a page or a book; the timeout keeps a cancel prompt during a slow page.
-            state.changed.wait_for(lock, std::chrono::milliseconds(100));
+            // Woken by a page or a book, also one that came while the lock was let go; the
+            // timeout keeps a cancel prompt during a slow page.
+            state.changed.wait_for(lock, std::chrono::milliseconds(100),
+                                   [&] { return state.changes != seen; });
         }
     }
     summary.cancelled = summary.cancelled || (state.cancel && next < books.size());

@@ -3,8 +3,8 @@
 // the next book's pages start while the last one is still being packed, so the cores stay busy
 // from the first page of the run to the last. A book that fails is reported and the run goes
 // on; a book that already exists is skipped unless it may be overwritten, so a stopped run can
-// simply be started again. At most two books are under way at once, whatever the shelf holds,
-// so memory stays that of two conversions.
+// simply be started again. At most three books are under way at once (one making its pages,
+// the others being packed), whatever the shelf holds, so memory stays that of a few conversions.
 
 #include <cstddef>
 #include <filesystem>
@@ -85,7 +85,7 @@ public:
 // The output file of a book: the output folder / the title (each "/" as "_") + ".epub".
 std::filesystem::path ShelfBookOutput(const ShelfBook& book, const ShelfSettings& settings);
 
-// Converts the books in order (two at most under way at once) and returns what became of them.
+// Converts the books in order (three at most under way at once) and returns what became of them.
 // Never throws: a book's failure is its report.
 ShelfSummary ConvertShelf(const std::vector<ShelfBook>& books, const ShelfSettings& settings,
                           ShelfObserver& observer);
