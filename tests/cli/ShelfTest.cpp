@@ -17,6 +17,7 @@
 #include <fstream>
 #include <thread>
 
+#include "LockHolder.h"
 #include "RunProgram.h"
 #include "TestTiff.h"
 
@@ -289,28 +290,13 @@ TEST_F(ShelfTest, WhatAKilledRunLeftIsClearedAndALiveRunsFoldersAreNot) {
     // Held by a run that is still going (here, a process holding its lock).
     const fs::path live = tmp_ / "vellumark-live01";
     fs::create_directories(live);
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    const pid_t holder = ::fork();
-    if (holder == 0) {
-        const int fd = ::open(live.c_str(), O_RDONLY | O_DIRECTORY);
-        ::flock(fd, LOCK_EX);
-        (void)!::write(ready[1], "x", 1);
-        ::pause();
-        ::_exit(0);
-    }
-    char c = 0;
-    ASSERT_EQ(::read(ready[0], &c, 1), 1);
+    vellumark::testing::LockHolder holder(live);
     const RunResult run =
         Convert({shelf_.string(), "--author", "A", "--output-dir", out_.string()});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_FALSE(fs::exists(tmp_ / "vellumark-dead01"));
     EXPECT_FALSE(fs::exists(out_ / ".vellumark-dead02"));
     EXPECT_TRUE(fs::exists(live));
-    ::kill(holder, SIGKILL);
-    ::waitpid(holder, nullptr, 0);
-    ::close(ready[0]);
-    ::close(ready[1]);
 }
 
 }  // namespace

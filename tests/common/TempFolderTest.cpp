@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "LockHolder.h"
 #include "common/Error.h"
 #include "common/TempFolder.h"
 
@@ -79,26 +80,12 @@ TEST(TempFolderTest, AFolderHeldByAnotherProcessIsLeftAlone) {
     const TempFolder parent = TempFolder::Create({}, "parent-");
     const fs::path held = parent.Path() / "run-held00";
     fs::create_directory(held);
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const int fd = ::open(held.c_str(), O_RDONLY | O_DIRECTORY);
-        ::flock(fd, LOCK_EX);
-        (void)!::write(ready[1], "x", 1);
-        ::pause();
-        ::_exit(0);
-    }
-    char c = 0;
-    ASSERT_EQ(::read(ready[0], &c, 1), 1);
+    vellumark::testing::LockHolder holder(held);
     EXPECT_EQ(RemoveAbandonedFolders(parent.Path(), "run-"), 0);
     EXPECT_TRUE(fs::exists(held));
-    ::kill(child, SIGKILL);  // the owner dies; its lock goes with it
-    ::waitpid(child, nullptr, 0);
+    holder.Kill();  // the owner dies; its lock goes with it
     EXPECT_EQ(RemoveAbandonedFolders(parent.Path(), "run-"), 1);
     EXPECT_FALSE(fs::exists(held));
-    ::close(ready[0]);
-    ::close(ready[1]);
 }
 
 }  // namespace
