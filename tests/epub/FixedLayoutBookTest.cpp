@@ -35,6 +35,18 @@ RunResult Convert(std::vector<std::string> args) {
     return RunProgram(VELLUMARK_TEST_PROGRAM, args);
 }
 
+// A usage error: exit 2, one line that says what is wrong, and no book folder made.
+void ExpectRefusedBeforeWork(const fs::path& scan, const std::string& out,
+                             const std::vector<std::string>& extra, const std::string& says) {
+    std::vector<std::string> args = {scan.string(), "--author", "A", "--output-dir", out};
+    args.insert(args.end(), extra.begin(), extra.end());
+    const RunResult result = Convert(args);
+    EXPECT_EQ(result.exitCode, 2) << says;
+    EXPECT_NE(result.err.find(says), std::string::npos) << result.err;
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    EXPECT_FALSE(fs::exists(out));
+}
+
 std::string BookFile(const fs::path& book, const std::string& name) {
     const RunResult result = RunProgram("unzip", {"-p", book.string(), "OEBPS/" + name});
     EXPECT_EQ(result.exitCode, 0) << name << ": " << result.err;
@@ -488,14 +500,8 @@ TEST_F(FixedLayoutBookTest, ProfilesAskForFixedLayoutAndAKnownScreen) {
         {{"--quality", "101"}, "--quality is 1 to 100"},
         {{"--quality", "0"}, "--quality needs a whole number"},
     };
-    for (const auto& [extra, says] : cases) {
-        std::vector<std::string> args = {scan.string(), "--author", "A", "--output-dir", out};
-        args.insert(args.end(), extra.begin(), extra.end());
-        const RunResult result = Convert(args);
-        EXPECT_EQ(result.exitCode, 2) << says;
-        EXPECT_NE(result.err.find(says), std::string::npos) << result.err;
-        EXPECT_FALSE(fs::exists(out));
-    }
+    for (const auto& [extra, says] : cases)
+        ExpectRefusedBeforeWork(scan, out, extra, says);
 }
 
 TEST_F(FixedLayoutBookTest, TextNeedsFixedLayoutAndAnInstalledLanguage) {
@@ -513,15 +519,8 @@ TEST_F(FixedLayoutBookTest, TextNeedsFixedLayoutAndAnInstalledLanguage) {
         {{"--format", "epub3", "--ocr-lang", "eng"}, "--ocr-lang is used only with --ocr"},
         {{"--format", "epub4"}, "--format is epub2 or epub3"},
     };
-    for (const auto& [extra, says] : cases) {
-        std::vector<std::string> args = {scan.string(), "--author", "A", "--output-dir", out};
-        args.insert(args.end(), extra.begin(), extra.end());
-        const RunResult result = Convert(args);
-        EXPECT_EQ(result.exitCode, 2) << says;
-        EXPECT_NE(result.err.find(says), std::string::npos) << result.err;
-        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
-        EXPECT_FALSE(fs::exists(out));  // refused before any work
-    }
+    for (const auto& [extra, says] : cases)
+        ExpectRefusedBeforeWork(scan, out, extra, says);
 }
 
 }  // namespace
