@@ -12,6 +12,7 @@
 #include <pugixml.hpp>
 #include <regex>
 #include <set>
+#include <span>
 
 #include "BookChecks.h"
 #include "TestTiff.h"
@@ -35,16 +36,24 @@ RunResult Convert(std::vector<std::string> args) {
     return RunProgram(VELLUMARK_TEST_PROGRAM, args);
 }
 
-// A usage error: exit 2, one line that says what is wrong, and no book folder made.
+// Options that convert must refuse, and a piece of the line that says why.
+struct Refusal {
+    std::vector<std::string> args;
+    std::string says;
+};
+
+// Each refusal: exit 2, one line that says what is wrong, and no book folder made.
 void ExpectRefusedBeforeWork(const fs::path& scan, const std::string& out,
-                             const std::vector<std::string>& extra, const std::string& says) {
-    std::vector<std::string> args = {scan.string(), "--author", "A", "--output-dir", out};
-    args.insert(args.end(), extra.begin(), extra.end());
-    const RunResult result = Convert(args);
-    EXPECT_EQ(result.exitCode, 2) << says;
-    EXPECT_NE(result.err.find(says), std::string::npos) << result.err;
-    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
-    EXPECT_FALSE(fs::exists(out));
+                             std::span<const Refusal> cases) {
+    for (const auto& [extra, says] : cases) {
+        std::vector<std::string> args = {scan.string(), "--author", "A", "--output-dir", out};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const RunResult result = Convert(args);
+        EXPECT_EQ(result.exitCode, 2) << says;
+        EXPECT_NE(result.err.find(says), std::string::npos) << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+        EXPECT_FALSE(fs::exists(out));
+    }
 }
 
 std::string BookFile(const fs::path& book, const std::string& name) {
@@ -488,10 +497,7 @@ TEST_F(FixedLayoutBookTest, ProfilesAskForFixedLayoutAndAKnownScreen) {
     const fs::path scan = temp_ / "scan.tif";
     vellumark::testing::WriteTestTiff(scan, {TestPage{}});
     const std::string out = (temp_ / "out").string();
-    const struct {
-        std::vector<std::string> args;
-        std::string says;
-    } cases[] = {
+    const Refusal cases[] = {
         {{"--profile", "kobo-libra"}, "--profile needs --format epub3"},
         {{"--page-size", "800x600"}, "--page-size needs --format epub3"},
         {{"--format", "epub3", "--profile", "kobo"}, "no device profile \"kobo\""},
@@ -500,18 +506,14 @@ TEST_F(FixedLayoutBookTest, ProfilesAskForFixedLayoutAndAKnownScreen) {
         {{"--quality", "101"}, "--quality is 1 to 100"},
         {{"--quality", "0"}, "--quality needs a whole number"},
     };
-    for (const auto& [extra, says] : cases)
-        ExpectRefusedBeforeWork(scan, out, extra, says);
+    ExpectRefusedBeforeWork(scan, out, cases);
 }
 
 TEST_F(FixedLayoutBookTest, TextNeedsFixedLayoutAndAnInstalledLanguage) {
     const fs::path scan = temp_ / "scan.tif";
     vellumark::testing::WriteTestTiff(scan, {TestPage{}});
     const std::string out = (temp_ / "out").string();
-    const struct {
-        std::vector<std::string> args;
-        std::string says;
-    } cases[] = {
+    const Refusal cases[] = {
         {{"--ocr"}, "--ocr needs --format epub3"},
         {{"--format", "epub3", "--ocr", "--ocr-lang", "tlh"},
          "the OCR language \"tlh\" is not installed"},
@@ -519,8 +521,7 @@ TEST_F(FixedLayoutBookTest, TextNeedsFixedLayoutAndAnInstalledLanguage) {
         {{"--format", "epub3", "--ocr-lang", "eng"}, "--ocr-lang is used only with --ocr"},
         {{"--format", "epub4"}, "--format is epub2 or epub3"},
     };
-    for (const auto& [extra, says] : cases)
-        ExpectRefusedBeforeWork(scan, out, extra, says);
+    ExpectRefusedBeforeWork(scan, out, cases);
 }
 
 }  // namespace
