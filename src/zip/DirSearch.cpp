@@ -52,6 +52,27 @@ struct DirCloser {
 
 }  // namespace
 
+bool ListingLess(const std::string& a, const std::string& b) {
+    const std::string fa = FoldAscii(a), fb = FoldAscii(b);
+    return fa != fb ? fa < fb : a < b;
+}
+
+bool WalkLess(const std::string& a, const std::string& b) {
+    std::size_t at = 0;
+    std::size_t bt = 0;
+    for (;;) {
+        const std::size_t aEnd = std::min(a.find('/', at), a.size());
+        const std::size_t bEnd = std::min(b.find('/', bt), b.size());
+        const std::string ac = a.substr(at, aEnd - at), bc = b.substr(bt, bEnd - bt);
+        if (ac != bc)
+            return ListingLess(ac, bc);
+        if (aEnd == a.size() || bEnd == b.size())
+            return aEnd == a.size() && bEnd != b.size();
+        at = aEnd + 1;
+        bt = bEnd + 1;
+    }
+}
+
 bool MatchesMask(const std::string& name, const std::string& mask) {
     return MatchFolded(FoldAscii(name).c_str(), FoldAscii(mask).c_str());
 }
@@ -102,10 +123,8 @@ void TDirSearch::Push(const std::string& folder) {
             level.entries.push_back(std::move(e));
         }
     }
-    std::sort(level.entries.begin(), level.entries.end(), [](const Entry& a, const Entry& b) {
-        const std::string fa = FoldAscii(a.name), fb = FoldAscii(b.name);
-        return fa != fb ? fa < fb : a.name < b.name;
-    });
+    std::sort(level.entries.begin(), level.entries.end(),
+              [](const Entry& a, const Entry& b) { return ListingLess(a.name, b.name); });
     stack_.push_back(std::move(level));
 }
 

@@ -15,6 +15,12 @@
 
 namespace vellumark::zip {
 
+// The order of a folder listing: names with ASCII letter case folded, then bytes.
+bool ListingLess(const std::string& a, const std::string& b);
+// The order the walk gives paths relative to one folder ("OEBPS/1.jpg"): component by component
+// in listing order.
+bool WalkLess(const std::string& a, const std::string& b);
+
 // Characters that make a line's last component a mask.
 inline constexpr const char* kWildcardChars = "*?<>|";
 

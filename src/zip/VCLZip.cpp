@@ -10,12 +10,12 @@
 #include <cstring>
 #include <deque>
 #include <future>
-#include <random>
 
 #include "common/Error.h"
 #include "common/FileIo.h"
 #include "common/Jobs.h"
 #include "common/WorkSlots.h"
+#include "zip/ArchiveFile.h"
 #include "zip/Deflate.h"
 #include "zip/DirSearch.h"
 #include "zip/SortedZip.h"
@@ -29,81 +29,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::uint64_t kMaxArchiveBytes = 0xFFFFFFFFull;
-constexpr std::size_t kMaxEntries = 0xFFFF;
 constexpr std::size_t kCopyBufferSize = 256 * 1024;
 
 std::string Errno() {
     return std::strerror(errno);
-}
-
-// Refuses any write that would carry the archive to 4 GiB, where its 32-bit offsets end.
-class LimitSink final : public ByteSink {
-public:
-    LimitSink(ByteSink& inner, fs::path path) : inner_(inner), path_(std::move(path)) {}
-    void Write(const void* data, std::size_t size) override {
-        if (inner_.Position() + size > kMaxArchiveBytes) {
-            throw Error(ErrorCode::TooLarge,
-                        "Archive would reach 4 GiB, more than the ZIP format written allows",
-                        path_);
-        }
-        inner_.Write(data, size);
-    }
-    void WriteAt(std::uint64_t position, const void* data, std::size_t size) override {
-        inner_.WriteAt(position, data, size);
-    }
-    std::uint64_t Position() const override { return inner_.Position(); }
-    void Flush() override { inner_.Flush(); }
-
-private:
-    ByteSink& inner_;
-    fs::path path_;
-};
-
-// A file that is removed on destruction unless it has been moved under its final name.
-class TempFile {
-public:
-    TempFile(fs::path path, UniqueFd fd) : path_(std::move(path)), fd_(std::move(fd)) {}
-    TempFile(TempFile&&) = default;
-    ~TempFile() {
-        fd_.Reset();
-        if (!path_.empty())
-            ::unlink(path_.c_str());
-    }
-    int Fd() const { return fd_.Get(); }
-    const fs::path& Path() const { return path_; }
-    void Close() { fd_.Reset(); }
-    // The file now stands under another name; nothing is left to remove.
-    void Released() { path_.clear(); }
-
-private:
-    fs::path path_;
-    UniqueFd fd_;
-};
-
-std::string RandomSuffix() {
-    static constexpr char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::random_device device;
-    std::string s(6, 'a');
-    for (char& c : s)
-        c = kChars[device() % (sizeof kChars - 1)];
-    return s;
-}
-
-// A new file beside `target` ("name.tmp-xxxxxx"), created with the usual permissions.
-TempFile CreateTempBeside(const fs::path& target) {
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    std::string base = target.filename().string().substr(0, 200);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const fs::path path = folder / (base + ".tmp-" + RandomSuffix());
-        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0)
-            return TempFile(path, UniqueFd(fd));
-        if (errno != EEXIST) {
-            throw Error(ErrorCode::Io, "Could not create archive (" + Errno() + ")", target);
-        }
-    }
-    throw Error(ErrorCode::Io, "Could not create archive (no free temporary name)", target);
 }
 
 // The temporary archive of an update: "KPZxxxxxx" in `tempPath` when that is a folder, else in
@@ -122,12 +51,6 @@ TempFile CreateKpzTemp(const fs::path& tempPath) {
                     folder);
     }
     return TempFile(name, UniqueFd(fd));
-}
-
-void SyncFile(int fd, const fs::path& path) {
-    if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) {
-        throw Error(ErrorCode::Io, "Could not write archive (" + Errno() + ")", path);
-    }
 }
 
 // Copies the whole of `from` onto `to`, whole or nothing: through a file beside `to` that is
@@ -174,22 +97,6 @@ std::uint32_t DosAttributes(const struct stat& st, const std::string& fileName) 
     return attributes;
 }
 
-std::uint16_t LevelFlags(int level) {
-    if (level == 1 || level == 2)
-        return 4;
-    if (level == 8 || level == 9)
-        return 2;
-    return 0;
-}
-
-struct PieceResult {
-    std::vector<std::uint8_t> data;  // deflated bytes, or the file's bytes when storing
-    std::vector<std::uint8_t> raw;   // the file's bytes, kept for the stored fallback
-    std::uint32_t crc = 0;
-    std::size_t size = 0;
-    bool text = true;
-};
-
 struct OpenFile {
     UniqueFd fd;
     std::string path;
@@ -226,22 +133,7 @@ private:
     int Create() {
         TempFile temp = CreateTempBeside(zip_.ZipName);
         WriteItems(temp, PlanCreate(files_.size()), nullptr, {});
-        temp.Close();
-        // Never replaces a file that appeared under the name meanwhile.
-        if (::renameat2(AT_FDCWD, temp.Path().c_str(), AT_FDCWD, zip_.ZipName.c_str(),
-                        RENAME_NOREPLACE) != 0) {
-            if (errno == EEXIST) {
-                throw Error(ErrorCode::Io,
-                            "Could not create archive (a file appeared under its name)",
-                            zip_.ZipName);
-            }
-            if ((errno != EINVAL && errno != ENOSYS) ||
-                ::rename(temp.Path().c_str(), zip_.ZipName.c_str()) != 0) {
-                throw Error(ErrorCode::Io, "Could not create archive (" + Errno() + ")",
-                            zip_.ZipName);
-            }
-        }
-        temp.Released();
+        CommitTemp(temp, zip_.ZipName);
         return packed_;
     }
 
@@ -311,18 +203,9 @@ private:
                 buffer.size()) {
                 throw Error(ErrorCode::Io, "File changed while it was being packed", file->path);
             }
-            PieceResult result;
-            result.size = length;
-            result.crc = Crc32(0, buffer.data(), length);
-            if (first)
-                result.text = LooksLikeText(buffer.data(), std::min(length, kTextSampleSize));
-            if (store) {
-                result.data = std::move(buffer);
-            } else {
-                deflater.Compress(buffer.data(), length, last, result.data);
-                if (keepRaw)
-                    result.raw = std::move(buffer);
-            }
+            PieceResult result = CompressPiece(deflater, buffer.data(), length, first, last, store);
+            if (keepRaw)
+                result.raw = std::move(buffer);
             return result;
         }));
     }
@@ -361,7 +244,7 @@ private:
         }
         CountEntry();
         record->externalAttributes = DosAttributes(st, record->fileName);
-        record->dosDateTime = DosDateTime(st.st_mtime);
+        record->dosDateTime = DosDateTime(zip_.EntryTime.value_or(st.st_mtime));
         record->uncompressedSize = static_cast<std::uint32_t>(size);
         nameList_.Insert(record.get());
 
@@ -397,16 +280,8 @@ private:
         TZipHeaderInfo& record = *slot.record;
         const std::vector<std::uint8_t>* bytes = &piece.data;
         if (slot.written == 0) {
-            record.internalAttributes = piece.text ? 1 : 0;
-            record.method = slot.store ? kMethodStored : kMethodDeflated;
-            if (slot.mayFallBack && piece.data.size() >= slot.size) {
-                // Deflate did not shrink a small file: its bytes are written as they are.
-                record.method = kMethodStored;
-                bytes = &piece.raw;
-            }
-            record.flags = static_cast<std::uint16_t>(
-                NameFlags(record.StoredName()) |
-                (record.method == kMethodDeflated ? LevelFlags(zip_.PackLevel) : 0));
+            bytes = &StartEntry(record, piece, slot.store, slot.mayFallBack ? &piece.raw : nullptr,
+                                slot.size, zip_.PackLevel);
             record.localHeaderOffset = static_cast<std::uint32_t>(sink.Position());
             const auto header = LocalHeaderBytes(record);  // a placeholder until the last piece
             sink.Write(header.data(), header.size());
@@ -487,19 +362,9 @@ private:
             slots.pop_front();
         }
 
-        TEndCentral end;
-        end.centralOffset = static_cast<std::uint32_t>(sink.Position());
-        for (const TZipHeaderInfo* record : writeList.Items()) {
-            const auto header = CentralHeaderBytes(*record);
-            sink.Write(header.data(), header.size());
-        }
-        end.centralSize = static_cast<std::uint32_t>(sink.Position() - end.centralOffset);
-        end.entriesThisDisk = end.totalEntries = static_cast<std::uint16_t>(writeList.Count());
-        end.comment = comment;
-        const auto endBytes = EndCentralBytes(end);
-        sink.Write(endBytes.data(), endBytes.size());
-        sink.Flush();
-        SyncFile(temp.Fd(), zip_.ZipName);
+        const std::vector<const TZipHeaderInfo*> records(writeList.Items().begin(),
+                                                         writeList.Items().end());
+        FinishArchive(sink, records, comment, temp.Fd(), zip_.ZipName);
         if (zip_.Progress)
             zip_.Progress(std::max(done_, total_), std::max(done_, total_));
     }

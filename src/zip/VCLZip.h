@@ -12,9 +12,11 @@
 // time per object.
 
 #include <cstdint>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,6 +50,8 @@ public:
     // Shared by other work of the same run: each piece is compressed holding a slot. May be
     // null; must outlive WriteArchive.
     WorkSlots* Cores = nullptr;
+    // Every entry's time instead of its file's last-write time, when set.
+    std::optional<std::time_t> EntryTime;
     // Lets tests put their own device (one that fills up, say) between the writer and the file.
     std::function<std::unique_ptr<ByteDevice>(std::unique_ptr<ByteDevice>)> WrapDevice;
 

@@ -35,6 +35,7 @@ void ZipFolder(const std::filesystem::path& archivePath, const std::filesystem::
         zip.BytesInFlight = options.bytesInFlight;
     zip.Progress = options.progress;
     zip.Cores = options.cores;
+    zip.EntryTime = options.entryTime;
     zip.WriteArchive();
 }
 

@@ -3,8 +3,10 @@
 // stored, then every file below the folder, depth first in sorted listing order.
 
 #include <cstdint>
+#include <ctime>
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 #include "common/WorkSlots.h"
 
@@ -18,6 +20,8 @@ struct ZipFolderOptions {
     std::size_t bytesInFlight = 0;
     // Called from the calling thread as entries are written: bytes of file data done and in all.
     std::function<void(std::uint64_t done, std::uint64_t total)> progress;
+    // Every entry's time instead of its file's last-write time, when set.
+    std::optional<std::time_t> entryTime;
     // The run's cores, when other work shares them (see WorkSlots); may be null.
     WorkSlots* cores = nullptr;
 };

@@ -285,4 +285,31 @@ RawArchive ParseArchive(const std::string& b) {
     return raw;
 }
 
+namespace {
+
+class FillingDevice final : public vellumark::zip::ByteDevice {
+public:
+    FillingDevice(std::unique_ptr<vellumark::zip::ByteDevice> inner, std::uint64_t room)
+        : inner_(std::move(inner)), room_(room) {}
+    std::size_t WriteAt(std::uint64_t position, const void* data, std::size_t size) override {
+        const std::uint64_t room = position >= room_ ? 0 : room_ - position;
+        return inner_->WriteAt(position, data, std::min<std::uint64_t>(size, room));
+    }
+
+private:
+    std::unique_ptr<vellumark::zip::ByteDevice> inner_;
+    std::uint64_t room_;
+};
+
+}  // namespace
+
+std::function<
+    std::unique_ptr<vellumark::zip::ByteDevice>(std::unique_ptr<vellumark::zip::ByteDevice>)>
+FillingAfter(std::uint64_t room) {
+    return [room](std::unique_ptr<vellumark::zip::ByteDevice> inner) {
+        return std::unique_ptr<vellumark::zip::ByteDevice>(
+            std::make_unique<FillingDevice>(std::move(inner), room));
+    };
+}
+
 }  // namespace ziptest

@@ -8,9 +8,12 @@
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "zip/ByteIo.h"
 #include "zip/ZipFolder.h"
 
 namespace ziptest {
@@ -45,6 +48,12 @@ std::vector<std::string> ListFolder(const fs::path& folder);
 // text, with the file it names when the text does not).
 std::string Pack(const fs::path& archive, const fs::path& folder,
                  const vellumark::zip::ZipFolderOptions& options = {});
+
+// A device wrapper that lets the first `room` bytes of the file through and then reports a full
+// disk.
+std::function<
+    std::unique_ptr<vellumark::zip::ByteDevice>(std::unique_ptr<vellumark::zip::ByteDevice>)>
+FillingAfter(std::uint64_t room);
 
 // Runs a shell command; returns its exit status and, when asked, its standard output.
 int Run(const std::string& command, std::string* output = nullptr);

@@ -222,18 +222,7 @@ TEST(ZipWriter, FailuresLeaveNothingBehind) {
     zip.ZipName = dir / "out/full.epub";
     zip.FilesList = {(dir / "book").string() + "/*.*"};
     fs::create_directories(dir / "out");
-    struct FillingDevice : vellumark::zip::ByteDevice {
-        std::unique_ptr<vellumark::zip::ByteDevice> inner;
-        std::size_t WriteAt(std::uint64_t position, const void* data, std::size_t size) override {
-            const std::uint64_t room = position >= 65536 ? 0 : 65536 - position;
-            return inner->WriteAt(position, data, std::min<std::uint64_t>(size, room));
-        }
-    };
-    zip.WrapDevice = [](std::unique_ptr<vellumark::zip::ByteDevice> inner) {
-        auto device = std::make_unique<FillingDevice>();
-        device->inner = std::move(inner);
-        return std::unique_ptr<vellumark::zip::ByteDevice>(std::move(device));
-    };
+    zip.WrapDevice = FillingAfter(65536);
     try {
         zip.WriteArchive();
         FAIL() << "a full device must fail the write";
