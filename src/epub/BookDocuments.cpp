@@ -154,17 +154,4 @@ std::string NavigationDocumentText(const BookDescription& book) {
     return xml.Text();
 }
 
-void WritePackageDocument(const BookDescription& book, const std::filesystem::path& contentFolder) {
-    XmlDocument xml;
-    BuildPackageDocument(book, xml);
-    xml.Save(contentFolder / kPackageDocumentName);
-}
-
-void WriteNavigationDocument(const BookDescription& book,
-                             const std::filesystem::path& contentFolder) {
-    XmlDocument xml;
-    BuildNavigationDocument(book, xml);
-    xml.Save(contentFolder / kNavigationDocumentName);
-}
-
 }  // namespace vellumark::epub

@@ -45,14 +45,8 @@ inline constexpr const char* kNavigationDocumentName = "fb.ncx";
 // for a book without a page list).
 pugi::xml_node StartNcx(XmlDocument& xml, const BookDescription& book, int pageCount);
 
-// The documents' text as WritePackageDocument / WriteNavigationDocument save it.
+// The documents' text: fb.opf and fb.ncx.
 std::string PackageDocumentText(const BookDescription& book);
 std::string NavigationDocumentText(const BookDescription& book);
-
-// Write contentFolder / "fb.opf" and contentFolder / "fb.ncx", replacing what is there. Throw
-// vellumark::Error (Io) when the file cannot be written.
-void WritePackageDocument(const BookDescription& book, const std::filesystem::path& contentFolder);
-void WriteNavigationDocument(const BookDescription& book,
-                             const std::filesystem::path& contentFolder);
 
 }  // namespace vellumark::epub

@@ -37,4 +37,22 @@ BookIdentity FreshIdentity() {
     return {uuid, date, modified};
 }
 
+std::time_t BookTime(const BookIdentity& identity) {
+    std::tm utc{};
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    if (std::sscanf(identity.modified.c_str(), "%4d-%2d-%2dT%2d:%2d:%2dZ", &year, &month, &day,
+                    &hour, &minute, &second) != 6 &&
+        std::sscanf(identity.date.c_str(), "%4d-%2d-%2d", &year, &month, &day) != 3) {
+        return 0;
+    }
+    utc.tm_year = year - 1900;
+    utc.tm_mon = month - 1;
+    utc.tm_mday = day;
+    utc.tm_hour = hour;
+    utc.tm_min = minute;
+    utc.tm_sec = second;
+    const std::time_t moment = ::timegm(&utc);
+    return moment == static_cast<std::time_t>(-1) ? 0 : moment;
+}
+
 }  // namespace vellumark::epub

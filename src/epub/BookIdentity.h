@@ -1,6 +1,7 @@
 #pragma once
 // The book's identity: what makes two conversions of the same scan different books.
 
+#include <ctime>
 #include <string>
 
 namespace vellumark::epub {
@@ -13,6 +14,10 @@ struct BookIdentity {
     // means midnight at the start of `date`.
     std::string modified;
 };
+
+// When the book was made, as the time of its archive's entries: `modified`, else midnight UTC at
+// the start of `date`; 0 when neither can be read.
+std::time_t BookTime(const BookIdentity& identity);
 
 // A random (version 4) UUID, today's local date and the time now. Thread-safe.
 BookIdentity FreshIdentity();

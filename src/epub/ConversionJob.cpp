@@ -10,8 +10,8 @@
 
 #include "common/Error.h"
 #include "common/Jobs.h"
-#include "common/TempFolder.h"
 #include "epub/BookDocuments.h"
+#include "epub/BookSink.h"
 #include "epub/FileOutput.h"
 #include "epub/FixedLayoutBook.h"
 #include "epub/FixedLayoutPage.h"
@@ -20,7 +20,6 @@
 #include "epub/LanguageTag.h"
 #include "epub/PageExport.h"
 #include "imaging/Jpeg.h"
-#include "zip/ZipFolder.h"
 
 namespace vellumark::epub {
 namespace fs = std::filesystem;
@@ -49,8 +48,9 @@ std::string CoverNameFor(const fs::path& cover) {
 }
 
 // Why the cover cannot be used, or nothing when it is a readable JPEG file; then `size` is its
-// size in pixels.
-std::optional<std::string> CheckCover(const fs::path& cover, std::pair<int, int>& size) {
+// size in pixels and `bytes` the file.
+std::optional<std::string> CheckCover(const fs::path& cover, std::pair<int, int>& size,
+                                      std::vector<std::uint8_t>& bytes) {
     std::error_code ec;
     const std::string cannotRead = "Cannot read the cover picture: " + cover.string();
     const std::string notJpeg = "The cover picture is not a JPEG file: " + cover.string();
@@ -59,7 +59,7 @@ std::optional<std::string> CheckCover(const fs::path& cover, std::pair<int, int>
     std::ifstream in(cover, std::ios::binary);
     if (!in)
         return cannotRead;
-    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+    bytes.assign(std::istreambuf_iterator<char>(in), {});
     if (in.bad())
         return cannotRead;
     if (bytes.size() < 3 || bytes[0] != 0xFF || bytes[1] != 0xD8 || bytes[2] != 0xFF)
@@ -83,45 +83,62 @@ bool IsWithin(const fs::path& inner, const fs::path& outer) {
     return end == b.end();
 }
 
-// Packs the working folder into a private folder beside the book, so that the archive is
-// written whole before it takes the book's name and a failed write leaves nothing (and an old
-// book untouched); then renames it into place.
-ConversionResult PackBook(const fs::path& workingFolder, const fs::path& outputFolder,
-                          const fs::path& output, unsigned jobs, WorkSlots* cores) {
-    const std::string failed = "Failed to build " + output.string() + ": ";
-    const TempFolder staging =
-        TempFolder::Create(outputFolder, ".vellumark-", [&](const std::string& reason) {
-            return failed + "cannot write in " + outputFolder.string() + " (" + reason + ")";
-        });
-    const fs::path temporary = staging.Path() / "book.epub";
-    zip::ZipFolderOptions options;
-    options.jobs = jobs;
-    options.cores = cores;
-    try {
-        zip::ZipFolder(temporary, workingFolder, options);
-    } catch (const Error& e) {
-        // The reason keeps its code (so its exit code); the text says which book failed.
-        throw Error(e.Code(), failed + DescribeError(e), e.Path(), e.Page());
-    }
+ConversionResult Cancelled(const fs::path& output) {
+    return {ConversionOutcome::Cancelled, output, "The conversion was cancelled.", 1};
+}
+
+// Where the book goes, once its output folder is known to be set and made; nothing when the
+// conversion stops here (the result says why).
+std::optional<ConversionResult> CheckOutput(const ConversionSettings& settings,
+                                            ConversionReporter& reporter, bool& replace) {
     std::error_code ec;
-    fs::rename(temporary, output, ec);
-    if (ec)
-        return Fail(output, failed + ec.message());
-    return {ConversionOutcome::Succeeded, output, kSuccessPrefix + output.string(), 0};
+    if (settings.outputFolder.empty())
+        return Refuse(reporter, kNoSavingPathText);
+    const fs::path outputFolder(settings.outputFolder);
+    fs::create_directories(outputFolder, ec);  // a failure shows when the archive is written
+    const fs::path output = OutputPathFor(settings);
+    if (settings.sink == BookSinkKind::ContentFolder &&
+        IsWithin(outputFolder, settings.workingFolder)) {
+        return Fail(output, "Failed to build " + output.string() +
+                                ": the book cannot be saved inside the working folder.");
+    }
+    if (fs::exists(fs::symlink_status(output, ec))) {
+        if (!reporter.ConfirmOverwrite(output))
+            return ConversionResult{ConversionOutcome::Declined, output, {}, 2};
+        replace = true;
+    }
+    if (reporter.CancelRequested())
+        return Cancelled(output);
+    return std::nullopt;
+}
+
+// The book's files besides the pages, in the content folder's order.
+void KeepBookDocuments(const BookDescription& book, OrderedFiles& files) {
+    const std::string content = kContentPrefix;
+    if (book.format == BookFormat::Epub3) {
+        for (const auto& [name, text] : FixedLayoutDocumentFiles(book))
+            files.Keep(content + name, text);
+        return;
+    }
+    files.Keep(content + kPackageDocumentName, PackageDocumentText(book));
+    files.Keep(content + kNavigationDocumentName, NavigationDocumentText(book));
 }
 
 ConversionResult RunSteps(const imaging::PageSource* document, const ConversionSettings& settings,
                           ConversionReporter& reporter, const BookIdentity& identity) {
     const fs::path& workingFolder = settings.workingFolder;
+    const bool streamed = settings.sink == BookSinkKind::Archive;
     std::error_code ec;
     // Never let an unset working folder turn "OEBPS" in the current folder into a target.
     if (workingFolder.empty() || !fs::is_regular_file(workingFolder / "mimetype", ec)) {
         return Fail({}, "The container files are missing from the working folder \"" +
                             workingFolder.string() + "\".");
     }
-    const fs::path content = ContentFolder(workingFolder);
-    RemoveFolder(content);
-    fs::create_directories(content, ec);  // a failure shows at the first write
+    if (!streamed) {
+        const fs::path content = ContentFolder(workingFolder);
+        RemoveFolder(content);
+        fs::create_directories(content, ec);  // a failure shows at the first write
+    }
 
     if (settings.title.empty())
         return Refuse(reporter, kNoTitleText);
@@ -136,29 +153,43 @@ ConversionResult RunSteps(const imaging::PageSource* document, const ConversionS
         return Refuse(reporter, kPageSizeNeedsEpub3Text);
     std::string coverName;
     std::pair<int, int> coverSize{0, 0};
+    std::vector<std::uint8_t> coverBytes;
     if (!settings.cover.empty()) {
-        if (auto problem = CheckCover(settings.cover, coverSize))
+        if (auto problem = CheckCover(settings.cover, coverSize, coverBytes))
             return Refuse(reporter, *problem);
         coverName = CoverNameFor(settings.cover);
     }
 
+    SinkOptions sinkOptions;
+    sinkOptions.jobs = ResolveJobs(settings.jobs);
+    sinkOptions.cores = settings.cores;
+    sinkOptions.time = BookTime(identity);
+    std::unique_ptr<BookSink> sink;
+    bool replace = false;
+    if (streamed) {
+        // The archive is written from the first page on, so where it goes is settled first.
+        if (auto stop = CheckOutput(settings, reporter, replace))
+            return *stop;
+        sink = MakeArchiveSink(OutputPathFor(settings), sinkOptions);
+    } else {
+        sink = MakeFolderSink(workingFolder, sinkOptions);
+    }
+
     reporter.Status(settings.text ? kConvertingWithTextText : kConvertingText);
     const std::string languageTag = LanguageTag();
+    const std::string content = kContentPrefix;
+    AddContainerFiles(workingFolder, *sink);
+    OrderedFiles files(*sink);
     if (!fixed)
-        WriteFileBytes(content / kStylesheetName, kStylesheetText);
+        files.Keep(content + kStylesheetName, kStylesheetText);
     if (!coverName.empty()) {
-        fs::copy_file(settings.cover, content / coverName, fs::copy_options::overwrite_existing,
-                      ec);
-        if (ec) {
-            throw Error(ErrorCode::Io, "Cannot copy the cover picture: " + ec.message(),
-                        settings.cover);
-        }
+        files.Keep(content + coverName, std::move(coverBytes));
         if (fixed) {
             const FixedPage cover{"Cover", coverName, coverSize.first, coverSize.second};
-            WriteFileBytes(content / kFixedCoverFile,
-                           FixedPageText(cover, {}, kFixedStylesheetName, languageTag));
+            files.Keep(content + kFixedCoverFile,
+                       FixedPageText(cover, {}, kFixedStylesheetName, languageTag));
         } else {
-            WriteImagePage(content / "cover.html", coverName, "cover", languageTag);
+            files.Keep(content + "cover.html", ImagePageText(coverName, "cover", languageTag));
         }
     }
 
@@ -176,7 +207,13 @@ ConversionResult RunSteps(const imaging::PageSource* document, const ConversionS
     exportOptions.fit = settings.pageBox;
     exportOptions.quality = settings.quality;
     exportOptions.cores = settings.cores;
-    std::vector<BookPage> pages = ExportPages(*document, pageCount, content, exportOptions);
+    std::vector<BookPage> pages = ExportPages(
+        *document, pageCount,
+        [&](int, PageFiles&& page) {
+            files.AddNow(content + page.page.pictureName, std::move(page.picture));
+            files.Keep(content + page.documentName, page.document);
+        },
+        exportOptions);
 
     BookDescription book;
     book.title = settings.title;
@@ -190,41 +227,21 @@ ConversionResult RunSteps(const imaging::PageSource* document, const ConversionS
         book.pages = std::move(pages);
         book.coverWidth = coverSize.first;
         book.coverHeight = coverSize.second;
-        WriteFixedLayoutDocuments(book, content);
-    } else {
-        WritePackageDocument(book, content);
-        WriteNavigationDocument(book, content);
     }
+    KeepBookDocuments(book, files);
+    files.Finish();
     // Export may finish every page before it looks at a late cancel: look again before the
     // output folder is touched.
-    const auto cancelled = [](const fs::path& output) {
-        return ConversionResult{ConversionOutcome::Cancelled, output,
-                                "The conversion was cancelled.", 1};
-    };
     if (reporter.CancelRequested())
-        return cancelled({});
-
-    if (settings.outputFolder.empty())
-        return Refuse(reporter, kNoSavingPathText);
-    const fs::path outputFolder(settings.outputFolder);
-    fs::create_directories(outputFolder, ec);  // a failure shows when the archive is written
+        return Cancelled({});
+    if (!streamed) {
+        if (auto stop = CheckOutput(settings, reporter, replace))
+            return *stop;
+    }
     const fs::path output = OutputPathFor(settings);
-    if (IsWithin(outputFolder, workingFolder)) {
-        return Fail(output, "Failed to build " + output.string() +
-                                ": the book cannot be saved inside the working folder.");
-    }
-    if (fs::exists(fs::symlink_status(output, ec))) {
-        if (!reporter.ConfirmOverwrite(output)) {
-            return {ConversionOutcome::Declined, output, {}, 2};
-        }
-    }
-    if (reporter.CancelRequested())
-        return cancelled(output);
-    ConversionResult result =
-        PackBook(workingFolder, outputFolder, output, ResolveJobs(settings.jobs), settings.cores);
-    if (result.outcome == ConversionOutcome::Succeeded)
-        reporter.Status(kSucceededText);
-    return result;
+    sink->Commit(output, replace);
+    reporter.Status(kSucceededText);
+    return {ConversionOutcome::Succeeded, output, kSuccessPrefix + output.string(), 0};
 }
 
 }  // namespace

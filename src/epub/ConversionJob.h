@@ -16,13 +16,23 @@
 
 namespace vellumark::epub {
 
+// Where a conversion puts the book's files (see BookSink.h).
+enum class BookSinkKind {
+    // The window's road: the content folder below the working folder, which is then packed.
+    ContentFolder,
+    // Straight into the book's archive; the working folder is only read for the container files.
+    Archive,
+};
+
 struct ConversionSettings {
     std::string title;  // as typed; the output file name replaces "/" with "_"
     std::string author;
     std::string cover;         // path of a JPEG cover; empty means no cover
     std::string outputFolder;  // as typed
-    // Holds mimetype and META-INF; the content folder "OEBPS" is made below it and packed whole.
+    // Holds mimetype and META-INF; for a ContentFolder sink the content folder "OEBPS" is made
+    // below it and packed whole, for an Archive sink it is only read.
     std::filesystem::path workingFolder;
+    BookSinkKind sink = BookSinkKind::ContentFolder;
     unsigned jobs = 0;  // threads for page export and compression; 0: one per core
     BookFormat format = BookFormat::Epub2;
     // Where the pages' words come from for an EPUB 3 book's text layer; null: no text layer.
@@ -87,20 +97,22 @@ struct ConversionResult {
     int exitCode = 1;  // what the command line exits with: 0, 2 (user can fix) or 1
 };
 
-// Runs the whole conversion, in this order: empties the content folder; checks the title, the
-// author, that a document is open, that the cover (if any) is a readable JPEG and that a text
-// layer comes with the EPUB 3 format, each refused with a note before anything is written;
-// writes the stylesheet, the cover as "cover.jpg" or "cover.jpeg" and its page; exports the
-// pages (reading their words for a text layer) on settings.jobs threads; writes fb.opf and
-// fb.ncx (and for EPUB 3 nav.xhtml, and the blank font when some page has text); checks the
-// output folder (note when empty) and creates it; asks ConfirmOverwrite when
-// the book exists; packs the working folder beside the book and renames it into place, so a
-// failed or cancelled run leaves nothing under the book's name and an old book untouched.
+// Runs the whole conversion, in this order: empties the content folder (ContentFolder sink);
+// checks the title, the author, that a document is open, that the cover (if any) is a readable
+// JPEG and that a text layer comes with the EPUB 3 format, each refused with a note before
+// anything is written; for an Archive sink, checks the output folder (note when empty), creates
+// it and asks ConfirmOverwrite when the book exists; gives the sink the container files, the
+// stylesheet, the cover as "cover.jpg" or "cover.jpeg" and its page, the pages (exported on
+// settings.jobs threads, reading their words for a text layer), fb.opf and fb.ncx (and for
+// EPUB 3 nav.xhtml, and the blank font when some page has text), all in the order of the
+// archive; for a ContentFolder sink then checks the output folder as above; and commits the
+// book, so that a failed or cancelled run leaves nothing under the book's name and an old book
+// untouched. Entry times are the identity's time (BookTime), so both sinks make the same bytes.
 //
 // `document` may be null (no document open: refused with a note); it must stay open and
-// unchanged while Convert runs. The working folder must hold the container files and must not
-// be used by another conversion at the same time. Blocks the calling thread; reporter callbacks
-// come on it. Never throws: failures come back in the result.
+// unchanged while Convert runs. The working folder must hold the container files and, for a
+// ContentFolder sink, must not be used by another conversion at the same time. Blocks the
+// calling thread; reporter callbacks come on it. Never throws: failures come back in the result.
 ConversionResult Convert(const imaging::PageSource* document, const ConversionSettings& settings,
                          ConversionReporter& reporter,
                          const BookIdentity& identity = FreshIdentity());

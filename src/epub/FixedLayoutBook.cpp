@@ -292,15 +292,18 @@ std::string FixedStylesheetText(bool withFont) {
     return css;
 }
 
-void WriteFixedLayoutDocuments(const BookDescription& book,
-                               const std::filesystem::path& contentFolder) {
+std::vector<std::pair<std::string, std::string>> FixedLayoutDocumentFiles(
+    const BookDescription& book) {
     const bool text = HasTextLayer(book);
-    WriteFileBytes(contentFolder / kPackageDocumentName, FixedPackageDocumentText(book));
-    WriteFileBytes(contentFolder / kFixedNavigationName, FixedNavigationDocumentText(book));
-    WriteFileBytes(contentFolder / kNavigationDocumentName, FixedNcxText(book));
-    WriteFileBytes(contentFolder / kFixedStylesheetName, FixedStylesheetText(text));
+    std::vector<std::pair<std::string, std::string>> files = {
+        {kPackageDocumentName, FixedPackageDocumentText(book)},
+        {kFixedNavigationName, FixedNavigationDocumentText(book)},
+        {kNavigationDocumentName, FixedNcxText(book)},
+        {kFixedStylesheetName, FixedStylesheetText(text)},
+    };
     if (text)
-        WriteFileBytes(contentFolder / kBlankFontName, BlankFontBytes());
+        files.emplace_back(kBlankFontName, BlankFontBytes());
+    return files;
 }
 
 }  // namespace vellumark::epub

@@ -6,6 +6,8 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "epub/BookDocuments.h"
 
@@ -27,9 +29,9 @@ std::string FixedNcxText(const BookDescription& book);
 // The stylesheet the pages link; `withFont` declares the blank font (only when it is packed).
 std::string FixedStylesheetText(bool withFont);
 
-// Writes fb.opf, nav.xhtml, fb.ncx, the stylesheet and, for a book with text, the font into
-// the content folder. Throws vellumark::Error (Io).
-void WriteFixedLayoutDocuments(const BookDescription& book,
-                               const std::filesystem::path& contentFolder);
+// fb.opf, nav.xhtml, fb.ncx, the stylesheet and, for a book with text, the font: each file's
+// name in the content folder and its bytes.
+std::vector<std::pair<std::string, std::string>> FixedLayoutDocumentFiles(
+    const BookDescription& book);
 
 }  // namespace vellumark::epub

@@ -8,6 +8,7 @@
 #include <map>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -26,40 +27,36 @@
 namespace vellumark::epub {
 namespace {
 
-// What the pool threads share with the calling thread.
+// What the pool threads share with the calling thread. Pages are taken in name order; a
+// position is a place in that order.
 struct ExportState {
     std::mutex mutex;
     std::condition_variable changed;
-    int next = 0;     // the next page to start
-    int allowed = 0;  // pages below this may be started
+    int next = 0;     // the next position to start
+    int allowed = 0;  // positions below this may be started
     std::atomic<bool> stop{false};
     // Set only by a cancel, not by a failure: stops a recognition under way. A page that is
-    // being read when another fails finishes, so the lowest page's error is the one reported.
+    // being read when another fails finishes, so the first page's error is the one reported.
     std::atomic<bool> cancelled{false};
     int done = 0;
     unsigned running = 0;
-    std::map<int, std::exception_ptr> failures;  // by page index
-    std::vector<BookPage> pages;                 // each written by the thread of its page
+    std::map<int, std::exception_ptr> failures;     // by position
+    std::vector<std::optional<PageFiles>> results;  // by position, until handed over
 };
 
 // What every page needs besides its number.
 struct PageJob {
     const imaging::PageSource& source;
-    int pageCount;
-    const std::filesystem::path& folder;
+    const std::vector<int>& order;
     const std::string& languageTag;
     const ExportOptions& options;
 };
 
-void WritePicture(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
-    WriteFileBytes(path,
-                   std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-}
-
 // The picture of an EPUB 3 page in the form that suits its kind: few grey levels as PNG for a
 // bilevel page (text stays crisp at a fraction of a JPEG's size), one-component JPEG for grey,
 // JPEG for colour.
-void WriteFixedPicture(const PageJob& job, int index, BookPage& page) {
+void MakeFixedPicture(const PageJob& job, int index, PageFiles& files) {
+    BookPage& page = files.page;
     const imaging::PageShape shape = job.source.Shape(index);
     imaging::Picture picture;
     if (job.options.fit) {
@@ -71,40 +68,36 @@ void WriteFixedPicture(const PageJob& job, int index, BookPage& page) {
     page.width = picture.width;
     page.height = picture.height;
     const std::string n = std::to_string(index + 1);
-    std::vector<std::uint8_t> bytes;
     switch (shape.kind) {
         case imaging::PageKind::Bilevel:
             page.pictureName = n + ".png";
             page.mediaType = "image/png";
-            bytes = imaging::EncodeGreyPng(imaging::ToGrey(picture), kBilevelGreyLevels);
+            files.picture = imaging::EncodeGreyPng(imaging::ToGrey(picture), kBilevelGreyLevels);
             break;
         case imaging::PageKind::Grey:
-            bytes = imaging::EncodeGreyJpeg(imaging::ToGrey(picture), job.options.quality);
+            files.picture = imaging::EncodeGreyJpeg(imaging::ToGrey(picture), job.options.quality);
             break;
         case imaging::PageKind::Colour:
-            bytes = imaging::EncodeJpeg(picture, job.options.quality);
+            files.picture = imaging::EncodeJpeg(picture, job.options.quality);
             break;
     }
-    WritePicture(job.folder / page.pictureName, bytes);
 }
 
-BookPage ExportPage(const PageJob& job, int index, const std::atomic<bool>& cancelled) {
+PageFiles ExportPage(const PageJob& job, int index, const std::atomic<bool>& cancelled) {
     const std::string n = std::to_string(index + 1);
-    BookPage page{n + ".jpg", "image/jpeg", 0, 0, false};
+    PageFiles files;
+    BookPage& page = files.page;
+    page = BookPage{n + ".jpg", "image/jpeg", 0, 0, false};
     if (job.options.format == BookFormat::Epub2) {
         const imaging::Picture picture = job.source.PagePicture(index);
         page.width = picture.width;
         page.height = picture.height;
-        WritePicture(job.folder / page.pictureName,
-                     imaging::EncodeJpeg(picture, job.options.quality));
-    } else {
-        WriteFixedPicture(job, index, page);
+        files.picture = imaging::EncodeJpeg(picture, job.options.quality);
+        files.documentName = "page" + n + ".html";
+        files.document = ImagePageText(page.pictureName, "page" + n, job.languageTag);
+        return files;
     }
-    if (job.options.format == BookFormat::Epub2) {
-        WriteImagePage(job.folder / ("page" + n + ".html"), page.pictureName, "page" + n,
-                       job.languageTag);
-        return page;
-    }
+    MakeFixedPicture(job, index, files);
     std::string textLayer;
     if (const imaging::TextLayer* text = job.options.text) {
         const auto [boxWidth, boxHeight] = text->GetDocument().OwnSize(index);
@@ -113,31 +106,33 @@ BookPage ExportPage(const PageJob& job, int index, const std::atomic<bool>& canc
         page.hasText = !textLayer.empty();
     }
     const FixedPage fixed{"Page " + n, page.pictureName, page.width, page.height};
-    WriteFileBytes(job.folder / FixedPageFile(index + 1),
-                   FixedPageText(fixed, textLayer, kFixedStylesheetName, job.languageTag));
-    return page;
+    files.documentName = FixedPageFile(index + 1);
+    files.document = FixedPageText(fixed, textLayer, kFixedStylesheetName, job.languageTag);
+    return files;
 }
 
 void RunWorker(ExportState& state, const PageJob& job) {
-    const int pageCount = job.pageCount;
+    const int pageCount = static_cast<int>(job.order.size());
     for (;;) {
-        int index = 0;
+        int position = 0;
         {
-            // Only a few pages ahead of what the calling thread has seen, so that a cancel it
-            // sees stops the work within a page or two.
+            // Only a few pages ahead of what the calling thread has taken, so that memory stays
+            // a few pages and a cancel it sees stops the work within a page or two.
             std::unique_lock lock(state.mutex);
             state.changed.wait(lock,
                                [&] { return state.stop.load() || state.next < state.allowed; });
             if (state.stop.load())
                 break;
-            index = state.next++;
+            position = state.next++;
         }
-        if (index >= pageCount)
+        if (position >= pageCount)
             break;
+        const int index = job.order[static_cast<std::size_t>(position)];
         std::exception_ptr failure;
+        std::optional<PageFiles> files;
         try {
             const WorkSlot core(job.options.cores);
-            state.pages[static_cast<std::size_t>(index)] = ExportPage(job, index, state.cancelled);
+            files = ExportPage(job, index, state.cancelled);
         } catch (const Error& e) {
             if (e.Code() == ErrorCode::Cancelled && state.cancelled)
                 break;  // reported once, as the conversion's cancel
@@ -151,10 +146,11 @@ void RunWorker(ExportState& state, const PageJob& job) {
         }
         std::lock_guard lock(state.mutex);
         if (failure) {
-            state.failures.emplace(index, failure);
-            // Pages below this one are already taken and finish; later ones are not started.
+            state.failures.emplace(position, failure);
+            // Pages before this one are already taken and finish; later ones are not started.
             state.stop = true;
         } else {
+            state.results[static_cast<std::size_t>(position)] = std::move(files);
             ++state.done;
         }
         state.changed.notify_all();
@@ -176,22 +172,50 @@ struct StopOnExit {
     }
 };
 
+void WriteFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
+    WriteFileBytes(path,
+                   std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
 }  // namespace
+
+std::vector<int> PageNameOrder(int pageCount) {
+    std::vector<int> order(static_cast<std::size_t>(std::max(pageCount, 0)));
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = static_cast<int>(i);
+    // "n." sorts as n alone: the dot comes before every digit.
+    std::sort(order.begin(), order.end(),
+              [](int a, int b) { return std::to_string(a + 1) < std::to_string(b + 1); });
+    return order;
+}
 
 std::vector<BookPage> ExportPages(const imaging::PageSource& source, int pageCount,
                                   const std::filesystem::path& folder,
                                   const ExportOptions& options) {
+    return ExportPages(
+        source, pageCount,
+        [&folder](int, PageFiles&& files) {
+            WriteFile(folder / files.page.pictureName, files.picture);
+            WriteFileBytes(folder / files.documentName, files.document);
+        },
+        options);
+}
+
+std::vector<BookPage> ExportPages(const imaging::PageSource& source, int pageCount,
+                                  const PageReceiver& receive, const ExportOptions& options) {
     if (pageCount <= 0)
         return {};
     const std::string languageTag =
         options.languageTag.empty() ? LanguageTag() : options.languageTag;
     const unsigned threadCount =
         std::min(ResolveJobs(options.jobs), static_cast<unsigned>(pageCount));
+    const std::vector<int> order = PageNameOrder(pageCount);
 
     ExportState state;
     state.running = threadCount;
-    state.pages.resize(static_cast<std::size_t>(pageCount));
-    const PageJob job{source, pageCount, folder, languageTag, options};
+    state.results.resize(static_cast<std::size_t>(pageCount));
+    std::vector<BookPage> pages(static_cast<std::size_t>(pageCount));
+    const PageJob job{source, order, languageTag, options};
     const int lead = 2 * static_cast<int>(threadCount);
     state.allowed = lead;
     bool cancelled = false;
@@ -203,14 +227,30 @@ std::vector<BookPage> ExportPages(const imaging::PageSource& source, int pageCou
             pool.emplace_back(RunWorker, std::ref(state), std::cref(job));
         }
         int reported = 0;
+        int taken = 0;  // positions handed over
         std::unique_lock lock(state.mutex);
+        const auto nextReady = [&] {
+            return taken < pageCount && state.results[static_cast<std::size_t>(taken)].has_value();
+        };
         for (;;) {
             // Woken per finished page; the timeout keeps cancellation live during a slow page.
-            state.changed.wait_for(lock, std::chrono::milliseconds(100),
-                                   [&] { return state.done != reported || state.running == 0; });
+            state.changed.wait_for(lock, std::chrono::milliseconds(100), [&] {
+                return state.done != reported || nextReady() || state.running == 0;
+            });
             const int done = state.done;
-            const bool finished = state.running == 0;
+            std::vector<std::pair<int, PageFiles>> ready;
+            while (nextReady()) {
+                auto& slot = state.results[static_cast<std::size_t>(taken)];
+                ready.emplace_back(order[static_cast<std::size_t>(taken)], std::move(*slot));
+                slot.reset();
+                ++taken;
+            }
+            const bool finished = state.running == 0 && ready.empty();
             lock.unlock();
+            for (auto& [index, files] : ready) {
+                pages[static_cast<std::size_t>(index)] = files.page;
+                receive(index, std::move(files));
+            }
             if (done != reported && options.progress)
                 options.progress(done, pageCount);
             reported = done;
@@ -222,7 +262,7 @@ std::vector<BookPage> ExportPages(const imaging::PageSource& source, int pageCou
             lock.lock();
             if (finished)
                 break;
-            state.allowed = reported + lead;
+            state.allowed = taken + lead;
             state.changed.notify_all();
         }
     }
@@ -230,7 +270,7 @@ std::vector<BookPage> ExportPages(const imaging::PageSource& source, int pageCou
         std::rethrow_exception(state.failures.begin()->second);
     if (cancelled)
         throw Error(ErrorCode::Cancelled, "The conversion was cancelled.");
-    return std::move(state.pages);
+    return pages;
 }
 
 }  // namespace vellumark::epub

@@ -87,14 +87,14 @@ BookReport RunBook(const ShelfBook& book, std::size_t index, const ShelfSettings
         const std::shared_ptr<const imaging::Document> document =
             imaging::Document::Open(book.input);
         report.pages = document->PageCount();
-        const WorkingFolder working = settings.installed.empty()
-                                          ? WorkingFolder::CreatePrivate()
-                                          : WorkingFolder::CreatePrivate(settings.installed);
         ConversionSettings conversion = settings.book;
         conversion.title = book.title;
         conversion.author = book.author;
         conversion.cover = book.cover;
-        conversion.workingFolder = working.Path();
+        // Straight into the archive: the container files are read where they are installed.
+        conversion.workingFolder =
+            settings.installed.empty() ? InstalledContainerFolder() : settings.installed;
+        conversion.sink = BookSinkKind::Archive;
         conversion.jobs = cores.Count();
         conversion.cores = &cores;
         if (settings.ocr) {

@@ -32,7 +32,7 @@ struct ShelfSettings {
     bool overwrite = false;
     bool ocr = false;  // a text layer for every book (EPUB 3)
     std::string ocrLanguage = imaging::kDefaultOcrLanguage;
-    // Where each book's private working folder is seeded from.
+    // Where the container files are read from; empty: the installed ones.
     std::filesystem::path installed;
     // Makes each book's identity; tests give their own to get the same bytes twice.
     std::function<BookIdentity()> identity = FreshIdentity;
