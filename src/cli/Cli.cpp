@@ -67,7 +67,7 @@ int RunCommandLine(int argc, char** argv) {
     try {
         const ParsedArguments arguments =
             ParseArguments(*command, Arguments(argv + 2, argv + argc));
-        if (arguments.Has("--help")) {
+        if (arguments.Has(Option::Help)) {
             std::cout << CommandHelp(*command);
             return 0;
         }

@@ -42,43 +42,55 @@ constexpr CommandSpec kCommands[] = {
 };
 
 constexpr OptionSpec kOptions[] = {
-    {"--title", "T", "the book's title (default: INPUT's base name)", kConvert},
-    {"--author", "A", "the book's author (needed)", kConvert},
-    {"--cover", "FILE", "a JPEG picture to put in front as the cover", kConvert},
-    {"--output-dir", "DIR", "the folder the book is written to (default: the current folder)",
-     kConvert},
-    {"--overwrite", "", "replace a book that already exists", kConvert},
-    {"--skip-existing", "",
+    {Option::Title, "--title", "T", "the book's title (default: INPUT's base name)", kConvert},
+    {Option::Author, "--author", "A", "the book's author (needed)", kConvert},
+    {Option::Cover, "--cover", "FILE", "a JPEG picture to put in front as the cover", kConvert},
+    {Option::OutputDir, "--output-dir", "DIR",
+     "the folder the book is written to (default: the current folder)", kConvert},
+    {Option::Overwrite, "--overwrite", "", "replace a book that already exists", kConvert},
+    {Option::SkipExisting, "--skip-existing", "",
      "with one input: skip a book that already exists instead of refusing (a shelf always does)",
      kConvert},
-    {"--jobs", "N", "threads to use (default: one per core)", kConvert | kSearch},
-    {"--quiet", "", "print nothing but errors", kConvert},
-    {"--format", "FORMAT",
+    {Option::Jobs, "--jobs", "N", "threads to use (default: one per core)", kConvert | kSearch},
+    {Option::Quiet, "--quiet", "", "print nothing but errors", kConvert},
+    {Option::Format, "--format", "FORMAT",
      "epub2 (the default: pages fit the reader's screen) or epub3 (fixed layout: each page "
      "keeps its shape)",
      kConvert},
-    {"--ocr", "",
+    {Option::Ocr, "--ocr", "",
      "with --format epub3: put each page's words over it as invisible text, so "
      "that readers can search the book and read it aloud",
      kConvert},
-    {"--ocr-lang", "L",
+    {Option::OcrLang, "--ocr-lang", "L",
      "the language --ocr reads, as Tesseract names it (default eng; "
      "eng+deu for two)",
      kConvert},
-    {"--profile", "NAME",
+    {Option::Profile, "--profile", "NAME",
      "with --format epub3: make the pages for a reading device's screen (\"list\" shows them)",
      kConvert},
-    {"--page-size", "WxH", "with --format epub3: make the pages for a screen of W x H pixels",
+    {Option::PageSize, "--page-size", "WxH",
+     "with --format epub3: make the pages for a screen of W x H pixels", kConvert},
+    {Option::Quality, "--quality", "N", "JPEG quality of the pages, 1 to 100 (default 90)",
      kConvert},
-    {"--quality", "N", "JPEG quality of the pages, 1 to 100 (default 90)", kConvert},
-    {"--metadata", "FILE",
+    {Option::Metadata, "--metadata", "FILE",
      "a CSV table (input,title,author,cover; a header row) of each book's title, author and "
      "cover",
      kConvert},
-    {"--json", "", "print a JSON object per book (input, output, pages, seconds, result, error)",
-     kConvert},
-    {"--help", "", "show this help and exit", kEveryCommand, "-h"},
+    {Option::Json, "--json", "",
+     "print a JSON object per book (input, output, pages, seconds, result, error)", kConvert},
+    {Option::Help, "--help", "", "show this help and exit", kEveryCommand, "-h"},
 };
+
+constexpr bool InDeclaredOrder() {
+    if (std::size(kOptions) != static_cast<std::size_t>(Option::kCount))
+        return false;
+    for (std::size_t i = 0; i < std::size(kOptions); ++i) {
+        if (static_cast<std::size_t>(kOptions[i].id) != i)
+            return false;
+    }
+    return true;
+}
+static_assert(InDeclaredOrder(), "kOptions must list every Option once, in its order");
 
 constexpr ExitCodeSpec kExitCodes[] = {
     {0, "success"},
@@ -153,6 +165,10 @@ std::span<const CommandSpec> Commands() {
 
 std::span<const OptionSpec> Options() {
     return kOptions;
+}
+
+const OptionSpec& OptionOf(Option option) {
+    return kOptions[static_cast<std::size_t>(option)];
 }
 
 std::span<const ExitCodeSpec> ExitCodes() {

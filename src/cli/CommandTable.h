@@ -23,7 +23,31 @@ enum CommandBit : unsigned {
     kEveryCommand = kConvert | kInfo | kSearch | kPack,
 };
 
+// Every option, as the code reads it: a name that is not declared here does not compile.
+// kOptions lists them in this order (checked when it is compiled).
+enum class Option : unsigned char {
+    Title,
+    Author,
+    Cover,
+    OutputDir,
+    Overwrite,
+    SkipExisting,
+    Jobs,
+    Quiet,
+    Format,
+    Ocr,
+    OcrLang,
+    Profile,
+    PageSize,
+    Quality,
+    Metadata,
+    Json,
+    Help,
+    kCount,
+};
+
 struct OptionSpec {
+    Option id;
     std::string_view name;            // "--title"
     std::string_view argument;        // "T"; empty for a switch
     std::string_view help;            // one line, starting in lower case
@@ -53,6 +77,8 @@ struct ExitCodeSpec {
 
 std::span<const CommandSpec> Commands();
 std::span<const OptionSpec> Options();
+// The table's row of an option.
+const OptionSpec& OptionOf(Option option);
 std::span<const ExitCodeSpec> ExitCodes();
 
 // The command's examples, a line each.

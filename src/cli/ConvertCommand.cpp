@@ -89,8 +89,8 @@ fs::path Canonical(const fs::path& path) {
 
 // The screen asked for with --profile or --page-size (not both), or none.
 std::optional<epub::PageBox> PageBoxOf(const ParsedArguments& arguments) {
-    const auto profile = arguments.Value("--profile");
-    const auto size = arguments.Value("--page-size");
+    const auto profile = arguments.Value(Option::Profile);
+    const auto size = arguments.Value(Option::PageSize);
     if (profile && size)
         throw Error(ErrorCode::Usage, "--profile and --page-size both set the page size; give one");
     if (profile) {
@@ -118,42 +118,42 @@ epub::ShelfSettings SharedSettings(const ParsedArguments& arguments) {
     epub::ShelfSettings shelf;
     epub::ConversionSettings& settings = shelf.book;
     std::error_code ec;
-    if (const auto folder = arguments.Value("--output-dir")) {
+    if (const auto folder = arguments.Value(Option::OutputDir)) {
         settings.outputFolder = *folder;
     } else {
         settings.outputFolder = fs::current_path(ec).string();
         if (ec)
             settings.outputFolder = ".";
     }
-    settings.jobs = arguments.Count("--jobs", 0);
-    if (const auto format = arguments.Value("--format")) {
+    settings.jobs = arguments.Count(Option::Jobs, 0);
+    if (const auto format = arguments.Value(Option::Format)) {
         const auto parsed = epub::ParseBookFormat(*format);
         if (!parsed)
             throw Error(ErrorCode::Usage, "--format is epub2 or epub3, not \"" + *format + "\"");
         settings.format = *parsed;
     }
-    shelf.ocr = arguments.Has("--ocr");
+    shelf.ocr = arguments.Has(Option::Ocr);
     if (shelf.ocr && settings.format != epub::BookFormat::Epub3) {
         throw Error(ErrorCode::Usage,
                     "--ocr needs --format epub3: positioned text needs fixed-layout pages");
     }
-    const auto ocrLanguage = arguments.Value("--ocr-lang");
+    const auto ocrLanguage = arguments.Value(Option::OcrLang);
     if (ocrLanguage && !shelf.ocr)
         throw Error(ErrorCode::Usage, "--ocr-lang is used only with --ocr");
     shelf.ocrLanguage = ocrLanguage.value_or(imaging::kDefaultOcrLanguage);
     settings.pageBox = PageBoxOf(arguments);
     if (settings.pageBox && settings.format != epub::BookFormat::Epub3) {
         throw Error(ErrorCode::Usage,
-                    std::string(arguments.Has("--profile") ? "--profile" : "--page-size") +
+                    std::string(arguments.Has(Option::Profile) ? "--profile" : "--page-size") +
                         " needs --format epub3: the pages of an EPUB 2 book fit any screen by "
                         "themselves");
     }
-    settings.quality = static_cast<int>(arguments.Count("--quality", 90));
+    settings.quality = static_cast<int>(arguments.Count(Option::Quality, 90));
     if (settings.quality > 100) {
         throw Error(ErrorCode::Usage,
                     "--quality is 1 to 100, not " + std::to_string(settings.quality));
     }
-    shelf.overwrite = arguments.Has("--overwrite");
+    shelf.overwrite = arguments.Has(Option::Overwrite);
     // Before any work, so that a missing language costs nothing but one line.
     if (shelf.ocr)
         imaging::CheckOcrLanguage(shelf.ocrLanguage);
@@ -164,19 +164,19 @@ epub::ShelfSettings SharedSettings(const ParsedArguments& arguments) {
 // table where it has a row, the base name and no cover otherwise.
 std::vector<epub::ShelfBook> Books(const std::vector<fs::path>& inputs,
                                    const ParsedArguments& arguments) {
-    const auto title = arguments.Value("--title");
-    const auto cover = arguments.Value("--cover");
+    const auto title = arguments.Value(Option::Title);
+    const auto cover = arguments.Value(Option::Cover);
     if (inputs.size() > 1 && (title || cover)) {
         throw Error(ErrorCode::Usage, std::string(title ? "--title" : "--cover") +
                                           " is for one book; give each book's in a table with "
                                           "--metadata");
     }
     std::map<fs::path, MetadataRow> rows;
-    if (const auto table = arguments.Value("--metadata")) {
+    if (const auto table = arguments.Value(Option::Metadata)) {
         for (MetadataRow& row : ReadMetadataCsv(*table))
             rows.emplace(Canonical(row.input), std::move(row));
     }
-    const std::string author = arguments.Value("--author").value_or("");
+    const std::string author = arguments.Value(Option::Author).value_or("");
     std::vector<epub::ShelfBook> books;
     for (const fs::path& input : inputs) {
         epub::ShelfBook book{input, title.value_or(input.stem().string()), author,
@@ -196,7 +196,7 @@ std::vector<epub::ShelfBook> Books(const std::vector<fs::path>& inputs,
         const MetadataRow& stray = std::min_element(rows.begin(), rows.end(), [](auto& a, auto& b) {
                                        return a.second.line < b.second.line;
                                    })->second;
-        throw Error(ErrorCode::Usage, *arguments.Value("--metadata") + " line " +
+        throw Error(ErrorCode::Usage, *arguments.Value(Option::Metadata) + " line " +
                                           std::to_string(stray.line) + ": " + stray.input.string() +
                                           " is not among the inputs");
     }
@@ -228,7 +228,7 @@ void CheckShelf(const std::vector<epub::ShelfBook>& books, const epub::ShelfSett
 }  // namespace
 
 int AnswerConvert(const ParsedArguments& arguments) {
-    if (arguments.Value("--profile") != "list")
+    if (arguments.Value(Option::Profile) != "list")
         return -1;
     std::cout << epub::DeviceProfileTable();
     return 0;
@@ -241,7 +241,7 @@ int RunConvert(const ParsedArguments& arguments) {
     const std::vector<epub::ShelfBook> books = Books(inputs, arguments);
     // One scan named on its own is one book, reported as it always was; anything else is a
     // shelf, where an existing book is skipped and a failed one does not stop the others.
-    const bool shelf = books.size() > 1 || anyFolder || arguments.Has("--metadata");
+    const bool shelf = books.size() > 1 || anyFolder || arguments.Has(Option::Metadata);
     if (shelf) {
         CheckShelf(books, settings);
     } else {
@@ -253,9 +253,9 @@ int RunConvert(const ParsedArguments& arguments) {
             fs::exists(fs::symlink_status(epub::ShelfBookOutput(book, settings), ec))) {
             const fs::path output = epub::ShelfBookOutput(book, settings);
             // A runner that hands out one scan a job asks for a book that exists to be done.
-            if (!arguments.Has("--skip-existing"))
+            if (!arguments.Has(Option::SkipExisting))
                 return ReportError(AlreadyExists(output), 2);
-            if (!arguments.Has("--quiet") && !arguments.Has("--json"))
+            if (!arguments.Has(Option::Quiet) && !arguments.Has(Option::Json))
                 std::cout << "Skipped: " << output.string() << " already exists\n";
             return 0;
         }
@@ -267,8 +267,8 @@ int RunConvert(const ParsedArguments& arguments) {
 
     const Interruption interruption;
     DisplayOptions display;
-    display.quiet = arguments.Has("--quiet");
-    display.json = arguments.Has("--json");
+    display.quiet = arguments.Has(Option::Quiet);
+    display.json = arguments.Has(Option::Json);
     display.shelf = shelf;
     ShelfDisplay view(display);
     const epub::ShelfSummary summary = epub::ConvertShelf(books, settings, view);

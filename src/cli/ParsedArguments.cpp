@@ -24,12 +24,12 @@ const OptionSpec* FindOption(const CommandSpec& command, std::string_view name) 
 
 }  // namespace
 
-bool ParsedArguments::Has(std::string_view option) const {
+bool ParsedArguments::Has(Option option) const {
     return std::any_of(options_.begin(), options_.end(),
                        [&](const auto& given) { return given.first == option; });
 }
 
-std::optional<std::string> ParsedArguments::Value(std::string_view option) const {
+std::optional<std::string> ParsedArguments::Value(Option option) const {
     for (auto it = options_.rbegin(); it != options_.rend(); ++it) {
         if (it->first == option)
             return it->second;
@@ -37,7 +37,7 @@ std::optional<std::string> ParsedArguments::Value(std::string_view option) const
     return std::nullopt;
 }
 
-unsigned ParsedArguments::Count(std::string_view option, unsigned fallback) const {
+unsigned ParsedArguments::Count(Option option, unsigned fallback) const {
     const std::optional<std::string> text = Value(option);
     if (!text)
         return fallback;
@@ -45,9 +45,9 @@ unsigned ParsedArguments::Count(std::string_view option, unsigned fallback) cons
     const char* end = text->data() + text->size();
     const auto [stop, ec] = std::from_chars(text->data(), end, value);
     if (ec != std::errc() || stop != end || value == 0) {
-        throw Error(
-            ErrorCode::Usage,
-            std::string(option) + " needs a whole number of 1 or more, not \"" + *text + "\"");
+        throw Error(ErrorCode::Usage, std::string(OptionOf(option).name) +
+                                          " needs a whole number of 1 or more, not \"" + *text +
+                                          "\"");
     }
     return value;
 }
@@ -85,7 +85,7 @@ ParsedArguments ParseArguments(const CommandSpec& command, const Arguments& args
         } else {
             throw Error(ErrorCode::Usage, std::string(option->name) + " needs a value");
         }
-        parsed.options_.emplace_back(option->name, std::move(value));
+        parsed.options_.emplace_back(option->id, std::move(value));
     }
     return parsed;
 }

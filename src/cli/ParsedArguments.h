@@ -18,17 +18,17 @@ class ParsedArguments {
 public:
     const std::vector<std::string>& Operands() const { return operands_; }
     // True when the option (a switch or one with a value) was given.
-    bool Has(std::string_view option) const;
+    bool Has(Option option) const;
     // The option's value, the last one when given more than once.
-    std::optional<std::string> Value(std::string_view option) const;
+    std::optional<std::string> Value(Option option) const;
     // The value of an option that takes a whole number of 1 or more, or `fallback` when not
     // given. Throws vellumark::Error (Usage) naming the option for anything else.
-    unsigned Count(std::string_view option, unsigned fallback) const;
+    unsigned Count(Option option, unsigned fallback) const;
 
 private:
     friend ParsedArguments ParseArguments(const CommandSpec& command, const Arguments& args);
     std::vector<std::string> operands_;
-    std::vector<std::pair<std::string, std::string>> options_;  // name, value ("" for a switch)
+    std::vector<std::pair<Option, std::string>> options_;  // value "" for a switch
 };
 
 // Reads the arguments after the command's name against the option table. Operand counts are

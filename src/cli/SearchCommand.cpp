@@ -30,7 +30,7 @@ std::string Describe(const imaging::Hit& hit) {
 int RunSearch(const ParsedArguments& arguments) {
     const std::string& input = arguments.Operands()[0];
     const std::string& word = arguments.Operands()[1];
-    const unsigned jobs = arguments.Count("--jobs", 0);
+    const unsigned jobs = arguments.Count(Option::Jobs, 0);
     std::shared_ptr<const imaging::Document> document = imaging::Document::Open(input);
     const imaging::TextLayer text(document);
     {

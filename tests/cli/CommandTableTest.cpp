@@ -32,16 +32,16 @@ TEST(ParsedArgumentsTest, OptionsGoAnywhereInEitherSpelling) {
         ParseArguments(Command("convert"), {"--title", "First", "scan.tif", "--quiet",
                                             "--author=A=B", "--title=Second", "--", "--odd.tif"});
     EXPECT_EQ(parsed.Operands(), (std::vector<std::string>{"scan.tif", "--odd.tif"}));
-    EXPECT_EQ(parsed.Value("--title"), "Second");  // the last one counts
-    EXPECT_EQ(parsed.Value("--author"), "A=B");
-    EXPECT_TRUE(parsed.Has("--quiet"));
-    EXPECT_FALSE(parsed.Has("--overwrite"));
-    EXPECT_EQ(parsed.Value("--cover"), std::nullopt);
-    EXPECT_EQ(parsed.Count("--jobs", 7), 7u);
+    EXPECT_EQ(parsed.Value(Option::Title), "Second");  // the last one counts
+    EXPECT_EQ(parsed.Value(Option::Author), "A=B");
+    EXPECT_TRUE(parsed.Has(Option::Quiet));
+    EXPECT_FALSE(parsed.Has(Option::Overwrite));
+    EXPECT_EQ(parsed.Value(Option::Cover), std::nullopt);
+    EXPECT_EQ(parsed.Count(Option::Jobs, 7), 7u);
     // "-" alone is an operand, and "-h" is --help.
     const ParsedArguments dash = ParseArguments(Command("info"), {"-", "-h"});
     EXPECT_EQ(dash.Operands(), std::vector<std::string>{"-"});
-    EXPECT_TRUE(dash.Has("--help"));
+    EXPECT_TRUE(dash.Has(Option::Help));
 }
 
 TEST(ParsedArgumentsTest, MistakesAreUsageErrorsNamingTheOption) {
@@ -59,14 +59,14 @@ TEST(ParsedArgumentsTest, MistakesAreUsageErrorsNamingTheOption) {
     for (const std::string bad : {"0", "-1", "two", "3x", "", "99999999999"}) {
         const ParsedArguments parsed = ParseArguments(Command("search"), {"--jobs", bad});
         try {
-            parsed.Count("--jobs", 0);
+            parsed.Count(Option::Jobs, 0);
             ADD_FAILURE() << bad;
         } catch (const Error& e) {
             EXPECT_EQ(std::string(e.what()),
                       "--jobs needs a whole number of 1 or more, not \"" + bad + "\"");
         }
     }
-    EXPECT_EQ(ParseArguments(Command("search"), {"--jobs=12"}).Count("--jobs", 0), 12u);
+    EXPECT_EQ(ParseArguments(Command("search"), {"--jobs=12"}).Count(Option::Jobs, 0), 12u);
 }
 
 TEST(CommandTableTest, EachHelpListsItsOwnOptionsAndNoOthers) {
