@@ -72,10 +72,12 @@ void MakeFixedPicture(const PageJob& job, int index, PageFiles& files) {
         case imaging::PageKind::Bilevel:
             page.pictureName = n + ".png";
             page.mediaType = "image/png";
-            files.picture = imaging::EncodeGreyPng(imaging::ToGrey(picture), kBilevelGreyLevels);
+            files.picture =
+                imaging::EncodeGreyPng(imaging::ToGrey(std::move(picture)), kBilevelGreyLevels);
             break;
         case imaging::PageKind::Grey:
-            files.picture = imaging::EncodeGreyJpeg(imaging::ToGrey(picture), job.options.quality);
+            files.picture =
+                imaging::EncodeGreyJpeg(imaging::ToGrey(std::move(picture)), job.options.quality);
             break;
         case imaging::PageKind::Colour:
             files.picture = imaging::EncodeJpeg(picture, job.options.quality);

@@ -41,11 +41,13 @@ struct Output {
 
 // Plain C-style code only: no object with a destructor may live in this frame.
 // The samples to encode: `components` per pixel (3: RGB, 1: grey), rows without padding.
+// `widened`, when set, is a row of width * 3 bytes: grey samples are written through it as RGB.
 struct Samples {
     const std::uint8_t* data;
     int width;
     int height;
     int components;
+    std::uint8_t* widened = nullptr;
 };
 
 bool Compress(const Samples& picture, int quality, Output* out) {
@@ -59,8 +61,9 @@ bool Compress(const Samples& picture, int quality, Output* out) {
     jpeg_mem_dest(&out->info, &out->data, &out->size);
     out->info.image_width = static_cast<JDIMENSION>(picture.width);
     out->info.image_height = static_cast<JDIMENSION>(picture.height);
-    out->info.input_components = picture.components;
-    out->info.in_color_space = picture.components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+    const bool widen = picture.widened != nullptr;
+    out->info.input_components = widen ? 3 : picture.components;
+    out->info.in_color_space = picture.components == 1 && !widen ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_set_defaults(&out->info);
     jpeg_set_quality(&out->info, quality, TRUE);
     jpeg_start_compress(&out->info, TRUE);
@@ -68,6 +71,12 @@ bool Compress(const Samples& picture, int quality, Output* out) {
         JSAMPROW row =
             const_cast<JSAMPROW>(picture.data + static_cast<std::size_t>(picture.width) *
                                                     picture.components * out->info.next_scanline);
+        if (widen) {
+            for (int x = 0; x < picture.width; ++x)
+                picture.widened[3 * x] = picture.widened[3 * x + 1] = picture.widened[3 * x + 2] =
+                    row[x];
+            row = picture.widened;
+        }
         jpeg_write_scanlines(&out->info, &row, 1);
     }
     jpeg_finish_compress(&out->info);
@@ -101,8 +110,18 @@ std::vector<std::uint8_t> Encode(const Samples& picture, std::size_t size, int q
 }  // namespace
 
 std::vector<std::uint8_t> EncodeJpeg(const Picture& picture, int quality) {
-    return Encode({picture.rgb.data(), picture.width, picture.height, 3}, picture.rgb.size(),
-                  quality);
+    if (picture.channels == 1) {
+        // Three components, as for a colour page: the grey written as equal R, G and B a row at
+        // a time, so that the picture itself never is.
+        std::vector<std::uint8_t> row(static_cast<std::size_t>(std::max(picture.width, 0)) * 3);
+        return Encode({picture.samples.data(), picture.width, picture.height, 1, row.data()},
+                      picture.samples.size(), quality);
+    }
+    if (picture.channels != 3)
+        throw Error(ErrorCode::Internal,
+                    "cannot encode a picture of " + std::to_string(picture.channels) + " channels");
+    return Encode({picture.samples.data(), picture.width, picture.height, 3},
+                  picture.samples.size(), quality);
 }
 
 std::vector<std::uint8_t> EncodeGreyJpeg(const GreyPicture& picture, int quality) {

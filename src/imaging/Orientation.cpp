@@ -9,10 +9,12 @@ Picture Upright(Picture stored, int orientation) {
         return stored;
     const int w = stored.width, h = stored.height;
     const bool transposed = orientation >= 5;
+    const int channels = stored.channels;
     Picture out;
     out.width = transposed ? h : w;
     out.height = transposed ? w : h;
-    out.rgb.resize(stored.rgb.size());
+    out.channels = channels;
+    out.samples.resize(stored.samples.size());
     for (int y = 0; y < out.height; ++y) {
         std::uint8_t* to = out.Row(y);
         for (int x = 0; x < out.width; ++x) {
@@ -48,7 +50,8 @@ Picture Upright(Picture stored, int orientation) {
                 default:
                     break;
             }
-            std::memcpy(to + 3 * x, stored.Row(sy) + 3 * sx, 3);
+            std::memcpy(to + channels * x, stored.Row(sy) + channels * sx,
+                        static_cast<std::size_t>(channels));
         }
     }
     return out;

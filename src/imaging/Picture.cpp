@@ -2,10 +2,14 @@
 
 namespace vellumark::imaging {
 
-GreyPicture ToGrey(const Picture& picture) {
+GreyPicture ToGrey(Picture picture) {
     GreyPicture grey{picture.width, picture.height, {}};
+    if (picture.channels == 1) {
+        grey.pixels = std::move(picture.samples);
+        return grey;
+    }
     grey.pixels.resize(static_cast<std::size_t>(picture.width) * picture.height);
-    const std::uint8_t* rgb = picture.rgb.data();
+    const std::uint8_t* rgb = picture.samples.data();
     for (std::uint8_t& pixel : grey.pixels) {
         pixel =
             static_cast<std::uint8_t>((rgb[0] * 299 + rgb[1] * 587 + rgb[2] * 114 + 500) / 1000);

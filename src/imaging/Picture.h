@@ -7,14 +7,18 @@
 
 namespace vellumark::imaging {
 
+// A page's picture keeps its kind: grey and bilevel pages have one channel from the reader to
+// the encoder, colour pages three (RGB).
 struct Picture {
     int width = 0;
     int height = 0;
-    std::vector<std::uint8_t> rgb;  // width * height * 3 bytes
+    std::vector<std::uint8_t> samples;  // width * height * channels bytes
+    int channels = 3;                   // 3: RGB; 1: grey
 
-    std::uint8_t* Row(int y) { return rgb.data() + static_cast<std::size_t>(y) * width * 3; }
+    std::size_t RowBytes() const { return static_cast<std::size_t>(width) * channels; }
+    std::uint8_t* Row(int y) { return samples.data() + static_cast<std::size_t>(y) * RowBytes(); }
     const std::uint8_t* Row(int y) const {
-        return rgb.data() + static_cast<std::size_t>(y) * width * 3;
+        return samples.data() + static_cast<std::size_t>(y) * RowBytes();
     }
 };
 
@@ -24,8 +28,8 @@ struct GreyPicture {
     std::vector<std::uint8_t> pixels;  // width * height bytes
 };
 
-// The picture's luma (integer Rec. 601): exact for grey and bilevel pages, whose R, G and B are
-// equal.
-GreyPicture ToGrey(const Picture& picture);
+// The picture's grey: a one-channel picture's own samples (moved, not copied), an RGB one's
+// luma (integer Rec. 601).
+GreyPicture ToGrey(Picture picture);
 
 }  // namespace vellumark::imaging

@@ -167,7 +167,8 @@ Resampler::Resampler(int sourceWidth, int sourceHeight, int width, int height, i
     sums_.assign(ring_, std::vector<float>(rowFloats, 0.0f));
     picture_.width = width;
     picture_.height = height;
-    picture_.rgb.resize(static_cast<std::size_t>(width) * height * 3);
+    picture_.channels = channels;
+    picture_.samples.resize(static_cast<std::size_t>(width) * height * channels);
 }
 
 template <typename Accumulate>
@@ -309,7 +310,7 @@ void Resampler::EmitPixels(const float* s, std::uint8_t* out) {
                 v += w[k] * p[k];
             grey = ToByte(base + range * v);
         }
-        out[3 * x] = out[3 * x + 1] = out[3 * x + 2] = grey;
+        out[x] = grey;
     }
 }
 

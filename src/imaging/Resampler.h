@@ -24,7 +24,8 @@ public:
     void AddBitsRow(const std::uint8_t* bits, bool oneIsBlack);
 
     int RowsAdded() const { return rowsAdded_; }
-    // The RGB picture; all sourceHeight rows must have been added (Internal error otherwise).
+    // The picture, with the resampler's channels; all sourceHeight rows must have been added
+    // (Internal error otherwise).
     Picture Finish();
 
 private:

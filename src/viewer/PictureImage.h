@@ -7,7 +7,8 @@
 
 namespace vellumark::viewer {
 
-// Wraps the picture's pixels without copying them (Format_RGB888); the image owns them from
+// Wraps the picture's pixels without copying them (Format_RGB888, or Format_Grayscale8 for a
+// one-channel picture); the image owns them from
 // now on. An empty picture gives a null image. Any thread.
 QImage ToQImage(imaging::Picture&& picture);
 

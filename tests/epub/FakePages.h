@@ -45,9 +45,9 @@ public:
                         "fake.tif", page);
         }
         imaging::Picture picture{width, height, {}};
-        picture.rgb.resize(static_cast<std::size_t>(width) * height * 3);
-        for (std::size_t i = 0; i < picture.rgb.size(); ++i) {
-            picture.rgb[i] = static_cast<std::uint8_t>((i * 7 + page * 40) % 256);
+        picture.samples.resize(static_cast<std::size_t>(width) * height * 3);
+        for (std::size_t i = 0; i < picture.samples.size(); ++i) {
+            picture.samples[i] = static_cast<std::uint8_t>((i * 7 + page * 40) % 256);
         }
         return picture;
     }

@@ -34,7 +34,8 @@ Decoded DecodeJpeg(const std::vector<std::uint8_t>& bytes) {
     jpeg_start_decompress(&info);
     d.rgb.resize(static_cast<std::size_t>(d.width) * d.height * 3);
     while (info.output_scanline < info.output_height) {
-        JSAMPROW row = d.rgb.data() + static_cast<std::size_t>(info.output_scanline) * d.width * 3;
+        JSAMPROW row =
+            d.rgb.data() + static_cast<std::size_t>(info.output_scanline) * d.width * 3;
         jpeg_read_scanlines(&info, &row, 1);
     }
     jpeg_finish_decompress(&info);
@@ -47,7 +48,7 @@ Picture Filled(int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
     p.width = w;
     p.height = h;
     for (int i = 0; i < w * h; ++i)
-        p.rgb.insert(p.rgb.end(), {r, g, b});
+        p.samples.insert(p.samples.end(), {r, g, b});
     return p;
 }
 
@@ -73,14 +74,29 @@ TEST(JpegTest, BaselineThreeComponentsOfTheRightSize) {
         EXPECT_EQ(d.colourSpace, JCS_YCbCr);
         EXPECT_FALSE(d.progressive);
         for (std::size_t i = 0; i < d.rgb.size(); ++i)
-            ASSERT_NEAR(d.rgb[i], p.rgb[i], 4) << i;
+            ASSERT_NEAR(d.rgb[i], p.samples[i], 4) << i;
     }
+}
+
+TEST(JpegTest, AOneChannelPictureGivesTheBytesOfItsRgbTwin) {
+    // A grey page keeps one channel up to the encoder; its JPEG must not change for that.
+    Picture grey{37, 23, {}, 1};
+    Picture rgb{37, 23, {}, 3};
+    for (int i = 0; i < 37 * 23; ++i) {
+        const auto v = static_cast<std::uint8_t>((i * 13) % 256);
+        grey.samples.push_back(v);
+        rgb.samples.insert(rgb.samples.end(), {v, v, v});
+    }
+    EXPECT_EQ(EncodeJpeg(grey, 80), EncodeJpeg(rgb, 80));
+    EXPECT_EQ(ToGrey(grey).pixels, ToGrey(rgb).pixels);
+    grey.channels = 2;
+    EXPECT_THROW(EncodeJpeg(grey), Error);
 }
 
 TEST(JpegTest, BadPicturesAreRefused) {
     EXPECT_THROW(EncodeJpeg(Picture{}), Error);
     Picture wrong = Filled(4, 4, 1, 2, 3);
-    wrong.rgb.pop_back();
+    wrong.samples.pop_back();
     EXPECT_THROW(EncodeJpeg(wrong), Error);
     EXPECT_THROW(EncodeJpeg(Filled(70000, 1, 0, 0, 0)), Error);
     EXPECT_THROW(EncodeJpeg(Filled(4, 4, 0, 0, 0), 0), Error);

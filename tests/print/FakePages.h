@@ -31,12 +31,12 @@ public:
         imaging::Picture picture;
         picture.width = width_;
         picture.height = height_;
-        picture.rgb.resize(static_cast<std::size_t>(width_) * height_ * 3);
+        picture.samples.resize(static_cast<std::size_t>(width_) * height_ * 3);
         const QColor colour = PageColour(page);
-        for (std::size_t i = 0; i < picture.rgb.size(); i += 3) {
-            picture.rgb[i] = static_cast<std::uint8_t>(colour.red());
-            picture.rgb[i + 1] = static_cast<std::uint8_t>(colour.green());
-            picture.rgb[i + 2] = static_cast<std::uint8_t>(colour.blue());
+        for (std::size_t i = 0; i < picture.samples.size(); i += 3) {
+            picture.samples[i] = static_cast<std::uint8_t>(colour.red());
+            picture.samples[i + 1] = static_cast<std::uint8_t>(colour.green());
+            picture.samples[i + 2] = static_cast<std::uint8_t>(colour.blue());
         }
         return picture;
     }
