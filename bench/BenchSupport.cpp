@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <random>
 #include <stdexcept>
@@ -51,6 +52,71 @@ void PaintPage(std::vector<std::uint8_t>& bits, int page) {
         bits[static_cast<std::size_t>(y) * stride + x / 8] |=
             static_cast<std::uint8_t>(0x80 >> (x % 8));
     });
+}
+
+// A page of a book: one column of 11 pt text at 300 dpi with normal margins (an inch at the
+// sides, more at the top and bottom), 12.5 pt apart; letters of stems and bars as type has them,
+// some with ascenders or descenders; paragraphs end short and start indented. 1 = black.
+void PaintBookPage(std::vector<std::uint8_t>& bits, int page) {
+    const int stride = (kWidth + 7) / 8;
+    std::fill(bits.begin(), bits.end(), 0);
+    std::mt19937 random(static_cast<unsigned>(page * 104729 + 3));
+    // Scanned strokes have ragged edges: a run grows or shrinks by a pixel now and then.
+    auto ink = [&](int x0, int x1, int y0, int y1) {
+        for (int y = y0; y < y1; ++y) {
+            const unsigned ragged = random();
+            const int from =
+                x0 - static_cast<int>(ragged % 3 == 0) + static_cast<int>(ragged % 5 == 0);
+            const int to = x1 + static_cast<int>((ragged >> 8) % 3 == 0) -
+                           static_cast<int>((ragged >> 16) % 4 == 0);
+            for (int x = from; x < to; ++x)
+                bits[static_cast<std::size_t>(y) * stride + x / 8] |=
+                    static_cast<std::uint8_t>(0x80 >> (x % 8));
+        }
+    };
+    constexpr int kLeft = 300, kRight = kWidth - 300, kXHeight = 22, kStem = 3;
+    bool indent = true;
+    for (int base = 420 + 31; base + 9 < kHeight - 380; base += 52) {
+        const bool lastOfParagraph = random() % 9 == 0;
+        const int end = lastOfParagraph ? kLeft + static_cast<int>(random() % 1500) : kRight;
+        int x = kLeft + (indent ? 70 : 0);
+        indent = lastOfParagraph;
+        while (x < end) {
+            const int letters = 2 + static_cast<int>(random() % 8);
+            for (int l = 0; l < letters && x < end; ++l) {
+                const int width = 10 + static_cast<int>(random() % 9);
+                const unsigned shape = random() % 20;
+                const int top = base - (shape < 5 ? 31 : kXHeight);  // ascender
+                const int bottom = base + (shape >= 18 ? 9 : 0);     // descender
+                if (shape >= 10 && shape < 18) {
+                    // A bowl, as of "o", "e", "c": round edges, as type has.
+                    const double half = (width - 1) / 2.0, rise = kXHeight / 2.0;
+                    for (int y = base - kXHeight; y < base; ++y) {
+                        const double v = (y + 0.5 - (base - rise)) / rise;
+                        const double outer = half * std::sqrt(std::max(0.0, 1 - v * v));
+                        const double inner = std::max(0.0, outer - kStem - 1.5 * (1 - v * v));
+                        const int centre = x + static_cast<int>(half);
+                        ink(centre - static_cast<int>(outer), centre - static_cast<int>(inner), y,
+                            y + 1);
+                        if (shape != 12)  // "c" is open
+                            ink(centre + static_cast<int>(inner), centre + static_cast<int>(outer),
+                                y, y + 1);
+                    }
+                    x += width + 3;
+                    continue;
+                }
+                ink(x, x + kStem, top, bottom);  // left stem
+                if (shape % 3 != 0)
+                    ink(x + width - kStem, x + width, base - kXHeight, base);  // right stem
+                if (shape % 2 == 0)
+                    ink(x, x + width, base - kXHeight, base - kXHeight + kStem);  // top bar
+                if (shape % 5 == 1)
+                    ink(x, x + width, base - kStem, base);  // foot
+                x += width + 3;
+            }
+            x += 14;  // a word space
+        }
+    }
 }
 
 // A scanned magazine page: grainy off-white paper, a photograph-like picture of soft colour
@@ -105,7 +171,10 @@ void SetPageTags(TIFF* t, int page, int pages) {
 
 }  // namespace
 
-void WriteDocument(const fs::path& path, int pages) {
+namespace {
+
+void WriteG4Document(const fs::path& path, int pages,
+                     void (*paint)(std::vector<std::uint8_t>&, int)) {
     TiffHandle tiff(TIFFOpen(path.c_str(), "w"));
     if (!tiff)
         throw std::runtime_error("cannot write " + path.string());
@@ -113,7 +182,7 @@ void WriteDocument(const fs::path& path, int pages) {
     std::vector<std::uint8_t> bits(static_cast<std::size_t>(stride) * kHeight);
     for (int page = 0; page < pages; ++page) {
         // Pages repeat after 20 so that long documents are quick to make.
-        PaintPage(bits, page % 20);
+        paint(bits, page % 20);
         TIFF* t = tiff.get();
         SetPageTags(t, page, pages);
         TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 1);
@@ -130,6 +199,16 @@ void WriteDocument(const fs::path& path, int pages) {
         if (!TIFFWriteDirectory(t))
             throw std::runtime_error("cannot write a page");
     }
+}
+
+}  // namespace
+
+void WriteDocument(const fs::path& path, int pages) {
+    WriteG4Document(path, pages, PaintPage);
+}
+
+void WriteBookDocument(const fs::path& path, int pages) {
+    WriteG4Document(path, pages, PaintBookPage);
 }
 
 void WriteColourDocument(const fs::path& path, int pages) {
@@ -179,12 +258,13 @@ public:
 Sizes RunConvert(const fs::path& document, const fs::path& output, unsigned jobs,
                  const std::function<void(epub::ConversionSettings&)>& adjust) {
     const std::shared_ptr<const imaging::Document> opened = imaging::Document::Open(document);
-    epub::WorkingFolder working = epub::WorkingFolder::CreatePrivate();
     epub::ConversionSettings settings;
     settings.title = "bench";
     settings.author = "bench";
     settings.outputFolder = output.string();
-    settings.workingFolder = working.Path();
+    // The command line's road: straight into the archive.
+    settings.workingFolder = epub::InstalledContainerFolder();
+    settings.sink = epub::BookSinkKind::Archive;
     settings.jobs = jobs;
     if (adjust)
         adjust(settings);

@@ -30,6 +30,9 @@ using TiffHandle = std::unique_ptr<TIFF, TiffCloser>;
 
 // The bilevel benchmark document: text-like lines of ink blobs, CCITT G4 (pages repeat after 20).
 void WriteDocument(const fs::path& path, int pages);
+// Typical book pages: one column of 11 pt text with normal margins, CCITT G4 (about 125 KB a
+// page; pages repeat after 20).
+void WriteBookDocument(const fs::path& path, int pages);
 // The colour benchmark document: grainy paper, a photograph-like picture, blue text; JPEG in
 // TIFF, YCbCr 4:2:0.
 void WriteColourDocument(const fs::path& path, int pages);

@@ -9,15 +9,18 @@
 // so that a burst of other work on the machine does not land on one configuration only, and the
 // best round of each configuration counts.
 //
-//   convert_bench [PAGES] [--rounds R] [--colour] [--colour-pages N] [--colour-only] [--memory]
-//                 [--write-to FOLDER]
+//   convert_bench [PAGES] [--rounds R] [--colour] [--colour-pages N] [--colour-only] [--book]
+//                 [--book-only] [--memory] [--write-to FOLDER]
 //     PAGES           pages of the bilevel document (default 50)
 //     --rounds        runs of each configuration, the best one counts (default 3)
 //     --colour        also convert the colour document
 //     --colour-pages  pages of the colour document (default 20)
 //     --colour-only   convert the colour document only
+//     --book          also convert PAGES typical book pages (11 pt text, about 125 KB of G4 each)
+//     --book-only     convert the book pages only (with --colour: and the colour document)
 //     --memory        also compare the peak memory of a 10-page and a 1000-page conversion
-//     --write-to      only write the documents (scan.tif, colour.tif) into FOLDER, to profile
+//     --write-to      only write the documents (scan.tif, colour.tif, book.tif) into FOLDER, to
+//     profile
 //                     `vellumark convert` on them
 
 // clang-format off
@@ -380,13 +383,18 @@ int main(int argc, char** argv) {
     int pages = 50;
     int colourPages = 20;
     int rounds = 3;
-    bool memory = false, colour = false, bilevel = true;
+    bool memory = false, colour = false, bilevel = true, bookPages = false;
     fs::path writeTo;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--memory") == 0) {
             memory = true;
         } else if (std::strcmp(argv[i], "--colour") == 0) {
             colour = true;
+        } else if (std::strcmp(argv[i], "--book") == 0) {
+            bookPages = true;
+        } else if (std::strcmp(argv[i], "--book-only") == 0) {
+            bookPages = true;
+            bilevel = false;
         } else if (std::strcmp(argv[i], "--colour-only") == 0) {
             colour = true;
             bilevel = false;
@@ -406,6 +414,7 @@ int main(int argc, char** argv) {
             fs::create_directories(writeTo);
             WriteDocument(writeTo / "scan.tif", pages);
             WriteColourDocument(writeTo / "colour.tif", colourPages);
+            WriteBookDocument(writeTo / "book.tif", pages);
         } catch (const std::exception& e) {
             std::fprintf(stderr, "convert_bench: %s\n", e.what());
             return 1;
@@ -422,6 +431,14 @@ int main(int argc, char** argv) {
             const fs::path document = folder / "scan.tif";
             WriteDocument(document, pages);
             ok = Compare({"bilevel CCITT G4", document, pages, RunReference}, folder, rounds,
+                         cores) &&
+                 ok;
+            fs::remove(document);
+        }
+        if (bookPages) {
+            const fs::path document = folder / "book.tif";
+            WriteBookDocument(document, pages);
+            ok = Compare({"book pages CCITT G4", document, pages, RunReference}, folder, rounds,
                          cores) &&
                  ok;
             fs::remove(document);
