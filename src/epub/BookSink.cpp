@@ -61,7 +61,6 @@ public:
         const fs::path temporary = staging.Path() / "book.epub";
         zip::ZipFolderOptions zipOptions;
         zipOptions.jobs = options_.jobs;
-        zipOptions.cores = options_.cores;
         zipOptions.entryTime = options_.time;
         NamingTheBook(output, [&] { zip::ZipFolder(temporary, workingFolder_, zipOptions); });
         std::error_code ec;
@@ -80,7 +79,7 @@ public:
     ArchiveSink(const fs::path& output, const SinkOptions& options) : output_(output) {
         zip::StreamedZipOptions zipOptions;
         zipOptions.jobs = options.jobs;
-        zipOptions.cores = options.cores;
+        zipOptions.scheduler = options.scheduler;
         zipOptions.time = options.time;
         NamingTheBook(output,
                       [&] { zip_ = std::make_unique<zip::StreamedZip>(output, zipOptions); });

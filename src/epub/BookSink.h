@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "common/WorkSlots.h"
+#include "common/Scheduler.h"
 
 namespace vellumark::epub {
 
@@ -34,9 +34,11 @@ public:
 };
 
 struct SinkOptions {
-    unsigned jobs = 0;           // threads that compress; 0: one per core
-    WorkSlots* cores = nullptr;  // shared by the run's other work; may be null
-    std::time_t time = 0;        // every entry's time
+    unsigned jobs = 0;  // threads that compress, when no scheduler is given; 0: one per core
+    // The run's workers, shared with its other work; may be null (the folder packer has its
+    // own threads).
+    Scheduler* scheduler = nullptr;
+    std::time_t time = 0;  // every entry's time
 };
 
 // The window's road. Only files below the content folder are written; the working folder's own

@@ -160,9 +160,14 @@ ConversionResult RunSteps(const imaging::PageSource* document, const ConversionS
         coverName = CoverNameFor(settings.cover);
     }
 
+    // One set of workers for the pages and the compression of the archive (the window's folder
+    // packer, which runs after the pages, has its own).
+    std::optional<Scheduler> ownScheduler;
+    Scheduler* const scheduler =
+        settings.scheduler != nullptr ? settings.scheduler : &ownScheduler.emplace(settings.jobs);
     SinkOptions sinkOptions;
     sinkOptions.jobs = ResolveJobs(settings.jobs);
-    sinkOptions.cores = settings.cores;
+    sinkOptions.scheduler = scheduler;
     sinkOptions.time = BookTime(identity);
     std::unique_ptr<BookSink> sink;
     bool replace = false;
@@ -206,7 +211,7 @@ ConversionResult RunSteps(const imaging::PageSource* document, const ConversionS
     exportOptions.text = settings.text.get();
     exportOptions.fit = settings.pageBox;
     exportOptions.quality = settings.quality;
-    exportOptions.cores = settings.cores;
+    exportOptions.scheduler = scheduler;
     std::vector<BookPage> pages = ExportPages(
         *document, pageCount,
         [&](int, PageFiles&& page) {

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "common/WorkSlots.h"
+#include "common/Scheduler.h"
 #include "epub/BookFormat.h"
 #include "epub/BookIdentity.h"
 #include "epub/DeviceProfiles.h"
@@ -43,9 +43,9 @@ struct ConversionSettings {
     // 96 pixels per inch.
     std::optional<PageBox> pageBox;
     int quality = 90;  // of the JPEG pages, 1 to 100
-    // The cores of a run that converts several books at once (see WorkSlots); null: this
-    // conversion's own `jobs`. Must outlive Convert.
-    WorkSlots* cores = nullptr;
+    // The workers of a run that converts several books at once: their pages and compression
+    // share it. Null: the conversion makes its own of `jobs` threads. Must outlive Convert.
+    Scheduler* scheduler = nullptr;
 };
 
 // The texts a conversion reports; the window and the command line show them as they are.

@@ -10,11 +10,11 @@
 #include <new>
 #include <optional>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include "common/Error.h"
 #include "common/Jobs.h"
+#include "common/Scheduler.h"
 #include "epub/FileOutput.h"
 #include "epub/FixedLayoutBook.h"
 #include "epub/FixedLayoutPage.h"
@@ -27,19 +27,18 @@
 namespace vellumark::epub {
 namespace {
 
-// What the pool threads share with the calling thread. Pages are taken in name order; a
+// What the page tasks share with the calling thread. Pages are taken in name order; a
 // position is a place in that order.
 struct ExportState {
     std::mutex mutex;
     std::condition_variable changed;
-    int next = 0;     // the next position to start
-    int allowed = 0;  // positions below this may be started
+    int posted = 0;    // positions handed to the scheduler
+    int finished = 0;  // of them, those whose task has ended
     std::atomic<bool> stop{false};
     // Set only by a cancel, not by a failure: stops a recognition under way. A page that is
     // being read when another fails finishes, so the first page's error is the one reported.
     std::atomic<bool> cancelled{false};
     int done = 0;
-    unsigned running = 0;
     std::map<int, std::exception_ptr> failures;     // by position
     std::vector<std::optional<PageFiles>> results;  // by position, until handed over
 };
@@ -113,32 +112,20 @@ PageFiles ExportPage(const PageJob& job, int index, const std::atomic<bool>& can
     return files;
 }
 
-void RunWorker(ExportState& state, const PageJob& job) {
-    const int pageCount = static_cast<int>(job.order.size());
-    for (;;) {
-        int position = 0;
-        {
-            // Only a few pages ahead of what the calling thread has taken, so that memory stays
-            // a few pages and a cancel it sees stops the work within a page or two.
-            std::unique_lock lock(state.mutex);
-            state.changed.wait(lock,
-                               [&] { return state.stop.load() || state.next < state.allowed; });
-            if (state.stop.load())
-                break;
-            position = state.next++;
-        }
-        if (position >= pageCount)
-            break;
-        const int index = job.order[static_cast<std::size_t>(position)];
-        std::exception_ptr failure;
-        std::optional<PageFiles> files;
+// One page, as a task of the scheduler.
+void RunPage(ExportState& state, const PageJob& job, int position) {
+    const int index = job.order[static_cast<std::size_t>(position)];
+    std::exception_ptr failure;
+    std::optional<PageFiles> files;
+    bool skipped = state.stop.load();  // stopped before its turn came
+    if (!skipped) {
         try {
-            const WorkSlot core(job.options.cores);
             files = ExportPage(job, index, state.cancelled);
         } catch (const Error& e) {
-            if (e.Code() == ErrorCode::Cancelled && state.cancelled)
-                break;  // reported once, as the conversion's cancel
-            failure = std::current_exception();
+            // A cancel is reported once, as the conversion's.
+            skipped = e.Code() == ErrorCode::Cancelled && state.cancelled;
+            if (!skipped)
+                failure = std::current_exception();
         } catch (const std::bad_alloc&) {
             failure = std::make_exception_ptr(
                 Error(ErrorCode::Internal, "Out of memory on page " + std::to_string(index + 1), {},
@@ -146,31 +133,32 @@ void RunWorker(ExportState& state, const PageJob& job) {
         } catch (const std::exception& e) {
             failure = std::make_exception_ptr(Error(ErrorCode::Internal, e.what(), {}, index));
         }
-        std::lock_guard lock(state.mutex);
+    }
+    {
+        const std::lock_guard lock(state.mutex);
         if (failure) {
             state.failures.emplace(position, failure);
-            // Pages before this one are already taken and finish; later ones are not started.
+            // Pages before this one are already under way and finish; later ones are skipped.
             state.stop = true;
-        } else {
+        } else if (!skipped) {
             state.results[static_cast<std::size_t>(position)] = std::move(files);
             ++state.done;
         }
+        ++state.finished;
+        // Under the lock: once `finished` has moved the calling thread may leave, and the state
+        // with it.
         state.changed.notify_all();
     }
-    std::lock_guard lock(state.mutex);
-    --state.running;
-    state.changed.notify_all();
 }
 
-// Stops the pool on every way out of ExportPages, before its threads are joined.
-struct StopOnExit {
+// Waits on every way out of ExportPages until no task of the export is left, so that none
+// touches the state after it is gone.
+struct AwaitTasks {
     ExportState& state;
-    ~StopOnExit() {
-        {
-            std::lock_guard lock(state.mutex);
-            state.stop = true;
-        }
-        state.changed.notify_all();
+    ~AwaitTasks() {
+        std::unique_lock lock(state.mutex);
+        state.stop = true;
+        state.changed.wait(lock, [&] { return state.finished == state.posted; });
     }
 };
 
@@ -209,25 +197,23 @@ std::vector<BookPage> ExportPages(const imaging::PageSource& source, int pageCou
         return {};
     const std::string languageTag =
         options.languageTag.empty() ? LanguageTag() : options.languageTag;
-    const unsigned threadCount =
-        std::min(ResolveJobs(options.jobs), static_cast<unsigned>(pageCount));
+    std::optional<Scheduler> own;
+    Scheduler& scheduler =
+        options.scheduler != nullptr
+            ? *options.scheduler
+            : own.emplace(std::min(ResolveJobs(options.jobs), static_cast<unsigned>(pageCount)));
     const std::vector<int> order = PageNameOrder(pageCount);
 
     ExportState state;
-    state.running = threadCount;
     state.results.resize(static_cast<std::size_t>(pageCount));
     std::vector<BookPage> pages(static_cast<std::size_t>(pageCount));
     const PageJob job{source, order, languageTag, options};
-    const int lead = 2 * static_cast<int>(threadCount);
-    state.allowed = lead;
+    // Pages made ahead of the one the book waits for: enough to keep every worker busy, few
+    // enough that memory stays a few pages and a cancel stops the work within a page or two.
+    const int lead = 2 * static_cast<int>(scheduler.Threads());
     bool cancelled = false;
     {
-        std::vector<std::jthread> pool;
-        StopOnExit stopOnExit{state};
-        pool.reserve(threadCount);
-        for (unsigned i = 0; i < threadCount; ++i) {
-            pool.emplace_back(RunWorker, std::ref(state), std::cref(job));
-        }
+        const AwaitTasks awaitTasks{state};
         int reported = 0;
         int taken = 0;  // positions handed over
         std::unique_lock lock(state.mutex);
@@ -235,9 +221,14 @@ std::vector<BookPage> ExportPages(const imaging::PageSource& source, int pageCou
             return taken < pageCount && state.results[static_cast<std::size_t>(taken)].has_value();
         };
         for (;;) {
-            // Woken per finished page; the timeout keeps cancellation live during a slow page.
+            while (!state.stop && state.posted < std::min(pageCount, taken + lead)) {
+                const int position = state.posted++;
+                scheduler.Post([&state, &job, position] { RunPage(state, job, position); });
+            }
+            // Woken per finished page; the timeout keeps cancellation live during a slow page,
+            // as the reporter is asked, not told.
             state.changed.wait_for(lock, std::chrono::milliseconds(100), [&] {
-                return state.done != reported || nextReady() || state.running == 0;
+                return state.done != reported || nextReady() || state.finished == state.posted;
             });
             const int done = state.done;
             std::vector<std::pair<int, PageFiles>> ready;
@@ -247,7 +238,8 @@ std::vector<BookPage> ExportPages(const imaging::PageSource& source, int pageCou
                 slot.reset();
                 ++taken;
             }
-            const bool finished = state.running == 0 && ready.empty();
+            const bool finished = state.finished == state.posted && ready.empty() &&
+                                  (state.stop || taken == pageCount);
             lock.unlock();
             for (auto& [index, files] : ready) {
                 pages[static_cast<std::size_t>(index)] = files.page;
@@ -264,8 +256,6 @@ std::vector<BookPage> ExportPages(const imaging::PageSource& source, int pageCou
             lock.lock();
             if (finished)
                 break;
-            state.allowed = taken + lead;
-            state.changed.notify_all();
         }
     }
     if (!state.failures.empty())

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "common/WorkSlots.h"
+#include "common/Scheduler.h"
 #include "epub/BookDocuments.h"
 #include "epub/DeviceProfiles.h"
 #include "imaging/PageSource.h"
@@ -32,9 +32,9 @@ struct ExportOptions {
     // EPUB 3: the screen each page is fitted to from its own pixels; none: 96 pixels per inch.
     std::optional<PageBox> fit;
     int quality = 90;  // of JPEG pictures, 1 to 100
-    // The run's cores, when other work shares them: each page is made holding a slot. May be
-    // null.
-    WorkSlots* cores = nullptr;
+    // The run's workers, when other work shares them; null: a scheduler of `jobs` threads (at
+    // most one per page) for this export alone. Must outlive the export.
+    Scheduler* scheduler = nullptr;
 };
 
 // The files of one page, made in memory.

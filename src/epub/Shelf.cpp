@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "common/Error.h"
-#include "common/WorkSlots.h"
+#include "common/Scheduler.h"
 #include "imaging/Document.h"
 
 namespace vellumark::epub {
@@ -19,8 +19,9 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-// Books under way at once: one making its pages while those before it are packed. Two packing
-// books may wait for each other's pieces of the shared cores, so a third keeps the cores busy.
+// Books under way at once: one making its pages while those before it finish their archives
+// (their last pieces and documents, then the sync), so that the workers never wait for a book's
+// end.
 constexpr std::size_t kBooksUnderWay = 3;
 
 // What the book threads and the run's thread share.
@@ -77,7 +78,7 @@ private:
 };
 
 BookReport RunBook(const ShelfBook& book, std::size_t index, const ShelfSettings& settings,
-                   WorkSlots& cores, RunState& state, BookReporter& reporter) {
+                   Scheduler& scheduler, RunState& state, BookReporter& reporter) {
     BookReport report;
     report.index = index;
     report.input = book.input;
@@ -95,8 +96,8 @@ BookReport RunBook(const ShelfBook& book, std::size_t index, const ShelfSettings
         conversion.workingFolder =
             settings.installed.empty() ? InstalledContainerFolder() : settings.installed;
         conversion.sink = BookSinkKind::Archive;
-        conversion.jobs = cores.Count();
-        conversion.cores = &cores;
+        conversion.jobs = scheduler.Threads();
+        conversion.scheduler = &scheduler;
         if (settings.ocr) {
             conversion.text =
                 std::make_shared<const imaging::TextLayer>(document, settings.ocrLanguage);
@@ -179,7 +180,7 @@ ShelfSummary ConvertShelf(const std::vector<ShelfBook>& books, const ShelfSettin
 
     RunState state;
     state.pagesDone.assign(books.size(), 0);
-    WorkSlots cores(settings.book.jobs);
+    Scheduler scheduler(settings.book.jobs);
     std::vector<std::unique_ptr<BookReporter>> reporters(books.size());
     std::size_t next = 0;
     std::size_t underWay = 0;
@@ -208,7 +209,7 @@ ShelfSummary ConvertShelf(const std::vector<ShelfBook>& books, const ShelfSettin
                 reporters[index] = std::make_unique<BookReporter>(state, index, settings.overwrite);
                 threads.emplace_back([&, index] {
                     BookReport report =
-                        RunBook(books[index], index, settings, cores, state, *reporters[index]);
+                        RunBook(books[index], index, settings, scheduler, state, *reporters[index]);
                     reporters[index]->Ended();
                     {
                         const std::lock_guard guard(state.mutex);

@@ -1,10 +1,11 @@
 #pragma once
-// Many scans, each to its own book, in one run: a shelf. The books share one budget of cores, and
-// the next book's pages start while the last one is still being packed, so the cores stay busy
-// from the first page of the run to the last. A book that fails is reported and the run goes
-// on; a book that already exists is skipped unless it may be overwritten, so a stopped run can
-// simply be started again. At most three books are under way at once (one making its pages,
-// the others being packed), whatever the shelf holds, so memory stays that of a few conversions.
+// Many scans, each to its own book, in one run: a shelf. The books share one scheduler, and
+// the next book's pages start while the last one is still finishing its archive, so the cores
+// stay busy from the first page of the run to the last. A book that fails is reported and the
+// run goes on; a book that already exists is skipped unless it may be overwritten, so a
+// stopped run can simply be started again. At most three books are under way at once (one
+// making its pages, the others finishing their archives), whatever the shelf holds, so memory
+// stays that of a few conversions.
 
 #include <cstddef>
 #include <filesystem>

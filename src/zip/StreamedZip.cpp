@@ -1,15 +1,15 @@
 #include "zip/StreamedZip.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <deque>
 #include <future>
+#include <optional>
 
 #include "common/Error.h"
-#include "common/Jobs.h"
 #include "zip/ArchiveFile.h"
 #include "zip/Deflate.h"
-#include "zip/TaskPool.h"
 #include "zip/ZipRecords.h"
 
 namespace vellumark::zip {
@@ -34,6 +34,16 @@ struct PendingEntry {
     }
 };
 
+// A compressor per worker thread and level, made once: compressor memory is not allocated per
+// piece.
+Deflater& ThreadDeflater(int level) {
+    thread_local std::array<std::unique_ptr<Deflater>, 10> deflaters;
+    std::unique_ptr<Deflater>& deflater = deflaters[static_cast<std::size_t>(level)];
+    if (!deflater)
+        deflater = std::make_unique<Deflater>(level);
+    return *deflater;
+}
+
 std::unique_ptr<ByteDevice> DeviceFor(const TempFile& temp, const fs::path& target,
                                       const StreamedZipOptions& options) {
     std::unique_ptr<ByteDevice> device = std::make_unique<FdDevice>(temp.Fd(), target);
@@ -52,8 +62,10 @@ struct StreamedZip::State {
           dosTime(DosDateTime(options.time)),
           temp(CreateTempBeside(target)),
           file(DeviceFor(temp, target, options), target),
-          sink(file, target),
-          pool(ResolveJobs(options.jobs) == 1 ? 0 : ResolveJobs(options.jobs), level) {}
+          sink(file, target) {
+        scheduler =
+            options.scheduler != nullptr ? options.scheduler : &ownScheduler.emplace(options.jobs);
+    }
 
     void Add(std::string name, std::shared_ptr<const Bytes> data, EntryMethod method);
     void WriteFront();
@@ -71,9 +83,10 @@ struct StreamedZip::State {
     std::size_t inFlight = 0;
     bool failed = false;
     bool committed = false;
-    // Last, so that it is stopped first: its tasks hold pieces of the pending entries.
     std::deque<PendingEntry> pending;
-    TaskPool<PieceResult> pool;
+    Scheduler* scheduler = nullptr;
+    // Last, so that it finishes first; its tasks own what they use.
+    std::optional<Scheduler> ownScheduler;
 };
 
 void StreamedZip::State::Add(std::string name, std::shared_ptr<const Bytes> data,
@@ -104,17 +117,19 @@ void StreamedZip::State::Add(std::string name, std::shared_ptr<const Bytes> data
 
     const std::size_t size = data->size();
     const std::size_t count = size == 0 ? 1 : (size + kPieceSize - 1) / kPieceSize;
-    WorkSlots* const cores = options.cores;
+    const int pieceLevel = level;
     for (std::size_t piece = 0; piece < count; ++piece) {
         const std::size_t offset = piece * kPieceSize;
         const std::size_t length = std::min(kPieceSize, size - offset);
         const bool first = piece == 0;
         const bool last = piece + 1 == count;
         const bool store = entry.store;
-        entry.pieces.push_back(pool.Submit([=](Deflater& deflater) {
-            const WorkSlot core(cores);
-            return CompressPiece(deflater, data->data() + offset, length, first, last, store);
-        }));
+        auto task = std::make_shared<std::packaged_task<PieceResult()>>([=] {
+            return CompressPiece(ThreadDeflater(pieceLevel), data->data() + offset, length, first,
+                                 last, store);
+        });
+        entry.pieces.push_back(task->get_future());
+        scheduler->Post([task] { (*task)(); });
     }
     inFlight += entry.cost;
     pending.push_back(std::move(entry));

@@ -17,13 +17,13 @@
 #include <string>
 #include <vector>
 
-#include "common/WorkSlots.h"
+#include "common/Scheduler.h"
 #include "zip/ByteIo.h"
 
 namespace vellumark::zip {
 
 struct StreamedZipOptions {
-    // Threads that compress; 0 means one per core, 1 compresses on the calling thread.
+    // Threads that compress, when no scheduler is given; 0 means one per core.
     unsigned jobs = 0;
     int level = 6;  // 0 stores every entry; 1 to 9 deflate at that level
     // Every entry's date and time (as local DOS time); a moment outside 1980 to 2107 is written
@@ -31,9 +31,9 @@ struct StreamedZipOptions {
     std::time_t time = 0;
     // About how many bytes of entries may wait for compression or writing; Add blocks beyond.
     std::size_t bytesInFlight = 64 * 1024 * 1024;
-    // Shared by other work of the same run: each piece is compressed holding a slot. May be
-    // null; must outlive the archive.
-    WorkSlots* cores = nullptr;
+    // Where pieces are compressed, shared with the run's other work; null: a scheduler of `jobs`
+    // threads for this archive alone. Must outlive the archive.
+    Scheduler* scheduler = nullptr;
     // Lets tests put their own device (one that fills up, say) between the writer and the file.
     std::function<std::unique_ptr<ByteDevice>(std::unique_ptr<ByteDevice>)> wrapDevice;
 };

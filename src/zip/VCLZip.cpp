@@ -14,7 +14,6 @@
 #include "common/Error.h"
 #include "common/FileIo.h"
 #include "common/Jobs.h"
-#include "common/WorkSlots.h"
 #include "zip/ArchiveFile.h"
 #include "zip/Deflate.h"
 #include "zip/DirSearch.h"
@@ -195,9 +194,7 @@ private:
         const bool keepRaw = slot.mayFallBack;
         std::shared_ptr<OpenFile> file = slot.file;
         slot.costs.push_back(PieceCost(slot, piece));
-        WorkSlots* const cores = zip_.Cores;
         slot.pending.push_back(pool.Submit([=](Deflater& deflater) {
-            const WorkSlot core(cores);
             std::vector<std::uint8_t> buffer(length);
             if (ReadFully(file->fd.Get(), offset, buffer.data(), buffer.size(), file->path) !=
                 buffer.size()) {

@@ -20,7 +20,6 @@
 #include <string>
 #include <vector>
 
-#include "common/WorkSlots.h"
 #include "zip/ByteIo.h"
 
 namespace vellumark::zip {
@@ -47,9 +46,6 @@ public:
     std::size_t BytesInFlight = 64 * 1024 * 1024;
     // Called on the calling thread after each piece of file data is written.
     std::function<void(std::uint64_t done, std::uint64_t total)> Progress;
-    // Shared by other work of the same run: each piece is compressed holding a slot. May be
-    // null; must outlive WriteArchive.
-    WorkSlots* Cores = nullptr;
     // Every entry's time instead of its file's last-write time, when set.
     std::optional<std::time_t> EntryTime;
     // Lets tests put their own device (one that fills up, say) between the writer and the file.

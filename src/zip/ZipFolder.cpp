@@ -34,7 +34,6 @@ void ZipFolder(const std::filesystem::path& archivePath, const std::filesystem::
     if (options.bytesInFlight > 0)
         zip.BytesInFlight = options.bytesInFlight;
     zip.Progress = options.progress;
-    zip.Cores = options.cores;
     zip.EntryTime = options.entryTime;
     zip.WriteArchive();
 }

@@ -8,8 +8,6 @@
 #include <functional>
 #include <optional>
 
-#include "common/WorkSlots.h"
-
 namespace vellumark::zip {
 
 struct ZipFolderOptions {
@@ -22,8 +20,6 @@ struct ZipFolderOptions {
     std::function<void(std::uint64_t done, std::uint64_t total)> progress;
     // Every entry's time instead of its file's last-write time, when set.
     std::optional<std::time_t> entryTime;
-    // The run's cores, when other work shares them (see WorkSlots); may be null.
-    WorkSlots* cores = nullptr;
 };
 
 // Writes every file below `folder` into the archive at `archivePath`. When a file already stands
