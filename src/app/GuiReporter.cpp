@@ -76,9 +76,13 @@ bool GuiReporter::CancelRequested() {
 }
 
 void GuiReporter::Abandon() {
-    std::lock_guard lock(sync_->mutex);
-    sync_->abandoned = true;
-    sync_->answered.notify_all();
+    {
+        std::lock_guard lock(sync_->mutex);
+        sync_->abandoned = true;
+        sync_->answered.notify_all();
+    }
+    // Outside the lock: the job's stop callbacks take locks of their own.
+    stop_.request_stop();
 }
 
 }  // namespace vellumark::app

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <stop_token>
 
 #include "epub/ConversionJob.h"
 
@@ -38,6 +39,9 @@ public:
     // report that waits for an answer go on at once (a question counts as declined). Without it,
     // waiting on the window's thread could wait for ever.
     void Abandon();
+    // Requested by Abandon: given to the conversion (ConversionSettings::stop), it stops the
+    // job at once instead of when it next asks.
+    std::stop_token StopToken() const noexcept { return stop_.get_token(); }
 
 private:
     struct Sync {
@@ -51,6 +55,7 @@ private:
     QPointer<QObject> context_;
     Handlers handlers_;
     std::shared_ptr<Sync> sync_ = std::make_shared<Sync>();
+    std::stop_source stop_;
 };
 
 }  // namespace vellumark::app

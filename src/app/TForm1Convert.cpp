@@ -59,6 +59,7 @@ void TForm1::SpeedButton4Click() {
             Label1->setText(QString("%1 %2/%3").arg(conversionStatus_).arg(done).arg(total));
     };
     reporter_ = std::make_shared<GuiReporter>(this, std::move(handlers));
+    settings.stop = reporter_->StopToken();
 
     SetConverting(true);
     // The job keeps the document and the reporter alive however the window changes meanwhile.

@@ -271,6 +271,7 @@ int RunConvert(const ParsedArguments& arguments) {
     display.json = arguments.Has(Option::Json);
     display.shelf = shelf;
     ShelfDisplay view(display);
+    settings.book.stop = interruption.Token();
     const epub::ShelfSummary summary = epub::ConvertShelf(books, settings, view);
     view.Summary(summary);
 

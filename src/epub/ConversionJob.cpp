@@ -83,6 +83,10 @@ bool IsWithin(const fs::path& inner, const fs::path& outer) {
     return end == b.end();
 }
 
+bool StopAsked(const ConversionSettings& settings, ConversionReporter& reporter) {
+    return settings.stop.stop_requested() || reporter.CancelRequested();
+}
+
 ConversionResult Cancelled(const fs::path& output) {
     return {ConversionOutcome::Cancelled, output, "The conversion was cancelled.", 1};
 }
@@ -107,7 +111,7 @@ std::optional<ConversionResult> CheckOutput(const ConversionSettings& settings,
             return ConversionResult{ConversionOutcome::Declined, output, {}, 2};
         replace = true;
     }
-    if (reporter.CancelRequested())
+    if (StopAsked(settings, reporter))
         return Cancelled(output);
     return std::nullopt;
 }
@@ -207,6 +211,7 @@ ConversionResult RunSteps(const imaging::PageSource* document, const ConversionS
     exportOptions.languageTag = languageTag;
     exportOptions.progress = [&reporter](int done, int total) { reporter.Progress(done, total); };
     exportOptions.cancelRequested = [&reporter] { return reporter.CancelRequested(); };
+    exportOptions.stop = settings.stop;
     exportOptions.format = settings.format;
     exportOptions.text = settings.text.get();
     exportOptions.fit = settings.pageBox;
@@ -237,7 +242,7 @@ ConversionResult RunSteps(const imaging::PageSource* document, const ConversionS
     files.Finish();
     // Export may finish every page before it looks at a late cancel: look again before the
     // output folder is touched.
-    if (reporter.CancelRequested())
+    if (StopAsked(settings, reporter))
         return Cancelled({});
     if (!streamed) {
         if (auto stop = CheckOutput(settings, reporter, replace))

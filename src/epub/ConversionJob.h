@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
 
 #include "common/Scheduler.h"
@@ -46,6 +47,9 @@ struct ConversionSettings {
     // The workers of a run that converts several books at once: their pages and compression
     // share it. Null: the conversion makes its own of `jobs` threads. Must outlive Convert.
     Scheduler* scheduler = nullptr;
+    // A stop requested here cancels the conversion at once, from any thread (pages under way
+    // are told); the reporter's CancelRequested is asked as well.
+    std::stop_token stop;
 };
 
 // The texts a conversion reports; the window and the command line show them as they are.

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <exception>
 #include <map>
@@ -39,6 +38,7 @@ struct ExportState {
     // being read when another fails finishes, so the first page's error is the one reported.
     std::atomic<bool> cancelled{false};
     int done = 0;
+    unsigned long changes = 0;  // counts every change above, so that none is missed
     std::map<int, std::exception_ptr> failures;     // by position
     std::vector<std::optional<PageFiles>> results;  // by position, until handed over
 };
@@ -145,6 +145,7 @@ void RunPage(ExportState& state, const PageJob& job, int position) {
             ++state.done;
         }
         ++state.finished;
+        ++state.changes;
         // Under the lock: once `finished` has moved the calling thread may leave, and the state
         // with it.
         state.changed.notify_all();
@@ -214,8 +215,17 @@ std::vector<BookPage> ExportPages(const imaging::PageSource& source, int pageCou
     bool cancelled = false;
     {
         const AwaitTasks awaitTasks{state};
+        // A stop is told, not asked for: it wakes the wait below at once.
+        const std::stop_callback onStop(options.stop, [&state] {
+            const std::lock_guard lock(state.mutex);
+            state.cancelled = true;
+            state.stop = true;
+            ++state.changes;
+            state.changed.notify_all();
+        });
         int reported = 0;
-        int taken = 0;  // positions handed over
+        int taken = 0;           // positions handed over
+        unsigned long seen = 0;  // state.changes when last looked at
         std::unique_lock lock(state.mutex);
         const auto nextReady = [&] {
             return taken < pageCount && state.results[static_cast<std::size_t>(taken)].has_value();
@@ -225,12 +235,13 @@ std::vector<BookPage> ExportPages(const imaging::PageSource& source, int pageCou
                 const int position = state.posted++;
                 scheduler.Post([&state, &job, position] { RunPage(state, job, position); });
             }
-            // Woken per finished page; the timeout keeps cancellation live during a slow page,
-            // as the reporter is asked, not told.
-            state.changed.wait_for(lock, std::chrono::milliseconds(100), [&] {
-                return state.done != reported || nextReady() || state.finished == state.posted;
-            });
+            // Woken by a finished page or a stop, never by a clock; with no page under way there
+            // is nothing to wait for.
+            if (state.finished != state.posted)
+                state.changed.wait(lock, [&] { return state.changes != seen; });
+            seen = state.changes;
             const int done = state.done;
+            cancelled = cancelled || state.cancelled;
             std::vector<std::pair<int, PageFiles>> ready;
             while (nextReady()) {
                 auto& slot = state.results[static_cast<std::size_t>(taken)];

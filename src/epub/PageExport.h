@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,9 @@ struct ExportOptions {
     std::function<void(int done, int total)> progress;
     // Called on the calling thread between pages; true stops the export.
     std::function<bool()> cancelRequested;
+    // A stop requested here stops the export at once, from any thread: pages under way are
+    // told (a recognition stops) and none is started.
+    std::stop_token stop;
     BookFormat format = BookFormat::Epub2;
     // EPUB 3: where each page's words come from, for its text layer; null: no text layer. Its
     // document must be the one being exported.

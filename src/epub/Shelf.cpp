@@ -187,6 +187,14 @@ ShelfSummary ConvertShelf(const std::vector<ShelfBook>& books, const ShelfSettin
     unsigned long seen = 0;  // state.changes when last looked at
     {
         std::vector<std::jthread> threads;
+        // A stop is told, not asked for: it wakes the wait below at once. Each book has the
+        // same stop in its settings and stops too.
+        const std::stop_callback onStop(settings.book.stop, [&state] {
+            const std::lock_guard lock(state.mutex);
+            state.cancel = true;
+            ++state.changes;
+            state.changed.notify_all();
+        });
         std::unique_lock lock(state.mutex);
         for (;;) {
             if (!state.cancel && observer.CancelRequested())
@@ -254,10 +262,9 @@ ShelfSummary ConvertShelf(const std::vector<ShelfBook>& books, const ShelfSettin
             lock.lock();
             if (underWay == 0 && state.finished.empty() && (next >= books.size() || state.cancel))
                 break;
-            // Woken by a page or a book, also one that came while the lock was let go; the
-            // timeout keeps a cancel prompt during a slow page.
-            state.changed.wait_for(lock, std::chrono::milliseconds(100),
-                                   [&] { return state.changes != seen; });
+            // Woken by a page, a book or a stop, also one that came while the lock was let go;
+            // never by a clock.
+            state.changed.wait(lock, [&] { return state.changes != seen; });
         }
     }
     summary.cancelled = summary.cancelled || (state.cancel && next < books.size());

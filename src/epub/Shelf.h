@@ -78,8 +78,9 @@ public:
     virtual void Progress(const ShelfProgress&) {}
     // Once per book that was reached, in the order the books end.
     virtual void BookDone(const BookReport& report) = 0;
-    // Asked often (several times a second); true stops the run within a page per thread:
-    // books under way are cancelled and leave nothing behind, books not started are left.
+    // Asked whenever a page or a book ends; true stops the run within a page per thread: books
+    // under way are cancelled and leave nothing behind, books not started are left. A stop in
+    // the shared settings (book.stop) does the same at once.
     virtual bool CancelRequested() { return false; }
 };
 
