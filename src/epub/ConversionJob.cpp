@@ -90,7 +90,7 @@ ConversionResult PackBook(const fs::path& workingFolder, const fs::path& outputF
                           const fs::path& output, unsigned jobs, WorkSlots* cores) {
     const std::string failed = "Failed to build " + output.string() + ": ";
     const TempFolder staging =
-        TempFolder::Create(outputFolder, ".vellumark-", [&](const std::string& reason) {
+        TempFolder::Create(outputFolder, kStagingFolderPrefix, [&](const std::string& reason) {
             return failed + "cannot write in " + outputFolder.string() + " (" + reason + ")";
         });
     const fs::path temporary = staging.Path() / "book.epub";
