@@ -1,0 +1,20 @@
+#pragma once
+// Turning a page picture by a small angle, and cutting a box out of it.
+
+#include "imaging/Picture.h"
+#include "imaging/cleanup/InkMap.h"
+
+namespace vellumark::imaging {
+
+// The picture turned by `degrees` clockwise about its centre, bilinear, on a canvas just large
+// enough to hold all of it (nothing is cut off), paper white where the picture does not reach.
+// With `bilevel`, every output pixel is black or white again. Thread-safe.
+GreyPicture Turn(const GreyPicture& page, double degrees, bool bilevel);
+Picture Turn(const Picture& page, double degrees);
+
+// The part of the picture inside `box` (clamped to the picture), and white where the box
+// reaches past it.
+GreyPicture Cut(const GreyPicture& page, const PixelBox& box);
+Picture Cut(const Picture& page, const PixelBox& box);
+
+}  // namespace vellumark::imaging
