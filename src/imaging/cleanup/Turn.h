@@ -12,6 +12,10 @@ namespace vellumark::imaging {
 GreyPicture Turn(const GreyPicture& page, double degrees, bool bilevel);
 Picture Turn(const Picture& page, double degrees);
 
+// The picture turned clockwise by `quarters` quarter turns (any integer; taken modulo 4).
+GreyPicture TurnQuarters(const GreyPicture& page, int quarters);
+Picture TurnQuarters(const Picture& page, int quarters);
+
 // The part of the picture inside `box` (clamped to the picture), and white where the box
 // reaches past it.
 GreyPicture Cut(const GreyPicture& page, const PixelBox& box);
