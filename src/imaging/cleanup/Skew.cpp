@@ -20,25 +20,26 @@ double Radians(double degrees) {
 }
 
 // Points that lie on lines at `degrees` gather in few bins of y - x * tan(degrees); the sum of
-// the squared bins is largest at the lines' own angle. Each point is shared between its two
-// nearest bins, so that the score changes smoothly with the angle and its peak can be placed
-// between the angles tried.
+// the squared bins is largest at the lines' own angle. Each point is spread over its three
+// nearest bins (a quadratic B-spline), so that the score changes smoothly with the angle and
+// hardly depends on where between two bins a line happens to fall.
 class Projection {
 public:
     Projection(const std::vector<Point>& points, int width, int height)
         : points_(points),
-          offset_(width * std::tan(Radians(kMaxSkewDegrees + 1)) + 2),
+          offset_(std::ceil(width * std::tan(Radians(kMaxSkewDegrees + 1))) + 2),
           bins_(static_cast<std::size_t>(height + 2 * offset_ + 4), 0.0) {}
 
     double Score(double degrees) {
         std::fill(bins_.begin(), bins_.end(), 0.0);
         const double slope = std::tan(Radians(degrees));
         for (const Point& p : points_) {
-            const double at = p.y - p.x * slope + offset_;
+            const double at = p.y - p.x * slope + offset_ + 0.5;
             const auto bin = static_cast<std::size_t>(at);
-            const double share = at - static_cast<double>(bin);
-            bins_[bin] += 1 - share;
-            bins_[bin + 1] += share;
+            const double t = at - static_cast<double>(bin) - 0.5;  // -0.5 to 0.5 from its centre
+            bins_[bin - 1] += 0.5 * (0.5 - t) * (0.5 - t);
+            bins_[bin] += 0.75 - t * t;
+            bins_[bin + 1] += 0.5 * (0.5 + t) * (0.5 + t);
         }
         double score = 0;
         for (double b : bins_)
@@ -81,6 +82,29 @@ Peak Search(Projection& projection, double from, double to, double step) {
         shift = ParabolaPeak(peak.scores[best - 1], peak.scores[best], peak.scores[best + 1]);
     peak.degrees = from + (best + shift) * step;
     return peak;
+}
+
+// The angle of the highest score between `from` and `to`, where the score has one peak.
+double GoldenPeak(Projection& projection, double from, double to) {
+    const double ratio = (std::sqrt(5.0) - 1) / 2;
+    double a = to - ratio * (to - from), b = from + ratio * (to - from);
+    double scoreA = projection.Score(a), scoreB = projection.Score(b);
+    for (int i = 0; i < 16; ++i) {
+        if (scoreA >= scoreB) {
+            to = b;
+            b = a;
+            scoreB = scoreA;
+            a = to - ratio * (to - from);
+            scoreA = projection.Score(a);
+        } else {
+            from = a;
+            a = b;
+            scoreA = scoreB;
+            b = from + ratio * (to - from);
+            scoreB = projection.Score(b);
+        }
+    }
+    return (from + to) / 2;
 }
 
 double Median(std::vector<double> values) {
@@ -153,13 +177,18 @@ SkewEstimate MeasureSkew(const GreyPicture& page, double dpi) {
     if (rough.score < kConfidentPeak * Median(rough.scores))
         return estimate;
 
-    // Fine: the ink's lower edges at the page's own resolution, around the coarse angle.
+    // Fine: the ink's lower edges at the page's own resolution, around the coarse angle, then
+    // the peak itself, which is sharp where lines are straight (a parabola would miss it).
     const std::vector<Point> edges = LowerEdges(page, map, text, threshold, kFinePoints);
     Projection fine(edges, page.width, page.height);
     const double fineStep = std::atan(0.25 / page.width) * 180.0 / std::numbers::pi;
     const Peak sharp =
         Search(fine, rough.degrees - 2 * coarseStep, rough.degrees + 2 * coarseStep, fineStep);
-    estimate.degrees = std::clamp(sharp.degrees, -kMaxSkewDegrees, kMaxSkewDegrees);
+    double best = GoldenPeak(fine, sharp.degrees - fineStep, sharp.degrees + fineStep);
+    // A page scanned level stays exactly level.
+    if (std::abs(best) < 2 * fineStep && fine.Score(0) >= fine.Score(best))
+        best = 0;
+    estimate.degrees = std::clamp(best, -kMaxSkewDegrees, kMaxSkewDegrees);
     estimate.confident = true;
     return estimate;
 }

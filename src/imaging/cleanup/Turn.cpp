@@ -103,6 +103,11 @@ int Quarters(int quarters) {
 
 }  // namespace
 
+PixelBox TurnedBounds(int width, int height, double degrees) {
+    const Canvas canvas = TurnedCanvas(width, height, degrees);
+    return {0, 0, canvas.width, canvas.height};
+}
+
 GreyPicture TurnQuarters(const GreyPicture& page, int quarters) {
     quarters = Quarters(quarters);
     GreyPicture out = page;

@@ -6,6 +6,9 @@
 
 namespace vellumark::imaging {
 
+// The size of a width x height picture turned by `degrees` (as Turn makes it).
+PixelBox TurnedBounds(int width, int height, double degrees);
+
 // The picture turned by `degrees` clockwise about its centre, bilinear, on a canvas just large
 // enough to hold all of it (nothing is cut off), paper white where the picture does not reach.
 // With `bilevel`, every output pixel is black or white again. Thread-safe.
