@@ -32,8 +32,9 @@ TEST(SkewTest, TextPagesAreMeasuredToAHundredthOfADegree) {
         options.seed = static_cast<unsigned>(++i);
         const SkewEstimate estimate = MeasureSkew(tools::ScanSheet(A4Text(), options), 300);
         EXPECT_TRUE(estimate.confident) << angle;
-        if (angle == 0)
+        if (angle == 0) {
             EXPECT_EQ(estimate.degrees, 0);  // a level page is left exactly as it is
+        }
         const double residual = std::abs(estimate.degrees - angle);
         EXPECT_LT(residual, 0.1) << angle << " measured " << estimate.degrees;
         sum += residual;
