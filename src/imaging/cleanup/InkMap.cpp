@@ -16,10 +16,16 @@ PixelBox PixelBox::Union(const PixelBox& other) const {
 }
 
 std::uint8_t InkThreshold(const GreyPicture& page) {
+    // Every fourth row tells the grey levels as well as all of them.
     std::array<std::uint64_t, 256> histogram{};
-    for (std::uint8_t v : page.pixels)
-        ++histogram[v];
-    const double total = static_cast<double>(page.pixels.size());
+    for (int y = 0; y < page.height; y += 4) {
+        const std::uint8_t* row = page.pixels.data() + static_cast<std::size_t>(y) * page.width;
+        for (int x = 0; x < page.width; ++x)
+            ++histogram[row[x]];
+    }
+    double total = 0;
+    for (std::uint64_t count : histogram)
+        total += static_cast<double>(count);
     if (total == 0)
         return 128;
     double sumAll = 0;
@@ -54,9 +60,12 @@ InkMap ReduceToInk(const GreyPicture& page, int factor, std::uint8_t threshold) 
     for (int y = 0; y < page.height; ++y) {
         const std::uint8_t* row = page.pixels.data() + static_cast<std::size_t>(y) * page.width;
         std::uint8_t* out = map.ink.data() + static_cast<std::size_t>(y / factor) * map.width;
-        for (int x = 0; x < page.width; ++x) {
-            if (row[x] < threshold)
-                out[x / factor] = 1;
+        for (int x = 0, mapX = 0; x < page.width; x += factor, ++mapX) {
+            const int end = std::min(x + factor, page.width);
+            std::uint8_t darkest = 255;
+            for (int i = x; i < end; ++i)
+                darkest = std::min(darkest, row[i]);
+            out[mapX] |= darkest < threshold ? 1 : 0;
         }
     }
     return map;

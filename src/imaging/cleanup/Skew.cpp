@@ -130,9 +130,14 @@ std::vector<Point> LowerEdges(const GreyPicture& page, const InkMap& map,
         const std::uint8_t* below = row + page.width;
         const std::uint8_t* mask =
             inText.data() + static_cast<std::size_t>(y / map.factor) * map.width;
-        for (int x = 0; x < page.width; ++x) {
-            if (row[x] < threshold && below[x] >= threshold && mask[x / map.factor])
-                points.push_back({static_cast<float>(x), static_cast<float>(y)});
+        for (int mapX = 0; mapX < map.width; ++mapX) {
+            if (!mask[mapX])
+                continue;
+            const int end = std::min((mapX + 1) * map.factor, page.width);
+            for (int x = mapX * map.factor; x < end; ++x) {
+                if (row[x] < threshold && below[x] >= threshold)
+                    points.push_back({static_cast<float>(x), static_cast<float>(y)});
+            }
         }
     }
     if (points.size() > limit) {
@@ -149,7 +154,7 @@ std::vector<Point> LowerEdges(const GreyPicture& page, const InkMap& map,
 // How much sharper the lines stand out at the best angle than at a typical one, below which a
 // page is taken to have no lines of text.
 constexpr double kConfidentPeak = 1.6;
-constexpr std::size_t kFinePoints = 200000;
+constexpr std::size_t kFinePoints = 60000;
 
 }  // namespace
 
@@ -185,8 +190,8 @@ SkewEstimate MeasureSkew(const GreyPicture& page, double dpi) {
     const Peak sharp =
         Search(fine, rough.degrees - 2 * coarseStep, rough.degrees + 2 * coarseStep, fineStep);
     double best = GoldenPeak(fine, sharp.degrees - fineStep, sharp.degrees + fineStep);
-    // A page scanned level stays exactly level.
-    if (std::abs(best) < 2 * fineStep && fine.Score(0) >= fine.Score(best))
+    // Less than an eighth of a pixel across the page is level.
+    if (std::abs(best) < fineStep / 2)
         best = 0;
     estimate.degrees = std::clamp(best, -kMaxSkewDegrees, kMaxSkewDegrees);
     estimate.confident = true;

@@ -148,6 +148,30 @@ Picture Turn(const Picture& page, double degrees) {
     return out;
 }
 
+GreyPicture Shrink(const GreyPicture& page, int factor) {
+    factor = std::max(factor, 1);
+    GreyPicture out{(page.width + factor - 1) / factor, (page.height + factor - 1) / factor, {}};
+    std::vector<std::uint32_t> sums(static_cast<std::size_t>(out.width), 0);
+    std::vector<std::uint32_t> counts(static_cast<std::size_t>(out.width), 0);
+    out.pixels.resize(static_cast<std::size_t>(out.width) * out.height);
+    for (int y = 0; y < page.height; ++y) {
+        const std::uint8_t* row = page.pixels.data() + static_cast<std::size_t>(y) * page.width;
+        for (int x = 0; x < page.width; ++x) {
+            sums[x / factor] += row[x];
+            ++counts[x / factor];
+        }
+        if ((y + 1) % factor == 0 || y + 1 == page.height) {
+            std::uint8_t* outRow =
+                out.pixels.data() + static_cast<std::size_t>(y / factor) * out.width;
+            for (int x = 0; x < out.width; ++x) {
+                outRow[x] = static_cast<std::uint8_t>((sums[x] + counts[x] / 2) / counts[x]);
+                sums[x] = counts[x] = 0;
+            }
+        }
+    }
+    return out;
+}
+
 GreyPicture Cut(const GreyPicture& page, const PixelBox& box) {
     GreyPicture out{
         box.Width(), box.Height(),

@@ -19,6 +19,10 @@ Picture Turn(const Picture& page, double degrees);
 GreyPicture TurnQuarters(const GreyPicture& page, int quarters);
 Picture TurnQuarters(const Picture& page, int quarters);
 
+// The picture made `factor` times smaller each way (at least 1), each pixel the mean of the
+// pixels it covers; the last row and column cover what is left.
+GreyPicture Shrink(const GreyPicture& page, int factor);
+
 // The part of the picture inside `box` (clamped to the picture), and white where the box
 // reaches past it.
 GreyPicture Cut(const GreyPicture& page, const PixelBox& box);
