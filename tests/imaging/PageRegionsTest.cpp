@@ -1,6 +1,6 @@
 // Content boxes and folds on generated sheets whose truth is known: off-centre text with a dark
 // scanner border, dust and a gutter shadow; spreads with and without a fold shadow, folded off
-// centre and turned; single pages, also wide ones, that must not be split.
+// centre and turned; single pages, also wide ones, that must not be split; dust cleared.
 
 #include <gtest/gtest.h>
 
@@ -168,6 +168,26 @@ TEST(FoldTest, SinglePagesAreNotSplit) {
     EXPECT_FALSE(FindFold(tools::ScanSheet(both), 150));
     // Portrait sheets are single pages.
     EXPECT_FALSE(FindFold(tools::ScanSheet(page), 150));
+}
+
+TEST(DespeckleTest, DustGoesAndEveryLetterStays) {
+    tools::PageLayout layout;
+    const GreyPicture clean = tools::ScanSheet(tools::TextPage(layout, 300));
+    layout.specks = 400;
+    GreyPicture dusty = tools::ScanSheet(tools::TextPage(layout, 300));
+    const auto differing = [&] {
+        int count = 0;
+        for (std::size_t i = 0; i < clean.pixels.size(); ++i)
+            count += clean.pixels[i] != dusty.pixels[i] ? 1 : 0;
+        return count;
+    };
+    ASSERT_GT(differing(), 400);
+    EXPECT_GE(Despeckle(dusty, 8), 300);  // some fell on letters or on each other
+    // Only specks that fell on letters are left, as part of them.
+    EXPECT_LT(differing(), 40);
+    const GreyPicture before = dusty;
+    EXPECT_EQ(Despeckle(dusty, 8), 0);
+    EXPECT_EQ(dusty.pixels, before.pixels);
 }
 
 }  // namespace

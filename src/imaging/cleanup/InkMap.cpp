@@ -86,10 +86,15 @@ int Find(std::vector<int>& parent, int i) {
     return i;
 }
 
-}  // namespace
-
-std::vector<InkPiece> FindInkPieces(const InkMap& map) {
+// The map's runs of ink, each labelled with its piece's number (0 to count - 1).
+struct LabelledRuns {
     std::vector<Run> runs;
+    int count = 0;
+};
+
+LabelledRuns LabelRuns(const InkMap& map) {
+    LabelledRuns labelled;
+    std::vector<Run>& runs = labelled.runs;
     std::vector<int> parent;
     std::size_t previousBegin = 0, previousEnd = 0;  // runs of the row above
     for (int y = 0; y < map.height; ++y) {
@@ -120,19 +125,44 @@ std::vector<InkPiece> FindInkPieces(const InkMap& map) {
         previousBegin = rowBegin;
         previousEnd = runs.size();
     }
-    std::vector<int> index(parent.size(), -1);
-    std::vector<InkPiece> pieces;
-    for (const Run& run : runs) {
+    std::vector<int> number(parent.size(), -1);
+    for (Run& run : runs) {
         const int root = Find(parent, run.label);
-        if (index[root] < 0) {
-            index[root] = static_cast<int>(pieces.size());
-            pieces.push_back({{run.begin, run.y, run.end, run.y + 1}, 0});
-        }
-        InkPiece& piece = pieces[index[root]];
+        if (number[root] < 0)
+            number[root] = labelled.count++;
+        run.label = number[root];
+    }
+    return labelled;
+}
+
+}  // namespace
+
+std::vector<InkPiece> FindInkPieces(const InkMap& map) {
+    const LabelledRuns labelled = LabelRuns(map);
+    std::vector<InkPiece> pieces(static_cast<std::size_t>(labelled.count));
+    for (const Run& run : labelled.runs) {
+        InkPiece& piece = pieces[static_cast<std::size_t>(run.label)];
         piece.box = piece.box.Union({run.begin, run.y, run.end, run.y + 1});
         piece.area += run.end - run.begin;
     }
     return pieces;
+}
+
+int Despeckle(GreyPicture& page, int maxArea) {
+    const InkMap map = ReduceToInk(page, 1, 128);
+    const LabelledRuns labelled = LabelRuns(map);
+    std::vector<int> area(static_cast<std::size_t>(labelled.count), 0);
+    for (const Run& run : labelled.runs)
+        area[static_cast<std::size_t>(run.label)] += run.end - run.begin;
+    for (const Run& run : labelled.runs) {
+        if (area[static_cast<std::size_t>(run.label)] <= maxArea) {
+            std::fill_n(
+                page.pixels.begin() + static_cast<std::ptrdiff_t>(run.y) * page.width + run.begin,
+                run.end - run.begin, 255);
+        }
+    }
+    return static_cast<int>(
+        std::count_if(area.begin(), area.end(), [&](int a) { return a <= maxArea; }));
 }
 
 }  // namespace vellumark::imaging

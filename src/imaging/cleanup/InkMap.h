@@ -50,4 +50,8 @@ struct InkPiece {
 // The 8-connected pieces of ink, in no particular order.
 std::vector<InkPiece> FindInkPieces(const InkMap& map);
 
+// Clears specks from a bilevel page (black 0, white 255): every 8-connected piece of ink of at
+// most `maxArea` pixels becomes paper. Returns how many were cleared.
+int Despeckle(GreyPicture& page, int maxArea);
+
 }  // namespace vellumark::imaging
