@@ -110,6 +110,16 @@ BilevelPage Spread(const BilevelPage& left, const BilevelPage& right, int gutter
     return sheet;
 }
 
+PageLayout SmallA4(unsigned seed) {
+    PageLayout layout;
+    layout.width = 1240;
+    layout.height = 1754;
+    layout.dpi = 150;
+    layout.margin = 150;
+    layout.seed = seed;
+    return layout;
+}
+
 BilevelPage TextPage(const PageLayout& layout, int words, double points) {
     return RenderPage(WrapParagraph(FillerText(layout.seed, words), points, layout), layout);
 }

@@ -31,7 +31,10 @@ std::vector<int> InkBox(const BilevelPage& page);
 // Two pages side by side on one sheet with `gutter` paper pixels between them (a spread).
 BilevelPage Spread(const BilevelPage& left, const BilevelPage& right, int gutter);
 
-// A page of `lines` lines of filler text at `points`, positioned by the layout's margins.
+// A4 at 150 dpi with one-inch margins: quick test pages that still read as text.
+PageLayout SmallA4(unsigned seed = 1);
+
+// A page of about `words` words of filler text at `points`, within the layout's margins.
 BilevelPage TextPage(const PageLayout& layout, int words = 380, double points = 12);
 
 }  // namespace vellumark::tools

@@ -15,16 +15,6 @@ namespace {
 
 constexpr double kDpi = 150;
 
-tools::PageLayout SmallA4(unsigned seed) {
-    tools::PageLayout layout;
-    layout.width = 1240;
-    layout.height = 1754;
-    layout.dpi = 150;
-    layout.margin = 150;
-    layout.seed = seed;
-    return layout;
-}
-
 CleanupOptions Clean() {
     CleanupOptions options;
     options.upright = options.deskew = options.crop = options.splitSpreads = true;
@@ -39,7 +29,7 @@ TEST(CleanupPlanTest, BodyPagesShareOneSizeAndAShortPageIsNotEnlarged) {
         sheet.degrees = i * 0.7 - 1;
         sheet.border = 30;
         const GreyPicture page =
-            tools::ScanSheet(tools::TextPage(SmallA4(i + 1), words[i], 11), sheet);
+            tools::ScanSheet(tools::TextPage(tools::SmallA4(i + 1), words[i], 11), sheet);
         for (PagePlan& plan : PlanSheet(i, page, kDpi, Clean()))
             plans.push_back(plan);
     }
@@ -61,8 +51,8 @@ TEST(CleanupPlanTest, BodyPagesShareOneSizeAndAShortPageIsNotEnlarged) {
 }
 
 TEST(CleanupPlanTest, ASpreadBecomesTwoPagesInReadingOrder) {
-    const tools::BilevelPage spread = tools::Spread(tools::TextPage(SmallA4(1), 250, 11),
-                                                    tools::TextPage(SmallA4(2), 250, 11), 0);
+    const tools::BilevelPage spread = tools::Spread(tools::TextPage(tools::SmallA4(1), 250, 11),
+                                                    tools::TextPage(tools::SmallA4(2), 250, 11), 0);
     tools::SheetOptions sheet;
     sheet.degrees = 1.2;
     const GreyPicture pixels = tools::ScanSheet(spread, sheet);
@@ -96,7 +86,7 @@ TEST(CleanupPlanTest, APhotoIsNeitherTurnedNorSplitAndASidewaysPageIsTurnedUprig
     EXPECT_EQ(plans[0].quarters, 0);
     EXPECT_FALSE(plans[0].skewMeasured);
 
-    const GreyPicture upright = tools::ScanSheet(tools::TextPage(SmallA4(4), 250, 11));
+    const GreyPicture upright = tools::ScanSheet(tools::TextPage(tools::SmallA4(4), 250, 11));
     const std::vector<PagePlan> sideways = PlanSheet(0, TurnQuarters(upright, 1), kDpi, Clean());
     ASSERT_EQ(sideways.size(), 1u);
     EXPECT_EQ(sideways[0].quarters, 3);

@@ -109,11 +109,7 @@ void ShadeFold(GreyPicture& sheet, int fold, int halfWidth) {
 }
 
 TEST(FoldTest, SpreadsAreFoldedWithinOnePercentOfTheirWidth) {
-    tools::PageLayout layout;
-    layout.width = 1240;
-    layout.height = 1754;
-    layout.dpi = 150;
-    layout.margin = 150;
+    tools::PageLayout layout = tools::SmallA4();
     const BilevelPage left = tools::TextPage(layout, 250, 11);
     layout.seed = 2;
     layout.width = 1100;  // a narrower right page: the fold is off centre

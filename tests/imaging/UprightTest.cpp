@@ -23,11 +23,7 @@ TEST(UprightTest, QuarterTurnsComeBackWhereTheyStarted) {
 }
 
 TEST(UprightTest, TurnedTextPagesAreFoundAndBlankOnesLeft) {
-    tools::PageLayout layout;
-    layout.width = 1240;
-    layout.height = 1754;
-    layout.dpi = 150;
-    layout.margin = 150;
+    tools::PageLayout layout = tools::SmallA4();
     const GreyPicture upright = tools::ScanSheet(tools::TextPage(layout, 250, 11));
     for (int turned = 0; turned < 4; ++turned) {
         const auto found = DetectUpright(TurnQuarters(upright, turned), 150);
