@@ -33,7 +33,7 @@ Sizes RunShelf(const std::vector<fs::path>& inputs, const fs::path& out, unsigne
     fs::create_directories(out);
     std::vector<epub::ShelfBook> books;
     for (const fs::path& input : inputs)
-        books.push_back({input, input.stem().string(), "bench", {}});
+        books.push_back({input, input.stem().string(), "bench", {}, {}});
     epub::ShelfSettings settings;
     settings.book.outputFolder = out.string();
     settings.book.jobs = jobs;

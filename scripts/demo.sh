@@ -12,6 +12,8 @@ mkdir -p out
     --author "Vellumark" --output-dir out --overwrite --format epub3 --ocr --profile kobo-libra
 for book in "out/Vellumark Sample.epub" "out/Vellumark Sample (EPUB 3).epub"; do
     echo "== epubcheck: $book"
-    java -jar /usr/share/java/epubcheck.jar "$book" 2>&1 | tail -n 2
+    # The verdict ("No errors or warnings detected."), the count of messages, and any message.
+    java -jar /usr/share/java/epubcheck.jar "$book" 2>&1 |
+        grep -E '^(No errors or warnings detected|Messages:|(FATAL|ERROR|WARNING)\b)' || true
 done
 echo "The books are in $(pwd)/out"

@@ -117,6 +117,8 @@ void TForm1::FormCreate() {
     ProgressBar1->hide();
     PaneClientBtm->hide();
 
+    // Folders a killed run left behind go before this window makes its own.
+    epub::RemoveAbandonedRunFolders({LabeledEdit4->text().toStdString()});
     try {
         workingFolder_ = installedContainer_.empty()
                              ? epub::WorkingFolder::AcquireForWindow()

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -18,9 +19,9 @@
 #include "cli/ParsedArguments.h"
 #include "cli/ShelfDisplay.h"
 #include "common/Error.h"
-#include "common/TempFolder.h"
 #include "epub/ConversionJob.h"
 #include "epub/DeviceProfiles.h"
+#include "epub/Folders.h"
 #include "epub/Shelf.h"
 #include "imaging/text/TextLayer.h"
 
@@ -39,27 +40,57 @@ bool IsScanName(const fs::path& path) {
     return extension == ".tif" || extension == ".tiff" || extension == ".mdi";
 }
 
-// The scans a folder holds (not below it), in sorted order.
-std::vector<fs::path> ScansIn(const fs::path& folder) {
-    std::vector<fs::path> scans;
+// A scan to convert, and the folder below the output folder its book goes to.
+struct Input {
+    fs::path path;
+    fs::path folder;
+};
+
+bool IsHidden(const fs::path& path) {
+    return path.filename().string().starts_with('.');
+}
+
+// The scans anywhere below a folder, each with its folder relative to the top, in sorted order.
+// Hidden files and folders are passed over, and links to folders are not followed (so a link
+// loop cannot trap the walk); a link to a scan is a scan.
+std::vector<Input> ScansIn(const fs::path& top) {
+    std::vector<Input> scans;
+    const auto cannotRead = [&](const fs::path& folder) {
+        return Error(ErrorCode::Usage, "cannot read the folder " + folder.string(), folder);
+    };
     std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        std::error_code typeError;
-        if (it->is_regular_file(typeError) && IsScanName(it->path()))
-            scans.push_back(it->path());
-    }
+    fs::recursive_directory_iterator it(top, ec);
     if (ec)
-        throw Error(ErrorCode::Usage, "cannot read the folder " + folder.string(), folder);
-    std::sort(scans.begin(), scans.end());
-    if (scans.empty())
-        throw Error(ErrorCode::Usage, folder.string() + " holds no .tif, .tiff or .mdi file",
-                    folder);
+        throw cannotRead(top);
+    for (const fs::recursive_directory_iterator end; it != end;) {
+        const fs::path path = it->path();
+        std::error_code typeError;
+        const bool folder = it->is_directory(typeError) && !it->is_symlink(typeError);
+        if (IsHidden(path)) {
+            if (folder)
+                it.disable_recursion_pending();
+        } else if (it->is_regular_file(typeError) && IsScanName(path)) {
+            const fs::path relative = path.parent_path().lexically_relative(top);
+            scans.push_back({path, relative == "." ? fs::path() : relative});
+        }
+        it.increment(ec);
+        // Entering a folder, or reading on in the one that holds it.
+        if (ec)
+            throw cannotRead(folder && !IsHidden(path) ? path : path.parent_path());
+    }
+    std::sort(scans.begin(), scans.end(),
+              [](const Input& a, const Input& b) { return a.path < b.path; });
+    if (scans.empty()) {
+        throw Error(ErrorCode::Usage,
+                    top.string() + " holds no .tif, .tiff or .mdi file, nor do its folders", top);
+    }
     return scans;
 }
 
-// Every input named, folders replaced by the scans in them, each checked to be a plain file.
-std::vector<fs::path> Inputs(const std::vector<std::string>& operands, bool& anyFolder) {
-    std::vector<fs::path> inputs;
+// Every input named, folders replaced by the scans in their tree, each checked to be a plain
+// file.
+std::vector<Input> Inputs(const std::vector<std::string>& operands, bool& anyFolder) {
+    std::vector<Input> inputs;
     for (const std::string& operand : operands) {
         const fs::path input(operand);
         std::error_code ec;
@@ -68,10 +99,10 @@ std::vector<fs::path> Inputs(const std::vector<std::string>& operands, bool& any
             throw Error(ErrorCode::BadInput, "cannot find the input file " + input.string(), input);
         if (fs::is_directory(status)) {
             anyFolder = true;
-            for (fs::path& scan : ScansIn(input))
+            for (Input& scan : ScansIn(input))
                 inputs.push_back(std::move(scan));
         } else if (fs::is_regular_file(status)) {
-            inputs.push_back(input);
+            inputs.push_back({input, {}});
         } else {
             // A pipe or a device could block the read forever.
             throw Error(ErrorCode::BadInput,
@@ -162,7 +193,7 @@ epub::ShelfSettings SharedSettings(const ParsedArguments& arguments) {
 
 // Each input's book: title and cover from the options for a single input, from the metadata
 // table where it has a row, the base name and no cover otherwise.
-std::vector<epub::ShelfBook> Books(const std::vector<fs::path>& inputs,
+std::vector<epub::ShelfBook> Books(const std::vector<Input>& inputs,
                                    const ParsedArguments& arguments) {
     const auto title = arguments.Value(Option::Title);
     const auto cover = arguments.Value(Option::Cover);
@@ -178,9 +209,9 @@ std::vector<epub::ShelfBook> Books(const std::vector<fs::path>& inputs,
     }
     const std::string author = arguments.Value(Option::Author).value_or("");
     std::vector<epub::ShelfBook> books;
-    for (const fs::path& input : inputs) {
+    for (const auto& [input, folder] : inputs) {
         epub::ShelfBook book{input, title.value_or(input.stem().string()), author,
-                             cover.value_or("")};
+                             cover.value_or(""), folder};
         if (const auto row = rows.find(Canonical(input)); row != rows.end()) {
             if (!row->second.title.empty())
                 book.title = row->second.title;
@@ -236,7 +267,7 @@ int AnswerConvert(const ParsedArguments& arguments) {
 
 int RunConvert(const ParsedArguments& arguments) {
     bool anyFolder = false;
-    const std::vector<fs::path> inputs = Inputs(arguments.Operands(), anyFolder);
+    const std::vector<Input> inputs = Inputs(arguments.Operands(), anyFolder);
     epub::ShelfSettings settings = SharedSettings(arguments);
     const std::vector<epub::ShelfBook> books = Books(inputs, arguments);
     // One scan named on its own is one book, reported as it always was; anything else is a
@@ -261,9 +292,11 @@ int RunConvert(const ParsedArguments& arguments) {
         }
     }
 
-    // Folders a killed run left behind (its lock went with it) are cleared before new ones come.
-    RemoveAbandonedFolders(SystemTempFolder(), "vellumark-");
-    RemoveAbandonedFolders(settings.book.outputFolder, ".vellumark-");
+    // Folders a killed run left behind are cleared before new ones come.
+    std::set<fs::path> outputFolders;
+    for (const epub::ShelfBook& book : books)
+        outputFolders.insert(epub::ShelfBookFolder(book, settings));
+    epub::RemoveAbandonedRunFolders({outputFolders.begin(), outputFolders.end()});
 
     const Interruption interruption;
     DisplayOptions display;

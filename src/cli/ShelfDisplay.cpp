@@ -39,9 +39,20 @@ const char* ResultName(epub::BookOutcome outcome) {
 
 }  // namespace
 
-std::string Megabytes(std::uintmax_t bytes) {
+std::string HumanSize(std::uintmax_t bytes) {
+    if (bytes < 1000)
+        return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+    const double value = static_cast<double>(bytes);
     char text[32];
-    std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
+    // Each unit up to where its rounded figure would read 1000: 999,600 bytes is "1.0 MB".
+    if (value < 999.5e3)
+        std::snprintf(text, sizeof text, "%.0f KB", value / 1e3);
+    else if (value < 999.95e6)
+        std::snprintf(text, sizeof text, "%.1f MB", value / 1e6);
+    else if (value < 999.95e9)
+        std::snprintf(text, sizeof text, "%.1f GB", value / 1e9);
+    else
+        std::snprintf(text, sizeof text, "%.1f TB", value / 1e12);
     return text;
 }
 
@@ -112,11 +123,11 @@ void ShelfDisplay::BookDone(const epub::BookReport& report) {
     switch (report.outcome) {
         case epub::BookOutcome::Converted:
             if (!options_.quiet && !options_.json) {
-                std::cout << report.message << (ec ? "" : " (" + Megabytes(size) + ")")
+                std::cout << report.message << (ec ? "" : " (" + HumanSize(size) + ")")
                           << std::endl;
             }
             if (!ec && size > kLargeBook) {
-                ReportError("warning: " + report.output.string() + " is " + Megabytes(size) +
+                ReportError("warning: " + report.output.string() + " is " + HumanSize(size) +
                                 ", more than the 200 MiB that Send to Kindle takes and a lot "
                                 "for a reader to page through; a smaller --profile or a lower "
                                 "--quality makes it smaller",

@@ -42,7 +42,7 @@ private:
 // The text as a JSON string, quotes included; bytes that are not UTF-8 become U+FFFD.
 std::string JsonString(const std::string& text);
 
-// "12.3 MB".
-std::string Megabytes(std::uintmax_t bytes);
+// A file size as people read it, in decimal units: "512 bytes", "42 KB", "12.3 MB", "1.2 GB".
+std::string HumanSize(std::uintmax_t bytes);
 
 }  // namespace vellumark::cli

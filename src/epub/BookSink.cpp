@@ -7,6 +7,7 @@
 #include "common/Error.h"
 #include "common/TempFolder.h"
 #include "epub/FileOutput.h"
+#include "epub/Folders.h"
 #include "zip/DirSearch.h"
 #include "zip/StreamedZip.h"
 #include "zip/ZipFolder.h"
@@ -54,7 +55,7 @@ public:
     void Commit(const fs::path& output, bool) override {
         const fs::path outputFolder = output.parent_path();
         const TempFolder staging =
-            TempFolder::Create(outputFolder, ".vellumark-", [&](const std::string& reason) {
+            TempFolder::Create(outputFolder, kStagingFolderPrefix, [&](const std::string& reason) {
                 return FailedText(output) + "cannot write in " + outputFolder.string() + " (" +
                        reason + ")";
             });

@@ -95,11 +95,17 @@ void SeedContainerFiles(const fs::path& workingFolder, const fs::path& installed
     }
 }
 
+void RemoveAbandonedRunFolders(const std::vector<fs::path>& outputFolders) noexcept {
+    RemoveAbandonedFolders(SystemTempFolder(), kWorkingFolderPrefix);
+    for (const fs::path& folder : outputFolders)
+        RemoveAbandonedFolders(folder, kStagingFolderPrefix);
+}
+
 WorkingFolder::WorkingFolder(fs::path path, UniqueFd lock) noexcept
     : path_(std::move(path)), lock_(std::move(lock)) {}
 
-WorkingFolder::WorkingFolder(TempFolder folder) noexcept
-    : path_(folder.Path()), private_(std::move(folder)) {}
+WorkingFolder::WorkingFolder(TempFolder folder, fs::path path) noexcept
+    : path_(std::move(path)), private_(std::move(folder)) {}
 
 WorkingFolder::WorkingFolder(WorkingFolder&& other) noexcept
     : path_(std::exchange(other.path_, {})),
@@ -131,9 +137,16 @@ void WorkingFolder::Release() noexcept {
 
 WorkingFolder WorkingFolder::CreatePrivate(const fs::path& installed) {
     const fs::path temp = SystemTempFolder();
-    WorkingFolder folder(TempFolder::Create(temp, "vellumark-", [&](const std::string& reason) {
+    const auto failure = [&](const std::string& reason) {
         return "Cannot create a working folder in " + temp.string() + ": " + reason;
-    }));
+    };
+    TempFolder owner = TempFolder::Create(temp, kWorkingFolderPrefix, failure);
+    // Everything in a working folder is packed, so it sits below the folder that holds the
+    // ownership marker.
+    const fs::path path = owner.Path() / "book";
+    if (std::error_code ec; !fs::create_directory(path, ec))
+        throw Error(ErrorCode::Io, failure(ec ? ec.message() : "the folder exists"), temp);
+    WorkingFolder folder(std::move(owner), path);
     SeedContainerFiles(folder.Path(), installed);
     return folder;
 }

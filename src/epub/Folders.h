@@ -5,6 +5,8 @@
 
 #include <filesystem>
 #include <optional>
+#include <string_view>
+#include <vector>
 
 #include "common/FileIo.h"
 #include "common/TempFolder.h"
@@ -31,6 +33,16 @@ bool RemoveFolder(const std::filesystem::path& folder) noexcept;
 // vellumark::Error (Io) when the installed files are missing or cannot be copied.
 void SeedContainerFiles(const std::filesystem::path& workingFolder,
                         const std::filesystem::path& installed = InstalledContainerFolder());
+
+// Prefixes of the folders runs make: private working folders in the temporary folder, and the
+// staging folder beside a book, where it is written whole before it takes its name.
+inline constexpr std::string_view kWorkingFolderPrefix = "vellumark-";
+inline constexpr std::string_view kStagingFolderPrefix = ".vellumark-";
+
+// Clears away the working folders in the temporary folder and the staging folders in each of
+// `outputFolders` that runs killed outright left behind, and nothing else: a folder is removed
+// only with proof that a run made it and has ended (see IsAbandonedTempFolder). Never throws.
+void RemoveAbandonedRunFolders(const std::vector<std::filesystem::path>& outputFolders) noexcept;
 
 // A working folder held for the life of the object. Move-only; not thread-safe to share while
 // moving, but any number of objects may exist at once in one or several processes.
@@ -65,7 +77,7 @@ public:
 
 private:
     WorkingFolder(std::filesystem::path path, UniqueFd lock) noexcept;
-    explicit WorkingFolder(TempFolder folder) noexcept;
+    WorkingFolder(TempFolder folder, std::filesystem::path path) noexcept;
     void Release() noexcept;
 
     std::filesystem::path path_;

@@ -89,6 +89,7 @@ BookReport RunBook(const ShelfBook& book, std::size_t index, const ShelfSettings
             imaging::Document::Open(book.input);
         report.pages = document->PageCount();
         ConversionSettings conversion = settings.book;
+        conversion.outputFolder = ShelfBookFolder(book, settings);
         conversion.title = book.title;
         conversion.author = book.author;
         conversion.cover = book.cover;
@@ -154,9 +155,16 @@ std::vector<long long> CountPages(const std::vector<ShelfBook>& books,
 
 }  // namespace
 
+std::string ShelfBookFolder(const ShelfBook& book, const ShelfSettings& settings) {
+    if (book.folder.empty())
+        return settings.book.outputFolder;
+    return (fs::path(settings.book.outputFolder) / book.folder).string();
+}
+
 fs::path ShelfBookOutput(const ShelfBook& book, const ShelfSettings& settings) {
     ConversionSettings conversion = settings.book;
     conversion.title = book.title;
+    conversion.outputFolder = ShelfBookFolder(book, settings);
     return OutputPathFor(conversion);
 }
 

@@ -24,6 +24,9 @@ struct ShelfBook {
     std::string title;  // as ConversionSettings takes them
     std::string author;
     std::string cover;
+    // Below the output folder, where a shelf's tree puts the book ("1998" for shelf/1998/a.tif);
+    // empty for the output folder itself. Made when the book is written.
+    std::filesystem::path folder;
 };
 
 struct ShelfSettings {
@@ -84,7 +87,10 @@ public:
     virtual bool CancelRequested() { return false; }
 };
 
-// The output file of a book: the output folder / the title (each "/" as "_") + ".epub".
+// The folder a book goes to: the output folder / the book's folder.
+std::string ShelfBookFolder(const ShelfBook& book, const ShelfSettings& settings);
+
+// The output file of a book: its folder / the title (each "/" as "_") + ".epub".
 std::filesystem::path ShelfBookOutput(const ShelfBook& book, const ShelfSettings& settings);
 
 // Converts the books in order (three at most under way at once) and returns what became of them.

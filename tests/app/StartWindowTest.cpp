@@ -4,8 +4,13 @@
 #include <QLoggingCategory>
 #include <QSignalSpy>
 #include <QStringList>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <optional>
+#include <string>
 
+#include "RunFolders.h"
 #include "WindowFixture.h"
 #include "app/StartWindow.h"
 #include "imaging/Document.h"
@@ -87,6 +92,50 @@ TEST_F(StartWindowTest, NoDocumentLeavesTheWindowEmpty) {
     EXPECT_TRUE(form_->isVisible());
     EXPECT_EQ(form_->Doc(), nullptr);
     EXPECT_TRUE(log_->errors.isEmpty());
+}
+
+// Sets an environment variable for the object's life.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name))
+            old_ = old;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (old_)
+            ::setenv(name_, old_->c_str(), 1);
+        else
+            ::unsetenv(name_);
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+TEST(WindowStartTest, ClearsWhatAKilledRunLeftAndNothingElse) {
+    namespace fs = std::filesystem;
+    const vellumark::testing::TempFolder temp;
+    const ScopedEnv tmp("TMPDIR", (temp / "tmp").string());
+    const ScopedEnv home("HOME", (temp / "home").string());
+    const fs::path output = temp / "home" / "Output";  // the window's default
+    const vellumark::testing::Decoys tmpDecoys(temp / "tmp", "vellumark-", temp / "elsewhere");
+    const vellumark::testing::Decoys outDecoys(output, ".vellumark-", temp / "elsewhere");
+    const fs::path deadWork = vellumark::testing::MakeAbandonedFolder(temp / "tmp", "vellumark-");
+    const fs::path deadStaging = vellumark::testing::MakeAbandonedFolder(output, ".vellumark-");
+
+    TForm1Options options;
+    options.dialogs = std::make_unique<FakeDialogs>(std::make_shared<DialogLog>());
+    options.installedContainer = temp / "epubfiles";
+    fs::copy(VELLUMARK_TEST_EPUBFILES, options.installedContainer, fs::copy_options::recursive);
+    const TForm1 form(std::move(options));
+    EXPECT_FALSE(fs::exists(deadWork));
+    EXPECT_FALSE(fs::exists(deadStaging));
+    tmpDecoys.ExpectWhole();
+    outDecoys.ExpectWhole();
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "RunProgram.h"
 #include "TestTiff.h"
 #include "cli/CommandTable.h"
+#include "cli/ShelfDisplay.h"
 
 namespace vellumark::cli {
 namespace {
@@ -25,6 +26,24 @@ RunResult Vellumark(const std::vector<std::string>& args) {
 
 int Lines(const std::string& text) {
     return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+TEST(HumanSizeTest, EachSizeInTheUnitThatReadsBest) {
+    const std::pair<std::uintmax_t, const char*> cases[] = {
+        {0, "0 bytes"},
+        {1, "1 byte"},
+        {999, "999 bytes"},
+        {1000, "1 KB"},
+        {42'400, "42 KB"},
+        {999'499, "999 KB"},
+        {999'500, "1.0 MB"},
+        {16'480'000, "16.5 MB"},
+        {999'949'999, "999.9 MB"},
+        {999'950'000, "1.0 GB"},
+        {2'500'000'000'000, "2.5 TB"},
+    };
+    for (const auto& [bytes, text] : cases)
+        EXPECT_EQ(HumanSize(bytes), text) << bytes;
 }
 
 TEST(InfoCommandTest, PrintsEveryPageAndThePictureItBecomes) {

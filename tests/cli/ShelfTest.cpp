@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "LockHolder.h"
+#include "RunFolders.h"
 #include "RunProgram.h"
 #include "TestTiff.h"
 
@@ -82,8 +83,15 @@ protected:
         }
         std::ofstream(shelf_ / "d-broken.tif") << "not a scan at all";
         std::ofstream(shelf_ / "notes.txt") << "passed over: not a scan name";
-        fs::create_directories(shelf_ / "sub");
-        WriteScan(shelf_ / "sub" / "inner.tif");  // folders are not walked
+    }
+
+    // Folders in the output folder, relative to it, and the files in them.
+    std::vector<std::string> Tree(const fs::path& folder) {
+        std::vector<std::string> names;
+        for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder))
+            names.push_back(entry.path().lexically_relative(folder).string());
+        std::sort(names.begin(), names.end());
+        return names;
     }
 
     vellumark::testing::TempFolder temp_;
@@ -242,9 +250,12 @@ TEST_F(ShelfTest, CtrlCAndSigtermStopCleanlyAndKeepTheFinishedBooks) {
     const fs::path big = temp_ / "big";
     for (int i = 0; i < 6; ++i)
         WriteScan(big / ("scan" + std::to_string(i) + ".tif"), 12, 2480, 3508);
+    const vellumark::testing::Decoys tmpDecoys(tmp_, "vellumark-", temp_ / "elsewhere");
+    const std::vector<std::string> tmpBefore = Names(tmp_);
     for (const int signal : {SIGINT, SIGTERM}) {
         SCOPED_TRACE(signal);
         fs::remove_all(out_);
+        const vellumark::testing::Decoys outDecoys(out_, ".vellumark-", temp_ / "elsewhere");
         const pid_t child = Spawn({VELLUMARK_TEST_PROGRAM, "convert", big.string(), "--author", "A",
                                    "--jobs", "1", "--output-dir", out_.string()},
                                   tmp_, temp_ / "log");
@@ -267,36 +278,114 @@ TEST_F(ShelfTest, CtrlCAndSigtermStopCleanlyAndKeepTheFinishedBooks) {
         EXPECT_EQ(Lines(err), 1) << err;
         EXPECT_NE(err.find(signal == SIGINT ? "interrupted: " : "terminated: "), std::string::npos)
             << err;
-        // Finished books whole; no partial book, no staging folder anywhere.
-        const std::vector<std::string> books = Names(out_);
+        // Finished books whole; no partial book, no staging folder anywhere; the user's folders
+        // as they were.
+        tmpDecoys.ExpectWhole();
+        outDecoys.ExpectWhole();
+        std::vector<std::string> books;
+        for (const std::string& name : Names(out_)) {
+            if (!name.starts_with(".vellumark-"))
+                books.push_back(name);
+        }
         ASSERT_FALSE(books.empty());
         EXPECT_LT(books.size(), 6u);
         for (const std::string& name : books) {
             EXPECT_TRUE(name.starts_with("scan") && name.ends_with(".epub")) << name;
             EXPECT_EQ(RunProgram("unzip", {"-tq", (out_ / name).string()}).exitCode, 0) << name;
         }
-        EXPECT_TRUE(Names(tmp_).empty()) << ::testing::PrintToString(Names(tmp_));
+        EXPECT_EQ(Names(tmp_), tmpBefore);
     }
 }
 
-TEST_F(ShelfTest, WhatAKilledRunLeftIsClearedAndALiveRunsFoldersAreNot) {
+TEST_F(ShelfTest, WhatAKilledRunLeftIsClearedAndNothingElseEver) {
     fs::remove(shelf_ / "d-broken.tif");
-    fs::create_directories(out_);
-    // Left by runs killed outright: nobody holds them.
-    fs::create_directories(tmp_ / "vellumark-dead01" / "OEBPS");
-    std::ofstream(tmp_ / "vellumark-dead01" / "OEBPS" / "1.jpg") << "picture";
-    fs::create_directories(out_ / ".vellumark-dead02");
-    std::ofstream(out_ / ".vellumark-dead02" / "book.epub") << "half a book";
-    // Held by a run that is still going (here, a process holding its lock).
-    const fs::path live = tmp_ / "vellumark-live01";
-    fs::create_directories(live);
+    const vellumark::testing::Decoys tmpDecoys(tmp_, "vellumark-", temp_ / "elsewhere");
+    const vellumark::testing::Decoys outDecoys(out_, ".vellumark-", temp_ / "elsewhere");
+    const std::vector<std::string> tmpBefore = Names(tmp_);
+
+    // A run killed outright while it makes its pages leaves its working folder; one killed
+    // while it packs leaves a staging folder beside the book (made here by a process that dies).
+    WriteScan(temp_ / "big" / "big.tif", 12, 2480, 3508);
+    const pid_t killed =
+        Spawn({VELLUMARK_TEST_PROGRAM, "convert", (temp_ / "big" / "big.tif").string(), "--author",
+               "A", "--jobs", "1", "--output-dir", out_.string()},
+              tmp_, temp_ / "log");
+    ASSERT_GT(killed, 0);
+    fs::path working;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (working.empty() && std::chrono::steady_clock::now() < deadline) {
+        for (const std::string& name : Names(tmp_)) {
+            const bool decoy =
+                std::find(tmpBefore.begin(), tmpBefore.end(), name) != tmpBefore.end();
+            if (!decoy && fs::exists(tmp_ / name / "book" / "mimetype"))
+                working = tmp_ / name;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ::kill(killed, SIGKILL);
+    ::waitpid(killed, nullptr, 0);
+    ASSERT_FALSE(working.empty());
+    const std::vector<fs::path> left = {
+        working, vellumark::testing::MakeAbandonedFolder(out_, ".vellumark-")};
+    for (const fs::path& folder : left)
+        EXPECT_TRUE(fs::exists(folder)) << folder;
+
+    // A run that is still going (here, a process holding a marked folder's lock).
+    const fs::path live = vellumark::testing::MakeAbandonedFolder(tmp_, "vellumark-");
     vellumark::testing::LockHolder holder(live);
-    const RunResult run =
-        Convert({shelf_.string(), "--author", "A", "--output-dir", out_.string()});
+
+    // A single book, then a shelf: the killed run's folders go, nothing else does.
+    RunResult run = Convert(
+        {(shelf_ / "b-letters.tif").string(), "--author", "A", "--output-dir", out_.string()});
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_FALSE(fs::exists(tmp_ / "vellumark-dead01"));
-    EXPECT_FALSE(fs::exists(out_ / ".vellumark-dead02"));
+    for (const fs::path& folder : left)
+        EXPECT_FALSE(fs::exists(folder)) << folder;
+    run = Convert({shelf_.string(), "--author", "A", "--output-dir", out_.string()});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_TRUE(fs::exists(live));
+    tmpDecoys.ExpectWhole();
+    outDecoys.ExpectWhole();
+    std::vector<std::string> tmpNow = Names(tmp_);
+    tmpNow.erase(std::remove(tmpNow.begin(), tmpNow.end(), live.filename().string()), tmpNow.end());
+    EXPECT_EQ(tmpNow, tmpBefore);
+}
+
+TEST_F(ShelfTest, AShelfTreeGivesEachBookItsPlaceInTheSameTree) {
+    const fs::path tree = temp_ / "tree";
+    WriteScan(tree / "a.tif", 1);
+    WriteScan(tree / "1998" / "letters.tif", 1);
+    WriteScan(tree / "1999" / "letters.tif", 1);
+    WriteScan(tree / "1999" / "box" / "deep" / "memo.tif", 1);
+    WriteScan(tree / "1999" / "box" / "deep" / "report.tif", 1);
+    // Passed over: hidden folders and files, and links to folders (here a loop back to the top).
+    WriteScan(tree / ".drafts" / "draft.tif", 1);
+    WriteScan(tree / "1998" / ".old.tif", 1);
+    fs::create_directory_symlink(tree, tree / "1999" / "box" / "loop");
+    std::ofstream(temp_ / "tree.csv") << "input,title\ntree/1999/box/deep/report.tif,Report\n";
+
+    RunResult run = Convert({tree.string(), "--author", "A", "--output-dir", out_.string(),
+                             "--metadata", (temp_ / "tree.csv").string(), "--json"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(Tree(out_),
+              (std::vector<std::string>{"1998", "1998/letters.epub", "1999", "1999/box",
+                                        "1999/box/deep", "1999/box/deep/Report.epub",
+                                        "1999/box/deep/memo.epub", "1999/letters.epub", "a.epub"}));
+    for (const char* book : {"a.epub", "1998/letters.epub", "1999/letters.epub",
+                             "1999/box/deep/memo.epub", "1999/box/deep/Report.epub"})
+        ExpectValidBook(out_ / book);
+    EXPECT_EQ(Lines(run.out), 5) << run.out;
+    EXPECT_NE(run.out.find("{\"input\": \"" + (tree / "1999" / "letters.tif").string() +
+                           "\", \"output\": \"" + (out_ / "1999" / "letters.epub").string()),
+              std::string::npos)
+        << run.out;
+
+    run = Convert({tree.string(), "--author", "A", "--output-dir", out_.string(), "--metadata",
+                   (temp_ / "tree.csv").string()});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(run.out.ends_with("0 converted, 5 skipped, 0 failed\n")) << run.out;
+    EXPECT_NE(run.out.find("Skipped: " + (out_ / "1999" / "box" / "deep" / "memo.epub").string()),
+              std::string::npos)
+        << run.out;
 }
 
 }  // namespace

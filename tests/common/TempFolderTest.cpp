@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "LockHolder.h"
+#include "RunFolders.h"
 #include "common/Error.h"
 #include "common/TempFolder.h"
 
@@ -55,32 +56,45 @@ TEST(TempFolderTest, FailureTextSaysWhereAndWhy) {
     }
 }
 
-TEST(TempFolderTest, OnlyFoldersWhoseOwnerIsGoneAreClearedAway) {
+TEST(TempFolderTest, EachFolderCarriesAMarkOfItsOwnRun) {
     const TempFolder parent = TempFolder::Create({}, "parent-");
+    const TempFolder first = TempFolder::Create(parent.Path(), "run-");
+    const TempFolder second = TempFolder::Create(parent.Path(), "run-");
+    const std::string mark = vellumark::testing::MarkerOf(first.Path());
+    char host[256] = {};
+    ::gethostname(host, sizeof host - 1);
+    EXPECT_NE(mark.find("\nhost " + std::string(host) + "\n"), std::string::npos) << mark;
+    EXPECT_NE(mark.find("\npid " + std::to_string(::getpid()) + "\n"), std::string::npos) << mark;
+    EXPECT_NE(mark, vellumark::testing::MarkerOf(second.Path()));  // a token of its own
+    // A live owner's folder is never abandoned.
+    EXPECT_FALSE(IsAbandonedTempFolder(first.Path()));
+    EXPECT_EQ(RemoveAbandonedFolders(parent.Path(), "run-"), 0);
+}
+
+TEST(TempFolderTest, OnlyFoldersProvedOursAndEndedAreClearedAway) {
+    const TempFolder parent = TempFolder::Create({}, "parent-");
+    const TempFolder elsewhere = TempFolder::Create({}, "elsewhere-");
+    const vellumark::testing::Decoys decoys(parent.Path(), "run-", elsewhere.Path());
     const TempFolder live = TempFolder::Create(parent.Path(), "run-");
-    // What a run killed outright leaves: a folder of the right name that nobody holds.
-    const fs::path dead = parent.Path() / "run-abc123";
-    fs::create_directories(dead / "OEBPS");
-    std::ofstream(dead / "OEBPS/1.jpg") << "picture";
-    // Not ours: other names, a file of the right shape, a folder of another length.
-    fs::create_directory(parent.Path() / "other-abc123");
-    std::ofstream(parent.Path() / "run-file00") << "x";
-    fs::create_directory(parent.Path() / "run-abc1234");
+    const fs::path dead = vellumark::testing::MakeAbandonedFolder(parent.Path(), "run-");
+    // Other names and shapes are not even looked at.
+    const fs::path longer = vellumark::testing::MakeAbandonedFolder(parent.Path(), "run-x");
+    EXPECT_TRUE(IsAbandonedTempFolder(dead));
+    EXPECT_TRUE(IsAbandonedTempFolder(longer));
 
     EXPECT_EQ(RemoveAbandonedFolders(parent.Path(), "run-"), 1);
     EXPECT_FALSE(fs::exists(dead));
     EXPECT_TRUE(fs::exists(live.Path()));
-    EXPECT_TRUE(fs::exists(parent.Path() / "other-abc123"));
-    EXPECT_TRUE(fs::exists(parent.Path() / "run-file00"));
-    EXPECT_TRUE(fs::exists(parent.Path() / "run-abc1234"));
+    EXPECT_TRUE(fs::exists(longer));
+    decoys.ExpectWhole();
     EXPECT_EQ(RemoveAbandonedFolders(parent.Path() / "missing", "run-"), 0);
 }
 
-TEST(TempFolderTest, AFolderHeldByAnotherProcessIsLeftAlone) {
+TEST(TempFolderTest, AFolderHeldByAnotherProcessIsLeftUntilItsOwnerDies) {
     const TempFolder parent = TempFolder::Create({}, "parent-");
-    const fs::path held = parent.Path() / "run-held00";
-    fs::create_directory(held);
+    const fs::path held = vellumark::testing::MakeAbandonedFolder(parent.Path(), "run-");
     vellumark::testing::LockHolder holder(held);
+    EXPECT_FALSE(IsAbandonedTempFolder(held));
     EXPECT_EQ(RemoveAbandonedFolders(parent.Path(), "run-"), 0);
     EXPECT_TRUE(fs::exists(held));
     holder.Kill();  // the owner dies; its lock goes with it

@@ -222,3 +222,30 @@ std::vector<Word> RecogniseWords(const GreyPicture& picture, int dpi, const std:
 }
 
 }  // namespace vellumark::imaging
+
+namespace vellumark::imaging {
+
+std::optional<UprightTurn> DetectUpright(const GreyPicture& picture, int dpi) {
+    if (picture.width <= 0 || picture.height <= 0)
+        return std::nullopt;
+    tesseract::TessBaseAPI* api = nullptr;
+    try {
+        api = &ThreadTesseract(kOrientationData);
+    } catch (const Error&) {
+        return std::nullopt;  // no orientation data installed: pages stay as they are
+    }
+    api->SetPageSegMode(tesseract::PSM_OSD_ONLY);
+    api->SetImage(picture.pixels.data(), picture.width, picture.height, 1, picture.width);
+    api->SetSourceResolution(dpi > 0 ? dpi : kDefaultDpi);
+    const std::unique_ptr<tesseract::TessBaseAPI, void (*)(tesseract::TessBaseAPI*)> clear(
+        api, [](tesseract::TessBaseAPI* a) { a->Clear(); });
+    int degrees = 0;
+    float confidence = 0, scriptConfidence = 0;
+    const char* script = nullptr;
+    if (!api->DetectOrientationScript(&degrees, &confidence, &script, &scriptConfidence))
+        return std::nullopt;
+    // Tesseract gives how far the page is turned clockwise; undoing it turns it back.
+    return UprightTurn{((360 - degrees) / 90) % 4, confidence};
+}
+
+}  // namespace vellumark::imaging

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,5 +20,21 @@ namespace vellumark::imaging {
 // was set during the recognition.
 std::vector<Word> RecogniseWords(const GreyPicture& picture, int dpi, const std::string& language,
                                  const std::atomic<bool>* cancel = nullptr);
+
+// Tesseract's data for finding a page's orientation (Debian's tesseract-ocr-osd).
+inline constexpr const char* kOrientationData = "osd";
+
+struct UprightTurn {
+    int quarters = 0;       // quarter turns clockwise that bring the page upright, 0 to 3
+    double confidence = 0;  // Tesseract's; a few units is a guess, tens are sure
+};
+
+// Below this, a detected orientation is a guess and the page is left as it is.
+inline constexpr double kConfidentUpright = 5.0;
+
+// How the page must be turned to be upright, from the shapes of its letters; nothing when the
+// page has too little text to tell or the orientation data is not installed. Uses the calling
+// thread's Tesseract handle for that data. Does not throw but for memory.
+std::optional<UprightTurn> DetectUpright(const GreyPicture& picture, int dpi);
 
 }  // namespace vellumark::imaging

@@ -1,0 +1,147 @@
+// Skew on generated A4 pages at 300 dpi with known angles (bilevel, and grey with blur and
+// noise, some with a dark border), measured by Vellumark, by ImageMagick's -deskew 40% and by
+// unpaper, in the same run: residual skew and CPU time per page. Then what planning a page's whole
+// clean-up costs. Run by hand: cleanup_bench [pages]
+
+#include <sys/resource.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "imaging/cleanup/CleanupPlan.h"
+#include "imaging/cleanup/Skew.h"
+#include "tools/ScannedSheet.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace vellumark;
+// CPU time of this process and of the children it waited for: steady on a busy machine, and
+// fair to the other tools, whose start-up counts as theirs.
+double CpuSeconds() {
+    double total = 0;
+    for (const int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
+        rusage usage{};
+        ::getrusage(who, &usage);
+        total += static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                 static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    }
+    return total;
+}
+
+double Since(double start) {
+    return CpuSeconds() - start;
+}
+
+void WritePgm(const fs::path& path, const imaging::GreyPicture& page) {
+    std::ofstream out(path, std::ios::binary);
+    out << "P5\n" << page.width << " " << page.height << "\n255\n";
+    out.write(reinterpret_cast<const char*>(page.pixels.data()),
+              static_cast<std::streamsize>(page.pixels.size()));
+}
+
+// The first line of the command's output, or nothing when it fails or cannot be started.
+std::optional<std::string> Run(const std::string& command, const std::string& find = {}) {
+    const std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    if (!pipe)
+        return std::nullopt;
+    char line[512];
+    while (std::fgets(line, sizeof line, pipe.get()) != nullptr) {
+        const std::string text(line);
+        if (find.empty())
+            return text;
+        if (const auto at = text.find(find); at != std::string::npos)
+            return text.substr(at + find.size());
+    }
+    return find.empty() ? std::nullopt : std::optional<std::string>("");
+}
+
+struct Tally {
+    const char* name;
+    double residualSum = 0, worst = 0, seconds = 0;
+    int under = 0, pages = 0, failed = 0;
+
+    void Add(std::optional<double> measured, double truth, double took) {
+        ++pages;
+        seconds += took;
+        if (!measured) {
+            ++failed;
+            return;
+        }
+        const double residual = std::abs(*measured - truth);
+        residualSum += residual;
+        worst = std::max(worst, residual);
+        under += residual < 0.1 ? 1 : 0;
+    }
+    void Print() const {
+        const int measured = pages - failed;
+        std::printf(
+            "%-22s mean residual %.4f deg, worst %.4f deg, %d of %d under 0.1 deg, "
+            "%.1f ms CPU a page%s\n",
+            name, measured ? residualSum / measured : 0.0, worst, under, pages,
+            1000 * seconds / pages,
+            failed ? (" (" + std::to_string(failed) + " not run)").c_str() : "");
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int pages = argc > 1 ? std::max(2, std::atoi(argv[1])) : 15;
+    const fs::path folder = fs::temp_directory_path() / "vellumark-cleanup-bench";
+    fs::create_directories(folder);
+    std::printf("Generating %d A4 text pages at 300 dpi, turned -7 to +7 degrees...\n", pages);
+    const tools::BilevelPage text = tools::TextPage({});
+    Tally ours{"Vellumark"}, magick{"ImageMagick -deskew"}, unpaper{"unpaper"};
+    double planSeconds = 0;
+    for (int i = 0; i < pages; ++i) {
+        tools::SheetOptions options;
+        options.degrees = -7 + 14.0 * i / (pages - 1) + (i % 3) * 0.013;
+        options.grey = i % 2 == 1;
+        options.border = i % 4 == 0 ? 40 : 0;
+        options.seed = static_cast<unsigned>(i + 1);
+        const imaging::GreyPicture sheet = tools::ScanSheet(text, options);
+        const fs::path pgm = folder / ("page" + std::to_string(i) + ".pgm");
+        WritePgm(pgm, sheet);
+
+        double start = CpuSeconds();
+        const imaging::SkewEstimate estimate = imaging::MeasureSkew(sheet, 300);
+        ours.Add(estimate.confident ? std::optional(estimate.degrees) : std::nullopt,
+                 options.degrees, Since(start));
+
+        imaging::CleanupOptions clean;
+        clean.deskew = clean.crop = clean.splitSpreads = true;
+        start = CpuSeconds();
+        imaging::PlanSheet(i, sheet, 300, clean);
+        planSeconds += Since(start);
+
+        // ImageMagick gives the turn that levels the page: the skew's opposite.
+        start = CpuSeconds();
+        const auto angle = Run("convert '" + pgm.string() +
+                               "' -deskew 40% -print '%[deskew:angle]\\n' null: 2>/dev/null");
+        magick.Add(angle ? std::optional(-std::atof(angle->c_str())) : std::nullopt,
+                   options.degrees, Since(start));
+
+        // unpaper says what it found in radians, clockwise, when asked to be very verbose.
+        start = CpuSeconds();
+        const auto rotation = Run("unpaper -vv --overwrite '" + pgm.string() + "' '" +
+                                      (folder / "out.pgm").string() + "' 2>&1",
+                                  "rotation average: ");
+        unpaper.Add(
+            rotation ? std::optional(std::atof(rotation->c_str()) * 180 / M_PI) : std::nullopt,
+            options.degrees, Since(start));
+    }
+    ours.Print();
+    magick.Print();
+    unpaper.Print();
+    std::printf("Vellumark's whole plan (skew, level, fold, content box): %.1f ms CPU a page\n",
+                1000 * planSeconds / pages);
+    fs::remove_all(folder);
+    return 0;
+}

@@ -1,0 +1,168 @@
+#include "imaging/cleanup/CleanupPlan.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "imaging/cleanup/PageRegions.h"
+#include "imaging/cleanup/Skew.h"
+#include "imaging/cleanup/Turn.h"
+#include "imaging/text/Ocr.h"
+
+namespace vellumark::imaging {
+namespace {
+
+// A page measured within this of level is left as it is: turning it would only soften it.
+constexpr double kLevelEnough = 0.015;
+
+double DpiOr300(double dpi) {
+    return dpi > 0 ? dpi : 300;
+}
+
+PixelBox Grown(const PixelBox& box, int by, const PixelBox& within) {
+    return {std::max(box.left - by, within.left), std::max(box.top - by, within.top),
+            std::min(box.right + by, within.right), std::min(box.bottom + by, within.bottom)};
+}
+
+PixelBox Moved(const PixelBox& box, int dx, int dy) {
+    return {box.left + dx, box.top + dy, box.right + dx, box.bottom + dy};
+}
+
+// Pages are measured for their parts at about 150 dpi: boxes and folds need no more, and a
+// quarter of the pixels are four times quicker to level.
+int PartsFactor(double dpi) {
+    return std::max(1, static_cast<int>(DpiOr300(dpi) / 150));
+}
+
+// A box of a shrunk and levelled copy, in the levelled sheet's own pixels: both canvases share
+// their centre. Rounded outwards, so that no ink is left out.
+PixelBox Enlarged(const PixelBox& box, int factor, const PixelBox& small, const PixelBox& full) {
+    const auto x = [&](int at, bool up) {
+        const double v = (at - small.Width() / 2.0) * factor + full.Width() / 2.0;
+        return static_cast<int>(up ? std::ceil(v) : std::floor(v));
+    };
+    const auto y = [&](int at, bool up) {
+        const double v = (at - small.Height() / 2.0) * factor + full.Height() / 2.0;
+        return static_cast<int>(up ? std::ceil(v) : std::floor(v));
+    };
+    return {std::max(x(box.left, false), 0), std::max(y(box.top, false), 0),
+            std::min(x(box.right, true), full.right), std::min(y(box.bottom, true), full.bottom)};
+}
+
+}  // namespace
+
+std::vector<PagePlan> PlanSheet(int sheet, const GreyPicture& pixels, double dpi,
+                                const CleanupOptions& options) {
+    PagePlan plan;
+    plan.sheet = sheet;
+    const int factor = PartsFactor(dpi);
+    const double smallDpi = DpiOr300(dpi) / factor;
+    GreyPicture turned;
+    const GreyPicture* page = &pixels;
+    if (options.upright) {
+        const std::optional<UprightTurn> upright =
+            DetectUpright(Shrink(pixels, factor), static_cast<int>(smallDpi));
+        if (upright && upright->quarters != 0 && upright->confidence >= kConfidentUpright) {
+            plan.quarters = upright->quarters;
+            turned = TurnQuarters(pixels, plan.quarters);
+            page = &turned;
+        }
+    }
+    if (options.deskew || options.crop || options.splitSpreads) {
+        const SkewEstimate skew = MeasureSkew(*page, dpi);
+        plan.skewMeasured = skew.confident;
+        plan.skew = skew.degrees;
+        if (options.deskew && skew.confident && std::abs(skew.degrees) >= kLevelEnough)
+            plan.degrees = -skew.degrees;
+    }
+    const PixelBox whole = TurnedBounds(page->width, page->height, plan.degrees);
+    std::vector<PixelBox> parts{whole};
+    if (!options.crop && !options.splitSpreads) {
+        plan.area = whole;
+        return {plan};
+    }
+    GreyPicture small = Shrink(*page, factor);
+    if (plan.degrees != 0)
+        small = Turn(small, plan.degrees, false);
+    const PixelBox smallWhole{0, 0, small.width, small.height};
+    std::vector<PixelBox> smallParts{smallWhole};
+    if (options.splitSpreads) {
+        if (const std::optional<int> fold = FindFold(small, smallDpi)) {
+            smallParts = {{0, 0, *fold, small.height}, {*fold, 0, small.width, small.height}};
+            parts = {Enlarged(smallParts[0], factor, smallWhole, whole),
+                     Enlarged(smallParts[1], factor, smallWhole, whole)};
+            parts[1].left = parts[0].right;
+            plan.fold = parts[0].right;
+            if (options.rightToLeft) {
+                std::swap(parts[0], parts[1]);
+                std::swap(smallParts[0], smallParts[1]);
+            }
+        }
+    }
+    std::vector<PagePlan> plans;
+    const int margin = static_cast<int>(std::lround(options.marginInches * DpiOr300(dpi)));
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        PagePlan one = plan;
+        one.area = parts[i];
+        one.box = parts[i] == whole ? PixelBox{} : parts[i];
+        if (options.crop) {
+            const PixelBox& smallPart = smallParts[i];
+            const PixelBox content =
+                FindContentBox(smallPart == smallWhole ? small : Cut(small, smallPart), smallDpi);
+            if (!content.Empty()) {
+                const PixelBox inSmall = Moved(content, smallPart.left, smallPart.top);
+                one.content = Enlarged(inSmall, factor, smallWhole, whole);
+                one.box = Grown(one.content, margin, parts[i]);
+            }
+        }
+        plans.push_back(one);
+    }
+    return plans;
+}
+
+void MatchPageSizes(std::vector<PagePlan>& plans, const SheetResolution& dpi,
+                    const CleanupOptions& options) {
+    // Content sizes in inches, so that sheets of different resolutions compare.
+    std::vector<double> widths, heights;
+    for (const PagePlan& plan : plans) {
+        if (plan.content.Empty())
+            continue;
+        const double perInch = DpiOr300(dpi(plan.sheet));
+        widths.push_back(plan.content.Width() / perInch);
+        heights.push_back(plan.content.Height() / perInch);
+    }
+    if (widths.empty())
+        return;
+    // Most pages' content fits; the few with more (a plate, a fold-out) keep their own.
+    const auto fitsMost = [](std::vector<double> values) {
+        std::sort(values.begin(), values.end());
+        return values[std::min(values.size() - 1, values.size() * 9 / 10)];
+    };
+    const double commonWidth = fitsMost(widths), commonHeight = fitsMost(heights);
+    for (PagePlan& plan : plans) {
+        if (plan.content.Empty())
+            continue;
+        const double perInch = DpiOr300(dpi(plan.sheet));
+        const int width = static_cast<int>(std::lround(commonWidth * perInch));
+        const int height = static_cast<int>(std::lround(commonHeight * perInch));
+        if (plan.content.Width() > width || plan.content.Height() > height)
+            continue;
+        const int margin = static_cast<int>(std::lround(options.marginInches * perInch));
+        const PixelBox& sheet = plan.area;
+        // Centred across, at the margin from the top; moved back onto the sheet where it would
+        // reach past it.
+        PixelBox box;
+        box.left = (plan.content.left + plan.content.right) / 2 - width / 2 - margin;
+        box.top = plan.content.top - margin;
+        box.right = box.left + width + 2 * margin;
+        box.bottom = box.top + height + 2 * margin;
+        const int dx = box.right > sheet.right ? sheet.right - box.right
+                       : box.left < sheet.left ? sheet.left - box.left
+                                               : 0;
+        const int dy = box.bottom > sheet.bottom ? sheet.bottom - box.bottom
+                       : box.top < sheet.top     ? sheet.top - box.top
+                                                 : 0;
+        plan.box = Grown(Moved(box, dx, dy), 0, sheet);
+    }
+}
+
+}  // namespace vellumark::imaging

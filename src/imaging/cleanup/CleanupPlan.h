@@ -1,0 +1,56 @@
+#pragma once
+// What clean-up makes of a document: for every page of the book, which sheet it comes from and
+// how it is turned and cut. Planned over the whole document first, so that body pages can share
+// one size and a sheet of two pages can become two.
+
+#include <functional>
+#include <vector>
+
+#include "imaging/PageSource.h"
+#include "imaging/cleanup/InkMap.h"
+
+namespace vellumark::imaging {
+
+struct CleanupOptions {
+    bool upright = false;       // turn pages scanned sideways or upside down
+    bool deskew = false;        // level text lines
+    bool crop = false;          // cut to the content plus a margin
+    bool splitSpreads = false;  // a sheet of two facing pages becomes two pages
+    bool despeckle = false;     // clear dust specks from bilevel pages
+    bool rightToLeft = false;   // a split sheet's right page comes first
+    double marginInches = 0.2;  // around the content, when cropping
+
+    bool Any() const { return upright || deskew || crop || splitSpreads || despeckle; }
+};
+
+// How one page of the book is made from a sheet: turned by quarters, then levelled by degrees
+// (both clockwise), then cut to box (in the levelled sheet's pixels; empty: all of it).
+struct PagePlan {
+    int sheet = 0;
+    int quarters = 0;
+    double degrees = 0;
+    PixelBox box;
+    PixelBox area;  // the part of the levelled sheet the page comes from (all of it, or a half)
+    // What was measured, for reports: the sheet's skew (when measured with confidence), the
+    // content box in the levelled sheet, and the fold where it was split.
+    bool skewMeasured = false;
+    double skew = 0;
+    PixelBox content;
+    int fold = -1;
+};
+
+// The resolution of a sheet's own pixels, in pixels per inch; 0 when unknown (300 is assumed).
+using SheetResolution = std::function<double(int sheet)>;
+
+// Measures one sheet, given as its own pixels in grey, and plans its pages (one, or two when it
+// is split), with each page's box its content plus the margin. Thread-safe.
+std::vector<PagePlan> PlanSheet(int sheet, const GreyPicture& pixels, double dpi,
+                                const CleanupOptions& options);
+
+// Gives the pages of a book one shared size where they are body pages (their content no larger
+// than most pages'), with the content placed alike in each: centred across, at the same
+// distance from the top, within the page's area. Pages with more content keep their own box.
+void MatchPageSizes(std::vector<PagePlan>& plans, const SheetResolution& dpi,
+                    const CleanupOptions& options);
+
+}  // namespace vellumark::imaging

@@ -1,0 +1,168 @@
+#include "imaging/cleanup/InkMap.h"
+
+#include <algorithm>
+#include <array>
+#include <numeric>
+
+namespace vellumark::imaging {
+
+PixelBox PixelBox::Union(const PixelBox& other) const {
+    if (Empty())
+        return other;
+    if (other.Empty())
+        return *this;
+    return {std::min(left, other.left), std::min(top, other.top), std::max(right, other.right),
+            std::max(bottom, other.bottom)};
+}
+
+std::uint8_t InkThreshold(const GreyPicture& page) {
+    // Every fourth row tells the grey levels as well as all of them.
+    std::array<std::uint64_t, 256> histogram{};
+    for (int y = 0; y < page.height; y += 4) {
+        const std::uint8_t* row = page.pixels.data() + static_cast<std::size_t>(y) * page.width;
+        for (int x = 0; x < page.width; ++x)
+            ++histogram[row[x]];
+    }
+    double total = 0;
+    for (std::uint64_t count : histogram)
+        total += static_cast<double>(count);
+    if (total == 0)
+        return 128;
+    double sumAll = 0;
+    for (int v = 0; v < 256; ++v)
+        sumAll += static_cast<double>(v) * static_cast<double>(histogram[v]);
+    double below = 0, sumBelow = 0, best = -1;
+    int threshold = 128;
+    for (int v = 0; v < 256; ++v) {
+        below += static_cast<double>(histogram[v]);
+        sumBelow += static_cast<double>(v) * static_cast<double>(histogram[v]);
+        const double above = total - below;
+        if (below == 0 || above == 0)
+            continue;
+        const double meanBelow = sumBelow / below;
+        const double meanAbove = (sumAll - sumBelow) / above;
+        const double between = below * above * (meanBelow - meanAbove) * (meanBelow - meanAbove);
+        if (between > best) {
+            best = between;
+            threshold = v + 1;  // values below it are ink
+        }
+    }
+    return static_cast<std::uint8_t>(std::clamp(threshold, 64, 192));
+}
+
+InkMap ReduceToInk(const GreyPicture& page, int factor, std::uint8_t threshold) {
+    factor = std::max(factor, 1);
+    InkMap map;
+    map.factor = factor;
+    map.width = (page.width + factor - 1) / factor;
+    map.height = (page.height + factor - 1) / factor;
+    map.ink.assign(static_cast<std::size_t>(map.width) * map.height, 0);
+    for (int y = 0; y < page.height; ++y) {
+        const std::uint8_t* row = page.pixels.data() + static_cast<std::size_t>(y) * page.width;
+        std::uint8_t* out = map.ink.data() + static_cast<std::size_t>(y / factor) * map.width;
+        for (int x = 0, mapX = 0; x < page.width; x += factor, ++mapX) {
+            const int end = std::min(x + factor, page.width);
+            std::uint8_t darkest = 255;
+            for (int i = x; i < end; ++i)
+                darkest = std::min(darkest, row[i]);
+            out[mapX] |= darkest < threshold ? 1 : 0;
+        }
+    }
+    return map;
+}
+
+namespace {
+
+struct Run {
+    int y, begin, end;  // [begin, end) on row y
+    int label;
+};
+
+int Find(std::vector<int>& parent, int i) {
+    while (parent[i] != i) {
+        parent[i] = parent[parent[i]];
+        i = parent[i];
+    }
+    return i;
+}
+
+// The map's runs of ink, each labelled with its piece's number (0 to count - 1).
+struct LabelledRuns {
+    std::vector<Run> runs;
+    int count = 0;
+};
+
+LabelledRuns LabelRuns(const InkMap& map) {
+    LabelledRuns labelled;
+    std::vector<Run>& runs = labelled.runs;
+    std::vector<int> parent;
+    std::size_t previousBegin = 0, previousEnd = 0;  // runs of the row above
+    for (int y = 0; y < map.height; ++y) {
+        const std::uint8_t* row = map.ink.data() + static_cast<std::size_t>(y) * map.width;
+        const std::size_t rowBegin = runs.size();
+        std::size_t above = previousBegin;
+        for (int x = 0; x < map.width;) {
+            if (!row[x]) {
+                ++x;
+                continue;
+            }
+            const int begin = x;
+            while (x < map.width && row[x])
+                ++x;
+            const int label = static_cast<int>(parent.size());
+            parent.push_back(label);
+            // Runs above that touch this one, diagonals included.
+            while (above < previousEnd && runs[above].end < begin)
+                ++above;
+            for (std::size_t a = above; a < previousEnd && runs[a].begin <= x; ++a) {
+                const int root = Find(parent, runs[a].label);
+                const int mine = Find(parent, label);
+                if (root != mine)
+                    parent[std::max(root, mine)] = std::min(root, mine);
+            }
+            runs.push_back({y, begin, x, label});
+        }
+        previousBegin = rowBegin;
+        previousEnd = runs.size();
+    }
+    std::vector<int> number(parent.size(), -1);
+    for (Run& run : runs) {
+        const int root = Find(parent, run.label);
+        if (number[root] < 0)
+            number[root] = labelled.count++;
+        run.label = number[root];
+    }
+    return labelled;
+}
+
+}  // namespace
+
+std::vector<InkPiece> FindInkPieces(const InkMap& map) {
+    const LabelledRuns labelled = LabelRuns(map);
+    std::vector<InkPiece> pieces(static_cast<std::size_t>(labelled.count));
+    for (const Run& run : labelled.runs) {
+        InkPiece& piece = pieces[static_cast<std::size_t>(run.label)];
+        piece.box = piece.box.Union({run.begin, run.y, run.end, run.y + 1});
+        piece.area += run.end - run.begin;
+    }
+    return pieces;
+}
+
+int Despeckle(GreyPicture& page, int maxArea) {
+    const InkMap map = ReduceToInk(page, 1, 128);
+    const LabelledRuns labelled = LabelRuns(map);
+    std::vector<int> area(static_cast<std::size_t>(labelled.count), 0);
+    for (const Run& run : labelled.runs)
+        area[static_cast<std::size_t>(run.label)] += run.end - run.begin;
+    for (const Run& run : labelled.runs) {
+        if (area[static_cast<std::size_t>(run.label)] <= maxArea) {
+            std::fill_n(
+                page.pixels.begin() + static_cast<std::ptrdiff_t>(run.y) * page.width + run.begin,
+                run.end - run.begin, 255);
+        }
+    }
+    return static_cast<int>(
+        std::count_if(area.begin(), area.end(), [&](int a) { return a <= maxArea; }));
+}
+
+}  // namespace vellumark::imaging

@@ -1,0 +1,57 @@
+#pragma once
+// The ink of a page at a reduced resolution, and its connected pieces: what the clean-up steps
+// measure pages on. A reduced pixel is ink when any page pixel it covers is, so thin strokes
+// survive the reduction.
+
+#include <cstdint>
+#include <vector>
+
+#include "imaging/Picture.h"
+
+namespace vellumark::imaging {
+
+// A box of pixels, half-open: left <= x < right, top <= y < bottom.
+struct PixelBox {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+
+    int Width() const { return right - left; }
+    int Height() const { return bottom - top; }
+    bool Empty() const { return right <= left || bottom <= top; }
+    // The smallest box holding both; an empty box is no part of the union.
+    PixelBox Union(const PixelBox& other) const;
+    bool operator==(const PixelBox&) const = default;
+};
+
+struct InkMap {
+    int width = 0;
+    int height = 0;
+    int factor = 1;                 // page pixels per map pixel, along each axis
+    std::vector<std::uint8_t> ink;  // 1 for ink, width * height
+
+    bool At(int x, int y) const { return ink[static_cast<std::size_t>(y) * width + x] != 0; }
+};
+
+// The grey level that best parts ink from paper (Otsu's), kept between 64 and 192 so that a
+// blank or all-dark page does not make its own noise the ink.
+std::uint8_t InkThreshold(const GreyPicture& page);
+
+// The page reduced by `factor` (at least 1) along each axis; a map pixel is ink when any of its
+// page pixels is darker than `threshold`.
+InkMap ReduceToInk(const GreyPicture& page, int factor, std::uint8_t threshold);
+
+struct InkPiece {
+    PixelBox box;  // in map pixels
+    int area = 0;  // ink pixels
+};
+
+// The 8-connected pieces of ink, in no particular order.
+std::vector<InkPiece> FindInkPieces(const InkMap& map);
+
+// Clears specks from a bilevel page (black 0, white 255): every 8-connected piece of ink of at
+// most `maxArea` pixels becomes paper. Returns how many were cleared.
+int Despeckle(GreyPicture& page, int maxArea);
+
+}  // namespace vellumark::imaging

@@ -1,0 +1,115 @@
+#include "imaging/cleanup/PageRegions.h"
+
+#include <algorithm>
+#include <numeric>
+#include <vector>
+
+#include "imaging/cleanup/TextPieces.h"
+
+namespace vellumark::imaging {
+namespace {
+
+// The page's ink pieces that are content, in map pixels: not touching the sheet's edge (a
+// border, a shadow, the next page's edge), not a speck, not a band as tall as the sheet (a
+// fold's shadow).
+struct ContentPieces {
+    InkMap map;
+    std::vector<InkPiece> pieces;
+    std::vector<InkPiece> tallBands;  // the dark bands left out, for the fold
+};
+
+ContentPieces FindContentPieces(const GreyPicture& page, double dpi) {
+    ContentPieces found;
+    found.map = ReduceToInk(page, AnalysisFactor(dpi), InkThreshold(page));
+    const InkMap& map = found.map;
+    const double mapDpi = (dpi > 0 ? dpi : 300) / map.factor;
+    // A speck: smaller every way than the dot of an i in small print.
+    const double speck = 0.02 * mapDpi;
+    for (const InkPiece& piece : FindInkPieces(map)) {
+        const PixelBox& box = piece.box;
+        const bool atEdge =
+            box.left == 0 || box.top == 0 || box.right == map.width || box.bottom == map.height;
+        if (box.Height() > 0.6 * map.height && box.Width() < 0.15 * map.width)
+            found.tallBands.push_back(piece);
+        else if (!atEdge && (box.Width() > speck || box.Height() > speck))
+            found.pieces.push_back(piece);
+    }
+    return found;
+}
+
+PixelBox ToPage(const PixelBox& box, int factor, const GreyPicture& page) {
+    return {box.left * factor, box.top * factor, std::min(box.right * factor, page.width),
+            std::min(box.bottom * factor, page.height)};
+}
+
+}  // namespace
+
+PixelBox FindContentBox(const GreyPicture& page, double dpi) {
+    const ContentPieces found = FindContentPieces(page, dpi);
+    PixelBox box;
+    for (const InkPiece& piece : found.pieces)
+        box = box.Union(piece.box);
+    if (box.Empty())
+        return {};
+    return ToPage(box, found.map.factor, page);
+}
+
+std::optional<int> FindFold(const GreyPicture& sheet, double dpi) {
+    // Two pages side by side make a sheet wider than tall.
+    if (sheet.width < sheet.height)
+        return std::nullopt;
+    const ContentPieces found = FindContentPieces(sheet, dpi);
+    const InkMap& map = found.map;
+    std::vector<int> columns(static_cast<std::size_t>(map.width), 0);
+    for (const InkPiece& piece : found.pieces) {
+        for (int x = piece.box.left; x < piece.box.right; ++x)
+            columns[x] += piece.box.Height();
+    }
+    // The widest run of empty columns in the middle of the sheet: the gutter.
+    const int from = map.width * 3 / 10, to = map.width * 7 / 10;
+    int bestBegin = -1, bestEnd = -1;
+    for (int x = from; x < to;) {
+        if (columns[x] != 0) {
+            ++x;
+            continue;
+        }
+        int end = x;
+        while (end < map.width && columns[end] == 0)
+            ++end;
+        int begin = x;
+        while (begin > 0 && columns[begin - 1] == 0)
+            --begin;
+        if (end - begin > bestEnd - bestBegin) {
+            bestBegin = begin;
+            bestEnd = end;
+        }
+        x = end;
+    }
+    if (bestBegin < 0)
+        return std::nullopt;
+    // Each side must hold a page's worth of text, not a sliver of the next page.
+    std::size_t leftText = 0, rightText = 0;
+    PixelBox left, right;
+    const std::vector<InkPiece> text = TextPieces(found.pieces, (dpi > 0 ? dpi : 300) / map.factor);
+    for (const InkPiece& piece : text) {
+        if (piece.box.right <= bestBegin) {
+            ++leftText;
+            left = left.Union(piece.box);
+        } else if (piece.box.left >= bestEnd) {
+            ++rightText;
+            right = right.Union(piece.box);
+        }
+    }
+    if (leftText < kMinTextPieces || rightText < kMinTextPieces || left.Width() < map.width / 5 ||
+        right.Width() < map.width / 5)
+        return std::nullopt;
+    // A fold's shadow in the gutter marks the fold itself; without one, the gutter's middle.
+    for (const InkPiece& band : found.tallBands) {
+        const int middle = (band.box.left + band.box.right) / 2;
+        if (middle >= bestBegin && middle < bestEnd)
+            return std::min(sheet.width, middle * map.factor + map.factor / 2);
+    }
+    return std::min(sheet.width, (bestBegin + bestEnd) * map.factor / 2);
+}
+
+}  // namespace vellumark::imaging

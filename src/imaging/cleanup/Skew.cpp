@@ -1,0 +1,201 @@
+#include "imaging/cleanup/Skew.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+#include "imaging/cleanup/InkMap.h"
+#include "imaging/cleanup/TextPieces.h"
+
+namespace vellumark::imaging {
+namespace {
+
+struct Point {
+    float x, y;
+};
+
+double Radians(double degrees) {
+    return degrees * std::numbers::pi / 180.0;
+}
+
+// Points that lie on lines at `degrees` gather in few bins of y - x * tan(degrees); the sum of
+// the squared bins is largest at the lines' own angle. Each point is spread over its three
+// nearest bins (a quadratic B-spline), so that the score changes smoothly with the angle and
+// hardly depends on where between two bins a line happens to fall.
+class Projection {
+public:
+    Projection(const std::vector<Point>& points, int width, int height)
+        : points_(points),
+          offset_(std::ceil(width * std::tan(Radians(kMaxSkewDegrees + 1))) + 2),
+          bins_(static_cast<std::size_t>(height + 2 * offset_ + 4), 0.0) {}
+
+    double Score(double degrees) {
+        std::fill(bins_.begin(), bins_.end(), 0.0);
+        const double slope = std::tan(Radians(degrees));
+        for (const Point& p : points_) {
+            const double at = p.y - p.x * slope + offset_ + 0.5;
+            const auto bin = static_cast<std::size_t>(at);
+            const double t = at - static_cast<double>(bin) - 0.5;  // -0.5 to 0.5 from its centre
+            bins_[bin - 1] += 0.5 * (0.5 - t) * (0.5 - t);
+            bins_[bin] += 0.75 - t * t;
+            bins_[bin + 1] += 0.5 * (0.5 + t) * (0.5 + t);
+        }
+        double score = 0;
+        for (double b : bins_)
+            score += b * b;
+        return score;
+    }
+
+private:
+    const std::vector<Point>& points_;
+    double offset_;
+    std::vector<double> bins_;
+};
+
+// The peak of the parabola through three equally spaced scores, as a step from the middle one.
+double ParabolaPeak(double before, double middle, double after) {
+    const double curve = before - 2 * middle + after;
+    if (curve >= 0)
+        return 0;
+    return std::clamp(0.5 * (before - after) / curve, -0.5, 0.5);
+}
+
+struct Peak {
+    double degrees = 0;
+    double score = 0;
+    std::vector<double> scores;  // every angle tried, in order
+};
+
+Peak Search(Projection& projection, double from, double to, double step) {
+    Peak peak;
+    const int steps = static_cast<int>(std::lround((to - from) / step));
+    int best = 0;
+    for (int i = 0; i <= steps; ++i) {
+        peak.scores.push_back(projection.Score(from + i * step));
+        if (peak.scores[i] > peak.scores[best])
+            best = i;
+    }
+    peak.score = peak.scores[best];
+    double shift = 0;
+    if (best > 0 && best < steps)
+        shift = ParabolaPeak(peak.scores[best - 1], peak.scores[best], peak.scores[best + 1]);
+    peak.degrees = from + (best + shift) * step;
+    return peak;
+}
+
+// The angle of the highest score between `from` and `to`, where the score has one peak.
+double GoldenPeak(Projection& projection, double from, double to) {
+    const double ratio = (std::sqrt(5.0) - 1) / 2;
+    double a = to - ratio * (to - from), b = from + ratio * (to - from);
+    double scoreA = projection.Score(a), scoreB = projection.Score(b);
+    for (int i = 0; i < 16; ++i) {
+        if (scoreA >= scoreB) {
+            to = b;
+            b = a;
+            scoreB = scoreA;
+            a = to - ratio * (to - from);
+            scoreA = projection.Score(a);
+        } else {
+            from = a;
+            a = b;
+            scoreA = scoreB;
+            b = from + ratio * (to - from);
+            scoreB = projection.Score(b);
+        }
+    }
+    return (from + to) / 2;
+}
+
+double Median(std::vector<double> values) {
+    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+    return values[values.size() / 2];
+}
+
+// Lower edges of the ink inside the text pieces, in page pixels: where the baselines are. At
+// most `limit` of them, evenly taken.
+std::vector<Point> LowerEdges(const GreyPicture& page, const InkMap& map,
+                              const std::vector<InkPiece>& text, std::uint8_t threshold,
+                              std::size_t limit) {
+    std::vector<std::uint8_t> inText(map.ink.size(), 0);
+    for (const InkPiece& piece : text) {
+        for (int y = piece.box.top; y < piece.box.bottom; ++y)
+            std::fill_n(
+                inText.begin() + static_cast<std::ptrdiff_t>(y) * map.width + piece.box.left,
+                piece.box.Width(), 1);
+    }
+    std::vector<Point> points;
+    for (int y = 0; y + 1 < page.height; ++y) {
+        const std::uint8_t* row = page.pixels.data() + static_cast<std::size_t>(y) * page.width;
+        const std::uint8_t* below = row + page.width;
+        const std::uint8_t* mask =
+            inText.data() + static_cast<std::size_t>(y / map.factor) * map.width;
+        for (int mapX = 0; mapX < map.width; ++mapX) {
+            if (!mask[mapX])
+                continue;
+            const int end = std::min((mapX + 1) * map.factor, page.width);
+            for (int x = mapX * map.factor; x < end; ++x) {
+                if (row[x] < threshold && below[x] >= threshold)
+                    points.push_back({static_cast<float>(x), static_cast<float>(y)});
+            }
+        }
+    }
+    if (points.size() > limit) {
+        std::vector<Point> taken;
+        taken.reserve(limit);
+        const double stride = static_cast<double>(points.size()) / static_cast<double>(limit);
+        for (std::size_t i = 0; i < limit; ++i)
+            taken.push_back(points[static_cast<std::size_t>(static_cast<double>(i) * stride)]);
+        points.swap(taken);
+    }
+    return points;
+}
+
+// How much sharper the lines stand out at the best angle than at a typical one, below which a
+// page is taken to have no lines of text.
+constexpr double kConfidentPeak = 1.6;
+constexpr std::size_t kFinePoints = 60000;
+
+}  // namespace
+
+SkewEstimate MeasureSkew(const GreyPicture& page, double dpi) {
+    SkewEstimate estimate;
+    if (page.width < 16 || page.height < 16)
+        return estimate;
+    const std::uint8_t threshold = InkThreshold(page);
+    const InkMap map = ReduceToInk(page, AnalysisFactor(dpi), threshold);
+    const std::vector<InkPiece> text = TextPieces(FindInkPieces(map), dpi / map.factor);
+    if (text.size() < kMinTextPieces)
+        return estimate;
+
+    // Coarse: the pieces' lower and upper middles, in steps that move a point by about one
+    // bin across the map.
+    std::vector<Point> middles;
+    for (const InkPiece& piece : text) {
+        const float x = 0.5f * static_cast<float>(piece.box.left + piece.box.right);
+        middles.push_back({x, static_cast<float>(piece.box.bottom)});
+        middles.push_back({x, static_cast<float>(piece.box.top)});
+    }
+    Projection coarse(middles, map.width, map.height);
+    const double coarseStep = std::atan(1.0 / map.width) * 180.0 / std::numbers::pi;
+    const Peak rough = Search(coarse, -kMaxSkewDegrees, kMaxSkewDegrees, coarseStep);
+    if (rough.score < kConfidentPeak * Median(rough.scores))
+        return estimate;
+
+    // Fine: the ink's lower edges at the page's own resolution, around the coarse angle, then
+    // the peak itself, which is sharp where lines are straight (a parabola would miss it).
+    const std::vector<Point> edges = LowerEdges(page, map, text, threshold, kFinePoints);
+    Projection fine(edges, page.width, page.height);
+    const double fineStep = std::atan(0.25 / page.width) * 180.0 / std::numbers::pi;
+    const Peak sharp =
+        Search(fine, rough.degrees - 2 * coarseStep, rough.degrees + 2 * coarseStep, fineStep);
+    double best = GoldenPeak(fine, sharp.degrees - fineStep, sharp.degrees + fineStep);
+    // Less than an eighth of a pixel across the page is level.
+    if (std::abs(best) < fineStep / 2)
+        best = 0;
+    estimate.degrees = std::clamp(best, -kMaxSkewDegrees, kMaxSkewDegrees);
+    estimate.confident = true;
+    return estimate;
+}
+
+}  // namespace vellumark::imaging

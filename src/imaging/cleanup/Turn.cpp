@@ -1,0 +1,206 @@
+#include "imaging/cleanup/Turn.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace vellumark::imaging {
+namespace {
+
+struct Canvas {
+    int width = 0, height = 0;
+};
+
+// Each output pixel's centre turned back onto the source, weighted from its four neighbours.
+template <int Channels>
+void TurnPixels(const std::uint8_t* source, int width, int height, std::uint8_t* out, Canvas canvas,
+                double degrees) {
+    const double angle = degrees * std::numbers::pi / 180.0;
+    const double c = std::cos(angle), s = std::sin(angle);
+    const double cx = width / 2.0, cy = height / 2.0;
+    const double ox = canvas.width / 2.0, oy = canvas.height / 2.0;
+    const auto sample = [&](int x, int y, int channel) -> double {
+        if (x < 0 || y < 0 || x >= width || y >= height)
+            return 255.0;
+        return source[(static_cast<std::size_t>(y) * width + x) * Channels + channel];
+    };
+    for (int y = 0; y < canvas.height; ++y) {
+        const double dy = y + 0.5 - oy;
+        std::uint8_t* row = out + static_cast<std::size_t>(y) * canvas.width * Channels;
+        for (int x = 0; x < canvas.width; ++x) {
+            const double dx = x + 0.5 - ox;
+            const double sx = c * dx + s * dy + cx - 0.5, sy = -s * dx + c * dy + cy - 0.5;
+            const double fx = std::floor(sx), fy = std::floor(sy);
+            const int ix = static_cast<int>(fx), iy = static_cast<int>(fy);
+            const double wx = sx - fx, wy = sy - fy;
+            for (int ch = 0; ch < Channels; ++ch) {
+                const double top = sample(ix, iy, ch) * (1 - wx) + sample(ix + 1, iy, ch) * wx;
+                const double bottom =
+                    sample(ix, iy + 1, ch) * (1 - wx) + sample(ix + 1, iy + 1, ch) * wx;
+                row[x * Channels + ch] =
+                    static_cast<std::uint8_t>(std::lround(top * (1 - wy) + bottom * wy));
+            }
+        }
+    }
+}
+
+Canvas TurnedCanvas(int width, int height, double degrees) {
+    const double angle = std::abs(degrees) * std::numbers::pi / 180.0;
+    const double c = std::cos(angle), s = std::sin(angle);
+    // Rounded so that a fraction of a pixel of paper is not worth a column.
+    return {static_cast<int>(std::ceil(width * c + height * s - 0.01)),
+            static_cast<int>(std::ceil(width * s + height * c - 0.01))};
+}
+
+template <int Channels>
+void CutPixels(const std::uint8_t* source, int width, int height, std::uint8_t* out,
+               const PixelBox& box) {
+    for (int y = box.top; y < box.bottom; ++y) {
+        std::uint8_t* row = out + static_cast<std::size_t>(y - box.top) * box.Width() * Channels;
+        if (y < 0 || y >= height)
+            continue;
+        const int from = std::max(box.left, 0), to = std::min(box.right, width);
+        if (from < to) {
+            std::copy_n(source + (static_cast<std::size_t>(y) * width + from) * Channels,
+                        static_cast<std::size_t>(to - from) * Channels,
+                        row + static_cast<std::size_t>(from - box.left) * Channels);
+        }
+    }
+}
+
+template <int Channels>
+void TurnPixelsQuarters(const std::uint8_t* source, int width, int height, std::uint8_t* out,
+                        int quarters) {
+    const int outWidth = quarters % 2 ? height : width;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            int tx = x, ty = y;
+            switch (quarters) {
+                case 1:  // clockwise: the left column becomes the top row
+                    tx = height - 1 - y;
+                    ty = x;
+                    break;
+                case 2:
+                    tx = width - 1 - x;
+                    ty = height - 1 - y;
+                    break;
+                case 3:
+                    tx = y;
+                    ty = width - 1 - x;
+                    break;
+                default:
+                    break;
+            }
+            std::copy_n(source + (static_cast<std::size_t>(y) * width + x) * Channels, Channels,
+                        out + (static_cast<std::size_t>(ty) * outWidth + tx) * Channels);
+        }
+    }
+}
+
+int Quarters(int quarters) {
+    return ((quarters % 4) + 4) % 4;
+}
+
+}  // namespace
+
+PixelBox TurnedBounds(int width, int height, double degrees) {
+    const Canvas canvas = TurnedCanvas(width, height, degrees);
+    return {0, 0, canvas.width, canvas.height};
+}
+
+GreyPicture TurnQuarters(const GreyPicture& page, int quarters) {
+    quarters = Quarters(quarters);
+    GreyPicture out = page;
+    if (quarters % 2)
+        std::swap(out.width, out.height);
+    TurnPixelsQuarters<1>(page.pixels.data(), page.width, page.height, out.pixels.data(), quarters);
+    return out;
+}
+
+Picture TurnQuarters(const Picture& page, int quarters) {
+    quarters = Quarters(quarters);
+    Picture out = page;
+    if (quarters % 2)
+        std::swap(out.width, out.height);
+    if (page.channels == 1)
+        TurnPixelsQuarters<1>(page.samples.data(), page.width, page.height, out.samples.data(),
+                              quarters);
+    else
+        TurnPixelsQuarters<3>(page.samples.data(), page.width, page.height, out.samples.data(),
+                              quarters);
+    return out;
+}
+
+GreyPicture Turn(const GreyPicture& page, double degrees, bool bilevel) {
+    const Canvas canvas = TurnedCanvas(page.width, page.height, degrees);
+    GreyPicture out{
+        canvas.width, canvas.height,
+        std::vector<std::uint8_t>(static_cast<std::size_t>(canvas.width) * canvas.height)};
+    TurnPixels<1>(page.pixels.data(), page.width, page.height, out.pixels.data(), canvas, degrees);
+    if (bilevel) {
+        for (std::uint8_t& v : out.pixels)
+            v = v < 128 ? 0 : 255;
+    }
+    return out;
+}
+
+Picture Turn(const Picture& page, double degrees) {
+    const Canvas canvas = TurnedCanvas(page.width, page.height, degrees);
+    Picture out{canvas.width, canvas.height,
+                std::vector<std::uint8_t>(static_cast<std::size_t>(canvas.width) * canvas.height *
+                                          page.channels),
+                page.channels};
+    if (page.channels == 1)
+        TurnPixels<1>(page.samples.data(), page.width, page.height, out.samples.data(), canvas,
+                      degrees);
+    else
+        TurnPixels<3>(page.samples.data(), page.width, page.height, out.samples.data(), canvas,
+                      degrees);
+    return out;
+}
+
+GreyPicture Shrink(const GreyPicture& page, int factor) {
+    factor = std::max(factor, 1);
+    GreyPicture out{(page.width + factor - 1) / factor, (page.height + factor - 1) / factor, {}};
+    std::vector<std::uint32_t> sums(static_cast<std::size_t>(out.width), 0);
+    std::vector<std::uint32_t> counts(static_cast<std::size_t>(out.width), 0);
+    out.pixels.resize(static_cast<std::size_t>(out.width) * out.height);
+    for (int y = 0; y < page.height; ++y) {
+        const std::uint8_t* row = page.pixels.data() + static_cast<std::size_t>(y) * page.width;
+        for (int x = 0; x < page.width; ++x) {
+            sums[x / factor] += row[x];
+            ++counts[x / factor];
+        }
+        if ((y + 1) % factor == 0 || y + 1 == page.height) {
+            std::uint8_t* outRow =
+                out.pixels.data() + static_cast<std::size_t>(y / factor) * out.width;
+            for (int x = 0; x < out.width; ++x) {
+                outRow[x] = static_cast<std::uint8_t>((sums[x] + counts[x] / 2) / counts[x]);
+                sums[x] = counts[x] = 0;
+            }
+        }
+    }
+    return out;
+}
+
+GreyPicture Cut(const GreyPicture& page, const PixelBox& box) {
+    GreyPicture out{
+        box.Width(), box.Height(),
+        std::vector<std::uint8_t>(static_cast<std::size_t>(box.Width()) * box.Height(), 255)};
+    CutPixels<1>(page.pixels.data(), page.width, page.height, out.pixels.data(), box);
+    return out;
+}
+
+Picture Cut(const Picture& page, const PixelBox& box) {
+    Picture out{box.Width(), box.Height(),
+                std::vector<std::uint8_t>(
+                    static_cast<std::size_t>(box.Width()) * box.Height() * page.channels, 255),
+                page.channels};
+    if (page.channels == 1)
+        CutPixels<1>(page.samples.data(), page.width, page.height, out.samples.data(), box);
+    else
+        CutPixels<3>(page.samples.data(), page.width, page.height, out.samples.data(), box);
+    return out;
+}
+
+}  // namespace vellumark::imaging

@@ -1,0 +1,31 @@
+#pragma once
+// Turning a page picture by a small angle, and cutting a box out of it.
+
+#include "imaging/Picture.h"
+#include "imaging/cleanup/InkMap.h"
+
+namespace vellumark::imaging {
+
+// The size of a width x height picture turned by `degrees` (as Turn makes it).
+PixelBox TurnedBounds(int width, int height, double degrees);
+
+// The picture turned by `degrees` clockwise about its centre, bilinear, on a canvas just large
+// enough to hold all of it (nothing is cut off), paper white where the picture does not reach.
+// With `bilevel`, every output pixel is black or white again. Thread-safe.
+GreyPicture Turn(const GreyPicture& page, double degrees, bool bilevel);
+Picture Turn(const Picture& page, double degrees);
+
+// The picture turned clockwise by `quarters` quarter turns (any integer; taken modulo 4).
+GreyPicture TurnQuarters(const GreyPicture& page, int quarters);
+Picture TurnQuarters(const Picture& page, int quarters);
+
+// The picture made `factor` times smaller each way (at least 1), each pixel the mean of the
+// pixels it covers; the last row and column cover what is left.
+GreyPicture Shrink(const GreyPicture& page, int factor);
+
+// The part of the picture inside `box` (clamped to the picture), and white where the box
+// reaches past it.
+GreyPicture Cut(const GreyPicture& page, const PixelBox& box);
+Picture Cut(const Picture& page, const PixelBox& box);
+
+}  // namespace vellumark::imaging

@@ -1,0 +1,97 @@
+// Whole books planned: body pages share one size with their text placed alike, a short last
+// page is not enlarged, a larger plate keeps its own box, spreads become two pages in reading
+// order, a photo is neither turned nor split, a sideways page is turned upright.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "imaging/cleanup/CleanupPlan.h"
+#include "imaging/cleanup/Turn.h"
+#include "tools/ScannedSheet.h"
+
+namespace vellumark::imaging {
+namespace {
+
+constexpr double kDpi = 150;
+
+CleanupOptions Clean() {
+    CleanupOptions options;
+    options.upright = options.deskew = options.crop = options.splitSpreads = true;
+    return options;
+}
+
+TEST(CleanupPlanTest, BodyPagesShareOneSizeAndAShortPageIsNotEnlarged) {
+    std::vector<PagePlan> plans;
+    const int words[] = {250, 250, 250, 60};  // the last page of a chapter is short
+    for (int i = 0; i < 4; ++i) {
+        tools::SheetOptions sheet;
+        sheet.degrees = i * 0.7 - 1;
+        sheet.border = 30;
+        const GreyPicture page =
+            tools::ScanSheet(tools::TextPage(tools::SmallA4(i + 1), words[i], 11), sheet);
+        for (PagePlan& plan : PlanSheet(i, page, kDpi, Clean()))
+            plans.push_back(plan);
+    }
+    ASSERT_EQ(plans.size(), 4u);
+    MatchPageSizes(
+        plans, [](int) { return kDpi; }, Clean());
+    for (const PagePlan& plan : plans) {
+        SCOPED_TRACE(plan.sheet);
+        EXPECT_EQ(plan.box.Width(), plans[0].box.Width());
+        EXPECT_EQ(plan.box.Height(), plans[0].box.Height());
+        // The text starts at the margin from the top, and no content is cut off.
+        EXPECT_EQ(plan.content.top - plan.box.top, plans[0].content.top - plans[0].box.top);
+        EXPECT_LE(plan.box.left, plan.content.left);
+        EXPECT_GE(plan.box.right, plan.content.right);
+        EXPECT_GE(plan.box.bottom, plan.content.bottom);
+    }
+    // The border is gone: the page is the text and its margins.
+    EXPECT_LT(plans[0].box.Width(), 1240 - 2 * 150 + 2 * 0.2 * kDpi + 8);
+}
+
+TEST(CleanupPlanTest, ASpreadBecomesTwoPagesInReadingOrder) {
+    const tools::BilevelPage spread = tools::Spread(tools::TextPage(tools::SmallA4(1), 250, 11),
+                                                    tools::TextPage(tools::SmallA4(2), 250, 11), 0);
+    tools::SheetOptions sheet;
+    sheet.degrees = 1.2;
+    const GreyPicture pixels = tools::ScanSheet(spread, sheet);
+    const std::vector<PagePlan> plans = PlanSheet(0, pixels, kDpi, Clean());
+    ASSERT_EQ(plans.size(), 2u);
+    EXPECT_NEAR(plans[0].degrees, -1.2, 0.05);
+    EXPECT_LT(plans[0].box.right, plans[1].box.left + 1);
+    EXPECT_NEAR(plans[0].fold, pixels.width / 2.0, 0.01 * pixels.width);
+
+    CleanupOptions rightToLeft = Clean();
+    rightToLeft.rightToLeft = true;
+    const std::vector<PagePlan> reversed = PlanSheet(0, pixels, kDpi, rightToLeft);
+    ASSERT_EQ(reversed.size(), 2u);
+    EXPECT_EQ(reversed[0].box, plans[1].box);
+    EXPECT_EQ(reversed[1].box, plans[0].box);
+}
+
+TEST(CleanupPlanTest, APhotoIsNeitherTurnedNorSplitAndASidewaysPageIsTurnedUpright) {
+    // A photograph with stripes at a slant, across a wide sheet.
+    GreyPicture photo{1754, 1240, std::vector<std::uint8_t>(1754u * 1240u, 255)};
+    for (int y = 200; y < 1040; ++y) {
+        for (int x = 200; x < 1554; ++x) {
+            const double stripe = std::sin((y + x * 0.05) / 9.0);
+            photo.pixels[static_cast<std::size_t>(y) * photo.width + x] =
+                static_cast<std::uint8_t>(110 + 100 * stripe);
+        }
+    }
+    const std::vector<PagePlan> plans = PlanSheet(0, photo, kDpi, Clean());
+    ASSERT_EQ(plans.size(), 1u);
+    EXPECT_EQ(plans[0].degrees, 0);
+    EXPECT_EQ(plans[0].quarters, 0);
+    EXPECT_FALSE(plans[0].skewMeasured);
+
+    const GreyPicture upright = tools::ScanSheet(tools::TextPage(tools::SmallA4(4), 250, 11));
+    const std::vector<PagePlan> sideways = PlanSheet(0, TurnQuarters(upright, 1), kDpi, Clean());
+    ASSERT_EQ(sideways.size(), 1u);
+    EXPECT_EQ(sideways[0].quarters, 3);
+    EXPECT_EQ(sideways[0].degrees, 0);  // level once upright
+}
+
+}  // namespace
+}  // namespace vellumark::imaging

@@ -1,0 +1,190 @@
+// Content boxes and folds on generated sheets whose truth is known: off-centre text with a dark
+// scanner border, dust and a gutter shadow; spreads with and without a fold shadow, folded off
+// centre and turned; single pages, also wide ones, that must not be split; dust cleared.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "imaging/cleanup/PageRegions.h"
+#include "imaging/cleanup/Skew.h"
+#include "imaging/cleanup/Turn.h"
+#include "tools/ScannedSheet.h"
+
+namespace vellumark::imaging {
+namespace {
+
+using tools::BilevelPage;
+using tools::SheetOptions;
+
+PixelBox TruthOf(const BilevelPage& page) {
+    const std::vector<int> box = tools::InkBox(page);
+    return {box[0], box[1], box[2], box[3]};
+}
+
+double Overlap(const PixelBox& a, const PixelBox& b) {
+    const PixelBox both{std::max(a.left, b.left), std::max(a.top, b.top),
+                        std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
+    if (both.Empty())
+        return 0;
+    const double inner = static_cast<double>(both.Width()) * both.Height();
+    const double area = static_cast<double>(a.Width()) * a.Height() +
+                        static_cast<double>(b.Width()) * b.Height() - inner;
+    return inner / area;
+}
+
+// The page's ink moved by (dx, dy), what falls off the page lost.
+BilevelPage Moved(const BilevelPage& page, int dx, int dy) {
+    BilevelPage moved = page;
+    std::fill(moved.bits.begin(), moved.bits.end(), 0);
+    for (int y = 0; y < page.height; ++y) {
+        for (int x = 0; x < page.width; ++x) {
+            const int tx = x + dx, ty = y + dy;
+            if (page.Black(x, y) && tx >= 0 && ty >= 0 && tx < page.width && ty < page.height)
+                moved.SetBlack(tx, ty);
+        }
+    }
+    return moved;
+}
+
+// Dust specks: single dots and pairs, where the test puts them.
+void AddSpecks(GreyPicture& sheet, const std::vector<std::pair<int, int>>& at) {
+    for (auto [x, y] : at) {
+        for (int d = 0; d < 2; ++d)
+            sheet.pixels[static_cast<std::size_t>(y) * sheet.width + x + d] = 0;
+    }
+}
+
+TEST(ContentBoxTest, TheBoxHoldsAllTheTextAndNoBorderShadowOrSpeck) {
+    tools::PageLayout layout;
+    layout.margin = 250;
+    const BilevelPage text = tools::TextPage(layout, 300);
+    const struct {
+        int dx, dy;
+        bool grey;
+        int border, shadow;
+    } cases[] = {
+        {0, 0, false, 0, 0},     {180, -120, false, 40, 0},  {-150, 200, true, 60, 0},
+        {120, 90, true, 0, 160}, {-60, -40, false, 50, 200},
+    };
+    for (const auto& c : cases) {
+        const BilevelPage page = Moved(text, c.dx, c.dy);
+        SheetOptions options;
+        options.grey = c.grey;
+        options.border = c.border;
+        options.gutterShadow = c.shadow;
+        GreyPicture sheet = tools::ScanSheet(page, options);
+        AddSpecks(sheet, {{150, 150}, {2300, 160}, {1200, 3400}, {90, 1700}});
+        const PixelBox truth = TruthOf(page);
+        const PixelBox found = FindContentBox(sheet, 300);
+        const double overlap = Overlap(found, truth);
+        std::printf("  moved %d,%d %s border %d shadow %d: IoU %.4f\n", c.dx, c.dy,
+                    c.grey ? "grey" : "bilevel", c.border, c.shadow, overlap);
+        EXPECT_GE(overlap, 0.97) << c.dx << "," << c.dy;
+        // No ink of the content lost.
+        EXPECT_LE(found.left, truth.left);
+        EXPECT_LE(found.top, truth.top);
+        EXPECT_GE(found.right, truth.right);
+        EXPECT_GE(found.bottom, truth.bottom);
+    }
+}
+
+TEST(ContentBoxTest, ABlankPageHasNoContent) {
+    GreyPicture blank{400, 600, std::vector<std::uint8_t>(400 * 600, 250)};
+    EXPECT_TRUE(FindContentBox(blank, 100).Empty());
+}
+
+// A fold's shadow: columns darkened towards the fold.
+void ShadeFold(GreyPicture& sheet, int fold, int halfWidth) {
+    for (int y = 0; y < sheet.height; ++y) {
+        for (int x = std::max(0, fold - halfWidth); x < std::min(sheet.width, fold + halfWidth);
+             ++x) {
+            const double depth = 1.0 - std::abs(x - fold) / static_cast<double>(halfWidth);
+            std::uint8_t& v = sheet.pixels[static_cast<std::size_t>(y) * sheet.width + x];
+            v = static_cast<std::uint8_t>(v * (1.0 - 0.85 * depth * depth));
+        }
+    }
+}
+
+TEST(FoldTest, SpreadsAreFoldedWithinOnePercentOfTheirWidth) {
+    tools::PageLayout layout = tools::SmallA4();
+    const BilevelPage left = tools::TextPage(layout, 250, 11);
+    layout.seed = 2;
+    layout.width = 1100;  // a narrower right page: the fold is off centre
+    const BilevelPage right = tools::TextPage(layout, 250, 11);
+    const BilevelPage spread = tools::Spread(left, right, 0);
+    const int fold = left.width;
+    const struct {
+        double degrees;
+        bool shadow, grey;
+    } cases[] = {{0, false, false}, {0, true, true}, {1.5, true, false}, {-2.5, false, true}};
+    for (const auto& c : cases) {
+        SheetOptions options;
+        options.degrees = c.degrees;
+        options.grey = c.grey;
+        GreyPicture sheet = tools::ScanSheet(spread, options);
+        if (c.shadow)
+            ShadeFold(sheet, fold, 40);
+        // A turned spread is levelled first; its fold then lies where the centre line took it.
+        double truth = fold;
+        if (c.degrees != 0) {
+            const SkewEstimate skew = MeasureSkew(sheet, 150);
+            ASSERT_TRUE(skew.confident);
+            const GreyPicture level = Turn(sheet, -skew.degrees, !c.grey);
+            truth = (fold - sheet.width / 2.0) * std::cos(c.degrees * 3.14159265 / 180) +
+                    level.width / 2.0;
+            sheet = level;
+        }
+        const std::optional<int> found = FindFold(sheet, 150);
+        ASSERT_TRUE(found.has_value()) << c.degrees;
+        std::printf("  turned %.1f %s%s: fold %d, truth %.0f\n", c.degrees,
+                    c.shadow ? "shadow " : "", c.grey ? "grey" : "bilevel", *found, truth);
+        EXPECT_LE(std::abs(*found - truth), 0.01 * sheet.width) << c.degrees;
+    }
+}
+
+TEST(FoldTest, SinglePagesAreNotSplit) {
+    tools::PageLayout layout;
+    layout.width = 1754;  // landscape: one wide page
+    layout.height = 1240;
+    layout.dpi = 150;
+    layout.margin = 120;
+    EXPECT_FALSE(FindFold(tools::ScanSheet(tools::TextPage(layout, 300, 11)), 150));
+
+    // A page with a sliver of the next one beside it.
+    layout.width = 1240;
+    layout.height = 1754;
+    const BilevelPage page = tools::TextPage(layout, 250, 11);
+    layout.width = 500;
+    layout.seed = 3;
+    const BilevelPage sliver = tools::TextPage(layout, 250, 11);
+    BilevelPage both = tools::Spread(page, sliver, 0);
+    EXPECT_FALSE(FindFold(tools::ScanSheet(both), 150));
+    // Portrait sheets are single pages.
+    EXPECT_FALSE(FindFold(tools::ScanSheet(page), 150));
+}
+
+TEST(DespeckleTest, DustGoesAndEveryLetterStays) {
+    tools::PageLayout layout;
+    const GreyPicture clean = tools::ScanSheet(tools::TextPage(layout, 300));
+    layout.specks = 400;
+    GreyPicture dusty = tools::ScanSheet(tools::TextPage(layout, 300));
+    const auto differing = [&] {
+        int count = 0;
+        for (std::size_t i = 0; i < clean.pixels.size(); ++i)
+            count += clean.pixels[i] != dusty.pixels[i] ? 1 : 0;
+        return count;
+    };
+    ASSERT_GT(differing(), 400);
+    EXPECT_GE(Despeckle(dusty, 8), 300);  // some fell on letters or on each other
+    // Only specks that fell on letters are left, as part of them.
+    EXPECT_LT(differing(), 40);
+    const GreyPicture before = dusty;
+    EXPECT_EQ(Despeckle(dusty, 8), 0);
+    EXPECT_EQ(dusty.pixels, before.pixels);
+}
+
+}  // namespace
+}  // namespace vellumark::imaging

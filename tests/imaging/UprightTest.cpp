@@ -1,0 +1,42 @@
+// Pages scanned sideways or upside down are found so, and turned back by the quarter turns.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "imaging/cleanup/Turn.h"
+#include "imaging/text/Ocr.h"
+#include "tools/ScannedSheet.h"
+
+namespace vellumark::imaging {
+namespace {
+
+TEST(UprightTest, QuarterTurnsComeBackWhereTheyStarted) {
+    GreyPicture page{3, 2, {1, 2, 3, 4, 5, 6}};
+    const GreyPicture once = TurnQuarters(page, 1);
+    EXPECT_EQ(once.width, 2);
+    EXPECT_EQ(once.height, 3);
+    EXPECT_EQ(once.pixels, (std::vector<std::uint8_t>{4, 1, 5, 2, 6, 3}));
+    EXPECT_EQ(TurnQuarters(page, 2).pixels, (std::vector<std::uint8_t>{6, 5, 4, 3, 2, 1}));
+    EXPECT_EQ(TurnQuarters(TurnQuarters(page, 3), 1).pixels, page.pixels);
+    EXPECT_EQ(TurnQuarters(page, -1).pixels, TurnQuarters(page, 3).pixels);
+}
+
+TEST(UprightTest, TurnedTextPagesAreFoundAndBlankOnesLeft) {
+    tools::PageLayout layout = tools::SmallA4();
+    const GreyPicture upright = tools::ScanSheet(tools::TextPage(layout, 250, 11));
+    for (int turned = 0; turned < 4; ++turned) {
+        const auto found = DetectUpright(TurnQuarters(upright, turned), 150);
+        ASSERT_TRUE(found.has_value()) << turned;
+        std::printf("  turned %d: back by %d, confidence %.2f\n", turned, found->quarters,
+                    found->confidence);
+        EXPECT_EQ(found->quarters, (4 - turned) % 4);
+        EXPECT_GE(found->confidence, kConfidentUpright);
+    }
+    const GreyPicture blank{400, 600, std::vector<std::uint8_t>(400 * 600, 255)};
+    const auto none = DetectUpright(blank, 150);
+    EXPECT_TRUE(!none || none->confidence < kConfidentUpright);
+}
+
+}  // namespace
+}  // namespace vellumark::imaging
