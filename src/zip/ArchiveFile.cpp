@@ -1,6 +1,8 @@
 #include "zip/ArchiveFile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -51,8 +53,12 @@ TempFile CreateTempBeside(const fs::path& target) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         const fs::path path = folder / (base + ".tmp-" + RandomSuffix());
         const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0)
-            return TempFile(path, UniqueFd(fd));
+        if (fd >= 0) {
+            TempFile temp(path, UniqueFd(fd));
+            if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+                throw Error(ErrorCode::Io, "Could not lock archive (" + Errno() + ")", target);
+            return temp;
+        }
         if (errno != EEXIST) {
             throw Error(ErrorCode::Io, "Could not create archive (" + Errno() + ")", target);
         }
@@ -67,15 +73,11 @@ void SyncFile(int fd, const fs::path& path) {
 }
 
 void CommitTemp(TempFile& temp, const fs::path& target, bool replace) {
-    temp.Close();
     if (replace) {
         if (::rename(temp.Path().c_str(), target.c_str()) != 0)
             throw Error(ErrorCode::Io, "Could not create archive (" + Errno() + ")", target);
-        temp.Released();
-        return;
-    }
-    if (::renameat2(AT_FDCWD, temp.Path().c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) !=
-        0) {
+    } else if (::renameat2(AT_FDCWD, temp.Path().c_str(), AT_FDCWD, target.c_str(),
+                           RENAME_NOREPLACE) != 0) {
         if (errno == EEXIST) {
             throw Error(ErrorCode::Io, "Could not create archive (a file appeared under its name)",
                         target);
@@ -87,6 +89,39 @@ void CommitTemp(TempFile& temp, const fs::path& target, bool replace) {
         }
     }
     temp.Released();
+    temp.Close();
+}
+
+int RemoveAbandonedArchives(const fs::path& folder) noexcept {
+    int removed = 0;
+    try {
+        std::error_code ec;
+        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+            const std::string name = it->path().filename().string();
+            const auto at = name.rfind(".tmp-");
+            if (at == std::string::npos || at == 0 || name.size() != at + 11 ||
+                name.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789", at + 5) !=
+                    std::string::npos)
+                continue;
+            const UniqueFd fd(
+                ::open(it->path().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+            struct stat st {};
+            if (!fd || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+                st.st_uid != ::geteuid() || ::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0)
+                continue;
+            char head[4] = {};
+            const bool zip = st.st_size >= 4 && ::pread(fd.Get(), head, 4, 0) == 4 &&
+                             std::memcmp(head, "PK\x03\x04", 4) == 0;
+            // Still the file that was looked at, and unlinked while locked.
+            struct stat named {};
+            if ((st.st_size == 0 || zip) && ::lstat(it->path().c_str(), &named) == 0 &&
+                named.st_ino == st.st_ino && named.st_dev == st.st_dev &&
+                ::unlink(it->path().c_str()) == 0)
+                ++removed;
+        }
+    } catch (...) {
+    }
+    return removed;
 }
 
 void LimitSink::Write(const void* data, std::size_t size) {

@@ -36,14 +36,22 @@ private:
     UniqueFd fd_;
 };
 
-// A new file beside `target` ("name.tmp-xxxxxx"), created with the usual permissions. Throws
-// vellumark::Error (Io).
+// A new file beside `target` ("name.tmp-xxxxxx"), created with the usual permissions and held
+// with an exclusive flock while it is open, so that another process can tell one whose writer
+// is gone (see RemoveAbandonedArchives). Throws vellumark::Error (Io).
 TempFile CreateTempBeside(const std::filesystem::path& target);
+
+// Removes each file in `folder` that proves it is a temporary archive whose writer was killed:
+// named "NAME.tmp-" + six small letters or digits, a regular file (not a link) of the current
+// user, empty or starting with a ZIP local header, and with no process holding its lock. Nothing
+// else is ever touched. Returns how many were removed. Never throws.
+int RemoveAbandonedArchives(const std::filesystem::path& folder) noexcept;
 
 // fsync, where the file system supports it. Throws vellumark::Error (Io) naming `path`.
 void SyncFile(int fd, const std::filesystem::path& path);
 
-// Closes `temp` and gives it the name `target`: never over a file that stands there unless
+// Gives `temp` the name `target` and closes it (in that order: it stays locked until it no
+// longer has a temporary name): never over a file that stands there unless
 // `replace`, so a file that appeared meanwhile is not lost. Throws vellumark::Error (Io).
 void CommitTemp(TempFile& temp, const std::filesystem::path& target, bool replace = false);
 

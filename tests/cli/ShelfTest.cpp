@@ -303,8 +303,9 @@ TEST_F(ShelfTest, WhatAKilledRunLeftIsClearedAndNothingElseEver) {
     const vellumark::testing::Decoys outDecoys(out_, ".vellumark-", temp_ / "elsewhere");
     const std::vector<std::string> tmpBefore = Names(tmp_);
 
-    // A run killed outright while it makes its pages leaves its working folder; one killed
-    // while it packs leaves a staging folder beside the book (made here by a process that dies).
+    // A run killed outright while it makes its pages leaves the book's temporary archive (which
+    // it holds locked while it writes); one killed while the window's road packs leaves a
+    // staging folder beside the book (made here by a process that dies).
     WriteScan(temp_ / "big" / "big.tif", 12, 2480, 3508);
     const pid_t killed =
         Spawn({VELLUMARK_TEST_PROGRAM, "convert", (temp_ / "big" / "big.tif").string(), "--author",
@@ -314,17 +315,18 @@ TEST_F(ShelfTest, WhatAKilledRunLeftIsClearedAndNothingElseEver) {
     fs::path working;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
     while (working.empty() && std::chrono::steady_clock::now() < deadline) {
-        for (const std::string& name : Names(tmp_)) {
-            const bool decoy =
-                std::find(tmpBefore.begin(), tmpBefore.end(), name) != tmpBefore.end();
-            if (!decoy && fs::exists(tmp_ / name / "book" / "mimetype"))
-                working = tmp_ / name;
+        for (const std::string& name : Names(out_)) {
+            if (name.starts_with("big.epub.tmp-"))
+                working = out_ / name;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     ::kill(killed, SIGKILL);
     ::waitpid(killed, nullptr, 0);
-    ASSERT_FALSE(working.empty());
+    ASSERT_FALSE(working.empty()) << vellumark::testing::ReadWhole(temp_ / "log.err");
+    EXPECT_EQ(Names(tmp_), tmpBefore);  // nothing was staged there
+    // A file of that shape that is not an archive is not ours to remove.
+    std::ofstream(out_ / "notes.txt.tmp-abc123") << "a user's own file";
     const std::vector<fs::path> left = {
         working, vellumark::testing::MakeAbandonedFolder(out_, ".vellumark-")};
     for (const fs::path& folder : left)
@@ -345,6 +347,7 @@ TEST_F(ShelfTest, WhatAKilledRunLeftIsClearedAndNothingElseEver) {
     EXPECT_TRUE(fs::exists(live));
     tmpDecoys.ExpectWhole();
     outDecoys.ExpectWhole();
+    EXPECT_TRUE(fs::exists(out_ / "notes.txt.tmp-abc123"));
     std::vector<std::string> tmpNow = Names(tmp_);
     tmpNow.erase(std::remove(tmpNow.begin(), tmpNow.end(), live.filename().string()), tmpNow.end());
     EXPECT_EQ(tmpNow, tmpBefore);
