@@ -20,7 +20,7 @@ function load(file) {
   return png;
 }
 
-// The frame's outer box: the columns and rows that are mostly ink.
+// The frame's outer box: its sides are the columns that are mostly ink.
 function frame(png) {
   const dark = (x, y) => { const p = png.at(x, y); return p[0] < 80 && p[1] < 80 && p[2] < 80; };
   const cols = [];
@@ -33,11 +33,16 @@ function frame(png) {
   if (most < 20) return null;
   const left = cols.findIndex(n => n >= 0.6 * most);
   const right = cols.length - 1 - [...cols].reverse().findIndex(n => n >= 0.6 * most);
+  // Top and bottom: the longest run of ink down the left side (a toolbar's edge may cross
+  // the whole window, but not down the frame's side).
   let top = -1, bottom = -1;
-  for (let y = 0; y < png.height; y++) {
-    let n = 0;
-    for (let x = left; x <= right; x++) n += dark(x, y);
-    if (n >= 0.6 * (right + 1 - left)) { if (top < 0) top = y; bottom = y; }
+  for (let y = 0, start = -1; y <= png.height; y++) {
+    if (y < png.height && dark(left + 1, y)) {
+      if (start < 0) start = y;
+    } else if (start >= 0) {
+      if (y - start > bottom + 1 - top) { top = start; bottom = y - 1; }
+      start = -1;
+    }
   }
   return top < 0 ? null : { left, top, width: right + 1 - left, height: bottom + 1 - top };
 }
