@@ -49,7 +49,7 @@ async function serve(page, bookBytes) {
   await page.setRequestInterception(true);
   page.on('request', r => {
     const url = new URL(r.url());
-    if (url.origin !== ORIGIN) return r.url().startsWith('blob:') || r.url().startsWith('data:') ? r.continue() : r.abort();
+    if (url.origin !== ORIGIN) return /^(blob|data):/.test(r.url()) ? r.continue() : r.abort();
     const name = decodeURIComponent(url.pathname);
     const type = TYPES[path.extname(name)] || 'application/octet-stream';
     if (name === '/book.epub') return r.respond({ status: 200, contentType: type, body: bookBytes });
@@ -61,7 +61,7 @@ async function serve(page, bookBytes) {
   });
 }
 
-// Opens the book at its first page; returns the reader's handle names in the page.
+// Opens the book at its first page.
 const OPEN = {
   async epubjs(page) {
     await page.goto(ORIGIN + '/epubjs.html', { waitUntil: 'load' });
