@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs every Debian package Vellumark needs to build, test and run. Safe to run again.
+# With --desktop-readers, also the desktop reading systems the by-hand reader check uses.
 set -euo pipefail
 
 packages=(
@@ -13,6 +14,11 @@ packages=(
     chromium nodejs parallel
     dpkg-dev file lintian desktop-file-utils appstream shared-mime-info librsvg2-bin
 )
+# The desktop reading systems tests/readers/check_desktop_readers.sh opens books in: large, and
+# only for that check, run by hand.
+if [ "${1:-}" = "--desktop-readers" ]; then
+    packages+=(calibre fbreader)
+fi
 # Debian's nodejs comes without npm; a newer nodejs (from NodeSource) brings its own.
 command -v npm >/dev/null 2>&1 || packages+=(npm)
 

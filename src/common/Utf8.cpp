@@ -62,4 +62,11 @@ void AppendUtf8(std::string& out, char32_t c) {
     }
 }
 
+std::size_t CharacterCount(std::string_view text) {
+    std::size_t count = 0;
+    for (std::size_t at = 0; at < text.size(); ++count)
+        at += DecodeUtf8(text, at).length;
+    return count;
+}
+
 }  // namespace vellumark

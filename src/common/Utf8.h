@@ -17,6 +17,9 @@ struct Utf8Char {
 // values above U+10FFFF and cut-short sequences are not valid, and then take one byte.
 Utf8Char DecodeUtf8(std::string_view text, std::size_t at);
 
+// The number of characters (as DecodeUtf8 steps through them).
+std::size_t CharacterCount(std::string_view text);
+
 // True when the whole text is valid UTF-8.
 bool IsValidUtf8(std::string_view text);
 

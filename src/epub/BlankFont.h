@@ -12,6 +12,9 @@ inline constexpr const char* kBlankFontName = "ocr-blank.ttf";
 inline constexpr const char* kBlankFontFamily = "VellumarkOCR";
 // A character's advance, in em.
 inline constexpr double kBlankFontAdvance = 0.5;
+// The font's ascent, in em: in a line box as high as the font size, the baseline lies this far
+// below the top.
+inline constexpr double kBlankFontAscent = 0.8;
 
 // The TrueType file. The same bytes on every call.
 std::string BlankFontBytes();

@@ -119,13 +119,18 @@ void BuildPackageDocument(const BookDescription& book, XmlDocument& xml) {
     if (text)
         AddItem(xml, manifest, "font", kBlankFontName, "font/ttf");
     if (HasCover(book)) {
-        AddItem(xml, manifest, "cover", kFixedCoverFile, kXhtmlType);
+        XmlDocument::SetAttribute(AddItem(xml, manifest, "cover", kFixedCoverFile, kXhtmlType),
+                                  "properties", "svg");
         XmlDocument::SetAttribute(
             AddItem(xml, manifest, "cover-image", book.coverName, "image/jpeg"), "properties",
             "cover-image");
     }
-    for (int n = 1; n <= pages; ++n)
-        AddItem(xml, manifest, "page" + std::to_string(n), FixedPageFile(n), kXhtmlType);
+    // Every page draws its picture in inline SVG.
+    for (int n = 1; n <= pages; ++n) {
+        XmlDocument::SetAttribute(
+            AddItem(xml, manifest, "page" + std::to_string(n), FixedPageFile(n), kXhtmlType),
+            "properties", "svg");
+    }
     for (int n = 1; n <= pages; ++n) {
         const BookPage& page = book.pages[static_cast<std::size_t>(n - 1)];
         pugi::xml_node item =
@@ -271,24 +276,22 @@ std::string FixedStylesheetText(bool withFont) {
         css += "@font-face {\r\n\tfont-family: \"" + std::string(kBlankFontFamily) +
                "\";\r\n\tsrc: url(\"" + kBlankFontName + "\") format(\"truetype\");\r\n}\r\n";
     }
+    // The drawing fills the viewport, or the column a reflowing reader gives it, and its view
+    // box keeps the page's shape within. No overflow is hidden: a reader that lays pages out
+    // in columns draws nothing of an element that clips.
     css +=
-        "html, body {\r\n\tmargin: 0;\r\n\tpadding: 0;\r\n}\r\n"
-        "body {\r\n\toverflow: hidden;\r\n}\r\n"
-        "div.page {\r\n\tposition: relative;\r\n\toverflow: hidden;\r\n\tmargin: 0;\r\n"
+        "html, body {\r\n\tmargin: 0;\r\n\tpadding: 0;\r\n\theight: 100%;\r\n}\r\n"
+        "svg.page {\r\n\tdisplay: block;\r\n\twidth: 100%;\r\n\theight: 100%;\r\n\tmargin: 0;\r\n"
         "\tpadding: 0;\r\n}\r\n"
-        "img.scan {\r\n\tposition: absolute;\r\n\tleft: 0;\r\n\ttop: 0;\r\n\tmargin: 0;\r\n"
-        "\tpadding: 0;\r\n\tborder: 0;\r\n\tdisplay: block;\r\n}\r\n"
         // Transparent, never hidden: screen readers and search must still find the words.
-        "div.ocr {\r\n\tposition: absolute;\r\n\tleft: 0;\r\n\ttop: 0;\r\n\twidth: 100%;\r\n"
-        "\theight: 100%;\r\n\tmargin: 0;\r\n\tpadding: 0;\r\n\tcolor: transparent;\r\n"
-        "\tforced-color-adjust: none;\r\n\tfont-family: \"" +
+        "g.ocr {\r\n\tfill: transparent;\r\n\tstroke: none;\r\n\tforced-color-adjust: none;\r\n"
+        "\tfont-family: \"" +
         std::string(kBlankFontFamily) +
-        "\", monospace;\r\n\tline-height: 1;\r\n\twhite-space: nowrap;\r\n}\r\n"
-        "div.ocr p {\r\n\tmargin: 0;\r\n\tpadding: 0;\r\n}\r\n"
-        // A selection shows as a tint over the picture's own words, never as the text itself.
-        "div.ocr ::selection {\r\n\tcolor: transparent;\r\n"
-        "\tbackground-color: rgba(0, 90, 255, 0.3);\r\n}\r\n"
-        "span.l {\r\n\tposition: absolute;\r\n}\r\n";
+        "\", monospace;\r\n\twhite-space: pre;\r\n}\r\n"
+        // A selection, or a reader's search hit, shows as a tint over the picture's own words,
+        // never as the text itself nor as an opaque box hiding them.
+        "g.ocr ::selection, g.ocr::selection {\r\n\tfill: transparent;\r\n\tcolor: transparent;\r\n"
+        "\tbackground-color: rgba(0, 90, 255, 0.3);\r\n}\r\n";
     return css;
 }
 

@@ -11,13 +11,6 @@
 namespace vellumark::epub {
 namespace {
 
-std::size_t CharacterCount(std::string_view text) {
-    std::size_t count = 0;
-    for (std::size_t at = 0; at < text.size(); ++count)
-        at += DecodeUtf8(text, at).length;
-    return count;
-}
-
 // The lines of text an MDI file stores have no place on the page: they are laid out evenly
 // from top to bottom, in a size that keeps them within the page.
 void SpreadOverPage(std::vector<PlacedWord>& placed, int pictureWidth, int pictureHeight) {
@@ -34,20 +27,15 @@ void SpreadOverPage(std::vector<PlacedWord>& placed, int pictureWidth, int pictu
     }
 }
 
-// Inline style of one word: each of its characters (and the space after it) advances its box
-// width divided by its length. The second letter-spacing measures the font actually used
-// (1ch), so a reading system that refuses the blank font still puts the word on its box.
-std::string WordStyle(const PlacedWord& word, double fontSize, const PlacedWord* next) {
-    if (word.width <= 0)
-        return {};
-    const double pitch = word.width / static_cast<double>(CharacterCount(word.text));
-    std::string style = "letter-spacing:" + CssPixels(pitch - kBlankFontAdvance * fontSize) +
-                        "px;letter-spacing:calc(" + CssPixels(pitch) + "px - 1ch)";
-    if (next != nullptr)
-        style += ";word-spacing:" + CssPixels(next->left - (word.left + word.width) - pitch) + "px";
-    return style;
+// The number as an SVG attribute value.
+std::string Number(double value) {
+    return CssPixels(value);
 }
 
+// One line of words: a text element whose baseline lies where the blank font puts it in a line
+// box as high as the line (ascent 0.8 em), and a tspan per word that starts at the word's left
+// edge and is stretched, glyphs and all, to the word's width. Stretching, not spacing, keeps
+// each word on its ink whatever font a reading system ends up using.
 void AppendLine(std::string& out, std::vector<PlacedWord>::const_iterator first,
                 std::vector<PlacedWord>::const_iterator last) {
     double top = first->top, bottom = first->top + first->height;
@@ -55,20 +43,24 @@ void AppendLine(std::string& out, std::vector<PlacedWord>::const_iterator first,
         top = std::min(top, it->top);
         bottom = std::max(bottom, it->top + it->height);
     }
-    // The blank font's content area is one em: the font size is the line's height.
     const double fontSize = std::max(bottom - top, 1.0);
-    out += "<span class=\"l\" style=\"left:" + CssPixels(first->left) + "px;top:" + CssPixels(top) +
-           "px;font-size:" + CssPixels(fontSize) + "px\">";
+    out += "<text x=\"" + Number(first->left) + "\" y=\"" +
+           Number(top + kBlankFontAscent * fontSize) + "\" font-size=\"" + Number(fontSize) + "\">";
     for (auto it = first; it != last; ++it) {
-        const PlacedWord* next = it + 1 != last ? &*(it + 1) : nullptr;
-        const std::string style = WordStyle(*it, fontSize, next);
-        out += style.empty() ? "<span>" : "<span style=\"" + style + "\">";
-        out += EscapeXmlText(it->text);
-        if (next != nullptr)
-            out += ' ';  // inside the word, so its width is the gap's to set
-        out += "</span>";
+        if (it != first)
+            out += ' ';
+        out += "<tspan x=\"" + Number(it->left) + "\"";
+        if (it->width > 0) {
+            // The spacing makes the blank font's word as wide as its box on its own, so that
+            // a browser measuring the text without the stretch (ranges, search highlights)
+            // still finds it there.
+            const double pitch = it->width / static_cast<double>(CharacterCount(it->text));
+            out += " letter-spacing=\"" + Number(pitch - kBlankFontAdvance * fontSize) +
+                   "\" textLength=\"" + Number(it->width) + "\" lengthAdjust=\"spacingAndGlyphs\"";
+        }
+        out += ">" + EscapeXmlText(it->text) + "</tspan>";
     }
-    out += "</span>";
+    out += "</text>\r\n";
 }
 
 }  // namespace
@@ -111,25 +103,20 @@ std::vector<PlacedWord> PlaceWords(const std::vector<imaging::Word>& words, int 
 std::string TextLayerMarkup(const std::vector<PlacedWord>& words) {
     if (words.empty())
         return {};
-    std::string out = "<div class=\"ocr\">\r\n";
+    // Some readers (FBReader) show neither SVG nor styles and print every character of the
+    // body after the picture; they stop at the end of any element named body. SVG's desc may
+    // hold elements of other vocabularies and is never drawn, so an empty body of our own
+    // vocabulary there, ahead of the words, ends the page for them and for no one else.
+    std::string out = "<g class=\"ocr\">\r\n<desc><body xmlns=\"" +
+                      std::string(kTextLayerNamespace) + "\"/></desc>\r\n";
     for (auto line = words.begin(); line != words.end();) {
-        // A block's lines share a paragraph; the line break between them reads as a space.
-        const int block = line->block;
-        out += "<p>";
-        bool firstLine = true;
-        while (line != words.end() && line->block == block) {
-            auto end = std::find_if(line, words.end(), [&](const PlacedWord& w) {
-                return w.block != block || w.line != line->line;
-            });
-            if (!firstLine)
-                out += "\r\n";
-            AppendLine(out, line, end);
-            firstLine = false;
-            line = end;
-        }
-        out += "</p>\r\n";
+        auto end = std::find_if(line, words.end(), [&](const PlacedWord& w) {
+            return w.block != line->block || w.line != line->line;
+        });
+        AppendLine(out, line, end);
+        line = end;
     }
-    return out + "</div>\r\n";
+    return out + "</g>\r\n";
 }
 
 std::string FixedPageText(const FixedPage& page, std::string_view textLayer,
@@ -152,11 +139,16 @@ std::string FixedPageText(const FixedPage& page, std::string_view textLayer,
          "\"/>");
     line("</head>");
     line("<body>");
-    line("<div class=\"page\" style=\"width:" + width + "px;height:" + height + "px\">");
-    line("<img class=\"scan\" src=\"" + EscapeXmlAttribute(page.pictureName) + "\" width=\"" +
-         width + "\" height=\"" + height + "\" alt=\"" + title + "\"/>");
+    // The view box scales the picture and the words over it as one, in every reading system,
+    // whether it lays the page out at its own size or fits it into a reflowing column.
+    line(
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" "
+        "version=\"1.1\" class=\"page\" viewBox=\"0 0 " +
+        width + " " + height + "\" preserveAspectRatio=\"xMidYMid meet\">");
+    line("<image width=\"" + width + "\" height=\"" + height + "\" xlink:href=\"" +
+         EscapeXmlAttribute(page.pictureName) + "\" role=\"img\" aria-label=\"" + title + "\"/>");
     text += textLayer;
-    line("</div>");
+    line("</svg>");
     line("</body>");
     line("</html>");
     return text;

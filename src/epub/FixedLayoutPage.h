@@ -1,10 +1,12 @@
 #pragma once
 // A page of a fixed-layout (EPUB 3) book: an XHTML 5 document whose viewport is its picture's
-// size, the picture filling it, and over the picture, where there are words, an invisible text
-// layer: each line of words placed over the line on the picture, so that a reading system's
-// search finds the words where they stand, a selection covers them, and a screen reader reads
-// them in order. The text is transparent and drawn in the blank font, never hidden with
-// display or visibility, which would hide it from screen readers too.
+// size, holding one SVG drawing whose view box is the picture: the picture, and over it, where
+// there are words, an invisible text layer: each line of words placed over the line on the
+// picture, so that a reading system's search finds the words where they stand, a selection
+// covers them, and a screen reader reads them in order. The view box keeps the page in its own
+// shape, and the words on their ink, however a reading system sizes the drawing. The text is
+// transparent and drawn in the blank font, never hidden with display or visibility, which
+// would hide it from screen readers too.
 
 #include <string>
 #include <string_view>
@@ -35,8 +37,12 @@ struct PlacedWord {
 std::vector<PlacedWord> PlaceWords(const std::vector<imaging::Word>& words, int boxWidth,
                                    int boxHeight, int pictureWidth, int pictureHeight);
 
-// The text layer's markup (a div of class "ocr" holding a p per block and a positioned span
-// per line), or "" when there are no words.
+// The namespace of the marker that ends the page for readers that show all text as text.
+inline constexpr const char* kTextLayerNamespace = "https://vellumark.org/ns/text-layer";
+
+// The text layer's markup inside the page's SVG drawing: a group of class "ocr" holding the
+// marker in a desc element, then a text element per line and a tspan per word; "" when there
+// are no words.
 std::string TextLayerMarkup(const std::vector<PlacedWord>& words);
 
 // The page document. `textLayer` is TextLayerMarkup's output (may be empty); `stylesheet`
@@ -44,8 +50,8 @@ std::string TextLayerMarkup(const std::vector<PlacedWord>& words);
 std::string FixedPageText(const FixedPage& page, std::string_view textLayer,
                           std::string_view stylesheet, std::string_view languageTag);
 
-// A length in CSS pixels as written: at most two decimals, no trailing zeros, never "-0".
-// Independent of the C locale.
+// A length in CSS pixels (or SVG user units) as written: at most two decimals, no trailing zeros,
+// never "-0". Independent of the C locale.
 std::string CssPixels(double value);
 
 }  // namespace vellumark::epub

@@ -12,67 +12,13 @@
 'use strict';
 const fs = require('fs');
 const path = require('path');
-const zlib = require('zlib');
 const { pathToFileURL } = require('url');
 
 const aceDir = process.env.ACE_DIR;
 if (!aceDir) throw new Error('ACE_DIR must name the folder install.sh installed into');
 const puppeteer = require(path.join(aceDir, 'node_modules', 'puppeteer-core'));
 
-// Decodes an 8-bit non-interlaced RGB/RGBA PNG (what chromium writes) to raw pixels.
-function decodePng(buf) {
-  let pos = 8, width = 0, height = 0, channels = 0;
-  const idat = [];
-  while (pos < buf.length) {
-    const len = buf.readUInt32BE(pos);
-    const type = buf.toString('latin1', pos + 4, pos + 8);
-    const data = buf.subarray(pos + 8, pos + 8 + len);
-    if (type === 'IHDR') {
-      width = data.readUInt32BE(0);
-      height = data.readUInt32BE(4);
-      if (data[8] !== 8 || data[12] !== 0) throw new Error('unsupported PNG');
-      channels = { 2: 3, 6: 4 }[data[9]];
-      if (!channels) throw new Error('unsupported PNG colour type ' + data[9]);
-    } else if (type === 'IDAT') {
-      idat.push(data);
-    }
-    pos += 12 + len;
-  }
-  const raw = zlib.inflateSync(Buffer.concat(idat));
-  const stride = width * channels;
-  const out = Buffer.alloc(stride * height);
-  for (let y = 0; y < height; y++) {
-    const f = raw[y * (stride + 1)];
-    const src = raw.subarray(y * (stride + 1) + 1, (y + 1) * (stride + 1));
-    for (let x = 0; x < stride; x++) {
-      const a = x >= channels ? out[y * stride + x - channels] : 0;
-      const b = y > 0 ? out[(y - 1) * stride + x] : 0;
-      const c = x >= channels && y > 0 ? out[(y - 1) * stride + x - channels] : 0;
-      let v = src[x];
-      if (f === 1) v += a;
-      else if (f === 2) v += b;
-      else if (f === 3) v += (a + b) >> 1;
-      else if (f === 4) {
-        const p = a + b - c, pa = Math.abs(p - a), pb = Math.abs(p - b), pc = Math.abs(p - c);
-        v += pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
-      }
-      out[y * stride + x] = v & 255;
-    }
-  }
-  return { width, height, channels, data: out };
-}
-
-function differingPixels(pngA, pngB) {
-  const a = decodePng(pngA), b = decodePng(pngB);
-  if (a.width !== b.width || a.height !== b.height || a.channels !== b.channels) return -1;
-  let n = 0;
-  for (let i = 0; i < a.data.length; i += a.channels) {
-    for (let c = 0; c < a.channels; c++) {
-      if (a.data[i + c] !== b.data[i + c]) { n++; break; }
-    }
-  }
-  return n;
-}
+const { differingPixels } = require('./png_pixels');
 
 async function main() {
   const [pageFile, outDir, ...wordArgs] = process.argv.slice(2);
@@ -148,7 +94,7 @@ async function main() {
 
     await page.evaluate(() => {
       window.getSelection().removeAllRanges();
-      document.querySelectorAll('div.ocr').forEach(e => e.remove());
+      document.querySelectorAll('.ocr').forEach(e => e.remove());
     });
     const withoutText = await page.screenshot({ path: path.join(outDir, 'without-text.png') });
     const diff = differingPixels(withText, withoutText);

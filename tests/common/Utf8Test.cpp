@@ -41,6 +41,11 @@ TEST(Utf8Test, MalformedSequencesTakeOneByteAndAreNotValid) {
         EXPECT_FALSE(IsValidUtf8("ok " + bad + " ok"));
     }
     EXPECT_TRUE(IsValidUtf8(""));
+    // Characters are counted as decoding steps through them: a bad byte is one.
+    EXPECT_EQ(CharacterCount("harbour"), 7u);
+    EXPECT_EQ(CharacterCount("\xC2\xA9 \xE2\x82\xAC\xF0\x9F\x93\x96"), 4u);  // © €📖
+    EXPECT_EQ(CharacterCount("\xE2\x82"), 2u);
+    EXPECT_EQ(CharacterCount(""), 0u);
 }
 
 }  // namespace

@@ -22,9 +22,9 @@ imaging::Word BoxedWord(std::string text, int left, int top, int width, int heig
     return word;
 }
 
-pugi::xml_document Parse(const std::string& text) {
+pugi::xml_document Parse(const std::string& text, unsigned options = pugi::parse_default) {
     pugi::xml_document document;
-    const pugi::xml_parse_result parsed = document.load_string(text.c_str());
+    const pugi::xml_parse_result parsed = document.load_string(text.c_str(), options);
     EXPECT_TRUE(parsed) << parsed.description() << "\n" << text;
     return document;
 }
@@ -72,35 +72,61 @@ TEST(FixedLayoutPageTest, StoredTextWithoutBoxesIsSpreadOverThePageLineByLine) {
     }
 }
 
-TEST(FixedLayoutPageTest, TheLayerKeepsBlocksLinesAndReadingOrder) {
+// The layer's markup inside an SVG drawing of its own, parsed with the spaces between words.
+pugi::xml_document ParseLayer(const std::string& markup) {
+    return Parse("<svg xmlns=\"http://www.w3.org/2000/svg\">" + markup + "</svg>",
+                 pugi::parse_default | pugi::parse_ws_pcdata);
+}
+
+TEST(FixedLayoutPageTest, TheLayerKeepsLinesAndReadingOrderAndStretchesWordsOverTheirInk) {
     const auto placed = PlaceWords(
         {BoxedWord("Tom", 100, 100, 60, 20, 0, 0), BoxedWord("&", 170, 102, 15, 18, 0, 0),
          BoxedWord("Jerry", 195, 100, 90, 24, 0, 0), BoxedWord("<b>", 100, 140, 50, 20, 0, 1),
          BoxedWord("Columns", 500, 100, 120, 20, 1, 2)},
         1000, 1000, 1000, 1000);
     const std::string markup = TextLayerMarkup(placed);
-    const pugi::xml_document layer = Parse(markup);
-    const pugi::xml_node div = layer.child("div");
-    EXPECT_STREQ(div.attribute("class").value(), "ocr");
-    // A paragraph per block, a positioned line per line, the words in order with one space
-    // between words of a line and none after the last.
-    EXPECT_EQ(Texts(layer.select_nodes("/div/p")),
-              (std::vector<std::string>{"", ""}));  // text sits in the spans
-    EXPECT_EQ(Texts(layer.select_nodes("/div/p/span[@class='l']/span")),
-              (std::vector<std::string>{"Tom ", "& ", "Jerry", "<b>", "Columns"}));
-    EXPECT_EQ(layer.select_nodes("/div/p[1]/span[@class='l']").size(), 2u);
-    const pugi::xml_node line = layer.select_node("/div/p[1]/span[1]").node();
-    // The line's box is the union of its words' boxes: it starts at the first word.
-    EXPECT_STREQ(line.attribute("style").value(), "left:100px;top:100px;font-size:24px");
-    // "Tom " then the gap: 3 characters of 20 px, then 10 px to "&" at 170.
-    EXPECT_STREQ(line.first_child().attribute("style").value(),
-                 "letter-spacing:8px;letter-spacing:calc(20px - 1ch);word-spacing:-10px");
+    const pugi::xml_document layer = ParseLayer(markup);
+    // A text element per line, the words in order with one space between words of a line.
+    EXPECT_EQ(Texts(layer.select_nodes("/svg/g[@class='ocr']/text/tspan")),
+              (std::vector<std::string>{"Tom", "&", "Jerry", "<b>", "Columns"}));
+    const pugi::xpath_node_set lines = layer.select_nodes("/svg/g[@class='ocr']/text");
+    ASSERT_EQ(lines.size(), 3u);
+    std::vector<std::string> spoken;
+    for (const auto& line : lines) {
+        std::string text;
+        for (pugi::xml_node piece : line.node().children())
+            text += piece.type() == pugi::node_pcdata ? piece.value() : piece.text().get();
+        spoken.push_back(text);
+    }
+    EXPECT_EQ(spoken, (std::vector<std::string>{"Tom & Jerry", "<b>", "Columns"}));
+    // The line is as high as the union of its words; the baseline is where the blank font's
+    // ascent puts it.
+    const pugi::xml_node line = lines[0].node();
+    EXPECT_STREQ(line.attribute("x").value(), "100");
+    EXPECT_STREQ(line.attribute("y").value(), "119.2");  // 100 + 0.8 * 24
+    EXPECT_STREQ(line.attribute("font-size").value(), "24");
+    // Each word starts at its box and is stretched over it.
+    const pugi::xml_node amp = line.select_node("tspan[2]").node();
+    EXPECT_STREQ(amp.attribute("x").value(), "170");
+    EXPECT_STREQ(amp.attribute("textLength").value(), "15");
+    EXPECT_STREQ(amp.attribute("lengthAdjust").value(), "spacingAndGlyphs");
+    // Readers that print every character of the body stop at the marker, before the words.
+    EXPECT_LT(markup.find("<desc><body xmlns=\"" + std::string(kTextLayerNamespace) + "\"/>"),
+              markup.find("<text"));
     EXPECT_EQ(markup.find("display"), std::string::npos);
     EXPECT_EQ(markup.find("visibility"), std::string::npos);
     EXPECT_EQ(TextLayerMarkup({}), "");
 }
 
-TEST(FixedLayoutPageTest, ThePageDocumentIsThePictureAtItsOwnSize) {
+TEST(FixedLayoutPageTest, StoredTextKeepsItsNaturalWidth) {
+    std::vector<imaging::Word> words = {{"first"}, {"line"}};
+    const pugi::xml_document layer =
+        ParseLayer(TextLayerMarkup(PlaceWords(words, 0, 0, 800, 1000)));
+    EXPECT_EQ(layer.select_nodes("//tspan").size(), 2u);
+    EXPECT_FALSE(layer.select_node("//tspan[@textLength]"));
+}
+
+TEST(FixedLayoutPageTest, ThePageDocumentIsOneDrawingOfThePicture) {
     const FixedPage page{"Page 7", "7.jpg", 794, 1123};
     const std::string layer = TextLayerMarkup(
         PlaceWords({BoxedWord("word", 10, 10, 40, 12, 0, 0)}, 794, 1123, 794, 1123));
@@ -115,16 +141,22 @@ TEST(FixedLayoutPageTest, ThePageDocumentIsThePictureAtItsOwnSize) {
         html.select_node("head/meta[@name='viewport']").node().attribute("content").value(),
         "width=794, height=1123");
     EXPECT_STREQ(html.select_node("head/title").node().text().get(), "Page 7");
-    const pugi::xml_node img = html.select_node("body/div[@class='page']/img").node();
-    EXPECT_STREQ(img.attribute("src").value(), "7.jpg");
-    EXPECT_STREQ(img.attribute("width").value(), "794");
-    EXPECT_STREQ(img.attribute("height").value(), "1123");
-    EXPECT_STREQ(img.attribute("alt").value(), "Page 7");
-    EXPECT_STREQ(html.select_node("body/div[@class='page']").node().attribute("style").value(),
-                 "width:794px;height:1123px");
-    EXPECT_TRUE(html.select_node("body/div/div[@class='ocr']"));
-    EXPECT_FALSE(Parse(FixedPageText(page, {}, kFixedStylesheetName, "en"))
-                     .select_node("//div[@class='ocr']"));
+    const pugi::xml_node svg = html.select_node("body/svg[@class='page']").node();
+    EXPECT_STREQ(svg.attribute("xmlns").value(), "http://www.w3.org/2000/svg");
+    EXPECT_STREQ(svg.attribute("viewBox").value(), "0 0 794 1123");
+    EXPECT_STREQ(svg.attribute("preserveAspectRatio").value(), "xMidYMid meet");
+    // The drawing is the body's only content; the picture comes first, then the words.
+    EXPECT_EQ(std::distance(html.child("body").begin(), html.child("body").end()), 1);
+    const pugi::xml_node image = svg.first_child();
+    EXPECT_STREQ(image.name(), "image");
+    EXPECT_STREQ(image.attribute("xlink:href").value(), "7.jpg");
+    EXPECT_STREQ(image.attribute("width").value(), "794");
+    EXPECT_STREQ(image.attribute("height").value(), "1123");
+    EXPECT_STREQ(image.attribute("aria-label").value(), "Page 7");
+    EXPECT_TRUE(svg.select_node("g[@class='ocr']/text"));
+    const std::string plain = FixedPageText(page, {}, kFixedStylesheetName, "en");
+    EXPECT_FALSE(Parse(plain).select_node("//*[@class='ocr']"));
+    EXPECT_EQ(plain.find("desc"), std::string::npos);
 }
 
 BookDescription Book(int pages, bool text, std::string cover = {}) {
@@ -183,6 +215,8 @@ TEST(FixedLayoutDocumentsTest, PackageDocumentIsPrePaginatedAndTellsWhatTheBookO
             spine.emplace_back(ref.node().attribute("idref").value());
         EXPECT_EQ(spine, (std::vector<std::string>{"page1", "page2", "page3"}));
         EXPECT_TRUE(package.select_node("manifest/item[@properties='nav']"));
+        // Every page draws its picture in SVG, and says so.
+        EXPECT_EQ(package.select_nodes("manifest/item[@properties='svg']").size(), 3u);
         // Without a cover, the first page is the book's picture.
         EXPECT_STREQ(package.select_node("manifest/item[@properties='cover-image']")
                          .node()
@@ -234,7 +268,11 @@ TEST(FixedLayoutDocumentsTest, NavigationListsEveryPageOnceAndTheNcxMatches) {
 TEST(FixedLayoutDocumentsTest, TheLayerIsTransparentNeverHiddenAndTheFontOnlyWhenPacked) {
     for (bool withFont : {false, true}) {
         const std::string css = FixedStylesheetText(withFont);
-        EXPECT_NE(css.find("color: transparent"), std::string::npos);
+        EXPECT_NE(css.find("g.ocr {\r\n\tfill: transparent;"), std::string::npos);
+        // A selection tints the picture's words instead of covering them.
+        EXPECT_NE(css.find("background-color: rgba(0, 90, 255, 0.3)"), std::string::npos);
+        // Readers that lay pages out in columns draw nothing of a box that clips.
+        EXPECT_EQ(css.find("overflow"), std::string::npos);
         EXPECT_EQ(css.find("display: none"), std::string::npos);
         EXPECT_EQ(css.find("visibility"), std::string::npos);
         EXPECT_EQ(css.find("opacity"), std::string::npos);

@@ -22,14 +22,21 @@ const tools::BilevelPage& A4Text() {
 TEST(SkewTest, TextPagesAreMeasuredToAHundredthOfADegree) {
     const double angles[] = {-7,  -5.5, -3.2, -1.75, -0.6, -0.25, -0.05, 0, 0.03,
                              0.1, 0.35, 0.8,  1.3,   2.45, 4.1,   6.2,   7};
+#ifdef VELLUMARK_TEST_SANITIZED
+    constexpr int kEvery = 4;
+#else
+    constexpr int kEvery = 1;
+#endif
     double sum = 0, worst = 0;
-    int i = 0;
-    for (const double angle : angles) {
+    int measured = 0;
+    for (int i = 0; i < static_cast<int>(std::size(angles)); i += kEvery) {
+        const double angle = angles[i];
         SheetOptions options;
         options.degrees = angle;
         options.grey = i % 2 == 1;
         options.border = i % 3 == 0 ? 40 : 0;
-        options.seed = static_cast<unsigned>(++i);
+        options.seed = static_cast<unsigned>(i + 1);
+        ++measured;
         const SkewEstimate estimate = MeasureSkew(tools::ScanSheet(A4Text(), options), 300);
         EXPECT_TRUE(estimate.confident) << angle;
         if (angle == 0) {
@@ -42,7 +49,7 @@ TEST(SkewTest, TextPagesAreMeasuredToAHundredthOfADegree) {
         std::printf("  %6.2f deg %s: measured %8.4f, residual %.4f\n", angle,
                     options.grey ? "grey   " : "bilevel", estimate.degrees, residual);
     }
-    const double mean = sum / std::size(angles);
+    const double mean = sum / measured;
     std::printf("mean residual %.4f deg, worst %.4f deg\n", mean, worst);
     EXPECT_LE(mean, 0.02);
 }

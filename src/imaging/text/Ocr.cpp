@@ -15,6 +15,7 @@
 #include <string>
 
 #include "common/Error.h"
+#include "imaging/text/PictureFragments.h"
 
 namespace vellumark::imaging {
 namespace {
@@ -191,6 +192,12 @@ std::vector<Word> RecogniseWords(const GreyPicture& picture, int dpi, const std:
     if (!it)
         return words;
     constexpr auto level = tesseract::RIL_WORD;
+    struct Reading {
+        Word word;
+        InkShape ink;
+        float confidence = 0;
+    };
+    std::vector<Reading> readings;
     int block = -1, line = -1;
     do {
         // Counted before a word is passed over, so that a skipped first word still starts its
@@ -202,9 +209,12 @@ std::vector<Word> RecogniseWords(const GreyPicture& picture, int dpi, const std:
         if (it->Empty(level))
             continue;
         const std::unique_ptr<char[], TextDeleter> text(it->GetUTF8Text(level));
-        if (!text || text[0] == '\0')
+        // A reading of nothing but blanks (what Tesseract makes of a photograph) is no word.
+        if (!text ||
+            std::string_view(text.get()).find_first_not_of(" \t\r\n") == std::string_view::npos)
             continue;
         Word word;
+        InkShape ink;
         word.text = text.get();
         word.block = std::max(block, 0);
         word.line = std::max(line, 0);
@@ -215,9 +225,27 @@ std::vector<Word> RecogniseWords(const GreyPicture& picture, int dpi, const std:
             word.width = right - left;
             word.height = bottom - top;
             word.hasBox = true;
+            ink = MeasureInk(picture, left, top, word.width, word.height);
         }
-        words.push_back(std::move(word));
+        readings.push_back({std::move(word), ink, it->Confidence(level)});
     } while (it->Next(level));
+    // What Tesseract made of drawings and photographs is no text to search or read.
+    std::vector<int> heights;
+    for (const Reading& reading : readings) {
+        if (reading.word.hasBox)
+            heights.push_back(reading.word.height);
+    }
+    double typeHeight = 0;
+    if (!heights.empty()) {
+        std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
+        typeHeight = heights[heights.size() / 2];
+    }
+    for (Reading& reading : readings) {
+        if (!reading.word.hasBox ||
+            !IsPictureFragment(reading.ink, reading.word.text, reading.confidence, typeHeight)) {
+            words.push_back(std::move(reading.word));
+        }
+    }
     return words;
 }
 

@@ -1,0 +1,50 @@
+#pragma once
+// A document's pages as clean-up makes them: a page source over another one, whose pages are
+// the planned pages (upright, levelled, split, cut to their content). Conversions, the page
+// view and OCR read it like any document.
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "imaging/PageSource.h"
+#include "imaging/cleanup/CleanupPlan.h"
+
+namespace vellumark::imaging {
+
+class CleanedPages final : public PageSource {
+public:
+    // Reads every sheet of `source` at its own pixels, one at a time, and plans its pages, then
+    // gives body pages one size. `progress` (may be empty) hears of each sheet planned; a set
+    // `cancel` (may be null) stops with vellumark::Error (Cancelled). Throws the source's
+    // errors.
+    static std::shared_ptr<const CleanedPages> Plan(
+        std::shared_ptr<const PageSource> source, const CleanupOptions& options,
+        SheetResolution dpi, const std::function<void(int done, int total)>& progress = {},
+        const std::atomic<bool>* cancel = nullptr);
+
+    CleanedPages(std::shared_ptr<const PageSource> source, std::vector<PagePlan> plans,
+                 CleanupOptions options, SheetResolution dpi);
+
+    int PageCount() const override { return static_cast<int>(plans_.size()); }
+    // The cleaned page's size in the sheet's own pixels, and the sheet's kind.
+    PageShape Shape(int page) const override;
+    // At 96 pixels per inch of the sheet's resolution (the cleaned size when it has none).
+    Picture PagePicture(int page) const override;
+    Picture PagePicture(int page, int width, int height) const override;
+
+    const PagePlan& PlanOf(int page) const { return plans_.at(static_cast<std::size_t>(page)); }
+    // The sheet's resolution (0 when unknown).
+    double Resolution(int page) const { return dpi_(PlanOf(page).sheet); }
+
+private:
+    Picture Cleaned(int page) const;
+
+    std::shared_ptr<const PageSource> source_;
+    std::vector<PagePlan> plans_;
+    CleanupOptions options_;
+    SheetResolution dpi_;
+};
+
+}  // namespace vellumark::imaging

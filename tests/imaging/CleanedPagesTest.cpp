@@ -1,0 +1,87 @@
+// A scanned document through clean-up, as a conversion reads it: a turned spread becomes two
+// level pages, a bordered page loses its border, bilevel pages stay bilevel, and the pages'
+// shapes are what their pictures turn out to be.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "imaging/Resampler.h"
+#include "imaging/cleanup/CleanedPages.h"
+#include "imaging/cleanup/Skew.h"
+#include "tools/ScannedSheet.h"
+
+namespace vellumark::imaging {
+namespace {
+
+// Sheets held in memory, given as the document would give them.
+class Sheets final : public PageSource {
+public:
+    explicit Sheets(std::vector<GreyPicture> sheets) : sheets_(std::move(sheets)) {}
+    int PageCount() const override { return static_cast<int>(sheets_.size()); }
+    PageShape Shape(int page) const override {
+        return {sheets_[page].width, sheets_[page].height, PageKind::Bilevel};
+    }
+    Picture PagePicture(int page) const override {
+        return PagePicture(page, sheets_[page].width, sheets_[page].height);
+    }
+    Picture PagePicture(int page, int width, int height) const override {
+        const GreyPicture& sheet = sheets_[page];
+        Resampler resampler(sheet.width, sheet.height, width, height, 1);
+        for (int y = 0; y < sheet.height; ++y)
+            resampler.AddRow(sheet.pixels.data() + static_cast<std::size_t>(y) * sheet.width);
+        return resampler.Finish();
+    }
+
+private:
+    std::vector<GreyPicture> sheets_;
+};
+
+TEST(CleanedPagesTest, ASpreadAndABorderedPageBecomeThreeLevelPagesOfOneSize) {
+    tools::SheetOptions turned;
+    turned.degrees = 1.5;
+    tools::SheetOptions bordered;
+    bordered.border = 40;
+    bordered.degrees = -0.8;
+    const auto source = std::make_shared<Sheets>(std::vector<GreyPicture>{
+        tools::ScanSheet(tools::Spread(tools::TextPage(tools::SmallA4(1), 250, 11),
+                                       tools::TextPage(tools::SmallA4(2), 250, 11), 0),
+                         turned),
+        tools::ScanSheet(tools::TextPage(tools::SmallA4(3), 250, 11), bordered)});
+    CleanupOptions options;
+    options.deskew = options.crop = options.splitSpreads = options.despeckle = true;
+    std::vector<int> progress;
+    const auto pages = CleanedPages::Plan(
+        source, options, [](int) { return 150.0; },
+        [&](int done, int) { progress.push_back(done); });
+    EXPECT_EQ(progress, (std::vector<int>{1, 2}));
+    ASSERT_EQ(pages->PageCount(), 3);
+    EXPECT_EQ(pages->PlanOf(0).sheet, 0);
+    EXPECT_EQ(pages->PlanOf(1).sheet, 0);
+    EXPECT_EQ(pages->PlanOf(2).sheet, 1);
+    for (int page = 0; page < 3; ++page) {
+        SCOPED_TRACE(page);
+        const PageShape shape = pages->Shape(page);
+        EXPECT_EQ(shape.width, pages->Shape(0).width);
+        EXPECT_EQ(shape.height, pages->Shape(0).height);
+        const Picture own = pages->PagePicture(page, shape.width, shape.height);
+        EXPECT_EQ(own.width, shape.width);
+        EXPECT_EQ(own.height, shape.height);
+        EXPECT_TRUE(std::all_of(own.rgb.begin(), own.rgb.end(),
+                                [](std::uint8_t v) { return v == 0 || v == 255; }));
+        const SkewEstimate left = MeasureSkew(ToGrey(own), 150);
+        ASSERT_TRUE(left.confident);
+        EXPECT_LT(std::abs(left.degrees), 0.1);
+        // No border left: the page's edges are paper.
+        const GreyPicture grey = ToGrey(own);
+        EXPECT_TRUE(std::all_of(grey.pixels.begin(), grey.pixels.begin() + grey.width,
+                                [](std::uint8_t v) { return v == 255; }));
+        // At 96 pixels per inch of the sheet's 150.
+        const Picture screen = pages->PagePicture(page);
+        EXPECT_EQ(screen.width, static_cast<int>(std::lround(shape.width * 96.0 / 150)));
+    }
+}
+
+}  // namespace
+}  // namespace vellumark::imaging
