@@ -68,7 +68,7 @@ TEST(CleanedPagesTest, ASpreadAndABorderedPageBecomeThreeLevelPagesOfOneSize) {
         const Picture own = pages->PagePicture(page, shape.width, shape.height);
         EXPECT_EQ(own.width, shape.width);
         EXPECT_EQ(own.height, shape.height);
-        EXPECT_TRUE(std::all_of(own.rgb.begin(), own.rgb.end(),
+        EXPECT_TRUE(std::all_of(own.samples.begin(), own.samples.end(),
                                 [](std::uint8_t v) { return v == 0 || v == 255; }));
         const SkewEstimate left = MeasureSkew(ToGrey(own), 150);
         ASSERT_TRUE(left.confident);

@@ -11,7 +11,7 @@ namespace {
 
 // Black or white again after a turn blurred a bilevel page's edges.
 void MakeBilevel(Picture& picture) {
-    for (std::uint8_t& sample : picture.rgb)
+    for (std::uint8_t& sample : picture.samples)
         sample = sample < 128 ? 0 : 255;
 }
 
@@ -23,10 +23,18 @@ int SpeckArea(double dpi) {
 }
 
 void DespeckleBilevel(Picture& picture, double dpi) {
-    GreyPicture grey = ToGrey(picture);
+    const int channels = picture.channels;
+    GreyPicture grey = ToGrey(std::move(picture));
     Despeckle(grey, SpeckArea(dpi));
+    picture = Picture{grey.width, grey.height, {}, channels};
+    if (channels == 1) {
+        picture.samples = std::move(grey.pixels);
+        return;
+    }
+    picture.samples.resize(grey.pixels.size() * 3);
     for (std::size_t i = 0; i < grey.pixels.size(); ++i)
-        picture.rgb[3 * i] = picture.rgb[3 * i + 1] = picture.rgb[3 * i + 2] = grey.pixels[i];
+        picture.samples[3 * i] = picture.samples[3 * i + 1] = picture.samples[3 * i + 2] =
+            grey.pixels[i];
 }
 
 }  // namespace
@@ -111,7 +119,7 @@ Picture CleanedPages::PagePicture(int page, int width, int height) const {
     Picture cleaned = Cleaned(page);
     if (cleaned.width == width && cleaned.height == height)
         return cleaned;
-    Resampler resampler(cleaned.width, cleaned.height, width, height, 3);
+    Resampler resampler(cleaned.width, cleaned.height, width, height, cleaned.channels);
     for (int y = 0; y < cleaned.height; ++y)
         resampler.AddRow(cleaned.Row(y));
     return resampler.Finish();
