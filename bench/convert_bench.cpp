@@ -427,30 +427,22 @@ int main(int argc, char** argv) {
     fs::create_directories(folder / "out");
     bool ok = true;
     try {
-        if (bilevel) {
-            const fs::path document = folder / "scan.tif";
-            WriteDocument(document, pages);
-            ok = Compare({"bilevel CCITT G4", document, pages, RunReference}, folder, rounds,
-                         cores) &&
-                 ok;
+        // Writes a document, compares the conversion with its reference, and removes it.
+        const auto compare = [&](const char* title, const char* name, int count,
+                                 void (*write)(const fs::path&, int),
+                                 Sizes (*reference)(const fs::path&, int, unsigned)) {
+            const fs::path document = folder / name;
+            write(document, count);
+            ok = Compare({title, document, count, reference}, folder, rounds, cores) && ok;
             fs::remove(document);
-        }
-        if (bookPages) {
-            const fs::path document = folder / "book.tif";
-            WriteBookDocument(document, pages);
-            ok = Compare({"book pages CCITT G4", document, pages, RunReference}, folder, rounds,
-                         cores) &&
-                 ok;
-            fs::remove(document);
-        }
+        };
+        if (bilevel)
+            compare("bilevel CCITT G4", "scan.tif", pages, WriteDocument, RunReference);
+        if (bookPages)
+            compare("book pages CCITT G4", "book.tif", pages, WriteBookDocument, RunReference);
         if (colour) {
-            const fs::path document = folder / "colour.tif";
-            WriteColourDocument(document, colourPages);
-            ok = Compare({"colour JPEG-in-TIFF, YCbCr 4:2:0", document, colourPages,
-                          RunColourReference},
-                         folder, rounds, cores) &&
-                 ok;
-            fs::remove(document);
+            compare("colour JPEG-in-TIFF, YCbCr 4:2:0", "colour.tif", colourPages,
+                    WriteColourDocument, RunColourReference);
         }
         if (memory) {
             for (int count : {10, 1000}) {
