@@ -113,7 +113,7 @@ InkShape MeasureInk(const GreyPicture& picture, int left, int top, int width, in
             stack.pop_back();
             const std::pair<int, int> next[] = {
                 {px - 1, py}, {px + 1, py}, {px, py - 1}, {px, py + 1}};
-            for (const auto [nx, ny] : next) {
+            for (const auto& [nx, ny] : next) {
                 if (nx >= 0 && ny >= 0 && nx < w && ny < h && !ink[index(nx, ny)] &&
                     !open[index(nx, ny)]) {
                     open[index(nx, ny)] = 1;
