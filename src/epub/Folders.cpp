@@ -11,7 +11,6 @@
 
 #include "common/Error.h"
 #include "epub/DataFolder.h"
-#include "zip/ArchiveFile.h"
 
 namespace vellumark::epub {
 namespace fs = std::filesystem;
@@ -98,10 +97,8 @@ void SeedContainerFiles(const fs::path& workingFolder, const fs::path& installed
 
 void RemoveAbandonedRunFolders(const std::vector<fs::path>& outputFolders) noexcept {
     RemoveAbandonedFolders(SystemTempFolder(), kWorkingFolderPrefix);
-    for (const fs::path& folder : outputFolders) {
+    for (const fs::path& folder : outputFolders)
         RemoveAbandonedFolders(folder, kStagingFolderPrefix);
-        zip::RemoveAbandonedArchives(folder);
-    }
 }
 
 WorkingFolder::WorkingFolder(fs::path path, UniqueFd lock) noexcept

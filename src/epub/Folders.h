@@ -39,10 +39,11 @@ void SeedContainerFiles(const std::filesystem::path& workingFolder,
 inline constexpr std::string_view kWorkingFolderPrefix = "vellumark-";
 inline constexpr std::string_view kStagingFolderPrefix = ".vellumark-";
 
-// Clears away the working folders in the temporary folder, and the staging folders and
-// temporary archives in each of `outputFolders`, that runs killed outright left behind, and
-// nothing else: a folder is removed only with proof that a run made it and has ended (see
-// IsAbandonedTempFolder), a file likewise (see zip::RemoveAbandonedArchives). Never throws.
+// Clears away the working folders in the temporary folder and the staging folders in each of
+// `outputFolders` that runs killed outright left behind, and nothing else: a folder is removed
+// only with proof that a run made it and has ended (see IsAbandonedTempFolder). A temporary
+// archive ("NAME.epub.tmp-xxxxxx") carries no such proof and is never swept: a name and a ZIP
+// header are what any user's file may have. Never throws.
 void RemoveAbandonedRunFolders(const std::vector<std::filesystem::path>& outputFolders) noexcept;
 
 // A working folder held for the life of the object. Move-only; not thread-safe to share while

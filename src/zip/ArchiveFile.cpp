@@ -92,38 +92,6 @@ void CommitTemp(TempFile& temp, const fs::path& target, bool replace) {
     temp.Close();
 }
 
-int RemoveAbandonedArchives(const fs::path& folder) noexcept {
-    int removed = 0;
-    try {
-        std::error_code ec;
-        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-            const std::string name = it->path().filename().string();
-            const auto at = name.rfind(".tmp-");
-            if (at == std::string::npos || at == 0 || name.size() != at + 11 ||
-                name.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789", at + 5) !=
-                    std::string::npos)
-                continue;
-            const UniqueFd fd(
-                ::open(it->path().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
-            struct stat st {};
-            if (!fd || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) ||
-                st.st_uid != ::geteuid() || ::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0)
-                continue;
-            char head[4] = {};
-            const bool zip = st.st_size >= 4 && ::pread(fd.Get(), head, 4, 0) == 4 &&
-                             std::memcmp(head, "PK\x03\x04", 4) == 0;
-            // Still the file that was looked at, and unlinked while locked.
-            struct stat named {};
-            if ((st.st_size == 0 || zip) && ::lstat(it->path().c_str(), &named) == 0 &&
-                named.st_ino == st.st_ino && named.st_dev == st.st_dev &&
-                ::unlink(it->path().c_str()) == 0)
-                ++removed;
-        }
-    } catch (...) {
-    }
-    return removed;
-}
-
 void LimitSink::Write(const void* data, std::size_t size) {
     if (inner_.Position() + size > kMaxArchiveBytes) {
         throw Error(ErrorCode::TooLarge,

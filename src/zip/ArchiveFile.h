@@ -37,15 +37,8 @@ private:
 };
 
 // A new file beside `target` ("name.tmp-xxxxxx"), created with the usual permissions and held
-// with an exclusive flock while it is open, so that another process can tell one whose writer
-// is gone (see RemoveAbandonedArchives). Throws vellumark::Error (Io).
+// with an exclusive flock while it is open. Throws vellumark::Error (Io).
 TempFile CreateTempBeside(const std::filesystem::path& target);
-
-// Removes each file in `folder` that proves it is a temporary archive whose writer was killed:
-// named "NAME.tmp-" + six small letters or digits, a regular file (not a link) of the current
-// user, empty or starting with a ZIP local header, and with no process holding its lock. Nothing
-// else is ever touched. Returns how many were removed. Never throws.
-int RemoveAbandonedArchives(const std::filesystem::path& folder) noexcept;
 
 // fsync, where the file system supports it. Throws vellumark::Error (Io) naming `path`.
 void SyncFile(int fd, const std::filesystem::path& path);

@@ -303,9 +303,10 @@ TEST_F(ShelfTest, WhatAKilledRunLeftIsClearedAndNothingElseEver) {
     const vellumark::testing::Decoys outDecoys(out_, ".vellumark-", temp_ / "elsewhere");
     const std::vector<std::string> tmpBefore = Names(tmp_);
 
-    // A run killed outright while it makes its pages leaves the book's temporary archive (which
-    // it holds locked while it writes); one killed while the window's road packs leaves a
-    // staging folder beside the book (made here by a process that dies).
+    // A run killed outright while it makes its pages leaves the book's temporary archive, which
+    // proves nothing of who made it and so stays for the user to remove; one killed while the
+    // window's road packs leaves a marked staging folder beside the book (made here by a process
+    // that dies), which goes.
     WriteScan(temp_ / "big" / "big.tif", 12, 2480, 3508);
     const pid_t killed =
         Spawn({VELLUMARK_TEST_PROGRAM, "convert", (temp_ / "big" / "big.tif").string(), "--author",
@@ -325,12 +326,9 @@ TEST_F(ShelfTest, WhatAKilledRunLeftIsClearedAndNothingElseEver) {
     ::waitpid(killed, nullptr, 0);
     ASSERT_FALSE(working.empty()) << vellumark::testing::ReadWhole(temp_ / "log.err");
     EXPECT_EQ(Names(tmp_), tmpBefore);  // nothing was staged there
-    // A file of that shape that is not an archive is not ours to remove.
-    std::ofstream(out_ / "notes.txt.tmp-abc123") << "a user's own file";
-    const std::vector<fs::path> left = {
-        working, vellumark::testing::MakeAbandonedFolder(out_, ".vellumark-")};
-    for (const fs::path& folder : left)
-        EXPECT_TRUE(fs::exists(folder)) << folder;
+    // A user's archive named like a temporary one.
+    std::ofstream(out_ / "notes.zip.tmp-abc123") << std::string("PK\x03\x04 a user's own", 16);
+    const fs::path staging = vellumark::testing::MakeAbandonedFolder(out_, ".vellumark-");
 
     // A run that is still going (here, a process holding a marked folder's lock).
     const fs::path live = vellumark::testing::MakeAbandonedFolder(tmp_, "vellumark-");
@@ -340,14 +338,14 @@ TEST_F(ShelfTest, WhatAKilledRunLeftIsClearedAndNothingElseEver) {
     RunResult run = Convert(
         {(shelf_ / "b-letters.tif").string(), "--author", "A", "--output-dir", out_.string()});
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    for (const fs::path& folder : left)
-        EXPECT_FALSE(fs::exists(folder)) << folder;
+    EXPECT_FALSE(fs::exists(staging));
     run = Convert({shelf_.string(), "--author", "A", "--output-dir", out_.string()});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_TRUE(fs::exists(live));
     tmpDecoys.ExpectWhole();
     outDecoys.ExpectWhole();
-    EXPECT_TRUE(fs::exists(out_ / "notes.txt.tmp-abc123"));
+    EXPECT_TRUE(fs::exists(out_ / "notes.zip.tmp-abc123"));
+    EXPECT_TRUE(fs::exists(working));
     std::vector<std::string> tmpNow = Names(tmp_);
     tmpNow.erase(std::remove(tmpNow.begin(), tmpNow.end(), live.filename().string()), tmpNow.end());
     EXPECT_EQ(tmpNow, tmpBefore);

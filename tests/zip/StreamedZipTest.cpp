@@ -165,27 +165,3 @@ TEST(StreamedZip, RefusesWhatTheFormatCannotHold) {
         EXPECT_NE(std::string(e.what()).find("65,535"), std::string::npos);
     }
 }
-
-TEST(StreamedZip, OnlyTemporaryArchivesWhoseWriterIsGoneAreSweptAway) {
-    TempDir dir;
-    const std::string zipHead("PK\x03\x04rest of an entry", 22);
-    WriteFile(dir / "killed.epub.tmp-abc123", zipHead);  // nobody holds it: a killed writer's
-    WriteFile(dir / "early.epub.tmp-x1y2z3", "");        // killed before its first write
-    WriteFile(dir / "notes.txt.tmp-abc123", "a user's own file");
-    WriteFile(dir / "short.epub.tmp-abc12", zipHead);
-    WriteFile(dir / "UPPER.epub.tmp-ABC123", zipHead);
-    WriteFile(dir / "elsewhere.zip", zipHead);
-    fs::create_symlink(dir / "elsewhere.zip", dir / "link.epub.tmp-abc123");
-    StreamedZip live(dir / "live.epub");
-    live.Add("a.txt", TextBytes(600 * 1024));  // a writer at work holds its file locked
-
-    EXPECT_EQ(vellumark::zip::RemoveAbandonedArchives(dir.Path()), 2);
-    const std::vector<std::string> left = ListFolder(dir.Path());
-    EXPECT_EQ(left.size(), 6u);
-    for (const char* kept : {"notes.txt.tmp-abc123", "short.epub.tmp-abc12",
-                             "UPPER.epub.tmp-ABC123", "elsewhere.zip", "link.epub.tmp-abc123"})
-        EXPECT_NE(std::find(left.begin(), left.end(), kept), left.end()) << kept;
-    EXPECT_TRUE(fs::exists(live.TemporaryPath()));
-    live.Commit();
-    EXPECT_TRUE(fs::exists(dir / "live.epub"));
-}
