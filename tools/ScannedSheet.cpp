@@ -124,4 +124,59 @@ BilevelPage TextPage(const PageLayout& layout, int words, double points) {
     return RenderPage(WrapParagraph(FillerText(layout.seed, words), points, layout), layout);
 }
 
+BilevelPage ToBilevel(const imaging::GreyPicture& sheet) {
+    BilevelPage page;
+    page.width = sheet.width;
+    page.height = sheet.height;
+    page.bits.assign(static_cast<std::size_t>(page.Stride()) * page.height, 0);
+    for (int y = 0; y < sheet.height; ++y) {
+        for (int x = 0; x < sheet.width; ++x) {
+            if (sheet.pixels[static_cast<std::size_t>(y) * sheet.width + x] < 128)
+                page.SetBlack(x, y);
+        }
+    }
+    return page;
+}
+
+BilevelPage TurnedQuarter(const BilevelPage& page) {
+    BilevelPage turned;
+    turned.width = page.height;
+    turned.height = page.width;
+    turned.bits.assign(static_cast<std::size_t>(turned.Stride()) * turned.height, 0);
+    for (int y = 0; y < page.height; ++y) {
+        for (int x = 0; x < page.width; ++x) {
+            if (page.Black(x, y))
+                turned.SetBlack(page.height - 1 - y, x);
+        }
+    }
+    return turned;
+}
+
+std::vector<BilevelPage> ScannedBook(int pages, const PageLayout& layout) {
+    static constexpr double kAngles[] = {-2.4, 1.3, 0, 3.7, -0.6, 5.2, -4.1, 0.35};
+    std::vector<BilevelPage> book;
+    PageLayout page = layout;
+    for (int i = 0; i < std::max(pages, 4); ++i) {
+        page.seed = layout.seed + static_cast<unsigned>(i);
+        SheetOptions sheet;
+        sheet.seed = page.seed;
+        sheet.degrees = kAngles[static_cast<std::size_t>(i) % std::size(kAngles)];
+        sheet.border = layout.dpi / 8;
+        if (i == 2) {
+            // Two facing pages on one landscape sheet, dark towards the fold of the right one.
+            PageLayout facing = page;
+            facing.seed = page.seed + 1000;
+            sheet.gutterShadow = layout.dpi / 5;
+            BilevelPage left = ToBilevel(ScanSheet(TextPage(page), sheet));
+            sheet.gutterShadow = 0;
+            book.push_back(Spread(left, TextPage(facing), layout.dpi / 10));
+        } else if (i == 3) {
+            book.push_back(TurnedQuarter(TextPage(page)));
+        } else {
+            book.push_back(ToBilevel(ScanSheet(TextPage(page), sheet)));
+        }
+    }
+    return book;
+}
+
 }  // namespace vellumark::tools

@@ -37,4 +37,15 @@ PageLayout SmallA4(unsigned seed = 1);
 // A page of about `words` words of filler text at `points`, within the layout's margins.
 BilevelPage TextPage(const PageLayout& layout, int words = 380, double points = 12);
 
+// The sheet as a bilevel page: black where it is darker than mid-grey.
+BilevelPage ToBilevel(const imaging::GreyPicture& sheet);
+
+// The page turned a quarter clockwise, as a page scanned sideways comes.
+BilevelPage TurnedQuarter(const BilevelPage& page);
+
+// A book of `pages` text pages (at least 4) as a scanner delivers it, for trying clean-up out:
+// pages askew by known angles within dark borders, one sheet holding two facing pages with a
+// fold shadow, and one page scanned sideways.
+std::vector<BilevelPage> ScannedBook(int pages, const PageLayout& layout = {});
+
 }  // namespace vellumark::tools

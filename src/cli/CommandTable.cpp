@@ -26,12 +26,19 @@ constexpr CommandSpec kCommands[] = {
      "vellumark convert scan.tif --author Ada --format epub3\n"
      "vellumark convert scan.tif --author Ada --format epub3 --ocr --ocr-lang deu\n"
      "vellumark convert scan.tif --author Ada --format epub3 --profile kobo-libra\n"
+     "vellumark convert scan.tif --author Ada --clean --margin 4mm\n"
+     "vellumark convert manga.tif --author Ada --split-spreads --right-to-left\n"
      "vellumark convert shelf/ --metadata shelf.csv --output-dir books --json",
      &RunConvert, &AnswerConvert},
     {"info", kInfo, "INPUT", 1, 1, "page count, and per page: size, resolution, layout, codec",
      "Prints what a scan holds: its page count, then one line per page with its pixel size, "
-     "resolution, layout, codec, orientation and the size of the picture it becomes in a book.",
-     "vellumark info scan.tif", &RunInfo},
+     "resolution, layout, codec, orientation and the size of the picture it becomes in a book. "
+     "With clean-up options (as convert takes them), it also prints each page clean-up makes: "
+     "the sheet it comes from and its half when split, the skew measured, the content box and "
+     "the part cut out, in the levelled sheet's pixels. --json prints all of it as one object.",
+     "vellumark info scan.tif\n"
+     "vellumark info scan.tif --clean --json",
+     &RunInfo},
     {"search", kSearch, "INPUT WORD", 2, 2, "one line per hit, with its 1-based page number",
      "Finds WORD in the scan's text, read by OCR (or taken from the text an MDI file stores), "
      "and prints one line per hit with its page and word numbers. Letter case and punctuation "
@@ -75,12 +82,40 @@ constexpr OptionSpec kOptions[] = {
      "with --format epub3: make the pages for a screen of W x H pixels", kConvert},
     {Option::Quality, "--quality", "N", "JPEG quality of the pages, 1 to 100 (default 90)",
      kConvert},
+    {Option::Clean, "--clean", "",
+     "clean up every page: turn it upright, level it, split two-page sheets, cut it to its "
+     "content and clear dust from bilevel pages (all of the five options below)",
+     kConvert | kInfo},
+    {Option::Deskew, "--deskew", "",
+     "level each page whose text lines are measured to run askew (up to 7 degrees either way)",
+     kConvert | kInfo},
+    {Option::Crop, "--crop", "",
+     "cut each page to its content plus a margin, leaving out dark borders, shadows and specks; "
+     "body pages share one size",
+     kConvert | kInfo},
+    {Option::Margin, "--margin", "LENGTH",
+     "with --crop or --clean: the margin kept around the content, such as 5mm or 0.25in "
+     "(default 5mm)",
+     kConvert | kInfo},
+    {Option::SplitSpreads, "--split-spreads", "",
+     "make a sheet scanned with two facing pages into two pages, split at the fold",
+     kConvert | kInfo},
+    {Option::RightToLeft, "--right-to-left", "",
+     "with --split-spreads or --clean: the book is read from the right, so a sheet's right page "
+     "comes first",
+     kConvert | kInfo},
+    {Option::Upright, "--upright", "",
+     "turn each page scanned sideways or upside down upright (needs Tesseract's orientation "
+     "data)",
+     kConvert | kInfo},
     {Option::Metadata, "--metadata", "FILE",
      "a CSV table (input,title,author,cover; a header row) of each book's title, author and "
      "cover",
      kConvert},
     {Option::Json, "--json", "",
-     "print a JSON object per book (input, output, pages, seconds, result, error)", kConvert},
+     "print a JSON object per book (input, output, pages, seconds, result, error); for info, "
+     "one object for the scan",
+     kConvert | kInfo},
     {Option::Help, "--help", "", "show this help and exit", kEveryCommand, "-h"},
 };
 

@@ -13,6 +13,7 @@
 #include <system_error>
 #include <vector>
 
+#include "cli/CleanupArguments.h"
 #include "cli/Commands.h"
 #include "cli/Interruption.h"
 #include "cli/MetadataCsv.h"
@@ -144,8 +145,9 @@ std::optional<epub::PageBox> PageBoxOf(const ParsedArguments& arguments) {
     return std::nullopt;
 }
 
-// What every book of the run shares, from the options.
-epub::ShelfSettings SharedSettings(const ParsedArguments& arguments) {
+// What every book of the run shares, from the options. `warn` is set when clean-up has to
+// leave out turning pages upright.
+epub::ShelfSettings SharedSettings(const ParsedArguments& arguments, bool& warn) {
     epub::ShelfSettings shelf;
     epub::ConversionSettings& settings = shelf.book;
     std::error_code ec;
@@ -184,6 +186,7 @@ epub::ShelfSettings SharedSettings(const ParsedArguments& arguments) {
         throw Error(ErrorCode::Usage,
                     "--quality is 1 to 100, not " + std::to_string(settings.quality));
     }
+    settings.cleanup = CleanupOf(arguments, warn);
     shelf.overwrite = arguments.Has(Option::Overwrite);
     // Before any work, so that a missing language costs nothing but one line.
     if (shelf.ocr)
@@ -268,7 +271,10 @@ int AnswerConvert(const ParsedArguments& arguments) {
 int RunConvert(const ParsedArguments& arguments) {
     bool anyFolder = false;
     const std::vector<Input> inputs = Inputs(arguments.Operands(), anyFolder);
-    epub::ShelfSettings settings = SharedSettings(arguments);
+    bool warn = false;
+    epub::ShelfSettings settings = SharedSettings(arguments, warn);
+    if (warn && !arguments.Has(Option::Quiet))
+        ReportError(std::string(kNoOrientationDataText), 0);
     const std::vector<epub::ShelfBook> books = Books(inputs, arguments);
     // One scan named on its own is one book, reported as it always was; anything else is a
     // shelf, where an existing book is skipped and a failed one does not stop the others.

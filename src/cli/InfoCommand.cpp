@@ -1,12 +1,16 @@
-// `vellumark info INPUT`: what a scan holds, page by page, and the picture each page becomes.
+// `vellumark info INPUT`: what a scan holds, page by page, and the picture each page becomes;
+// with clean-up options, what clean-up measures and makes of each sheet.
 
 #include <cmath>
 #include <iostream>
 #include <sstream>
 
+#include "cli/CleanupArguments.h"
 #include "cli/Commands.h"
 #include "cli/ParsedArguments.h"
+#include "cli/ShelfDisplay.h"
 #include "imaging/Document.h"
+#include "imaging/cleanup/CleanedPages.h"
 
 namespace vellumark::cli {
 namespace {
@@ -25,11 +29,105 @@ std::string Resolution(const imaging::PageInfo& info) {
     return Number(info.xResolution) + " x " + Number(info.yResolution) + " dpi";
 }
 
+std::string BoxText(const imaging::PixelBox& box) {
+    return std::to_string(box.Width()) + " x " + std::to_string(box.Height()) + " at " +
+           std::to_string(box.left) + "," + std::to_string(box.top);
+}
+
+std::string BoxJson(const imaging::PixelBox& box) {
+    return "{\"left\": " + std::to_string(box.left) + ", \"top\": " + std::to_string(box.top) +
+           ", \"width\": " + std::to_string(box.Width()) +
+           ", \"height\": " + std::to_string(box.Height()) + "}";
+}
+
+// The part of the levelled sheet a page is cut from: its box, or all of its area.
+imaging::PixelBox CutOf(const imaging::PagePlan& plan) {
+    return plan.box.Empty() ? plan.area : plan.box;
+}
+
+std::string SheetPart(const imaging::PagePlan& plan) {
+    if (plan.fold < 0)
+        return "";
+    return plan.area.left < plan.fold ? ", left of the fold at x " + std::to_string(plan.fold)
+                                      : ", right of the fold at x " + std::to_string(plan.fold);
+}
+
+void PrintCleanedText(const imaging::CleanedPages& pages) {
+    const int count = pages.PageCount();
+    std::cout << "cleaned up: " << count << (count == 1 ? " page\n" : " pages\n");
+    for (int page = 0; page < count; ++page) {
+        const imaging::PagePlan& plan = pages.PlanOf(page);
+        std::cout << "page " << page + 1 << ": sheet " << plan.sheet + 1 << SheetPart(plan);
+        if (plan.quarters != 0)
+            std::cout << ", turned " << plan.quarters * 90 << " degrees";
+        if (plan.skewMeasured)
+            std::cout << ", skew " << Number(plan.skew) << " degrees";
+        else
+            std::cout << ", skew not measured";
+        if (plan.degrees != 0)
+            std::cout << " (levelled)";
+        if (!plan.content.Empty())
+            std::cout << ", content " << BoxText(plan.content);
+        std::cout << ", cut " << BoxText(CutOf(plan)) << "\n";
+    }
+}
+
+void PrintJson(const std::string& input, const imaging::Document& document,
+               const imaging::CleanedPages* cleaned) {
+    std::cout << "{\"input\": " << JsonString(input) << ", \"pages\": [";
+    for (int page = 0; page < document.PageCount(); ++page) {
+        const imaging::PageInfo info = document.Info(page);
+        std::cout << (page == 0 ? "" : ", ") << "{\"page\": " << page + 1
+                  << ", \"width\": " << info.width << ", \"height\": " << info.height
+                  << ", \"xResolution\": " << Number(info.xResolution)
+                  << ", \"yResolution\": " << Number(info.yResolution)
+                  << ", \"layout\": " << JsonString(info.layout)
+                  << ", \"codec\": " << JsonString(info.codec)
+                  << ", \"orientation\": " << info.orientation
+                  << ", \"pictureWidth\": " << info.pictureWidth
+                  << ", \"pictureHeight\": " << info.pictureHeight << "}";
+    }
+    std::cout << "]";
+    if (cleaned != nullptr) {
+        std::cout << ", \"cleaned\": [";
+        for (int page = 0; page < cleaned->PageCount(); ++page) {
+            const imaging::PagePlan& plan = cleaned->PlanOf(page);
+            std::cout << (page == 0 ? "" : ", ") << "{\"page\": " << page + 1
+                      << ", \"sheet\": " << plan.sheet + 1
+                      << ", \"quarterTurns\": " << plan.quarters << ", \"skew\": "
+                      << (plan.skewMeasured ? Number(plan.skew) : std::string("null"))
+                      << ", \"rotation\": " << Number(plan.degrees) << ", \"content\": "
+                      << (plan.content.Empty() ? std::string("null") : BoxJson(plan.content))
+                      << ", \"fold\": "
+                      << (plan.fold < 0 ? std::string("null") : std::to_string(plan.fold))
+                      << ", \"cut\": " << BoxJson(CutOf(plan)) << "}";
+        }
+        std::cout << "]";
+    }
+    std::cout << "}\n";
+}
+
 }  // namespace
 
 int RunInfo(const ParsedArguments& arguments) {
     const std::string& input = arguments.Operands()[0];
-    const auto document = imaging::Document::Open(input);
+    bool warn = false;
+    const imaging::CleanupOptions cleanup = CleanupOf(arguments, warn);
+    const std::shared_ptr<const imaging::Document> document = imaging::Document::Open(input);
+    std::shared_ptr<const imaging::CleanedPages> cleaned;
+    if (cleanup.Any()) {
+        if (warn)
+            ReportError(std::string(kNoOrientationDataText), 0);
+        Scheduler scheduler(0);
+        cleaned = imaging::CleanedPages::Plan(
+            document, cleanup, [&document](int sheet) { return document->Resolution(sheet); },
+            scheduler);
+    }
+    if (arguments.Has(Option::Json)) {
+        PrintJson(input, *document, cleaned.get());
+        std::cout.flush();
+        return std::cout ? 0 : 1;
+    }
     const int pages = document->PageCount();
     std::cout << input << ": " << pages << (pages == 1 ? " page\n" : " pages\n");
     for (int page = 0; page < pages; ++page) {
@@ -40,6 +138,8 @@ int RunInfo(const ParsedArguments& arguments) {
             std::cout << ", orientation " << info.orientation;
         std::cout << ", picture " << info.pictureWidth << " x " << info.pictureHeight << "\n";
     }
+    if (cleaned)
+        PrintCleanedText(*cleaned);
     std::cout.flush();
     return std::cout ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 #include "cli/ShelfDisplay.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <system_error>
@@ -83,8 +84,9 @@ ShelfDisplay::ShelfDisplay(DisplayOptions options)
 void ShelfDisplay::Progress(const epub::ShelfProgress& progress) {
     if (!progress_.Enabled() || progress.pagesTotal <= 0)
         return;
-    std::string caption =
-        std::to_string(progress.pagesDone) + "/" + std::to_string(progress.pagesTotal) + " pages";
+    const int steps = std::max(progress.stepsPerSheet, 1);
+    std::string caption = std::to_string(progress.pagesDone / steps) + "/" +
+                          std::to_string(progress.pagesTotal / steps) + " pages";
     if (options_.shelf) {
         caption += ", " + std::to_string(progress.booksDone) + "/" +
                    std::to_string(progress.booksTotal) + " books";

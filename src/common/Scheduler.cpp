@@ -1,5 +1,9 @@
 #include "common/Scheduler.h"
 
+#include <exception>
+#include <map>
+
+#include "common/Error.h"
 #include "common/Jobs.h"
 
 namespace vellumark {
@@ -56,6 +60,69 @@ void Scheduler::Run() {
         } catch (...) {
         }
     }
+}
+
+void ParallelFor(Scheduler& scheduler, int count, const std::function<void(int index)>& work,
+                 const std::function<void(int done)>& progress, const std::atomic<bool>* stop) {
+    struct State {
+        std::mutex mutex;
+        std::condition_variable changed;
+        int posted = 0, finished = 0, done = 0;
+        bool failed = false;
+        std::map<int, std::exception_ptr> failures;
+    } state;
+    const auto stopped = [&] { return state.failed || (stop != nullptr && stop->load()); };
+    const int lead = 2 * static_cast<int>(scheduler.Threads());
+    int reported = 0;
+    std::unique_lock lock(state.mutex);
+    for (;;) {
+        while (!stopped() && state.posted < count && state.posted - state.finished < lead) {
+            const int index = state.posted++;
+            scheduler.Post([&state, &work, index] {
+                std::exception_ptr failure;
+                try {
+                    work(index);
+                } catch (...) {
+                    failure = std::current_exception();
+                }
+                const std::lock_guard guard(state.mutex);
+                if (failure) {
+                    state.failures.emplace(index, failure);
+                    state.failed = true;
+                } else {
+                    ++state.done;
+                }
+                ++state.finished;
+                // Under the lock: once `finished` has moved the caller may leave, and the state
+                // with it.
+                state.changed.notify_all();
+            });
+        }
+        if (state.finished == state.posted && (stopped() || state.posted == count))
+            break;
+        const int before = state.finished;
+        // A stop is looked at each time a task ends: tasks are short, so it is seen soon.
+        state.changed.wait(lock, [&] { return state.finished != before; });
+        if (progress && state.done != reported) {
+            reported = state.done;
+            lock.unlock();
+            std::exception_ptr failure;
+            try {
+                progress(reported);
+            } catch (...) {
+                failure = std::current_exception();  // tasks under way still need the state
+            }
+            lock.lock();
+            if (failure) {
+                state.failures.emplace(-1, failure);
+                state.failed = true;
+            }
+        }
+    }
+    if (!state.failures.empty())
+        std::rethrow_exception(state.failures.begin()->second);
+    if (state.posted < count || (stop != nullptr && stop->load() && state.done < count))
+        throw Error(ErrorCode::Cancelled, "the work was cancelled");
 }
 
 }  // namespace vellumark

@@ -5,6 +5,7 @@
 // The threads that coordinate (a conversion handing pages to its book, a shelf starting books)
 // only wait; they never compute.
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -40,5 +41,16 @@ private:
     bool stop_ = false;
     std::vector<std::thread> threads_;
 };
+
+// Runs work(0) to work(count - 1) on the scheduler, a few more at a time than it has threads (so
+// that other work posted meanwhile is not queued behind all of them), and returns when every one
+// that started has ended. Blocks the calling thread, which computes nothing; `progress` (may be
+// empty) is called on it with the number done. When `stop` (may be null) is set, or a call
+// throws, no further call starts; then the first exception by index is rethrown, or
+// vellumark::Error (Cancelled) when it was a stop. Must not be called from a task of the
+// scheduler.
+void ParallelFor(Scheduler& scheduler, int count, const std::function<void(int index)>& work,
+                 const std::function<void(int done)>& progress = {},
+                 const std::atomic<bool>* stop = nullptr);
 
 }  // namespace vellumark

@@ -1,10 +1,12 @@
 #include "epub/ConversionJob.h"
 
 #include <algorithm>
+#include <atomic>
 #include <fstream>
 #include <iterator>
 #include <new>
 #include <optional>
+#include <stop_token>
 #include <system_error>
 #include <vector>
 
@@ -20,6 +22,7 @@
 #include "epub/LanguageTag.h"
 #include "epub/PageExport.h"
 #include "imaging/Jpeg.h"
+#include "imaging/cleanup/CleanedPages.h"
 
 namespace vellumark::epub {
 namespace fs = std::filesystem;
@@ -184,7 +187,37 @@ ConversionResult RunSteps(const imaging::PageSource* document, const ConversionS
         sink = MakeFolderSink(workingFolder, sinkOptions);
     }
 
-    reporter.Status(settings.text ? kConvertingWithTextText : kConvertingText);
+    // Cleaned pages are planned first, over the whole document: a page's size depends on the
+    // others', and a split sheet adds a page.
+    const imaging::PageSource* pages = document;
+    std::shared_ptr<const imaging::CleanedPages> cleaned;
+    std::shared_ptr<const imaging::TextLayer> text = settings.text;
+    const int sheets = document->PageCount();
+    if (settings.cleanup.Any() && sheets > 0) {
+        reporter.Status(kCleaningUpText);
+        reporter.Progress(0, 2 * sheets);
+        // Stopped by the same flag as the pages are.
+        std::atomic<bool> cancel = false;
+        const std::stop_callback onStop(settings.stop, [&cancel] { cancel = true; });
+        // The document outlives Convert, so the cleaned pages may borrow it.
+        const std::shared_ptr<const imaging::PageSource> borrowed(
+            std::shared_ptr<const imaging::PageSource>(), document);
+        cleaned = imaging::CleanedPages::Plan(
+            borrowed, settings.cleanup,
+            [document](int sheet) { return document->Resolution(sheet); }, *scheduler,
+            [&](int done, int total) {
+                if (reporter.CancelRequested())
+                    cancel = true;
+                reporter.Progress(done, 2 * total);
+            },
+            &cancel);
+        pages = cleaned.get();
+        if (text)
+            text = text->Over(cleaned);
+    }
+    const int stepsBefore = cleaned ? sheets : 0;
+
+    reporter.Status(text ? kConvertingWithTextText : kConvertingText);
     const std::string languageTag = LanguageTag();
     const std::string content = kContentPrefix;
     AddContainerFiles(workingFolder, *sink);
@@ -202,23 +235,25 @@ ConversionResult RunSteps(const imaging::PageSource* document, const ConversionS
         }
     }
 
-    const int pageCount = document->PageCount();
+    const int pageCount = pages->PageCount();
     if (pageCount < 0)
         return Fail({}, "The document reports no pages.");
-    reporter.Progress(0, pageCount);
+    reporter.Progress(stepsBefore, stepsBefore + pageCount);
     ExportOptions exportOptions;
     exportOptions.jobs = settings.jobs;
     exportOptions.languageTag = languageTag;
-    exportOptions.progress = [&reporter](int done, int total) { reporter.Progress(done, total); };
+    exportOptions.progress = [&reporter, stepsBefore](int done, int total) {
+        reporter.Progress(stepsBefore + done, stepsBefore + total);
+    };
     exportOptions.cancelRequested = [&reporter] { return reporter.CancelRequested(); };
     exportOptions.stop = settings.stop;
     exportOptions.format = settings.format;
-    exportOptions.text = settings.text.get();
+    exportOptions.text = text.get();
     exportOptions.fit = settings.pageBox;
     exportOptions.quality = settings.quality;
     exportOptions.scheduler = scheduler;
-    std::vector<BookPage> pages = ExportPages(
-        *document, pageCount,
+    std::vector<BookPage> bookPages = ExportPages(
+        *pages, pageCount,
         [&](int, PageFiles&& page) {
             files.AddNow(content + page.page.pictureName, std::move(page.picture));
             files.Keep(content + page.documentName, page.document);
@@ -234,7 +269,7 @@ ConversionResult RunSteps(const imaging::PageSource* document, const ConversionS
     book.identity = identity;
     if (fixed) {
         book.format = BookFormat::Epub3;
-        book.pages = std::move(pages);
+        book.pages = std::move(bookPages);
         book.coverWidth = coverSize.first;
         book.coverHeight = coverSize.second;
     }

@@ -13,6 +13,7 @@
 #include "epub/BookIdentity.h"
 #include "epub/DeviceProfiles.h"
 #include "imaging/PageSource.h"
+#include "imaging/cleanup/CleanupPlan.h"
 #include "imaging/text/TextLayer.h"
 
 namespace vellumark::epub {
@@ -44,6 +45,9 @@ struct ConversionSettings {
     // 96 pixels per inch.
     std::optional<PageBox> pageBox;
     int quality = 90;  // of the JPEG pages, 1 to 100
+    // How the pages are cleaned up before they go into the book (none by default). The text
+    // layer then reads the cleaned pages, the way `text` reads.
+    imaging::CleanupOptions cleanup;
     // The workers of a run that converts several books at once: their pages and compression
     // share it. Null: the conversion makes its own of `jobs` threads. Must outlive Convert.
     Scheduler* scheduler = nullptr;
@@ -58,6 +62,7 @@ inline constexpr const char* kNoAuthorText = "Please set the author name!";
 inline constexpr const char* kNoSavingPathText = "Please set the saving path!";
 inline constexpr const char* kNoDocumentText = "Please open a document first!";
 inline constexpr const char* kConvertingText = "Converting...";
+inline constexpr const char* kCleaningUpText = "Cleaning up the pages...";
 inline constexpr const char* kConvertingWithTextText = "Converting and reading the text...";
 inline constexpr const char* kPageSizeNeedsEpub3Text =
     "Pages made for a screen need the EPUB 3 fixed-layout format.";
@@ -80,7 +85,8 @@ public:
     virtual bool ConfirmOverwrite(const std::filesystem::path& output) = 0;
     // Status text: "Converting..." while pages are exported, "Successed!" at the end.
     virtual void Status(const std::string& text) = 0;
-    // Pages exported so far, of total.
+    // Work done so far, of total: pages exported, and before them sheets cleaned up when the
+    // pages are (each sheet and each page one step; the total grows when sheets are split).
     virtual void Progress(int done, int total) = 0;
     // Checked between pages; true stops the job with outcome Cancelled.
     virtual bool CancelRequested() { return false; }

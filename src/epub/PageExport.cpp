@@ -101,9 +101,9 @@ PageFiles ExportPage(const PageJob& job, int index, const std::atomic<bool>& can
     MakeFixedPicture(job, index, files);
     std::string textLayer;
     if (const imaging::TextLayer* text = job.options.text) {
-        const auto [boxWidth, boxHeight] = text->GetDocument().OwnSize(index);
-        textLayer = TextLayerMarkup(PlaceWords(text->Words(index, &cancelled), boxWidth, boxHeight,
-                                               page.width, page.height));
+        const imaging::PageShape box = text->Source().Shape(index);
+        textLayer = TextLayerMarkup(PlaceWords(text->Words(index, &cancelled), box.width,
+                                               box.height, page.width, page.height));
         page.hasText = !textLayer.empty();
     }
     const FixedPage fixed{"Page " + n, page.pictureName, page.width, page.height};

@@ -38,8 +38,10 @@ struct RunState {
 // A book's conversion reports here, on the book's own thread.
 class BookReporter final : public ConversionReporter {
 public:
-    BookReporter(RunState& state, std::size_t index, bool overwrite)
-        : state_(state), index_(index), overwrite_(overwrite) {}
+    // `units`: the book's share of the run's progress (its sheets, twice when they are cleaned
+    // up first); what the conversion reports is scaled to it, whatever its own total.
+    BookReporter(RunState& state, std::size_t index, bool overwrite, long long units)
+        : state_(state), index_(index), overwrite_(overwrite), units_(units) {}
 
     void Note(const std::string& text) override { note_ = text; }
     bool ConfirmOverwrite(const fs::path&) override { return overwrite_; }
@@ -47,7 +49,7 @@ public:
     void Progress(int done, int total) override {
         {
             const std::lock_guard lock(state_.mutex);
-            state_.pagesDone[index_] = done;
+            state_.pagesDone[index_] = total > 0 ? done * units_ / total : 0;
             // The last page made: the next book may start while this one is packed.
             if (done >= total && !exportDone_) {
                 exportDone_ = true;
@@ -73,6 +75,7 @@ private:
     RunState& state_;
     std::size_t index_;
     bool overwrite_;
+    long long units_;
     bool exportDone_ = false;  // guarded by state_.mutex
     std::string note_;
 };
@@ -180,8 +183,14 @@ ShelfSummary ConvertShelf(const std::vector<ShelfBook>& books, const ShelfSettin
         skipped[i] = complete && !settings.overwrite &&
                      fs::exists(fs::symlink_status(ShelfBookOutput(books[i], settings), ec));
     }
-    const std::vector<long long> pages = CountPages(books, skipped);
+    std::vector<long long> pages = CountPages(books, skipped);
+    if (settings.book.cleanup.Any()) {
+        // Each sheet is read once to plan it, then made into its pages.
+        for (long long& count : pages)
+            count *= 2;
+    }
     ShelfProgress progress;
+    progress.stepsPerSheet = settings.book.cleanup.Any() ? 2 : 1;
     progress.booksTotal = static_cast<int>(books.size());
     for (long long count : pages)
         progress.pagesTotal += count;
@@ -222,7 +231,8 @@ ShelfSummary ConvertShelf(const std::vector<ShelfBook>& books, const ShelfSettin
                 }
                 ++underWay;
                 state.exporting = true;
-                reporters[index] = std::make_unique<BookReporter>(state, index, settings.overwrite);
+                reporters[index] =
+                    std::make_unique<BookReporter>(state, index, settings.overwrite, pages[index]);
                 threads.emplace_back([&, index] {
                     BookReport report =
                         RunBook(books[index], index, settings, scheduler, state, *reporters[index]);

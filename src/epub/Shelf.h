@@ -61,8 +61,11 @@ struct BookReport {
 };
 
 struct ShelfProgress {
+    // Steps, of the books that are not skipped: a step per sheet, or two (planned, then made)
+    // when the pages are cleaned up.
     long long pagesDone = 0;
-    long long pagesTotal = 0;  // of the books that are not skipped
+    long long pagesTotal = 0;
+    int stepsPerSheet = 1;
     int booksDone = 0;
     int booksTotal = 0;
 };

@@ -207,6 +207,10 @@ PageShape Document::Shape(int page) const {
     return {width, height, KindOf(layout)};
 }
 
+double Document::Resolution(int page) const {
+    return impl_->Page(page).yDpi;
+}
+
 std::string Document::StoredText(int page) const {
     auto handle = impl_->OpenPage(page);
     TIFF* tif = handle->Get();

@@ -51,7 +51,7 @@ public:
                                                const std::filesystem::path& name);
     ~Document() override;
 
-    const std::filesystem::path& Path() const;
+    const std::filesystem::path& Path() const override;
     int PageCount() const override;
     // Throws vellumark::Error (Internal) for a page out of range, as do all page functions.
     PageInfo Info(int page) const;
@@ -71,7 +71,9 @@ public:
 
     // OCR text an MDI page stores (tag 37679) as UTF-8; empty when it has none. Thread-safe.
     // Throws vellumark::Error (BadInput) only when the page's directory cannot be read.
-    std::string StoredText(int page) const;
+    std::string StoredText(int page) const override;
+    // The page's vertical resolution from its tags (0 when it has none).
+    double Resolution(int page) const override;
 
 private:
     struct Impl;

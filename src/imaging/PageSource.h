@@ -2,6 +2,9 @@
 // What a conversion needs of a document: a page count, the pages' shapes and page pictures. The
 // scanned document implements it; tests give their own.
 
+#include <filesystem>
+#include <string>
+
 #include "imaging/Picture.h"
 
 namespace vellumark::imaging {
@@ -30,6 +33,21 @@ public:
     virtual Picture PagePicture(int page) const = 0;
     // The page resampled from its own pixels to exactly width x height, orientation applied.
     virtual Picture PagePicture(int page, int width, int height) const = 0;
+    // The file the pages come from, for messages; empty when they come from no file.
+    virtual const std::filesystem::path& Path() const {
+        static const std::filesystem::path none;
+        return none;
+    }
+    // The page's own pixels per inch (vertical); 0 when unknown.
+    virtual double Resolution(int page) const {
+        (void)page;
+        return 0;
+    }
+    // OCR text the file stores for the page, as UTF-8 (words without boxes); empty when none.
+    virtual std::string StoredText(int page) const {
+        (void)page;
+        return {};
+    }
 };
 
 }  // namespace vellumark::imaging

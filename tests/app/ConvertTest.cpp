@@ -158,7 +158,7 @@ struct ScriptedReading {
 class TextLayerConvertTest : public ConvertTest {
 protected:
     TextLayerConvertTest() {
-        textReader_ = [reading = reading_](const imaging::Document&, int page,
+        textReader_ = [reading = reading_](const imaging::PageSource&, int page,
                                            const imaging::TextLayer::CancelFlag* cancel) {
             ++reading->reads;
             // Bounded, so that a cancel that never arrives fails the test instead of hanging it.

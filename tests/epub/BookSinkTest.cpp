@@ -92,7 +92,7 @@ TEST_F(BookSinkTest, BothRoadsMakeTheSameBytesInEveryFormat) {
         std::optional<PageBox> box;
         bool text;
     };
-    const imaging::TextLayer::Reader reader = [](const imaging::Document&, int page, auto*) {
+    const imaging::TextLayer::Reader reader = [](const imaging::PageSource&, int page, auto*) {
         std::vector<imaging::Word> words;
         if (page % 2 == 0)
             words = {{"Quasar", 4, 4, 30, 10, true}, {"ahead", 36, 4, 24, 10, true}};

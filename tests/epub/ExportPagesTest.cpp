@@ -122,7 +122,7 @@ std::shared_ptr<const imaging::Document> SmallScan(const fs::path& path, int pag
 TEST(ExportPagesTest, FixedLayoutPagesCarryTheirWordsAndPagesWithoutWordsNone) {
     vellumark::testing::TempFolder folder;
     const auto document = SmallScan(folder / "scan.tif", 2);
-    const imaging::TextLayer text(document, [](const imaging::Document&, int page, auto*) {
+    const imaging::TextLayer text(document, [](const imaging::PageSource&, int page, auto*) {
         std::vector<imaging::Word> words;
         if (page == 0)
             words = {{"Quasar", 4, 4, 30, 10, true}, {"ahead", 36, 4, 24, 10, true}};
@@ -177,7 +177,7 @@ TEST(ExportPagesTest, EachKindOfPageGetsThePictureThatSuitsItAtTheScreensSize) {
     const std::shared_ptr<const imaging::Document> document =
         imaging::Document::Open(folder / "scan.tif");
     // Words are read in the page's own pixels.
-    const imaging::TextLayer text(document, [](const imaging::Document&, int, auto*) {
+    const imaging::TextLayer text(document, [](const imaging::PageSource&, int, auto*) {
         return std::vector<imaging::Word>{{"word", 100, 200, 60, 20, true}};
     });
     ExportOptions options;
@@ -217,16 +217,16 @@ TEST(ExportPagesTest, AStopStopsARecognitionUnderWay) {
     std::atomic<bool> sawCancel = false;
     std::promise<void> started;
     std::once_flag once;
-    const imaging::TextLayer text(
-        document, [&](const imaging::Document&, int, const imaging::TextLayer::CancelFlag* cancel) {
-            std::call_once(once, [&] { started.set_value(); });
-            // A recognition that would take a minute unless told to stop.
-            for (int i = 0; i < 6000 && !(cancel && cancel->load()); ++i)
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            sawCancel = cancel && cancel->load();
-            throw Error(ErrorCode::Cancelled, "stopped");
-            return std::vector<imaging::Word>{};
-        });
+    const imaging::TextLayer text(document, [&](const imaging::PageSource&, int,
+                                                const imaging::TextLayer::CancelFlag* cancel) {
+        std::call_once(once, [&] { started.set_value(); });
+        // A recognition that would take a minute unless told to stop.
+        for (int i = 0; i < 6000 && !(cancel && cancel->load()); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        sawCancel = cancel && cancel->load();
+        throw Error(ErrorCode::Cancelled, "stopped");
+        return std::vector<imaging::Word>{};
+    });
     std::stop_source stop;
     ExportOptions options;
     options.format = BookFormat::Epub3;

@@ -34,8 +34,7 @@ Decoded DecodeJpeg(const std::vector<std::uint8_t>& bytes) {
     jpeg_start_decompress(&info);
     d.rgb.resize(static_cast<std::size_t>(d.width) * d.height * 3);
     while (info.output_scanline < info.output_height) {
-        JSAMPROW row =
-            d.rgb.data() + static_cast<std::size_t>(info.output_scanline) * d.width * 3;
+        JSAMPROW row = d.rgb.data() + static_cast<std::size_t>(info.output_scanline) * d.width * 3;
         jpeg_read_scanlines(&info, &row, 1);
     }
     jpeg_finish_decompress(&info);

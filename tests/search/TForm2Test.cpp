@@ -62,7 +62,7 @@ protected:
     std::shared_ptr<TextLayer> Layer(std::vector<std::vector<std::string>> pages) {
         return std::make_shared<TextLayer>(
             document_,
-            [this, pages](const imaging::Document&, int page, const TextLayer::CancelFlag*) {
+            [this, pages](const imaging::PageSource&, int page, const TextLayer::CancelFlag*) {
                 ++reads_[page];
                 std::vector<Word> words;
                 int x = 10;
@@ -229,7 +229,7 @@ TEST_F(TForm2Test, FailedStepEndsSilently) {
     dialog_.SetTarget(
         std::make_shared<TextLayer>(
             document_,
-            [](const imaging::Document&, int, const TextLayer::CancelFlag*) -> std::vector<Word> {
+            [](const imaging::PageSource&, int, const TextLayer::CancelFlag*) -> std::vector<Word> {
                 throw Error(ErrorCode::BadInput, "damaged page");
             }),
         &view_, &cursors_);
@@ -246,7 +246,7 @@ TEST_F(TForm2Test, CancelStopsARunningStep) {
     std::atomic<bool> started = false;
     dialog_.SetTarget(std::make_shared<TextLayer>(
                           document_,
-                          [&](const imaging::Document&, int,
+                          [&](const imaging::PageSource&, int,
                               const TextLayer::CancelFlag* cancel) -> std::vector<Word> {
                               started = true;
                               // A slow recogniser that notices cancellation.

@@ -137,7 +137,7 @@ protected:
 
 TEST_F(TextLayerCacheTest, ReadsEachPageOnceEvenWhenAskedFromSeveralThreads) {
     std::atomic<int> reads[3] = {0, 0, 0};
-    const TextLayer text(document_, [&](const Document&, int page, const TextLayer::CancelFlag*) {
+    const TextLayer text(document_, [&](const PageSource&, int page, const TextLayer::CancelFlag*) {
         ++reads[page];
         std::this_thread::yield();
         return std::vector<Word>{Word{"page" + std::to_string(page)}};
@@ -161,7 +161,7 @@ TEST_F(TextLayerCacheTest, ReadsEachPageOnceEvenWhenAskedFromSeveralThreads) {
 
 TEST_F(TextLayerCacheTest, FailedOrCancelledReadIsTriedAgain) {
     int attempts = 0;
-    const TextLayer text(document_, [&](const Document&, int page, const TextLayer::CancelFlag*) {
+    const TextLayer text(document_, [&](const PageSource&, int page, const TextLayer::CancelFlag*) {
         if (page == 1 && ++attempts == 1)
             throw Error(ErrorCode::BadInput, "damaged strip");
         return std::vector<Word>{Word{"ok"}};
@@ -184,7 +184,7 @@ TEST_F(TextLayerCacheTest, FailedOrCancelledReadIsTriedAgain) {
 }
 
 TEST_F(TextLayerCacheTest, ReadAllPagesReportsProgressAndTheFirstError) {
-    const TextLayer text(document_, [&](const Document&, int page, const TextLayer::CancelFlag*) {
+    const TextLayer text(document_, [&](const PageSource&, int page, const TextLayer::CancelFlag*) {
         if (page == 2)
             throw Error(ErrorCode::BadInput, "page three is damaged");
         return std::vector<Word>{};

@@ -41,26 +41,34 @@ void DespeckleBilevel(Picture& picture, double dpi) {
 
 std::shared_ptr<const CleanedPages> CleanedPages::Plan(
     std::shared_ptr<const PageSource> source, const CleanupOptions& options, SheetResolution dpi,
-    const std::function<void(int done, int total)>& progress, const std::atomic<bool>* cancel) {
-    std::vector<PagePlan> plans;
+    Scheduler& scheduler, const std::function<void(int done, int total)>& progress,
+    const std::atomic<bool>* cancel) {
     const int sheets = source->PageCount();
-    for (int sheet = 0; sheet < sheets; ++sheet) {
-        if (cancel != nullptr && cancel->load())
-            throw Error(ErrorCode::Cancelled, "the clean-up was cancelled");
-        const PageShape own = source->Shape(sheet);
-        if (options.upright || options.deskew || options.crop || options.splitSpreads) {
-            const GreyPicture pixels = ToGrey(source->PagePicture(sheet, own.width, own.height));
-            for (PagePlan& plan : PlanSheet(sheet, pixels, dpi(sheet), options))
-                plans.push_back(std::move(plan));
-        } else {
-            PagePlan plan;
-            plan.sheet = sheet;
-            plan.area = {0, 0, own.width, own.height};
-            plans.push_back(plan);
-        }
-        if (progress)
-            progress(sheet + 1, sheets);
-    }
+    std::vector<std::vector<PagePlan>> perSheet(static_cast<std::size_t>(std::max(sheets, 0)));
+    const bool measure = options.upright || options.deskew || options.crop || options.splitSpreads;
+    ParallelFor(
+        scheduler, sheets,
+        [&](int sheet) {
+            const PageShape own = source->Shape(sheet);
+            auto& plans = perSheet[static_cast<std::size_t>(sheet)];
+            if (measure) {
+                plans = PlanSheet(sheet, ToGrey(source->PagePicture(sheet, own.width, own.height)),
+                                  dpi(sheet), options);
+            } else {
+                PagePlan plan;
+                plan.sheet = sheet;
+                plan.area = {0, 0, own.width, own.height};
+                plans.push_back(plan);
+            }
+        },
+        [&](int done) {
+            if (progress)
+                progress(done, sheets);
+        },
+        cancel);
+    std::vector<PagePlan> plans;
+    for (auto& sheetPlans : perSheet)
+        plans.insert(plans.end(), sheetPlans.begin(), sheetPlans.end());
     if (options.crop)
         MatchPageSizes(plans, dpi, options);
     return std::make_shared<const CleanedPages>(std::move(source), std::move(plans), options,
@@ -84,6 +92,11 @@ PageShape CleanedPages::Shape(int page) const {
     shape.width = size.Width();
     shape.height = size.Height();
     return shape;
+}
+
+std::string CleanedPages::StoredText(int page) const {
+    const PagePlan& plan = PlanOf(page);
+    return plan.fold < 0 ? source_->StoredText(plan.sheet) : std::string();
 }
 
 Picture CleanedPages::Cleaned(int page) const {

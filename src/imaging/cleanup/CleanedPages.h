@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "common/Scheduler.h"
 #include "imaging/PageSource.h"
 #include "imaging/cleanup/CleanupPlan.h"
 
@@ -15,13 +16,14 @@ namespace vellumark::imaging {
 
 class CleanedPages final : public PageSource {
 public:
-    // Reads every sheet of `source` at its own pixels, one at a time, and plans its pages, then
-    // gives body pages one size. `progress` (may be empty) hears of each sheet planned; a set
-    // `cancel` (may be null) stops with vellumark::Error (Cancelled). Throws the source's
-    // errors.
+    // Reads every sheet of `source` at its own pixels and plans its pages, sheets side by side
+    // on `scheduler`, then gives body pages one size. `progress` (may be empty) hears on the
+    // calling thread of each sheet planned; a set `cancel` (may be null) stops with
+    // vellumark::Error (Cancelled). Throws the source's errors (the first sheet's that failed).
     static std::shared_ptr<const CleanedPages> Plan(
         std::shared_ptr<const PageSource> source, const CleanupOptions& options,
-        SheetResolution dpi, const std::function<void(int done, int total)>& progress = {},
+        SheetResolution dpi, Scheduler& scheduler,
+        const std::function<void(int done, int total)>& progress = {},
         const std::atomic<bool>* cancel = nullptr);
 
     CleanedPages(std::shared_ptr<const PageSource> source, std::vector<PagePlan> plans,
@@ -34,9 +36,14 @@ public:
     Picture PagePicture(int page) const override;
     Picture PagePicture(int page, int width, int height) const override;
 
-    const PagePlan& PlanOf(int page) const { return plans_.at(static_cast<std::size_t>(page)); }
     // The sheet's resolution (0 when unknown).
-    double Resolution(int page) const { return dpi_(PlanOf(page).sheet); }
+    double Resolution(int page) const override { return dpi_(PlanOf(page).sheet); }
+    const std::filesystem::path& Path() const override { return source_->Path(); }
+    // The sheet's stored text when the page is the whole sheet's content: a split sheet's
+    // halves are read again rather than each given the words of both.
+    std::string StoredText(int page) const override;
+
+    const PagePlan& PlanOf(int page) const { return plans_.at(static_cast<std::size_t>(page)); }
 
 private:
     Picture Cleaned(int page) const;

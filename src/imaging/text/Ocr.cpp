@@ -128,9 +128,8 @@ struct TextDeleter {
     void operator()(char* text) const { delete[] text; }
 };
 
-}  // namespace
-
-std::vector<std::string> InstalledOcrLanguages() {
+// The names of every data file Tesseract has: languages, and the orientation data.
+std::vector<std::string> InstalledData() {
     tesseract::TessBaseAPI api;
     {
         const QuietStderr quiet;
@@ -138,11 +137,23 @@ std::vector<std::string> InstalledOcrLanguages() {
         // The data folder is known once Init has looked, whether or not the language loaded.
         api.Init(nullptr, kDefaultOcrLanguage, tesseract::OEM_DEFAULT);
     }
-    std::vector<std::string> languages;
-    api.GetAvailableLanguagesAsVector(&languages);
-    std::erase(languages, "osd");  // orientation data, not a language to read
+    std::vector<std::string> data;
+    api.GetAvailableLanguagesAsVector(&data);
+    return data;
+}
+
+}  // namespace
+
+std::vector<std::string> InstalledOcrLanguages() {
+    std::vector<std::string> languages = InstalledData();
+    std::erase(languages, kOrientationData);  // not a language to read
     std::sort(languages.begin(), languages.end());
     return languages;
+}
+
+bool OrientationDataInstalled() {
+    const std::vector<std::string> data = InstalledData();
+    return std::find(data.begin(), data.end(), kOrientationData) != data.end();
 }
 
 void CheckOcrLanguage(const std::string& language) {

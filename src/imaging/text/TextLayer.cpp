@@ -6,7 +6,7 @@
 #include <mutex>
 
 #include "common/Error.h"
-#include "imaging/Document.h"
+#include "imaging/PageSource.h"
 #include "imaging/text/Ocr.h"
 #include "imaging/text/WordMatch.h"
 
@@ -18,9 +18,9 @@ constexpr double kMaxOcrPixels = 40'000'000;
 
 }  // namespace
 
-std::vector<Word> ReadPageWords(const Document& document, int page, const std::string& language,
+std::vector<Word> ReadPageWords(const PageSource& source, int page, const std::string& language,
                                 const TextLayer::CancelFlag* cancel) {
-    const std::string stored = document.StoredText(page);
+    const std::string stored = source.StoredText(page);
     if (!stored.empty()) {
         std::vector<Word> words;
         int line = 0;
@@ -41,21 +41,21 @@ std::vector<Word> ReadPageWords(const Document& document, int page, const std::s
         if (!words.empty())
             return words;
     }
-    const auto [width, height] = document.OwnSize(page);
+    const auto [width, height, kind] = source.Shape(page);
+    (void)kind;
     // Very large pages (posters, 600 dpi A3) are read smaller: Tesseract gains nothing beyond
     // this, and the picture stays within what the document will make.
     const double pixels = static_cast<double>(width) * height;
     const double scale = pixels > kMaxOcrPixels ? std::sqrt(kMaxOcrPixels / pixels) : 1.0;
     const int ocrWidth = std::max(1, static_cast<int>(width * scale));
     const int ocrHeight = std::max(1, static_cast<int>(height * scale));
-    const Picture picture = document.PagePicture(page, ocrWidth, ocrHeight);
-    const PageInfo info = document.Info(page);
-    const int dpi = static_cast<int>(info.yResolution * scale + 0.5);
+    const Picture picture = source.PagePicture(page, ocrWidth, ocrHeight);
+    const int dpi = static_cast<int>(source.Resolution(page) * scale + 0.5);
     std::vector<Word> words;
     try {
         words = RecogniseWords(ToGrey(picture), dpi, language, cancel);
     } catch (const Error& e) {
-        throw Error(e.Code(), e.what(), document.Path(), page);
+        throw Error(e.Code(), e.what(), source.Path(), page);
     }
     if (scale < 1.0) {
         // Boxes are promised in the page's own pixels.
@@ -78,32 +78,33 @@ struct TextLayer::Impl {
         std::vector<Word> words;  // written once, before `known` is set
     };
 
-    std::shared_ptr<const Document> document;
+    std::shared_ptr<const PageSource> source;
     Reader reader;
     int pageCount = 0;
     std::unique_ptr<Slot[]> slots;
 };
 
-TextLayer::TextLayer(std::shared_ptr<const Document> document, std::string language)
-    : TextLayer(std::move(document), [language = std::move(language)](const Document& d, int page,
-                                                                      const CancelFlag* cancel) {
-          return ReadPageWords(d, page, language, cancel);
-      }) {}
+TextLayer::TextLayer(std::shared_ptr<const PageSource> source, std::string language)
+    : TextLayer(std::move(source),
+                [language = std::move(language)](const PageSource& pages, int page,
+                                                 const CancelFlag* cancel) {
+                    return ReadPageWords(pages, page, language, cancel);
+                }) {}
 
-TextLayer::TextLayer(std::shared_ptr<const Document> document, Reader reader)
+TextLayer::TextLayer(std::shared_ptr<const PageSource> source, Reader reader)
     : impl_(std::make_unique<Impl>()) {
-    if (!document)
+    if (!source)
         throw Error(ErrorCode::Internal, "a text layer needs a document");
-    impl_->pageCount = document->PageCount();
+    impl_->pageCount = source->PageCount();
     impl_->slots = std::make_unique<Impl::Slot[]>(static_cast<std::size_t>(impl_->pageCount));
-    impl_->document = std::move(document);
+    impl_->source = std::move(source);
     impl_->reader = std::move(reader);
 }
 
 TextLayer::~TextLayer() = default;
 
-const Document& TextLayer::GetDocument() const {
-    return *impl_->document;
+const PageSource& TextLayer::Source() const {
+    return *impl_->source;
 }
 
 int TextLayer::PageCount() const {
@@ -113,7 +114,7 @@ int TextLayer::PageCount() const {
 std::vector<Word> TextLayer::Words(int page, const CancelFlag* cancel) const {
     if (page < 0 || page >= impl_->pageCount) {
         throw Error(ErrorCode::Internal, "no page " + std::to_string(page + 1),
-                    impl_->document->Path(), page);
+                    impl_->source->Path(), page);
     }
     Impl::Slot& slot = impl_->slots[page];
     if (slot.known.load(std::memory_order_acquire))
@@ -123,10 +124,14 @@ std::vector<Word> TextLayer::Words(int page, const CancelFlag* cancel) const {
         if (cancel != nullptr && cancel->load()) {
             throw Error(ErrorCode::Cancelled, "the search was cancelled");
         }
-        slot.words = impl_->reader(*impl_->document, page, cancel);
+        slot.words = impl_->reader(*impl_->source, page, cancel);
         slot.known.store(true, std::memory_order_release);
     }
     return slot.words;
+}
+
+std::shared_ptr<const TextLayer> TextLayer::Over(std::shared_ptr<const PageSource> source) const {
+    return std::make_shared<const TextLayer>(std::move(source), impl_->reader);
 }
 
 bool TextLayer::IsKnown(int page) const {

@@ -10,11 +10,11 @@
 
 namespace vellumark::imaging {
 
-class Document;
+class PageSource;
 
 struct Word {
     std::string text;  // UTF-8
-    // In the page's pixels as shown (orientation applied: the space of Document::OwnSize), when
+    // In the page's own pixels as shown (the space of PageSource::Shape), when
     // hasBox. Text an MDI file stores comes without boxes.
     int left = 0, top = 0, width = 0, height = 0;
     bool hasBox = false;
@@ -29,6 +29,8 @@ inline constexpr const char* kDefaultOcrLanguage = "eng";
 // The languages Tesseract has data for, sorted ("eng", "deu", ...). Silences stderr while it
 // looks, so call it before other threads print.
 std::vector<std::string> InstalledOcrLanguages();
+// True when Tesseract's orientation data (for turning pages upright) is installed.
+bool OrientationDataInstalled();
 // Throws vellumark::Error (Usage) with one line saying what to install when `language` (one name,
 // or several joined by "+") is not installed or not a language name at all.
 void CheckOcrLanguage(const std::string& language);
@@ -41,17 +43,18 @@ public:
     // to call from several threads at once for different pages, and should throw
     // vellumark::Error (Cancelled) soon after `cancel` (may be null) is set.
     using Reader =
-        std::function<std::vector<Word>(const Document&, int page, const CancelFlag* cancel)>;
+        std::function<std::vector<Word>(const PageSource&, int page, const CancelFlag* cancel)>;
 
     // Words come from the page's stored OCR text when it has some, else from Tesseract reading
     // `language` (see CheckOcrLanguage).
-    explicit TextLayer(std::shared_ptr<const Document> document,
+    explicit TextLayer(std::shared_ptr<const PageSource> source,
                        std::string language = kDefaultOcrLanguage);
     // Words come from `reader` (tests, other recognisers).
-    TextLayer(std::shared_ptr<const Document> document, Reader reader);
+    TextLayer(std::shared_ptr<const PageSource> source, Reader reader);
     ~TextLayer();
 
-    const Document& GetDocument() const;
+    // The pages the words are read from; the words' boxes are in their pixels.
+    const PageSource& Source() const;
     int PageCount() const;
     // The words of a page in reading order; recognised on first call, then cached. Safe to call
     // from several threads; a second caller asking for a page being recognised waits for it
@@ -62,6 +65,9 @@ public:
     std::vector<Word> Words(int page, const CancelFlag* cancel = nullptr) const;
     // True once the page's words are cached (no OCR needed).
     bool IsKnown(int page) const;
+    // A text layer that reads the words of other pages (these pages cleaned up, say) the way
+    // this one reads them. Nothing is shared but the way: other pages have other words.
+    std::shared_ptr<const TextLayer> Over(std::shared_ptr<const PageSource> source) const;
 
 private:
     struct Impl;
@@ -79,7 +85,7 @@ void ReadAllPages(const TextLayer& text, unsigned jobs,
 
 // The default reader: the page's stored OCR text when it has some (words without boxes, a line
 // per line of the text), else Tesseract's words in `language`. Throws vellumark::Error.
-std::vector<Word> ReadPageWords(const Document& document, int page, const std::string& language,
+std::vector<Word> ReadPageWords(const PageSource& source, int page, const std::string& language,
                                 const TextLayer::CancelFlag* cancel = nullptr);
 
 }  // namespace vellumark::imaging
