@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "CommandLineChecks.h"
 #include "RunProgram.h"
 #include "TestTiff.h"
 #include "cli/CommandTable.h"
@@ -15,6 +16,7 @@
 namespace vellumark::cli {
 namespace {
 
+using vellumark::testing::Lines;
 using vellumark::testing::RunProgram;
 using vellumark::testing::RunResult;
 using vellumark::testing::TempFolder;
@@ -22,10 +24,6 @@ using vellumark::testing::TestPage;
 
 RunResult Vellumark(const std::vector<std::string>& args) {
     return RunProgram(VELLUMARK_TEST_PROGRAM, args);
-}
-
-int Lines(const std::string& text) {
-    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
 }
 
 TEST(HumanSizeTest, EachSizeInTheUnitThatReadsBest) {

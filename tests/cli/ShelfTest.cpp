@@ -17,6 +17,7 @@
 #include <fstream>
 #include <thread>
 
+#include "CommandLineChecks.h"
 #include "LockHolder.h"
 #include "RunFolders.h"
 #include "RunProgram.h"
@@ -27,6 +28,8 @@ extern char** environ;
 namespace vellumark::cli {
 namespace {
 namespace fs = std::filesystem;
+using vellumark::testing::ExpectValidBook;
+using vellumark::testing::Lines;
 using vellumark::testing::RunProgram;
 using vellumark::testing::RunResult;
 using vellumark::testing::TestPage;
@@ -38,16 +41,6 @@ std::vector<std::string> Names(const fs::path& folder) {
         names.push_back(it->path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
-}
-
-int Lines(const std::string& text) {
-    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
-}
-
-void ExpectValidBook(const fs::path& book) {
-    const RunResult result = RunProgram("java", {"-jar", VELLUMARK_TEST_EPUBCHECK, book.string()});
-    EXPECT_EQ(result.exitCode, 0) << book << result.out << result.err;
-    EXPECT_NE(result.out.find("0 errors / 0 warnings"), std::string::npos) << result.out;
 }
 
 class ShelfTest : public ::testing::Test {

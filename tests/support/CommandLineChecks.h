@@ -1,0 +1,28 @@
+#pragma once
+// Checks shared by the tests that run the built program: its error lines, and the books it
+// makes as epubcheck sees them (the test program defines VELLUMARK_TEST_EPUBCHECK, the jar).
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+
+#include "RunProgram.h"
+
+namespace vellumark::testing {
+
+inline int Lines(const std::string& text) {
+    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+#ifdef VELLUMARK_TEST_EPUBCHECK
+// epubcheck finds no error and no warning in the book.
+inline void ExpectValidBook(const std::filesystem::path& book) {
+    const RunResult result = RunProgram("java", {"-jar", VELLUMARK_TEST_EPUBCHECK, book.string()});
+    EXPECT_EQ(result.exitCode, 0) << book << result.out << result.err;
+    EXPECT_NE(result.out.find("0 errors / 0 warnings"), std::string::npos) << result.out;
+}
+#endif
+
+}  // namespace vellumark::testing
