@@ -146,6 +146,9 @@ private:
     void PlaceStatusLabels();             // Label1, Label2 and, while converting, Button1
     epub::BookFormat ChosenFormat() const;
     std::optional<epub::PageBox> ChosenPageBox() const;  // none: 96 pixels per inch
+    // Every clean-up step when "Clean up pages" is ticked (turning pages upright only when
+    // Tesseract's orientation data is installed); none otherwise.
+    imaging::CleanupOptions ChosenCleanup() const;
 
     // Help and home page.
     void SpeedButton13Click();  // help: opens the help page installed with the program
@@ -226,6 +229,7 @@ private:
     QComboBox* ComboBox1 = nullptr;  // the book's format: EPUB 2 or EPUB 3 fixed layout
     QComboBox* ComboBox2 = nullptr;  // EPUB 3 pages: 96 pixels per inch or a device's screen
     QCheckBox* CheckBox1 = nullptr;  // EPUB 3: the pages' words as an invisible text layer
+    QCheckBox* CheckBox2 = nullptr;  // clean up the pages before they go into the book
     QPushButton* Button1 = nullptr;  // Cancel, in the status bar while a conversion runs
 
     // Word search: the open document's words (read on first need and kept while it is open),

@@ -30,6 +30,7 @@ void TForm1::SpeedButton4Click() {
     settings.outputFolder = LabeledEdit4->text().toStdString();
     settings.workingFolder = workingFolder_->Path();
     settings.format = ChosenFormat();
+    settings.cleanup = ChosenCleanup();
     if (settings.format == epub::BookFormat::Epub3) {
         settings.pageBox = ChosenPageBox();
         // The window's own text layer: pages a search has read are not read again.
@@ -115,7 +116,7 @@ void TForm1::SetConverting(bool converting) {
     conversionStatus_.clear();
     for (QWidget* control : std::initializer_list<QWidget*>{
              SpeedButton3, SpeedButton4, SpeedButton12, SpeedButton19, LabeledEdit1, LabeledEdit2,
-             LabeledEdit3, LabeledEdit4, PNGButton8, PNGButton9, ComboBox1}) {
+             LabeledEdit3, LabeledEdit4, PNGButton8, PNGButton9, ComboBox1, CheckBox2}) {
         control->setEnabled(!converting);
     }
     ComboBox1Change();

@@ -87,12 +87,21 @@ void TForm1::CreateSettingsPanel() {
         label->move(box->x(), box->y() - label->height() - 3);
     }
 
-    CheckBox1 = new QCheckBox("Text layer (OCR): readers can search and read the book aloud",
-                              PaneClientBtm);
+    // The two choices share a row below the boxes, each under the box it goes with.
+    CheckBox1 = new QCheckBox("Text layer (OCR)", PaneClientBtm);
     CheckBox1->setObjectName("CheckBox1");
     CheckBox1->setToolTip(
-        "EPUB 3: the words of each page, read by OCR, lie invisibly over the page picture");
-    CheckBox1->setGeometry(24, 190, 513, 18);
+        "EPUB 3: the words of each page, read by OCR, lie invisibly over the page picture,\n"
+        "so that readers can search the book and read it aloud");
+    CheckBox1->setGeometry(24, 190, 161, 18);
+
+    CheckBox2 = new QCheckBox("Clean up pages", PaneClientBtm);
+    CheckBox2->setObjectName("CheckBox2");
+    CheckBox2->setToolTip(
+        "Each page turned upright and levelled, a sheet of two facing pages split in two,\n"
+        "each page cut to its content with a small margin (body pages share one size),\n"
+        "and dust cleared from black-and-white pages");
+    CheckBox2->setGeometry(197, 190, 340, 18);
 
     connect(ComboBox1, &QComboBox::currentIndexChanged, this,
             [this] { Guarded([this] { ComboBox1Change(); }); });
@@ -105,6 +114,7 @@ void TForm1::CreateSettingsPanel() {
     setTabOrder(LabeledEdit2, ComboBox1);
     setTabOrder(ComboBox1, ComboBox2);
     setTabOrder(ComboBox2, CheckBox1);
+    setTabOrder(CheckBox1, CheckBox2);
 }
 
 QString ProfileCaption(const epub::DeviceProfile& profile) {
@@ -130,6 +140,15 @@ std::optional<epub::PageBox> TForm1::ChosenPageBox() const {
     if (profile == nullptr)
         return std::nullopt;
     return profile->screen;
+}
+
+imaging::CleanupOptions TForm1::ChosenCleanup() const {
+    imaging::CleanupOptions options;
+    if (!CheckBox2->isChecked())
+        return options;
+    options.upright = imaging::OrientationDataInstalled();
+    options.deskew = options.crop = options.splitSpreads = options.despeckle = true;
+    return options;
 }
 
 void TForm1::SpeedButton1Click() {

@@ -18,6 +18,7 @@
 #include "common/Error.h"
 #include "epub/FixedLayoutBook.h"
 #include "tools/SampleScan.h"
+#include "tools/ScannedSheet.h"
 
 namespace vellumark::app::testing {
 namespace {
@@ -145,6 +146,28 @@ TEST_F(ConvertTest, Epub2IgnoresTheTextLayerAndPageSizeChosenForEpub3) {
     ASSERT_EQ(Convert(), epub::ConversionOutcome::Succeeded)
         << (log_->messages.empty() ? "" : log_->messages[0].text.toStdString());
     EXPECT_NE(PackageTag(output() / "Reflowable.epub").find("version=\"2.0\""), std::string::npos);
+}
+
+TEST_F(ConvertTest, CleanUpPagesMakesTwoLevelPagesOfASpread) {
+    tools::SheetOptions turned;
+    turned.degrees = 1.2;
+    const std::filesystem::path scan = temp_ / "spread.tif";
+    tools::WriteOptions options;
+    options.dpi = 150;
+    tools::WriteScan(scan,
+                     {tools::ToBilevel(tools::ScanSheet(
+                         tools::Spread(tools::TextPage(tools::SmallA4(1), 250, 11),
+                                       tools::TextPage(tools::SmallA4(2), 250, 11), 8),
+                         turned))},
+                     options);
+    OpenAndWait(scan);
+    Fill("Spread", "An Author");
+    Child<QCheckBox>("CheckBox2")->setChecked(true);
+    ASSERT_EQ(Convert(), epub::ConversionOutcome::Succeeded)
+        << log_->errors.join("\n").toStdString();
+    const std::string opf = BookFile(output() / "Spread.epub", "fb.opf");
+    EXPECT_NE(opf.find("href=\"2.jpg\""), std::string::npos) << opf;
+    EXPECT_EQ(opf.find("href=\"3.jpg\""), std::string::npos) << opf;
 }
 
 // Words from a reader the test controls: each page read is counted, and a page can be made to

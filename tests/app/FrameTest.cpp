@@ -288,6 +288,7 @@ TEST_F(FrameTest, SettingsFieldsHaveTheirCaptionsPlacesAndFirstTexts) {
     EXPECT_EQ(nextField(Child<QWidget>("LabeledEdit2")), Child<QWidget>("ComboBox1"));
     EXPECT_EQ(nextField(Child<QWidget>("ComboBox1")), Child<QWidget>("ComboBox2"));
     EXPECT_EQ(nextField(Child<QWidget>("ComboBox2")), Child<QWidget>("CheckBox1"));
+    EXPECT_EQ(nextField(Child<QWidget>("CheckBox1")), Child<QWidget>("CheckBox2"));
 }
 
 TEST_F(FrameTest, TheFormatRowStandsBelowTheFieldsAndClearOfThem) {
@@ -304,7 +305,7 @@ TEST_F(FrameTest, TheFormatRowStandsBelowTheFieldsAndClearOfThem) {
     for (QWidget* field : fields)
         fieldsBottom = std::max(fieldsBottom, field->geometry().bottom());
 
-    const char* added[] = {"Label3", "ComboBox1", "Label4", "ComboBox2", "CheckBox1"};
+    const char* added[] = {"Label3", "ComboBox1", "Label4", "ComboBox2", "CheckBox1", "CheckBox2"};
     for (const char* name : added) {
         QWidget* control = Child<QWidget>(name);
         ASSERT_NE(control, nullptr);
@@ -328,7 +329,7 @@ TEST_F(FrameTest, TheFormatRowStandsBelowTheFieldsAndClearOfThem) {
     EXPECT_LT(Child<QWidget>("Label3")->geometry().bottom(), Child<QWidget>("ComboBox1")->y());
     EXPECT_LT(Child<QWidget>("Label4")->geometry().bottom(), Child<QWidget>("ComboBox2")->y());
     // Every caption shows whole: the check box's and each box's longest choice.
-    for (const char* name : {"ComboBox1", "ComboBox2", "CheckBox1"}) {
+    for (const char* name : {"ComboBox1", "ComboBox2", "CheckBox1", "CheckBox2"}) {
         QWidget* control = Child<QWidget>(name);
         EXPECT_GE(control->width(), control->sizeHint().width()) << name;
     }
