@@ -17,8 +17,12 @@ void MakeBilevel(Picture& picture) {
 
 // Dust on a bilevel page: pieces no larger than a speck a scanner leaves at this resolution,
 // well under the dot of an i.
+double DpiOr300(double dpi) {
+    return dpi > 0 ? dpi : 300;
+}
+
 int SpeckArea(double dpi) {
-    const double scale = (dpi > 0 ? dpi : 300) / 150.0;
+    const double scale = dpi / 150.0;
     return std::max(1, static_cast<int>(2 * scale * scale));
 }
 
@@ -52,8 +56,18 @@ std::shared_ptr<const CleanedPages> CleanedPages::Plan(
             const PageShape own = source->Shape(sheet);
             auto& plans = perSheet[static_cast<std::size_t>(sheet)];
             if (measure) {
-                plans = PlanSheet(sheet, ToGrey(source->PagePicture(sheet, own.width, own.height)),
-                                  dpi(sheet), options);
+                // Read straight at the size it is measured at: the reader shrinks as it decodes.
+                SheetSample sample;
+                sample.dpi = dpi(sheet);
+                sample.factor = SampleFactor(sample.dpi);
+                sample.width = own.width;
+                sample.height = own.height;
+                const auto shrunk = [&](int size) {
+                    return std::max(1, (size + sample.factor - 1) / sample.factor);
+                };
+                sample.pixels =
+                    ToGrey(source->PagePicture(sheet, shrunk(own.width), shrunk(own.height)));
+                plans = PlanSheet(sheet, sample, options);
             } else {
                 PagePlan plan;
                 plan.sheet = sheet;
@@ -83,14 +97,10 @@ CleanedPages::CleanedPages(std::shared_ptr<const PageSource> source, std::vector
       dpi_(std::move(dpi)) {}
 
 PageShape CleanedPages::Shape(int page) const {
-    const PagePlan& plan = PlanOf(page);
-    PageShape shape = source_->Shape(plan.sheet);
-    if (plan.quarters % 2 != 0)
-        std::swap(shape.width, shape.height);
-    const PixelBox size =
-        plan.box.Empty() ? TurnedBounds(shape.width, shape.height, plan.degrees) : plan.box;
-    shape.width = size.Width();
-    shape.height = size.Height();
+    PageShape shape = source_->Shape(PlanOf(page).sheet);
+    const PixelBox box = CutBox(page);
+    shape.width = box.Width();
+    shape.height = box.Height();
     return shape;
 }
 
@@ -99,21 +109,49 @@ std::string CleanedPages::StoredText(int page) const {
     return plan.fold < 0 ? source_->StoredText(plan.sheet) : std::string();
 }
 
-Picture CleanedPages::Cleaned(int page) const {
+PixelBox CleanedPages::CutBox(int page) const {
+    const PagePlan& plan = PlanOf(page);
+    if (!plan.box.Empty())
+        return plan.box;
+    PageShape own = source_->Shape(plan.sheet);
+    if (plan.quarters % 2 != 0)
+        std::swap(own.width, own.height);
+    return TurnedBounds(own.width, own.height, plan.degrees);
+}
+
+Picture CleanedPages::Cleaned(int page, double scale) const {
     const PagePlan& plan = PlanOf(page);
     const PageShape own = source_->Shape(plan.sheet);
-    Picture picture = source_->PagePicture(plan.sheet, own.width, own.height);
+    const PixelBox box = CutBox(page);
+    const bool whole = scale >= 1;
+    Picture picture =
+        whole ? source_->PagePicture(plan.sheet, own.width, own.height)
+              : source_->PagePicture(
+                    plan.sheet, std::max(1, static_cast<int>(std::lround(own.width * scale))),
+                    std::max(1, static_cast<int>(std::lround(own.height * scale))));
     if (plan.quarters != 0)
         picture = TurnQuarters(picture, plan.quarters);
+    const int levelWidth = plan.quarters % 2 != 0 ? own.height : own.width;
+    const int levelHeight = plan.quarters % 2 != 0 ? own.width : own.height;
     if (plan.degrees != 0) {
         picture = Turn(picture, plan.degrees);
-        if (own.kind == PageKind::Bilevel)
+        if (whole && own.kind == PageKind::Bilevel)
             MakeBilevel(picture);
     }
-    if (!plan.box.Empty())
-        picture = Cut(picture, plan.box);
+    // The box in this picture: both canvases share their centre.
+    const PixelBox full = TurnedBounds(levelWidth, levelHeight, plan.degrees);
+    const double sx = static_cast<double>(picture.width) / full.Width();
+    const double sy = static_cast<double>(picture.height) / full.Height();
+    const PixelBox here{
+        static_cast<int>(std::floor((box.left - full.Width() / 2.0) * sx + picture.width / 2.0)),
+        static_cast<int>(std::floor((box.top - full.Height() / 2.0) * sy + picture.height / 2.0)),
+        static_cast<int>(std::ceil((box.right - full.Width() / 2.0) * sx + picture.width / 2.0)),
+        static_cast<int>(
+            std::ceil((box.bottom - full.Height() / 2.0) * sy + picture.height / 2.0))};
+    if (here != PixelBox{0, 0, picture.width, picture.height})
+        picture = Cut(picture, here);
     if (options_.despeckle && own.kind == PageKind::Bilevel)
-        DespeckleBilevel(picture, dpi_(plan.sheet));
+        DespeckleBilevel(picture, DpiOr300(dpi_(plan.sheet)) * std::min(scale, 1.0));
     return picture;
 }
 
@@ -121,7 +159,7 @@ Picture CleanedPages::PagePicture(int page) const {
     const PageShape shape = Shape(page);
     const double dpi = Resolution(page);
     if (!(dpi > 0))
-        return Cleaned(page);
+        return Cleaned(page, 1);
     const auto scaled = [&](int size) {
         return std::max(1, static_cast<int>(std::lround(size * 96.0 / dpi)));
     };
@@ -129,7 +167,14 @@ Picture CleanedPages::PagePicture(int page) const {
 }
 
 Picture CleanedPages::PagePicture(int page, int width, int height) const {
-    Picture cleaned = Cleaned(page);
+    const PageShape shape = Shape(page);
+    // Made at twice the size asked for, and no larger than the sheet: a turn and a cut there
+    // lose nothing the smaller picture shows, and cost a fraction of the sheet's own pixels.
+    const double asked = std::max(static_cast<double>(width) / std::max(shape.width, 1),
+                                  static_cast<double>(height) / std::max(shape.height, 1));
+    const PagePlan& plan = PlanOf(page);
+    const double scale = plan.degrees == 0 && plan.quarters == 0 ? asked : 2 * asked;
+    Picture cleaned = Cleaned(page, scale >= 0.75 ? 1.0 : scale);
     if (cleaned.width == width && cleaned.height == height)
         return cleaned;
     Resampler resampler(cleaned.width, cleaned.height, width, height, cleaned.channels);

@@ -46,7 +46,10 @@ public:
     const PagePlan& PlanOf(int page) const { return plans_.at(static_cast<std::size_t>(page)); }
 
 private:
-    Picture Cleaned(int page) const;
+    // The part of the levelled sheet the page is cut from.
+    PixelBox CutBox(int page) const;
+    // The page made from the sheet read at `scale` of its own size (1: its own pixels).
+    Picture Cleaned(int page, double scale) const;
 
     std::shared_ptr<const PageSource> source_;
     std::vector<PagePlan> plans_;

@@ -27,22 +27,19 @@ PixelBox Moved(const PixelBox& box, int dx, int dy) {
     return {box.left + dx, box.top + dy, box.right + dx, box.bottom + dy};
 }
 
-// Pages are measured for their parts at about 150 dpi: boxes and folds need no more, and a
-// quarter of the pixels are four times quicker to level.
-int PartsFactor(double dpi) {
-    return std::max(1, static_cast<int>(DpiOr300(dpi) / 150));
-}
-
 // A box of a shrunk and levelled copy, in the levelled sheet's own pixels: both canvases share
-// their centre. Rounded outwards, so that no ink is left out.
-PixelBox Enlarged(const PixelBox& box, int factor, const PixelBox& small, const PixelBox& full) {
+// their centre. Rounded outwards, and by a pixel more for the shrinking's rounding, so that no
+// ink is left out.
+PixelBox Enlarged(const PixelBox& box, const PixelBox& small, const PixelBox& full) {
+    const double sx = static_cast<double>(full.Width()) / std::max(small.Width(), 1);
+    const double sy = static_cast<double>(full.Height()) / std::max(small.Height(), 1);
     const auto x = [&](int at, bool up) {
-        const double v = (at - small.Width() / 2.0) * factor + full.Width() / 2.0;
-        return static_cast<int>(up ? std::ceil(v) : std::floor(v));
+        const double v = (at - small.Width() / 2.0) * sx + full.Width() / 2.0;
+        return static_cast<int>(up ? std::ceil(v) + 1 : std::floor(v) - 1);
     };
     const auto y = [&](int at, bool up) {
-        const double v = (at - small.Height() / 2.0) * factor + full.Height() / 2.0;
-        return static_cast<int>(up ? std::ceil(v) : std::floor(v));
+        const double v = (at - small.Height() / 2.0) * sy + full.Height() / 2.0;
+        return static_cast<int>(up ? std::ceil(v) + 1 : std::floor(v) - 1);
     };
     return {std::max(x(box.left, false), 0), std::max(y(box.top, false), 0),
             std::min(x(box.right, true), full.right), std::min(y(box.bottom, true), full.bottom)};
@@ -50,48 +47,67 @@ PixelBox Enlarged(const PixelBox& box, int factor, const PixelBox& small, const 
 
 }  // namespace
 
+int SampleFactor(double dpi) {
+    return std::max(1, static_cast<int>(DpiOr300(dpi) / 150));
+}
+
+SheetSample SampleOf(const GreyPicture& pixels, double dpi) {
+    const int factor = SampleFactor(dpi);
+    return {factor == 1 ? pixels : Shrink(pixels, factor), factor, pixels.width, pixels.height,
+            dpi};
+}
+
 std::vector<PagePlan> PlanSheet(int sheet, const GreyPicture& pixels, double dpi,
+                                const CleanupOptions& options) {
+    return PlanSheet(sheet, SampleOf(pixels, dpi), options);
+}
+
+std::vector<PagePlan> PlanSheet(int sheet, const SheetSample& sample,
                                 const CleanupOptions& options) {
     PagePlan plan;
     plan.sheet = sheet;
-    const int factor = PartsFactor(dpi);
-    const double smallDpi = DpiOr300(dpi) / factor;
+    const double smallDpi = DpiOr300(sample.dpi) / sample.factor;
+    int width = sample.width, height = sample.height;
     GreyPicture turned;
-    const GreyPicture* page = &pixels;
+    const GreyPicture* small = &sample.pixels;
     if (options.upright) {
         const std::optional<UprightTurn> upright =
-            DetectUpright(Shrink(pixels, factor), static_cast<int>(smallDpi));
+            DetectUpright(*small, static_cast<int>(smallDpi));
         if (upright && upright->quarters != 0 && upright->confidence >= kConfidentUpright) {
             plan.quarters = upright->quarters;
-            turned = TurnQuarters(pixels, plan.quarters);
-            page = &turned;
+            turned = TurnQuarters(*small, plan.quarters);
+            small = &turned;
+            if (plan.quarters % 2 != 0)
+                std::swap(width, height);
         }
     }
     if (options.deskew || options.crop || options.splitSpreads) {
-        const SkewEstimate skew = MeasureSkew(*page, dpi);
+        const SkewEstimate skew = MeasureSkew(*small, smallDpi);
         plan.skewMeasured = skew.confident;
         plan.skew = skew.degrees;
         if (options.deskew && skew.confident && std::abs(skew.degrees) >= kLevelEnough)
             plan.degrees = -skew.degrees;
     }
-    const PixelBox whole = TurnedBounds(page->width, page->height, plan.degrees);
+    const PixelBox whole = TurnedBounds(width, height, plan.degrees);
     std::vector<PixelBox> parts{whole};
     if (!options.crop && !options.splitSpreads) {
         plan.area = whole;
         return {plan};
     }
-    GreyPicture small = Shrink(*page, factor);
-    if (plan.degrees != 0)
-        small = Turn(small, plan.degrees, false);
-    const PixelBox smallWhole{0, 0, small.width, small.height};
+    GreyPicture levelled;
+    if (plan.degrees != 0) {
+        levelled = Turn(*small, plan.degrees, false);
+        small = &levelled;
+    }
+    const PixelBox smallWhole{0, 0, small->width, small->height};
     std::vector<PixelBox> smallParts{smallWhole};
     if (options.splitSpreads) {
-        if (const std::optional<int> fold = FindFold(small, smallDpi)) {
-            smallParts = {{0, 0, *fold, small.height}, {*fold, 0, small.width, small.height}};
-            parts = {Enlarged(smallParts[0], factor, smallWhole, whole),
-                     Enlarged(smallParts[1], factor, smallWhole, whole)};
-            parts[1].left = parts[0].right;
-            plan.fold = parts[0].right;
+        if (const std::optional<int> fold = FindFold(*small, smallDpi)) {
+            smallParts = {{0, 0, *fold, small->height}, {*fold, 0, small->width, small->height}};
+            const int x = Enlarged({*fold, 0, *fold, 0}, smallWhole, whole).left + 1;
+            parts = {{whole.left, whole.top, x, whole.bottom},
+                     {x, whole.top, whole.right, whole.bottom}};
+            plan.fold = x;
             if (options.rightToLeft) {
                 std::swap(parts[0], parts[1]);
                 std::swap(smallParts[0], smallParts[1]);
@@ -99,7 +115,7 @@ std::vector<PagePlan> PlanSheet(int sheet, const GreyPicture& pixels, double dpi
         }
     }
     std::vector<PagePlan> plans;
-    const int margin = static_cast<int>(std::lround(options.marginInches * DpiOr300(dpi)));
+    const int margin = static_cast<int>(std::lround(options.marginInches * DpiOr300(sample.dpi)));
     for (std::size_t i = 0; i < parts.size(); ++i) {
         PagePlan one = plan;
         one.area = parts[i];
@@ -107,10 +123,10 @@ std::vector<PagePlan> PlanSheet(int sheet, const GreyPicture& pixels, double dpi
         if (options.crop) {
             const PixelBox& smallPart = smallParts[i];
             const PixelBox content =
-                FindContentBox(smallPart == smallWhole ? small : Cut(small, smallPart), smallDpi);
+                FindContentBox(smallPart == smallWhole ? *small : Cut(*small, smallPart), smallDpi);
             if (!content.Empty()) {
                 const PixelBox inSmall = Moved(content, smallPart.left, smallPart.top);
-                one.content = Enlarged(inSmall, factor, smallWhole, whole);
+                one.content = Grown(Enlarged(inSmall, smallWhole, whole), 0, parts[i]);
                 one.box = Grown(one.content, margin, parts[i]);
             }
         }

@@ -42,8 +42,26 @@ struct PagePlan {
 // The resolution of a sheet's own pixels, in pixels per inch; 0 when unknown (300 is assumed).
 using SheetResolution = std::function<double(int sheet)>;
 
-// Measures one sheet, given as its own pixels in grey, and plans its pages (one, or two when it
-// is split), with each page's box its content plus the margin. Thread-safe.
+// A sheet as clean-up measures it: in grey at about 150 dpi, where lines, boxes and folds are
+// found as well as at full size and several times quicker.
+struct SheetSample {
+    GreyPicture pixels;  // the sheet shrunk by about `factor` (its own pixels when 1)
+    int factor = 1;
+    int width = 0;  // the sheet's own size, which the plans' boxes are in
+    int height = 0;
+    double dpi = 0;  // of the sheet's own pixels; 0 when unknown (300 is assumed)
+};
+
+// The whole factor that brings a sheet of this resolution to about 150 dpi.
+int SampleFactor(double dpi);
+// The sample of a sheet given at its own pixels.
+SheetSample SampleOf(const GreyPicture& pixels, double dpi);
+
+// Measures one sheet and plans its pages (one, or two when it is split), with each page's box
+// its content plus the margin, in the sheet's own pixels. Thread-safe.
+std::vector<PagePlan> PlanSheet(int sheet, const SheetSample& sample,
+                                const CleanupOptions& options);
+// The same for a sheet given at its own pixels.
 std::vector<PagePlan> PlanSheet(int sheet, const GreyPicture& pixels, double dpi,
                                 const CleanupOptions& options);
 
