@@ -78,6 +78,8 @@ TForm1::TForm1(TForm1Options options)
     setAutoFillBackground(true);
     setAcceptDrops(true);
     setGeometry(320, 82, 789, 596);
+    connect(&cleanup_, &QFutureWatcher<std::shared_ptr<const imaging::CleanedPages>>::finished,
+            this, [this] { Guarded([this] { CleanupFinished(); }); });
     connect(&conversion_, &QFutureWatcher<epub::ConversionResult>::finished, this,
             [this] { ConversionFinished(); });
     FormCreate();
@@ -90,6 +92,9 @@ TForm1::~TForm1() {
     if (reporter_)
         reporter_->Abandon();
     conversion_.waitForFinished();
+    if (cleanupStop_)
+        *cleanupStop_ = true;
+    cleanup_.waitForFinished();
     builder_.reset();
     // FormDestroy: the content folder goes; the working folder above it stays.
     if (!contentFolder_.empty()) {

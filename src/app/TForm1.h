@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QPixmap>
 #include <QWidget>
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -19,6 +20,7 @@
 #include "app/TitleSprite.h"
 #include "epub/ConversionJob.h"
 #include "epub/Folders.h"
+#include "imaging/cleanup/CleanedPages.h"
 #include "imaging/text/TextLayer.h"
 #include "search/SearchCursors.h"
 
@@ -75,6 +77,10 @@ public:
     bool OpenPath(const QString& path);
 
     std::shared_ptr<const imaging::Document> Doc() const { return doc_; }
+    // What the page view, the thumbnails, Search and Print show: the document, or its pages as
+    // clean-up makes them once "Clean up pages" is ticked and they are planned.
+    std::shared_ptr<const imaging::PageSource> ShownPages() const { return pages_; }
+    bool IsCleaningUp() const { return cleanup_.isRunning(); }
     int CurPage() const { return curPage_; }
     bool IsConverting() const;
     bool IsBuildingPageList() const;
@@ -82,7 +88,8 @@ public:
     std::filesystem::path WorkingFolderPath() const;
 
 signals:
-    void PageListBuilt();  // every thumbnail of the open document is made (or failed)
+    void PageListBuilt();   // every thumbnail of the open document is made (or failed)
+    void PagesCleanedUp();  // the cleaned pages are planned and shown
     void ConversionEnded(vellumark::epub::ConversionOutcome outcome);
 
 protected:
@@ -149,6 +156,13 @@ private:
     // Every clean-up step when "Clean up pages" is ticked (turning pages upright only when
     // Tesseract's orientation data is installed); none otherwise.
     imaging::CleanupOptions ChosenCleanup() const;
+    // Shows `pages` in the page view, the thumbnails, Search and Print, from its first page.
+    void ShowPages(std::shared_ptr<const imaging::PageSource> pages);
+    // "Clean up pages" ticked or not, or another document opened: plans the cleaned pages of
+    // the open document on a worker thread (their progress in the progress bar), or goes back
+    // to the document's own pages.
+    void CheckBox2Click();
+    void CleanupFinished();
 
     // Help and home page.
     void SpeedButton13Click();  // help: opens the help page installed with the program
@@ -166,6 +180,12 @@ private:
     std::filesystem::path contentFolder_;
 
     std::shared_ptr<const imaging::Document> doc_;
+    std::shared_ptr<const imaging::PageSource> pages_;  // doc_, or cleanedPages_
+    // The pages as clean-up makes them, planned on a worker thread when "Clean up pages" is
+    // ticked; a plan under way is stopped by its flag when the choice or the document changes.
+    std::shared_ptr<const imaging::CleanedPages> cleanedPages_;
+    QFutureWatcher<std::shared_ptr<const imaging::CleanedPages>> cleanup_;
+    std::shared_ptr<std::atomic<bool>> cleanupStop_;
     int curPage_ = 0;
     std::vector<QPixmap> imageList2_;  // ImageList2: one cell per page, image index = page
     std::unique_ptr<viewer::ThumbnailBuilder> builder_;

@@ -30,7 +30,11 @@ void TForm1::SpeedButton4Click() {
     settings.outputFolder = LabeledEdit4->text().toStdString();
     settings.workingFolder = workingFolder_->Path();
     settings.format = ChosenFormat();
-    settings.cleanup = ChosenCleanup();
+    // Pages already cleaned up as shown go in as they are; otherwise the conversion cleans
+    // them up itself.
+    const bool shownClean = CheckBox2->isChecked() && pages_ && pages_ == cleanedPages_;
+    if (!shownClean)
+        settings.cleanup = ChosenCleanup();
     if (settings.format == epub::BookFormat::Epub3) {
         settings.pageBox = ChosenPageBox();
         // The window's own text layer: pages a search has read are not read again.
@@ -64,7 +68,8 @@ void TForm1::SpeedButton4Click() {
 
     SetConverting(true);
     // The job keeps the document and the reporter alive however the window changes meanwhile.
-    std::shared_ptr<const imaging::Document> document = doc_;
+    std::shared_ptr<const imaging::PageSource> document =
+        shownClean ? pages_ : std::shared_ptr<const imaging::PageSource>(doc_);
     std::shared_ptr<GuiReporter> reporter = reporter_;
     // Convert never throws: every failure comes back in its result.
     conversion_.setFuture(QtConcurrent::run([document, settings, reporter] {

@@ -1,5 +1,6 @@
 // The main window's document commands: Open and the thumbnail list, page selection, zoom,
 // printing and search.
+#include <QCheckBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -99,18 +100,27 @@ bool TForm1::OpenPath(const QString& path) {
     PaneClientBtm->show();
     LabeledEdit1->setText(TitleFromPath(path));
     doc_ = std::move(document);
-    textLayer_ = textReader_ ? std::make_shared<imaging::TextLayer>(doc_, textReader_)
-                             : std::make_shared<imaging::TextLayer>(doc_);
-    curPage_ = 0;
     Label2->setText(path);
     Label2->setToolTip(path);
-    DocView->SetDocument(doc_);
+    ShowPages(doc_);
+    ListView1->setFocus();
+    // A new document is cleaned up as the choice says.
+    if (CheckBox2->isChecked())
+        CheckBox2Click();
+    return true;
+}
+
+void TForm1::ShowPages(std::shared_ptr<const imaging::PageSource> pages) {
+    pages_ = std::move(pages);
+    textLayer_ = textReader_ ? std::make_shared<imaging::TextLayer>(pages_, textReader_)
+                             : std::make_shared<imaging::TextLayer>(pages_);
+    searchCursors_ = {};
+    curPage_ = 0;
+    DocView->SetDocument(pages_);
     LayoutWorkArea();
     BuildPageList();
-    ListView1->setFocus();
     if (ListView1->count() > 0)
         ListView1->setCurrentRow(0);
-    return true;
 }
 
 void TForm1::BuildPageList() {
@@ -122,7 +132,7 @@ void TForm1::BuildPageList() {
     ListView1->clear();
     imageList2_.clear();
 
-    const int count = doc_ ? doc_->PageCount() : 0;
+    const int count = pages_ ? pages_->PageCount() : 0;
     ProgressBar1->setRange(0, std::max(count, 1));
     ProgressBar1->setValue(0);
     ProgressBar1->show();
@@ -182,14 +192,14 @@ void TForm1::BuildPageList() {
         ShowPageCounter();
         emit PageListBuilt();
     });
-    builder_->Start(doc_, pixelRatio);
+    builder_->Start(pages_, pixelRatio);
 }
 
 // Not while converting: the status bar shows the conversion's status then.
 void TForm1::ShowPageCounter() {
-    if (!doc_ || converting_)
+    if (!pages_ || converting_ || IsCleaningUp())
         return;
-    Label1->setText(QString("%1/%2").arg(curPage_ + 1).arg(doc_->PageCount()));
+    Label1->setText(QString("%1/%2").arg(curPage_ + 1).arg(pages_->PageCount()));
 }
 
 void TForm1::ListView1SelectItem(QListWidgetItem* item, bool selected) {
@@ -227,7 +237,7 @@ void TForm1::SpeedButton12Click() {
                 dialogs_->Message(parent, title, text);
             });
     }
-    printer_->Print(this, doc_);
+    printer_->PrintSource(this, pages_);
 }
 
 void TForm1::SpeedButton19Click() {

@@ -103,6 +103,8 @@ void TForm1::CreateSettingsPanel() {
         "and dust cleared from black-and-white pages");
     CheckBox2->setGeometry(197, 190, 340, 18);
 
+    connect(CheckBox2, &QCheckBox::toggled, this,
+            [this] { Guarded([this] { CheckBox2Click(); }); });
     connect(ComboBox1, &QComboBox::currentIndexChanged, this,
             [this] { Guarded([this] { ComboBox1Change(); }); });
     ComboBox1Change();

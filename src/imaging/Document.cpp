@@ -207,6 +207,11 @@ PageShape Document::Shape(int page) const {
     return {width, height, KindOf(layout)};
 }
 
+std::pair<int, int> Document::PictureSize(int page) const {
+    const PageInfo info = Info(page);
+    return {info.pictureWidth, info.pictureHeight};
+}
+
 double Document::Resolution(int page) const {
     return impl_->Page(page).yDpi;
 }

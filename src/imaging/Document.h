@@ -66,6 +66,8 @@ public:
     Picture PagePicture(int page, int width, int height) const override;
     // The page's own size (as OwnSize) and its kind, from its tags.
     PageShape Shape(int page) const override;
+    // As Info gives it.
+    std::pair<int, int> PictureSize(int page) const override;
     // Width and height of the page at its own resolution, orientation applied.
     std::pair<int, int> OwnSize(int page) const;
 

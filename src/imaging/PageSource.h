@@ -2,8 +2,11 @@
 // What a conversion needs of a document: a page count, the pages' shapes and page pictures. The
 // scanned document implements it; tests give their own.
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <string>
+#include <utility>
 
 #include "imaging/Picture.h"
 
@@ -37,6 +40,18 @@ public:
     virtual const std::filesystem::path& Path() const {
         static const std::filesystem::path none;
         return none;
+    }
+    // The size of PagePicture(page): 96 pixels per inch of the page's own size, which is kept
+    // when its resolution is unknown.
+    virtual std::pair<int, int> PictureSize(int page) const {
+        const PageShape shape = Shape(page);
+        const double dpi = Resolution(page);
+        if (!(dpi > 0))
+            return {shape.width, shape.height};
+        const auto scaled = [dpi](int size) {
+            return std::max(1, static_cast<int>(std::lround(size * 96.0 / dpi)));
+        };
+        return {scaled(shape.width), scaled(shape.height)};
     }
     // The page's own pixels per inch (vertical); 0 when unknown.
     virtual double Resolution(int page) const {

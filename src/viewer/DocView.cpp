@@ -17,7 +17,7 @@
 #include <string>
 
 #include "common/Error.h"
-#include "imaging/Document.h"
+#include "imaging/PageSource.h"
 #include "viewer/PictureImage.h"
 #include "viewer/ZoomRules.h"
 
@@ -59,7 +59,7 @@ struct DocView::Impl {
     QFutureWatcher<RenderResult> watcher;
     bool busy = false;
 
-    std::shared_ptr<const imaging::Document> doc;
+    std::shared_ptr<const imaging::PageSource> doc;
     quint64 generation = 0;  // changes with the document, so results for an old one are dropped
     int page = 0;
     double sx = 1, sy = 1;
@@ -176,7 +176,7 @@ struct DocView::Impl {
         const quint64 gen = generation;
         const int index = page;
         const QImage base = Base(page);
-        std::shared_ptr<const imaging::Document> document = doc;
+        std::shared_ptr<const imaging::PageSource> document = doc;
         std::function<RenderResult()> task;
         if (base.isNull()) {
             task = [document, gen, index] {
@@ -330,7 +330,7 @@ DocView::~DocView() {
     impl_->watcher.waitForFinished();
 }
 
-void DocView::SetDocument(std::shared_ptr<const imaging::Document> document) {
+void DocView::SetDocument(std::shared_ptr<const imaging::PageSource> document) {
     Impl& d = *impl_;
     ++d.generation;
     d.doc = std::move(document);
@@ -401,11 +401,11 @@ void DocView::SetPageNum(int page) {
         // Already shown: leave the view where it is (a selection just scrolled into view stays).
         return;
     }
-    const imaging::PageInfo info = d.doc->Info(page);
-    const auto [ownWidth, ownHeight] = d.doc->OwnSize(page);
+    const auto [pictureWidth, pictureHeight] = d.doc->PictureSize(page);
+    const imaging::PageShape own = d.doc->Shape(page);
     d.page = page;
-    d.pictureSize = QSize(info.pictureWidth, info.pictureHeight);
-    d.ownSize = QSize(ownWidth, ownHeight);
+    d.pictureSize = QSize(pictureWidth, pictureHeight);
+    d.ownSize = QSize(own.width, own.height);
     d.scroll.stop();
     d.PageChanged();
     // A new page starts at its top left, whatever the last one was scrolled to.

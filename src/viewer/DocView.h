@@ -12,7 +12,7 @@
 #include <vector>
 
 namespace vellumark::imaging {
-class Document;
+class PageSource;
 }
 
 namespace vellumark::viewer {
@@ -25,7 +25,7 @@ public:
 
     // Shows the document (null: nothing) from its first page. The view keeps a reference while
     // it shows it. Throws vellumark::Error when the first page's directory cannot be read.
-    void SetDocument(std::shared_ptr<const imaging::Document> document);
+    void SetDocument(std::shared_ptr<const imaging::PageSource> document);
 
     // Scale 1.0 is the page's own size at 96 pixels per inch. The two factors are written
     // equal by every caller; Scale() reports the horizontal one. Factors that are not finite

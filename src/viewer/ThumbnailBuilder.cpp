@@ -4,7 +4,7 @@
 #include <atomic>
 #include <exception>
 
-#include "imaging/Document.h"
+#include "imaging/PageSource.h"
 #include "viewer/PictureImage.h"
 #include "viewer/ThumbCell.h"
 
@@ -37,7 +37,8 @@ ThumbnailBuilder::~ThumbnailBuilder() {
     Cancel();
 }
 
-void ThumbnailBuilder::Start(std::shared_ptr<const imaging::Document> document, qreal pixelRatio) {
+void ThumbnailBuilder::Start(std::shared_ptr<const imaging::PageSource> document,
+                             qreal pixelRatio) {
     Cancel();
     if (!document) {
         return;

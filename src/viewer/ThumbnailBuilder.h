@@ -8,7 +8,7 @@
 #include <memory>
 
 namespace vellumark::imaging {
-class Document;
+class PageSource;
 }
 
 namespace vellumark::viewer {
@@ -23,7 +23,7 @@ public:
     // its cells made at `pixelRatio` (the device pixel ratio of the screen they are shown on).
     // The builder keeps a reference to the document until the build ends. A document without
     // pages finishes at once (Finished arrives queued, like every other signal).
-    void Start(std::shared_ptr<const imaging::Document> document, qreal pixelRatio = 1.0);
+    void Start(std::shared_ptr<const imaging::PageSource> document, qreal pixelRatio = 1.0);
     // Stops the build and waits for the pages in flight; no signal of it arrives afterwards.
     void Cancel();
     bool IsRunning() const;

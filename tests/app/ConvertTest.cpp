@@ -17,6 +17,7 @@
 #include "app/LabeledEdit.h"
 #include "common/Error.h"
 #include "epub/FixedLayoutBook.h"
+#include "imaging/Document.h"
 #include "tools/SampleScan.h"
 #include "tools/ScannedSheet.h"
 
@@ -148,7 +149,9 @@ TEST_F(ConvertTest, Epub2IgnoresTheTextLayerAndPageSizeChosenForEpub3) {
     EXPECT_NE(PackageTag(output() / "Reflowable.epub").find("version=\"2.0\""), std::string::npos);
 }
 
-TEST_F(ConvertTest, CleanUpPagesMakesTwoLevelPagesOfASpread) {
+// The cleaned pages are shown before converting, and are what goes into the book; untick, and
+// the scan's own pages are back.
+TEST_F(ConvertTest, CleanUpPagesShowsAndConvertsTwoLevelPagesOfASpread) {
     tools::SheetOptions turned;
     turned.degrees = 1.2;
     const std::filesystem::path scan = temp_ / "spread.tif";
@@ -161,13 +164,28 @@ TEST_F(ConvertTest, CleanUpPagesMakesTwoLevelPagesOfASpread) {
                          turned))},
                      options);
     OpenAndWait(scan);
-    Fill("Spread", "An Author");
+    auto* list = Child<QListWidget>("ListView1");
+    ASSERT_EQ(list->count(), 1);
+    QSignalSpy cleaned(form_.get(), &TForm1::PagesCleanedUp);
     Child<QCheckBox>("CheckBox2")->setChecked(true);
+    ASSERT_TRUE(cleaned.wait(60000));
+    EXPECT_EQ(list->count(), 2);
+    EXPECT_EQ(form_->ShownPages()->PageCount(), 2);
+    EXPECT_LT(form_->ShownPages()->Shape(0).width, form_->Doc()->Shape(0).width / 2)
+        << "a page, not the sheet";
+
+    Fill("Spread", "An Author");
     ASSERT_EQ(Convert(), epub::ConversionOutcome::Succeeded)
         << log_->errors.join("\n").toStdString();
     const std::string opf = BookFile(output() / "Spread.epub", "fb.opf");
     EXPECT_NE(opf.find("href=\"2.jpg\""), std::string::npos) << opf;
     EXPECT_EQ(opf.find("href=\"3.jpg\""), std::string::npos) << opf;
+
+    QSignalSpy built(form_.get(), &TForm1::PageListBuilt);
+    Child<QCheckBox>("CheckBox2")->setChecked(false);
+    ASSERT_TRUE(built.wait(30000));
+    EXPECT_EQ(list->count(), 1);
+    EXPECT_EQ(form_->ShownPages().get(), form_->Doc().get());
 }
 
 // Words from a reader the test controls: each page read is counted, and a page can be made to

@@ -156,14 +156,8 @@ Picture CleanedPages::Cleaned(int page, double scale) const {
 }
 
 Picture CleanedPages::PagePicture(int page) const {
-    const PageShape shape = Shape(page);
-    const double dpi = Resolution(page);
-    if (!(dpi > 0))
-        return Cleaned(page, 1);
-    const auto scaled = [&](int size) {
-        return std::max(1, static_cast<int>(std::lround(size * 96.0 / dpi)));
-    };
-    return PagePicture(page, scaled(shape.width), scaled(shape.height));
+    const auto [width, height] = PictureSize(page);
+    return PagePicture(page, width, height);
 }
 
 Picture CleanedPages::PagePicture(int page, int width, int height) const {
