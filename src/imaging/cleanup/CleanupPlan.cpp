@@ -45,6 +45,21 @@ PixelBox Enlarged(const PixelBox& box, const PixelBox& small, const PixelBox& fu
             std::min(x(box.right, true), full.right), std::min(y(box.bottom, true), full.bottom)};
 }
 
+// How the sheet turns upright. The letters of a band across its middle tell as surely as the
+// whole sheet's, at a third of the cost; the whole is looked at only when the band cannot tell
+// (a page whose text is elsewhere).
+std::optional<UprightTurn> FindUpright(const GreyPicture& sheet, double dpi) {
+    const int band = sheet.height / 3;
+    if (band >= dpi) {
+        const PixelBox middle{0, band, sheet.width, 2 * band};
+        const std::optional<UprightTurn> found =
+            DetectUpright(Cut(sheet, middle), static_cast<int>(dpi));
+        if (found && found->confidence >= kConfidentUpright)
+            return found;
+    }
+    return DetectUpright(sheet, static_cast<int>(dpi));
+}
+
 }  // namespace
 
 int SampleFactor(double dpi) {
@@ -71,8 +86,7 @@ std::vector<PagePlan> PlanSheet(int sheet, const SheetSample& sample,
     GreyPicture turned;
     const GreyPicture* small = &sample.pixels;
     if (options.upright) {
-        const std::optional<UprightTurn> upright =
-            DetectUpright(*small, static_cast<int>(smallDpi));
+        const std::optional<UprightTurn> upright = FindUpright(*small, smallDpi);
         if (upright && upright->quarters != 0 && upright->confidence >= kConfidentUpright) {
             plan.quarters = upright->quarters;
             turned = TurnQuarters(*small, plan.quarters);
