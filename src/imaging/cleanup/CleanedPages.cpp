@@ -133,23 +133,26 @@ Picture CleanedPages::Cleaned(int page, double scale) const {
         picture = TurnQuarters(picture, plan.quarters);
     const int levelWidth = plan.quarters % 2 != 0 ? own.height : own.width;
     const int levelHeight = plan.quarters % 2 != 0 ? own.width : own.height;
+    // The box in the picture turned at this scale: both canvases share their centre.
+    const PixelBox full = TurnedBounds(levelWidth, levelHeight, plan.degrees);
+    const PixelBox turned = TurnedBounds(picture.width, picture.height, plan.degrees);
+    const double sx = static_cast<double>(turned.Width()) / full.Width();
+    const double sy = static_cast<double>(turned.Height()) / full.Height();
+    const auto at = [](double v, bool up) {
+        return static_cast<int>(up ? std::ceil(v) : std::floor(v));
+    };
+    const PixelBox here{at((box.left - full.Width() / 2.0) * sx + turned.Width() / 2.0, false),
+                        at((box.top - full.Height() / 2.0) * sy + turned.Height() / 2.0, false),
+                        at((box.right - full.Width() / 2.0) * sx + turned.Width() / 2.0, true),
+                        at((box.bottom - full.Height() / 2.0) * sy + turned.Height() / 2.0, true)};
     if (plan.degrees != 0) {
-        picture = Turn(picture, plan.degrees);
+        // Only the part that is kept is turned.
+        picture = TurnPart(picture, plan.degrees, here);
         if (whole && own.kind == PageKind::Bilevel)
             MakeBilevel(picture);
-    }
-    // The box in this picture: both canvases share their centre.
-    const PixelBox full = TurnedBounds(levelWidth, levelHeight, plan.degrees);
-    const double sx = static_cast<double>(picture.width) / full.Width();
-    const double sy = static_cast<double>(picture.height) / full.Height();
-    const PixelBox here{
-        static_cast<int>(std::floor((box.left - full.Width() / 2.0) * sx + picture.width / 2.0)),
-        static_cast<int>(std::floor((box.top - full.Height() / 2.0) * sy + picture.height / 2.0)),
-        static_cast<int>(std::ceil((box.right - full.Width() / 2.0) * sx + picture.width / 2.0)),
-        static_cast<int>(
-            std::ceil((box.bottom - full.Height() / 2.0) * sy + picture.height / 2.0))};
-    if (here != PixelBox{0, 0, picture.width, picture.height})
+    } else if (here != turned) {
         picture = Cut(picture, here);
+    }
     if (options_.despeckle && own.kind == PageKind::Bilevel)
         DespeckleBilevel(picture, DpiOr300(dpi_(plan.sheet)) * std::min(scale, 1.0));
     return picture;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <numbers>
 
 namespace vellumark::imaging {
@@ -11,34 +12,56 @@ struct Canvas {
     int width = 0, height = 0;
 };
 
-// Each output pixel's centre turned back onto the source, weighted from its four neighbours.
+// Each output pixel's centre turned back onto the source, weighted from its four neighbours. The
+// output is the `part` of the turned canvas. Positions step along a row in fixed point (16 bits
+// of fraction: a row of 10,000 pixels drifts by under a tenth of a pixel), and the weights are
+// eighths of a byte, so that a page turns in a few milliseconds.
 template <int Channels>
 void TurnPixels(const std::uint8_t* source, int width, int height, std::uint8_t* out, Canvas canvas,
-                double degrees) {
+                const PixelBox& part, double degrees) {
     const double angle = degrees * std::numbers::pi / 180.0;
     const double c = std::cos(angle), s = std::sin(angle);
     const double cx = width / 2.0, cy = height / 2.0;
     const double ox = canvas.width / 2.0, oy = canvas.height / 2.0;
-    const auto sample = [&](int x, int y, int channel) -> double {
+    constexpr double kOne = 65536.0;
+    const std::int64_t stepX = std::llround(c * kOne), stepY = std::llround(-s * kOne);
+    const std::size_t stride = static_cast<std::size_t>(width) * Channels;
+    const auto sample = [&](int x, int y, int channel) -> int {
         if (x < 0 || y < 0 || x >= width || y >= height)
-            return 255.0;
-        return source[(static_cast<std::size_t>(y) * width + x) * Channels + channel];
+            return 255;
+        return source[static_cast<std::size_t>(y) * stride +
+                      static_cast<std::size_t>(x) * Channels + channel];
     };
-    for (int y = 0; y < canvas.height; ++y) {
+    for (int y = part.top; y < part.bottom; ++y) {
         const double dy = y + 0.5 - oy;
-        std::uint8_t* row = out + static_cast<std::size_t>(y) * canvas.width * Channels;
-        for (int x = 0; x < canvas.width; ++x) {
-            const double dx = x + 0.5 - ox;
-            const double sx = c * dx + s * dy + cx - 0.5, sy = -s * dx + c * dy + cy - 0.5;
-            const double fx = std::floor(sx), fy = std::floor(sy);
-            const int ix = static_cast<int>(fx), iy = static_cast<int>(fy);
-            const double wx = sx - fx, wy = sy - fy;
+        const double dx = part.left + 0.5 - ox;
+        std::int64_t fx = std::llround((c * dx + s * dy + cx - 0.5) * kOne);
+        std::int64_t fy = std::llround((-s * dx + c * dy + cy - 0.5) * kOne);
+        std::uint8_t* row = out + static_cast<std::size_t>(y - part.top) * part.Width() * Channels;
+        for (int x = 0; x < part.Width(); ++x, fx += stepX, fy += stepY) {
+            const int ix = static_cast<int>(fx >> 16), iy = static_cast<int>(fy >> 16);
+            const int wx = static_cast<int>((fx >> 8) & 255),
+                      wy = static_cast<int>((fy >> 8) & 255);
+            std::uint8_t* pixel = row + static_cast<std::size_t>(x) * Channels;
+            if (ix >= 0 && iy >= 0 && ix + 1 < width && iy + 1 < height) {
+                const std::uint8_t* p = source + static_cast<std::size_t>(iy) * stride +
+                                        static_cast<std::size_t>(ix) * Channels;
+                for (int ch = 0; ch < Channels; ++ch) {
+                    const int top = p[ch] * 256 + (p[Channels + ch] - p[ch]) * wx;
+                    const int bottom =
+                        p[stride + ch] * 256 + (p[stride + Channels + ch] - p[stride + ch]) * wx;
+                    pixel[ch] =
+                        static_cast<std::uint8_t>((top * 256 + (bottom - top) * wy + 32768) >> 16);
+                }
+                continue;
+            }
             for (int ch = 0; ch < Channels; ++ch) {
-                const double top = sample(ix, iy, ch) * (1 - wx) + sample(ix + 1, iy, ch) * wx;
-                const double bottom =
-                    sample(ix, iy + 1, ch) * (1 - wx) + sample(ix + 1, iy + 1, ch) * wx;
-                row[x * Channels + ch] =
-                    static_cast<std::uint8_t>(std::lround(top * (1 - wy) + bottom * wy));
+                const int top =
+                    sample(ix, iy, ch) * 256 + (sample(ix + 1, iy, ch) - sample(ix, iy, ch)) * wx;
+                const int bottom = sample(ix, iy + 1, ch) * 256 +
+                                   (sample(ix + 1, iy + 1, ch) - sample(ix, iy + 1, ch)) * wx;
+                pixel[ch] =
+                    static_cast<std::uint8_t>((top * 256 + (bottom - top) * wy + 32768) >> 16);
             }
         }
     }
@@ -136,7 +159,8 @@ GreyPicture Turn(const GreyPicture& page, double degrees, bool bilevel) {
     GreyPicture out{
         canvas.width, canvas.height,
         std::vector<std::uint8_t>(static_cast<std::size_t>(canvas.width) * canvas.height)};
-    TurnPixels<1>(page.pixels.data(), page.width, page.height, out.pixels.data(), canvas, degrees);
+    TurnPixels<1>(page.pixels.data(), page.width, page.height, out.pixels.data(), canvas,
+                  {0, 0, canvas.width, canvas.height}, degrees);
     if (bilevel) {
         for (std::uint8_t& v : out.pixels)
             v = v < 128 ? 0 : 255;
@@ -146,16 +170,21 @@ GreyPicture Turn(const GreyPicture& page, double degrees, bool bilevel) {
 
 Picture Turn(const Picture& page, double degrees) {
     const Canvas canvas = TurnedCanvas(page.width, page.height, degrees);
-    Picture out{canvas.width, canvas.height,
-                std::vector<std::uint8_t>(static_cast<std::size_t>(canvas.width) * canvas.height *
+    return TurnPart(page, degrees, {0, 0, canvas.width, canvas.height});
+}
+
+Picture TurnPart(const Picture& page, double degrees, const PixelBox& part) {
+    const Canvas canvas = TurnedCanvas(page.width, page.height, degrees);
+    Picture out{part.Width(), part.Height(),
+                std::vector<std::uint8_t>(static_cast<std::size_t>(part.Width()) * part.Height() *
                                           page.channels),
                 page.channels};
     if (page.channels == 1)
         TurnPixels<1>(page.samples.data(), page.width, page.height, out.samples.data(), canvas,
-                      degrees);
+                      part, degrees);
     else
         TurnPixels<3>(page.samples.data(), page.width, page.height, out.samples.data(), canvas,
-                      degrees);
+                      part, degrees);
     return out;
 }
 

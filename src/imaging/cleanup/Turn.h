@@ -14,6 +14,9 @@ PixelBox TurnedBounds(int width, int height, double degrees);
 // With `bilevel`, every output pixel is black or white again. Thread-safe.
 GreyPicture Turn(const GreyPicture& page, double degrees, bool bilevel);
 Picture Turn(const Picture& page, double degrees);
+// The `part` of what Turn makes (a box of its canvas, which may reach past it: paper there),
+// made without the rest.
+Picture TurnPart(const Picture& page, double degrees, const PixelBox& part);
 
 // The picture turned clockwise by `quarters` quarter turns (any integer; taken modulo 4).
 GreyPicture TurnQuarters(const GreyPicture& page, int quarters);
