@@ -16,13 +16,10 @@ namespace vellumark::cli {
 namespace {
 namespace fs = std::filesystem;
 using vellumark::testing::Lines;
+using vellumark::testing::Vellumark;
 using vellumark::testing::RunProgram;
 using vellumark::testing::RunResult;
 using vellumark::testing::TempFolder;
-
-RunResult Vellumark(const std::vector<std::string>& args) {
-    return RunProgram(VELLUMARK_TEST_PROGRAM, args);
-}
 
 // Every number that follows `key` in the JSON text, in order ("null" as NaN).
 std::vector<double> Values(const std::string& json, const std::string& key) {

@@ -17,14 +17,11 @@ namespace vellumark::cli {
 namespace {
 
 using vellumark::testing::Lines;
+using vellumark::testing::Vellumark;
 using vellumark::testing::RunProgram;
 using vellumark::testing::RunResult;
 using vellumark::testing::TempFolder;
 using vellumark::testing::TestPage;
-
-RunResult Vellumark(const std::vector<std::string>& args) {
-    return RunProgram(VELLUMARK_TEST_PROGRAM, args);
-}
 
 TEST(HumanSizeTest, EachSizeInTheUnitThatReadsBest) {
     const std::pair<std::uintmax_t, const char*> cases[] = {

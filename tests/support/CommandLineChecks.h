@@ -1,12 +1,14 @@
 #pragma once
-// Checks shared by the tests that run the built program: its error lines, and the books it
-// makes as epubcheck sees them (the test program defines VELLUMARK_TEST_EPUBCHECK, the jar).
+// Checks shared by the tests that run the built program: running it, its error lines, and the
+// books it makes as epubcheck sees them (the test program defines VELLUMARK_TEST_PROGRAM and
+// VELLUMARK_TEST_EPUBCHECK, the jar).
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "RunProgram.h"
 
@@ -15,6 +17,12 @@ namespace vellumark::testing {
 inline int Lines(const std::string& text) {
     return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
 }
+
+#ifdef VELLUMARK_TEST_PROGRAM
+inline RunResult Vellumark(const std::vector<std::string>& args) {
+    return RunProgram(VELLUMARK_TEST_PROGRAM, args);
+}
+#endif
 
 #ifdef VELLUMARK_TEST_EPUBCHECK
 // epubcheck finds no error and no warning in the book.
