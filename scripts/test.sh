@@ -8,23 +8,29 @@ root=$PWD
 scripts/install-deps.sh
 export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)
+# Each step says how long it took, so that a slow one shows.
+step() {
+    echo "== $* (at ${SECONDS}s)"
+}
 
-echo "== Build and test"
+step "Build and test"
 scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ctest --test-dir build --output-on-failure -j "$jobs"
 
-echo "== Package: build, lint, install, use and remove the .deb"
+step "Package: build, lint, install, use and remove the .deb"
 scripts/package-test.sh build
 
-echo "== Build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
+step "Build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS=suppressions=$root/scripts/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DVELLUMARK_SANITIZE=address,undefined \
-    -DVELLUMARK_BENCH=OFF
+# Lightly optimised, with line tables only: the suite runs twice as fast as at -O0, and the
+# reports still name every function and line.
+scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" \
+    -DVELLUMARK_SANITIZE=address,undefined -DVELLUMARK_BENCH=OFF
 ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
-echo "== Fuzz briefly"
+step "Fuzz briefly"
 CC=clang CXX=clang++ scripts/build.sh build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DVELLUMARK_FUZZ=ON -DVELLUMARK_GUI=OFF -DVELLUMARK_TESTS=OFF -DVELLUMARK_BENCH=OFF
 for target in build-fuzz/bin/*_fuzz; do
@@ -36,4 +42,4 @@ for target in build-fuzz/bin/*_fuzz; do
     "$target" -max_total_time=30 -rss_limit_mb=2048 -timeout=10 "$corpus" 2>&1 | tail -n 3
     rm -rf "$corpus"
 done
-echo "All checks passed."
+step "All checks passed."

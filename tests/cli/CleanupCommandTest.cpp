@@ -16,10 +16,10 @@ namespace vellumark::cli {
 namespace {
 namespace fs = std::filesystem;
 using vellumark::testing::Lines;
-using vellumark::testing::Vellumark;
 using vellumark::testing::RunProgram;
 using vellumark::testing::RunResult;
 using vellumark::testing::TempFolder;
+using vellumark::testing::Vellumark;
 
 // Every number that follows `key` in the JSON text, in order ("null" as NaN).
 std::vector<double> Values(const std::string& json, const std::string& key) {
@@ -87,7 +87,7 @@ TEST_F(CleanupCommandTest, InfoReportsEachCleanedPage) {
     EXPECT_NE(text.out.find("page 4: sheet 3, left of the fold"), std::string::npos) << text.out;
 }
 
-TEST_F(CleanupCommandTest, ACleanedBookWithItsTextLayerPassesEpubcheck) {
+TEST_F(CleanupCommandTest, ACleanedBookWithItsTextLayerPassesEpubcheckAndAce) {
     const RunResult run =
         Vellumark({"convert", Scan().string(), "--author", "Ada", "--clean", "--format", "epub3",
                    "--ocr", "--output-dir", out_.Path().string(), "--quiet"});
@@ -95,8 +95,14 @@ TEST_F(CleanupCommandTest, ACleanedBookWithItsTextLayerPassesEpubcheck) {
     EXPECT_EQ(run.out + run.err, "");
     const fs::path book = out_ / "scanned.epub";
     vellumark::testing::ExpectValidBook(book);
+    vellumark::testing::ExpectAccessibleBook(book);
     // Five pages, each with words over it: the sideways page was read upright.
     const RunResult list = RunProgram("unzip", {"-l", book.string()});
+    // The same scan cleaned up in the default format.
+    const RunResult epub2 = Vellumark({"convert", Scan().string(), "--author", "Ada", "--clean",
+                                       "--title", "two", "--output-dir", out_.Path().string()});
+    ASSERT_EQ(epub2.exitCode, 0) << epub2.err;
+    vellumark::testing::ExpectValidBook(out_ / "two.epub");
     for (const char* page : {"page5.xhtml", "5.png"})
         EXPECT_NE(list.out.find(page), std::string::npos) << list.out;
     EXPECT_EQ(list.out.find("page6.xhtml"), std::string::npos);

@@ -1,7 +1,8 @@
 #pragma once
 // Checks shared by the tests that run the built program: running it, its error lines, and the
-// books it makes as epubcheck sees them (the test program defines VELLUMARK_TEST_PROGRAM and
-// VELLUMARK_TEST_EPUBCHECK, the jar).
+// books it makes as epubcheck and Ace see them (the test program defines what it uses of
+// VELLUMARK_TEST_PROGRAM, VELLUMARK_TEST_EPUBCHECK, the jar, and VELLUMARK_TEST_BROWSER_TOOLS
+// and VELLUMARK_TEST_BROWSER_SCRIPTS, where Ace is).
 
 #include <gtest/gtest.h>
 
@@ -30,6 +31,18 @@ inline void ExpectValidBook(const std::filesystem::path& book) {
     const RunResult result = RunProgram("java", {"-jar", VELLUMARK_TEST_EPUBCHECK, book.string()});
     EXPECT_EQ(result.exitCode, 0) << book << result.out << result.err;
     EXPECT_NE(result.out.find("0 errors / 0 warnings"), std::string::npos) << result.out;
+}
+#endif
+
+#ifdef VELLUMARK_TEST_BROWSER_SCRIPTS
+// Ace's verdict: no critical, serious or moderate violation.
+inline void ExpectAccessibleBook(const std::filesystem::path& book) {
+    const RunResult result =
+        RunProgram("env", {"ACE_DIR=" VELLUMARK_TEST_BROWSER_TOOLS, "sh",
+                           VELLUMARK_TEST_BROWSER_SCRIPTS "/ace_check.sh", book.string()});
+    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+    EXPECT_NE(result.out.find("ace: 0 critical, 0 serious, 0 moderate"), std::string::npos)
+        << result.out << result.err;
 }
 #endif
 

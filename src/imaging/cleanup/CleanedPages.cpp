@@ -15,12 +15,12 @@ void MakeBilevel(Picture& picture) {
         sample = sample < 128 ? 0 : 255;
 }
 
-// Dust on a bilevel page: pieces no larger than a speck a scanner leaves at this resolution,
-// well under the dot of an i.
 double DpiOr300(double dpi) {
     return dpi > 0 ? dpi : 300;
 }
 
+// Dust on a bilevel page: pieces no larger than a speck a scanner leaves at this resolution,
+// well under the dot of an i.
 int SpeckArea(double dpi) {
     const double scale = dpi / 150.0;
     return std::max(1, static_cast<int>(2 * scale * scale));
