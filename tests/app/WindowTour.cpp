@@ -357,9 +357,25 @@ private:
             pageSize->showPopup();
             shooter_.Shot("settings-page-sizes", [this, pageSize] {
                 pageSize->hidePopup();
-                Convert();
+                CleanUp([this] { Convert(); });
             });
         });
+    }
+
+    // "Clean up pages" ticked: a shot once the cleaned pages are shown, and then the scan's own
+    // pages again.
+    void CleanUp(std::function<void()> next) {
+        auto* clean = Child<QCheckBox>("CheckBox2");
+        QObject::connect(
+            &form_, &vellumark::app::TForm1::PagesCleanedUp, &form_,
+            [this, clean, next] {
+                shooter_.Shot("clean-up-pages", [clean, next] {
+                    clean->setChecked(false);
+                    next();
+                });
+            },
+            Qt::SingleShotConnection);
+        clean->setChecked(true);
     }
 
     // Converts with the text layer, pressing Cancel as soon as the status bar says the text is
