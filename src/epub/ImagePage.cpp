@@ -1,7 +1,6 @@
 #include "epub/ImagePage.h"
 
 #include "epub/FileOutput.h"
-#include "epub/LanguageTag.h"
 
 namespace vellumark::epub {
 
@@ -40,16 +39,6 @@ std::string ImagePageText(std::string_view pictureReference, std::string_view la
     line("</body>");
     line("</html>");
     return text;
-}
-
-void WriteImagePage(const std::filesystem::path& path, std::string_view pictureReference,
-                    std::string_view label, std::string_view languageTag) {
-    WriteFileBytes(path, ImagePageText(pictureReference, label, languageTag));
-}
-
-void WriteImagePage(const std::filesystem::path& path, std::string_view pictureReference,
-                    std::string_view label) {
-    WriteImagePage(path, pictureReference, label, LanguageTag());
 }
 
 }  // namespace vellumark::epub

@@ -1,7 +1,6 @@
 #pragma once
 // The XHTML page that shows one picture: a page of the book or its cover.
 
-#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -12,14 +11,6 @@ namespace vellumark::epub {
 // file name, escaped for XML. Both are UTF-8.
 std::string ImagePageText(std::string_view pictureReference, std::string_view label,
                           std::string_view languageTag);
-
-// Writes ImagePageText to `path`, replacing any file of that name. Throws vellumark::Error (Io)
-// naming the file when it cannot be written: a book must never list a page that is missing.
-// The language tag defaults to LanguageTag().
-void WriteImagePage(const std::filesystem::path& path, std::string_view pictureReference,
-                    std::string_view label, std::string_view languageTag);
-void WriteImagePage(const std::filesystem::path& path, std::string_view pictureReference,
-                    std::string_view label);
 
 // The stylesheet the pages link: the picture fits the screen, no margins.
 extern const char* const kStylesheetText;

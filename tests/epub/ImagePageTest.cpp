@@ -1,11 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 
-#include "TestTiff.h"
-#include "common/Error.h"
 #include "epub/ImagePage.h"
 
 namespace vellumark::epub {
@@ -35,27 +31,6 @@ TEST(ImagePageTest, PictureReferenceIsEscapedAndKeepsUtf8) {
               std::string::npos)
         << text;
     EXPECT_NE(text.find("xml:lang=\"de-DE\""), std::string::npos);
-}
-
-TEST(ImagePageTest, WriteReplacesAndReportsFailure) {
-    testing::TempFolder folder;
-    const auto path = folder / "page1.html";
-    { std::ofstream(path) << std::string(1000, 'x'); }
-    WriteImagePage(path, "1.jpg", "page1", "en-US");
-    std::ifstream in(path, std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}),
-              ImagePageText("1.jpg", "page1", "en-US"));
-    const auto missing = folder / "no" / "page1.html";
-    try {
-        WriteImagePage(missing, "1.jpg", "page1", "en-US");
-        ADD_FAILURE() << "a page that cannot be written must fail";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.Code(), ErrorCode::Io);
-        EXPECT_EQ(e.Path(), missing);
-        EXPECT_EQ(
-            std::string(e.what()).rfind("Cannot create file \"" + missing.string() + "\".", 0), 0u)
-            << e.what();
-    }
 }
 
 }  // namespace
