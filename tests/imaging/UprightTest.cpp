@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "imaging/cleanup/CleanupPlan.h"
 #include "imaging/cleanup/Turn.h"
 #include "imaging/text/Ocr.h"
 #include "tools/ScannedSheet.h"
@@ -36,6 +37,21 @@ TEST(UprightTest, TurnedTextPagesAreFoundAndBlankOnesLeft) {
     const GreyPicture blank{400, 600, std::vector<std::uint8_t>(400 * 600, 255)};
     const auto none = DetectUpright(blank, 150);
     EXPECT_TRUE(!none || none->confidence < kConfidentUpright);
+}
+
+// Tesseract misreads the turn of letters too small for it, and says so with some confidence:
+// such pages (here at 75 dpi) must stay as they are.
+TEST(UprightTest, PagesOfTinyLettersAreNotTurned) {
+    tools::PageLayout layout;
+    layout.seed = 3;
+    const GreyPicture page = Shrink(tools::ScanSheet(tools::TextPage(layout)), 4);
+    CleanupOptions options;
+    options.upright = true;
+    for (int turned : {0, 2}) {
+        const std::vector<PagePlan> plans = PlanSheet(0, TurnQuarters(page, turned), 75, options);
+        ASSERT_EQ(plans.size(), 1u);
+        EXPECT_TRUE(plans[0].quarters == 0 || plans[0].quarters == (4 - turned) % 4) << turned;
+    }
 }
 
 }  // namespace
