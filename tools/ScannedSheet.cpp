@@ -172,6 +172,8 @@ std::vector<BilevelPage> ScannedBook(int pages, const PageLayout& layout) {
             book.push_back(Spread(left, TextPage(facing), layout.dpi / 10));
         } else if (i == 3) {
             book.push_back(TurnedQuarter(TextPage(page)));
+        } else if (i == 4) {
+            book.push_back(TurnedQuarter(TurnedQuarter(TextPage(page))));
         } else {
             book.push_back(ToBilevel(ScanSheet(TextPage(page), sheet)));
         }

@@ -45,7 +45,7 @@ BilevelPage TurnedQuarter(const BilevelPage& page);
 
 // A book of `pages` text pages (at least 4) as a scanner delivers it, for trying clean-up out:
 // pages askew by known angles within dark borders, one sheet holding two facing pages with a
-// fold shadow, and one page scanned sideways.
+// fold shadow, one page scanned sideways and (from five pages) one upside down.
 std::vector<BilevelPage> ScannedBook(int pages, const PageLayout& layout = {});
 
 }  // namespace vellumark::tools

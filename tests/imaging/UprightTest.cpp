@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "imaging/cleanup/CleanupPlan.h"
+#include "imaging/cleanup/LineShape.h"
 #include "imaging/cleanup/Turn.h"
 #include "imaging/text/Ocr.h"
 #include "tools/ScannedSheet.h"
@@ -37,6 +38,23 @@ TEST(UprightTest, TurnedTextPagesAreFoundAndBlankOnesLeft) {
     const GreyPicture blank{400, 600, std::vector<std::uint8_t>(400 * 600, 255)};
     const auto none = DetectUpright(blank, 150);
     EXPECT_TRUE(!none || none->confidence < kConfidentUpright);
+}
+
+TEST(UprightTest, LettersRiseAboveTheirLinesOnPagesTheRightWayUp) {
+    for (const bool grey : {false, true}) {
+        tools::SheetOptions options;
+        options.grey = grey;
+        const GreyPicture page =
+            tools::ScanSheet(tools::TextPage(tools::SmallA4(5), 250, 11), options);
+        const double upright = AscenderRatio(page);
+        const double upsideDown = AscenderRatio(TurnQuarters(page, 2));
+        std::printf("  %s: ratio %.2f upright, %.2f upside down\n", grey ? "grey" : "bilevel",
+                    upright, upsideDown);
+        EXPECT_GE(upright, kUprightAscenders);
+        EXPECT_LT(upsideDown, 1.0);
+    }
+    const GreyPicture blank{400, 600, std::vector<std::uint8_t>(400 * 600, 255)};
+    EXPECT_EQ(AscenderRatio(blank), 1.0);
 }
 
 // Tesseract misreads the turn of letters too small for it, and says so with some confidence:

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "imaging/cleanup/LineShape.h"
 #include "imaging/cleanup/PageRegions.h"
 #include "imaging/cleanup/Skew.h"
 #include "imaging/cleanup/Turn.h"
@@ -60,6 +61,16 @@ std::optional<UprightTurn> FindUpright(const GreyPicture& sheet, double dpi) {
     return DetectUpright(sheet, static_cast<int>(dpi));
 }
 
+// Text lines found level (or nearly), whose letters rise above their middle band far more than
+// they hang below it.
+bool LooksUpright(const GreyPicture& sheet, const SkewEstimate& skew) {
+    if (!skew.confident)
+        return false;
+    const double ratio =
+        skew.degrees == 0 ? AscenderRatio(sheet) : AscenderRatio(Turn(sheet, -skew.degrees, false));
+    return ratio >= kUprightAscenders;
+}
+
 }  // namespace
 
 int SampleFactor(double dpi) {
@@ -85,7 +96,10 @@ std::vector<PagePlan> PlanSheet(int sheet, const SheetSample& sample,
     int width = sample.width, height = sample.height;
     GreyPicture turned;
     const GreyPicture* small = &sample.pixels;
-    if (options.upright) {
+    SkewEstimate skew = MeasureSkew(*small, smallDpi);
+    // Tesseract is asked only about pages whose lines do not plainly read the right way up: it
+    // costs more than all the rest of clean-up together.
+    if (options.upright && !LooksUpright(*small, skew)) {
         const std::optional<UprightTurn> upright = FindUpright(*small, smallDpi);
         if (upright && upright->quarters != 0 && upright->confidence >= kConfidentUpright) {
             plan.quarters = upright->quarters;
@@ -93,10 +107,10 @@ std::vector<PagePlan> PlanSheet(int sheet, const SheetSample& sample,
             small = &turned;
             if (plan.quarters % 2 != 0)
                 std::swap(width, height);
+            skew = MeasureSkew(*small, smallDpi);
         }
     }
     if (options.deskew || options.crop || options.splitSpreads) {
-        const SkewEstimate skew = MeasureSkew(*small, smallDpi);
         plan.skewMeasured = skew.confident;
         plan.skew = skew.degrees;
         if (options.deskew && skew.confident && std::abs(skew.degrees) >= kLevelEnough)

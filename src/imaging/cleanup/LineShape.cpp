@@ -1,0 +1,68 @@
+#include "imaging/cleanup/LineShape.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "imaging/cleanup/InkMap.h"
+
+namespace vellumark::imaging {
+namespace {
+
+// Fewer lines than this say little about a page.
+constexpr int kMinLines = 4;
+
+}  // namespace
+
+double AscenderRatio(const GreyPicture& levelled) {
+    if (levelled.width <= 0 || levelled.height <= 0)
+        return 1;
+    const std::uint8_t threshold = InkThreshold(levelled);
+    std::vector<int> profile(static_cast<std::size_t>(levelled.height), 0);
+    for (int y = 0; y < levelled.height; ++y) {
+        const std::uint8_t* row =
+            levelled.pixels.data() + static_cast<std::size_t>(y) * levelled.width;
+        int ink = 0;
+        for (int x = 0; x < levelled.width; ++x)
+            ink += row[x] < threshold ? 1 : 0;
+        profile[static_cast<std::size_t>(y)] = ink;
+    }
+    const int most = *std::max_element(profile.begin(), profile.end());
+    if (most == 0)
+        return 1;
+    // Lines are runs of rows with ink, apart from stray specks; each line's middle band is
+    // where its rows hold at least two fifths of its fullest row's ink.
+    const int gap = std::max(1, most / 50);
+    long long above = 0, below = 0;
+    int lines = 0;
+    for (int y = 0; y < levelled.height;) {
+        if (profile[static_cast<std::size_t>(y)] <= gap) {
+            ++y;
+            continue;
+        }
+        const int top = y;
+        while (y < levelled.height && profile[static_cast<std::size_t>(y)] > gap)
+            ++y;
+        const int bottom = y;  // past the line
+        const auto first = profile.begin() + top, last = profile.begin() + bottom;
+        const int fullest = *std::max_element(first, last);
+        int bandTop = top, bandBottom = bottom;
+        while (profile[static_cast<std::size_t>(bandTop)] * 5 < fullest * 2)
+            ++bandTop;
+        while (profile[static_cast<std::size_t>(bandBottom - 1)] * 5 < fullest * 2)
+            --bandBottom;
+        // A line of a few rows is a rule or a speck, not letters.
+        if (bottom - top < 4)
+            continue;
+        ++lines;
+        for (int r = top; r < bandTop; ++r)
+            above += profile[static_cast<std::size_t>(r)];
+        for (int r = bandBottom; r < bottom; ++r)
+            below += profile[static_cast<std::size_t>(r)];
+    }
+    if (lines < kMinLines)
+        return 1;
+    return static_cast<double>(above + 1) / static_cast<double>(below + 1);
+}
+
+}  // namespace vellumark::imaging
