@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Heap.h"
 #include "imaging/cleanup/CleanupPlan.h"
 #include "tools/ScannedSheet.h"
 
@@ -93,6 +94,7 @@ struct Tally {
 }  // namespace
 
 int main(int argc, char** argv) {
+    KeepPageBuffersInHeap();  // as the program does
     const int pages = argc > 1 ? std::max(2, std::atoi(argv[1])) : 15;
     const fs::path folder = fs::temp_directory_path() / "vellumark-cleanup-bench";
     fs::create_directories(folder);
