@@ -1,0 +1,166 @@
+#include "structure/ContentsPage.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+#include <string_view>
+
+#include "structure/Headings.h"
+#include "structure/PageNumbers.h"
+#include "structure/TitleMatch.h"
+
+namespace vellumark::structure {
+namespace {
+
+// A contents page has at least this many entries, and most of its lines are entries.
+constexpr int kMinEntries = 3;
+constexpr double kMinEntryShare = 0.5;
+// A found heading this alike moves an entry to its page.
+constexpr double kMinMatch = 0.6;
+
+bool IsLeader(std::string_view word) {
+    if (word.empty())
+        return false;
+    while (!word.empty()) {
+        if (word.front() == '.' || word.front() == '_' || word.front() == '-') {
+            word.remove_prefix(1);
+        } else if (word.starts_with("\u2026") || word.starts_with("\u00b7")) {
+            // Ellipses and middle dots OCR reads in a leader.
+            word.remove_prefix(word.starts_with("\u2026") ? 3 : 2);
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Dot leaders as OCR gives them: a word of dots, or dots stuck to the title's last word.
+std::string TitleOf(const std::vector<std::string>& words) {
+    std::string title;
+    for (std::size_t i = 0; i + 1 < words.size(); ++i) {
+        std::string word = words[i];
+        if (IsLeader(word))
+            continue;
+        const std::size_t dots = word.find("..");
+        if (dots != std::string::npos)
+            word.erase(dots);
+        if (word.empty())
+            continue;
+        if (!title.empty())
+            title += ' ';
+        title += word;
+    }
+    return title;
+}
+
+// "Chapter 3: The Storm" found on the page is "The Storm" in the contents.
+double TitleMatch(const std::string& heading, const std::string& entry) {
+    double match = TitleSimilarity(heading, entry);
+    const std::size_t colon = heading.find(": ");
+    if (colon != std::string::npos)
+        match = std::max(match, TitleSimilarity(heading.substr(colon + 2), entry));
+    return match;
+}
+
+struct Candidate {
+    ContentsEntry entry;
+    int left;
+    HeadingPattern pattern;
+};
+
+}  // namespace
+
+std::vector<ContentsEntry> ReadContents(const std::vector<PageLines>& pages,
+                                        const std::vector<std::vector<bool>>& marked, int bodySize,
+                                        std::vector<int>& contentsPages) {
+    std::vector<Candidate> candidates;
+    for (int p = 0; p < static_cast<int>(pages.size()); ++p) {
+        const PageLines& page = pages[static_cast<std::size_t>(p)];
+        std::vector<Candidate> onPage;
+        int lines = 0;
+        for (int i = 0; i < static_cast<int>(page.lines.size()); ++i) {
+            const TextLine& line = page.lines[static_cast<std::size_t>(i)];
+            if (marked[static_cast<std::size_t>(p)][static_cast<std::size_t>(i)])
+                continue;
+            ++lines;
+            if (line.words.size() < 2)
+                continue;
+            const auto number = ReadPageNumber(line.words.back());
+            const std::string title = TitleOf(line.words);
+            if (!number || NormalisedTitle(title).empty())
+                continue;
+            std::vector<std::string> titleWords(line.words.begin(), line.words.end() - 1);
+            onPage.push_back({{title, LabelOf(*number), 1}, line.left, PatternOf(titleWords)});
+        }
+        if (static_cast<int>(onPage.size()) >= kMinEntries &&
+            static_cast<double>(onPage.size()) >= kMinEntryShare * lines) {
+            contentsPages.push_back(p);
+            candidates.insert(candidates.end(), onPage.begin(), onPage.end());
+        }
+    }
+    // Levels by indent: lefts within a letter's size of each other are one level.
+    std::vector<int> lefts;
+    for (const Candidate& c : candidates)
+        lefts.push_back(c.left);
+    std::sort(lefts.begin(), lefts.end());
+    std::vector<int> steps;  // the left edge of each indent
+    for (int left : lefts) {
+        if (steps.empty() || left - steps.back() > std::max(bodySize, 4))
+            steps.push_back(left);
+    }
+    std::vector<ContentsEntry> entries;
+    for (const Candidate& c : candidates) {
+        ContentsEntry entry = c.entry;
+        const auto step =
+            std::upper_bound(steps.begin(), steps.end(), c.left + std::max(bodySize, 4));
+        entry.level = std::max(1, static_cast<int>(step - steps.begin()));
+        entries.push_back(std::move(entry));
+    }
+    // A contents set flush left says its levels by its numbering and its parts.
+    if (steps.size() == 1) {
+        bool parts = false;
+        for (const Candidate& c : candidates)
+            parts = parts || c.pattern.kind == HeadingKind::Part;
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            const HeadingPattern& pattern = candidates[i].pattern;
+            int level = pattern.kind == HeadingKind::Part ? 1 : (parts ? 2 : 1);
+            if (pattern.kind == HeadingKind::Section)
+                level += pattern.depth - 1;
+            entries[i].level = level;
+        }
+    }
+    return entries;
+}
+
+std::vector<Heading> PlaceContents(const std::vector<ContentsEntry>& entries,
+                                   const std::vector<std::string>& labels,
+                                   const std::vector<Heading>& found) {
+    std::map<std::string, int> pageOf;
+    for (int p = 0; p < static_cast<int>(labels.size()); ++p) {
+        if (!labels[static_cast<std::size_t>(p)].empty())
+            pageOf.emplace(labels[static_cast<std::size_t>(p)], p);
+    }
+    std::vector<Heading> placed;
+    for (const ContentsEntry& entry : entries) {
+        const auto at = pageOf.find(entry.label);
+        const int labelled = at == pageOf.end() ? -1 : at->second;
+        int page = labelled;
+        double best = kMinMatch;
+        for (const Heading& heading : found) {
+            // With no page from the label, a title nearly the same places the entry anywhere.
+            const bool near = labelled >= 0 ? std::abs(heading.page - labelled) <= 1 : true;
+            const double match = TitleMatch(heading.title, entry.title);
+            if (near && match > best && (labelled >= 0 || match >= 0.85)) {
+                best = match;
+                page = heading.page;
+            }
+        }
+        if (page >= 0)
+            placed.push_back({page, entry.level, entry.title});
+    }
+    std::stable_sort(placed.begin(), placed.end(),
+                     [](const Heading& a, const Heading& b) { return a.page < b.page; });
+    return placed;
+}
+
+}  // namespace vellumark::structure
