@@ -20,7 +20,8 @@ enum CommandBit : unsigned {
     kInfo = 1u << 1,
     kSearch = 1u << 2,
     kPack = 1u << 3,
-    kEveryCommand = kConvert | kInfo | kSearch | kPack,
+    kOutline = 1u << 4,
+    kEveryCommand = kConvert | kInfo | kSearch | kPack | kOutline,
 };
 
 // Every option, as the code reads it: a name that is not declared here does not compile.
@@ -41,6 +42,8 @@ enum class Option : unsigned char {
     PageSize,
     Quality,
     Metadata,
+    Toc,
+    TocFile,
     Json,
     Help,
     kCount,

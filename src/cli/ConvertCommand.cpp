@@ -24,6 +24,7 @@
 #include "epub/Folders.h"
 #include "epub/Shelf.h"
 #include "imaging/text/TextLayer.h"
+#include "structure/TocFile.h"
 
 namespace vellumark::cli {
 namespace {
@@ -144,6 +145,31 @@ std::optional<epub::PageBox> PageBoxOf(const ParsedArguments& arguments) {
     return std::nullopt;
 }
 
+// The table of contents asked for; the contents file is read now, so that a bad line costs
+// no OCR.
+epub::OutlineSettings OutlineOf(const ParsedArguments& arguments, epub::BookFormat format) {
+    epub::OutlineSettings outline;
+    if (const auto toc = arguments.Value(Option::Toc)) {
+        const auto kind = epub::ParseTocKind(*toc);
+        if (!kind)
+            throw Error(ErrorCode::Usage, "--toc is chapters or pages, not \"" + *toc + "\"");
+        outline.toc = *kind;
+    }
+    if (const auto file = arguments.Value(Option::TocFile)) {
+        if (format != epub::BookFormat::Epub3) {
+            throw Error(ErrorCode::Usage,
+                        "--toc-file needs --format epub3: an EPUB 2 book lists its pages");
+        }
+        if (arguments.Has(Option::Toc))
+            throw Error(ErrorCode::Usage, "--toc-file and --toc cannot be given together");
+        outline.tocFileName = *file;
+        outline.tocFile = structure::ReadTocFile(*file);
+        if (outline.tocFile.empty())
+            throw Error(ErrorCode::Usage, "The contents file " + *file + " has no entries", *file);
+    }
+    return outline;
+}
+
 // What every book of the run shares, from the options.
 epub::ShelfSettings SharedSettings(const ParsedArguments& arguments) {
     epub::ShelfSettings shelf;
@@ -185,6 +211,7 @@ epub::ShelfSettings SharedSettings(const ParsedArguments& arguments) {
                     "--quality is 1 to 100, not " + std::to_string(settings.quality));
     }
     shelf.overwrite = arguments.Has(Option::Overwrite);
+    settings.outline = OutlineOf(arguments, settings.format);
     // Before any work, so that a missing language costs nothing but one line.
     if (shelf.ocr)
         imaging::CheckOcrLanguage(shelf.ocrLanguage);
@@ -273,6 +300,8 @@ int RunConvert(const ParsedArguments& arguments) {
     // One scan named on its own is one book, reported as it always was; anything else is a
     // shelf, where an existing book is skipped and a failed one does not stop the others.
     const bool shelf = books.size() > 1 || anyFolder || arguments.Has(Option::Metadata);
+    if (shelf && arguments.Has(Option::TocFile))
+        throw Error(ErrorCode::Usage, "--toc-file is for one book: give one INPUT");
     if (shelf) {
         CheckShelf(books, settings);
     } else {

@@ -5,6 +5,7 @@
 #include "epub/BlankFont.h"
 #include "epub/FileOutput.h"
 #include "epub/XmlDocument.h"
+#include "structure/PageNumbers.h"
 
 namespace vellumark::epub {
 namespace {
@@ -34,6 +35,66 @@ int Pages(const BookDescription& book) {
 
 std::string PageLabel(int n) {
     return "Page " + std::to_string(n);
+}
+
+// True when the pages' printed labels are known: the page list then carries them.
+bool HasPrintedLabels(const BookDescription& book) {
+    return std::any_of(book.pageLabels.begin(), book.pageLabels.end(),
+                       [](const std::string& label) { return !label.empty(); });
+}
+
+struct PageTarget {
+    int page;  // 1-based
+    std::string label;
+};
+
+// The page list: the printed labels of the pages that have one, else every scan's number.
+std::vector<PageTarget> PageTargets(const BookDescription& book, int pages) {
+    std::vector<PageTarget> targets;
+    const bool printed = HasPrintedLabels(book);
+    for (int n = 1; n <= pages; ++n) {
+        if (!printed) {
+            targets.push_back({n, std::to_string(n)});
+        } else if (static_cast<std::size_t>(n) <= book.pageLabels.size() &&
+                   !book.pageLabels[static_cast<std::size_t>(n - 1)].empty()) {
+            targets.push_back({n, book.pageLabels[static_cast<std::size_t>(n - 1)]});
+        }
+    }
+    return targets;
+}
+
+// The chapters that point at a page of the book.
+std::vector<ChapterEntry> Chapters(const BookDescription& book, int pages) {
+    std::vector<ChapterEntry> chapters;
+    for (const ChapterEntry& chapter : book.chapters) {
+        if (chapter.page >= 0 && chapter.page < pages)
+            chapters.push_back(chapter);
+    }
+    return chapters;
+}
+
+// Builds nested lists from entries with levels: `open(depth)` starts a list inside the last
+// item of the list at depth - 1 and `item(list, chapter)` adds an entry. A level deeper than
+// the one before by more than one is taken one deeper, so that no list is left without items.
+template <typename Open, typename Item>
+void NestChapters(const std::vector<ChapterEntry>& chapters, pugi::xml_node top, Open open,
+                  Item item) {
+    std::vector<pugi::xml_node> lists = {top};
+    std::vector<pugi::xml_node> items = {pugi::xml_node()};
+    for (const ChapterEntry& chapter : chapters) {
+        std::size_t depth = static_cast<std::size_t>(std::max(chapter.level, 1));
+        depth = std::min(depth, lists.size() + (items.back() ? 1 : 0));
+        depth = std::max<std::size_t>(depth, 1);
+        while (lists.size() > depth) {
+            lists.pop_back();
+            items.pop_back();
+        }
+        if (lists.size() < depth) {
+            lists.push_back(open(items.back()));
+            items.push_back(pugi::xml_node());
+        }
+        items.back() = item(lists.back(), chapter);
+    }
 }
 
 bool HasCover(const BookDescription& book) {
@@ -69,7 +130,8 @@ pugi::xml_node AddItem(XmlDocument& xml, pugi::xml_node manifest, const std::str
     return item;
 }
 
-void AddAccessibility(XmlDocument& xml, pugi::xml_node metadata, bool text) {
+void AddAccessibility(XmlDocument& xml, pugi::xml_node metadata, const BookDescription& book,
+                      bool text) {
     if (text)
         AddProperty(xml, metadata, "schema:accessMode", "textual");
     AddProperty(xml, metadata, "schema:accessMode", "visual");
@@ -78,6 +140,13 @@ void AddAccessibility(XmlDocument& xml, pugi::xml_node metadata, bool text) {
         AddProperty(xml, metadata, "schema:accessModeSufficient", "textual,visual");
     AddProperty(xml, metadata, "schema:accessibilityFeature", "tableOfContents");
     AddProperty(xml, metadata, "schema:accessibilityFeature", "pageNavigation");
+    if (!book.chapters.empty())
+        AddProperty(xml, metadata, "schema:accessibilityFeature", "structuralNavigation");
+    if (HasPrintedLabels(book)) {
+        AddProperty(xml, metadata, "schema:accessibilityFeature", "printPageNumbers");
+        // The page breaks are those of the printed book the scans show.
+        AddProperty(xml, metadata, "a11y:pageBreakSource", book.title);
+    }
     AddProperty(xml, metadata, "schema:accessibilityHazard", "none");
     AddProperty(xml, metadata, "schema:accessibilitySummary",
                 text ? kSummaryWithText : kSummaryPicturesOnly);
@@ -103,7 +172,7 @@ void BuildPackageDocument(const BookDescription& book, XmlDocument& xml) {
     AddProperty(xml, metadata, "dcterms:modified", Modified(book.identity));
     AddProperty(xml, metadata, "rendition:layout", "pre-paginated");
     AddProperty(xml, metadata, "rendition:spread", "none");
-    AddAccessibility(xml, metadata, text);
+    AddAccessibility(xml, metadata, book, text);
     if (HasCover(book) || pages > 0) {
         // For reading systems that look for the cover the EPUB 2 way.
         pugi::xml_node meta = xml.AddChild(metadata, "meta");
@@ -150,13 +219,16 @@ void BuildPackageDocument(const BookDescription& book, XmlDocument& xml) {
         addRef("page" + std::to_string(n));
 }
 
-void AddLink(XmlDocument& xml, pugi::xml_node list, const std::string& href,
-             const std::string& label, const char* type = nullptr) {
-    pugi::xml_node link = xml.AddChild(xml.AddChild(list, "li"), "a");
+// Returns the list item.
+pugi::xml_node AddLink(XmlDocument& xml, pugi::xml_node list, const std::string& href,
+                       const std::string& label, const char* type = nullptr) {
+    pugi::xml_node item = xml.AddChild(list, "li");
+    pugi::xml_node link = xml.AddChild(item, "a");
     if (type != nullptr)
         XmlDocument::SetAttribute(link, "epub:type", type);
     XmlDocument::SetAttribute(link, "href", href);
     XmlDocument::SetText(link, label);
+    return item;
 }
 
 // A nav element with a heading and an empty list; returns the list.
@@ -190,12 +262,20 @@ void BuildNavigationDocument(const BookDescription& book, XmlDocument& xml) {
     pugi::xml_node toc = AddNav(xml, body, "toc", "doc-toc", "h1", "Contents", false);
     if (HasCover(book))
         AddLink(xml, toc, kFixedCoverFile, "Cover");
-    for (int n = 1; n <= pages; ++n)
-        AddLink(xml, toc, FixedPageFile(n), PageLabel(n));
+    const std::vector<ChapterEntry> chapters = Chapters(book, pages);
+    if (chapters.empty()) {
+        for (int n = 1; n <= pages; ++n)
+            AddLink(xml, toc, FixedPageFile(n), PageLabel(n));
+    }
+    NestChapters(
+        chapters, toc, [&](pugi::xml_node item) { return xml.AddChild(item, "ol"); },
+        [&](pugi::xml_node list, const ChapterEntry& chapter) {
+            return AddLink(xml, list, FixedPageFile(chapter.page + 1), chapter.title);
+        });
 
     pugi::xml_node pageList = AddNav(xml, body, "page-list", "doc-pagelist", "h2", "Pages", true);
-    for (int n = 1; n <= pages; ++n)
-        AddLink(xml, pageList, FixedPageFile(n), std::to_string(n));
+    for (const PageTarget& target : PageTargets(book, pages))
+        AddLink(xml, pageList, FixedPageFile(target.page), target.label);
 
     pugi::xml_node landmarks = AddNav(xml, body, "landmarks", nullptr, "h2", "Landmarks", true);
     if (HasCover(book))
@@ -216,28 +296,45 @@ void BuildNcx(const BookDescription& book, XmlDocument& xml) {
     // A page's entry in the navigation map and in the page list share one play order.
     const int first = HasCover(book) ? 2 : 1;
     pugi::xml_node navMap = xml.AddChild(ncx, "navMap");
-    const auto addPoint = [&](const std::string& id, int order, const std::string& label,
-                              const std::string& src) {
-        pugi::xml_node point = xml.AddChild(navMap, "navPoint");
+    const auto addPoint = [&](pugi::xml_node parent, const std::string& id, int order,
+                              const std::string& label, const std::string& src) {
+        pugi::xml_node point = xml.AddChild(parent, "navPoint");
         XmlDocument::SetAttribute(point, "id", id);
         XmlDocument::SetAttribute(point, "playOrder", std::to_string(order));
         AddNavLabel(xml, point, label);
         XmlDocument::SetAttribute(xml.AddChild(point, "content"), "src", src);
+        return point;
     };
     if (HasCover(book))
-        addPoint("cover", 1, "Cover", kFixedCoverFile);
-    for (int n = 1; n <= pages; ++n)
-        addPoint("page" + std::to_string(n), first + n - 1, PageLabel(n), FixedPageFile(n));
+        addPoint(navMap, "cover", 1, "Cover", kFixedCoverFile);
+    const std::vector<ChapterEntry> chapters = Chapters(book, pages);
+    if (chapters.empty()) {
+        for (int n = 1; n <= pages; ++n)
+            addPoint(navMap, "page" + std::to_string(n), first + n - 1, PageLabel(n),
+                     FixedPageFile(n));
+    }
+    int chapterCount = 0;
+    NestChapters(
+        chapters, navMap, [](pugi::xml_node point) { return point; },
+        [&](pugi::xml_node parent, const ChapterEntry& chapter) {
+            return addPoint(parent, "chapter" + std::to_string(++chapterCount),
+                            first + chapter.page, chapter.title, FixedPageFile(chapter.page + 1));
+        });
 
     pugi::xml_node pageList = AddNavLabel(xml, xml.AddChild(ncx, "pageList"), "Pages");
-    for (int n = 1; n <= pages; ++n) {
+    for (const PageTarget& page : PageTargets(book, pages)) {
         pugi::xml_node target = xml.AddChild(pageList, "pageTarget");
-        XmlDocument::SetAttribute(target, "id", "pagetarget" + std::to_string(n));
-        XmlDocument::SetAttribute(target, "type", "normal");
-        XmlDocument::SetAttribute(target, "value", std::to_string(n));
-        XmlDocument::SetAttribute(target, "playOrder", std::to_string(first + n - 1));
-        AddNavLabel(xml, target, std::to_string(n));
-        XmlDocument::SetAttribute(xml.AddChild(target, "content"), "src", FixedPageFile(n));
+        XmlDocument::SetAttribute(target, "id", "pagetarget" + std::to_string(page.page));
+        // Roman labels are the front matter's; a value is the label's number.
+        const auto number = structure::ReadPageNumber(page.label);
+        const bool plain = number && structure::LabelOf(*number) == page.label;
+        const bool front = plain && number->style == structure::NumberStyle::Roman;
+        XmlDocument::SetAttribute(target, "type", front ? "front" : (plain ? "normal" : "special"));
+        if (plain)
+            XmlDocument::SetAttribute(target, "value", std::to_string(number->value));
+        XmlDocument::SetAttribute(target, "playOrder", std::to_string(first + page.page - 1));
+        AddNavLabel(xml, target, page.label);
+        XmlDocument::SetAttribute(xml.AddChild(target, "content"), "src", FixedPageFile(page.page));
     }
 }
 
