@@ -291,6 +291,9 @@ TypesetBook TypesetNovel(const TypesetOptions& options) {
                 const int leaderEnd = kRight - Page::Width(e.label, kBody) - kBody;
                 for (int x = leaderStart; x + kBody / 2 <= leaderEnd; x += kBody / 2)
                     leader += '.';
+                // And one OCR read as letters.
+                if (options.misreads && i % 7 == 5)
+                    leader = "ciccccceeeeeeeeeeneees";
                 if (glued) {
                     page.Line(title + leader + " " + e.label, left, y, kBody);
                 } else {

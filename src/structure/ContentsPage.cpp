@@ -15,6 +15,8 @@ namespace {
 // A contents page has at least this many entries, and most of its lines are entries.
 constexpr int kMinEntries = 3;
 constexpr double kMinEntryShare = 0.5;
+// Lines this much taller than the text are the page's heading, not an entry.
+constexpr double kMaxEntrySize = 1.15;
 // A found heading this alike moves an entry to its page.
 constexpr double kMinMatch = 0.6;
 
@@ -34,6 +36,24 @@ bool IsLeader(std::string_view word) {
     return true;
 }
 
+// A leader OCR has read as letters: "iiccccceeeeeeeees", "ceeeeeeenes". Long, with a run of one
+// letter, and made almost only of the round and thin letters dots turn into.
+bool IsMisreadLeader(std::string_view word) {
+    if (word.size() < 5)
+        return false;
+    std::size_t run = 1;
+    std::size_t longest = 1;
+    std::size_t dotLike = 0;
+    for (std::size_t i = 0; i < word.size(); ++i) {
+        if (i > 0) {
+            run = word[i] == word[i - 1] ? run + 1 : 1;
+            longest = std::max(longest, run);
+        }
+        dotLike += std::string_view("ceinorstuvw.,:;'`-_").find(word[i]) != std::string_view::npos;
+    }
+    return longest >= 3 && dotLike * 10 >= word.size() * 8;
+}
+
 // Dot leaders as OCR gives them: a word of dots, or dots stuck to the title's last word.
 std::string TitleOf(const std::vector<std::string>& words) {
     std::string title;
@@ -44,7 +64,7 @@ std::string TitleOf(const std::vector<std::string>& words) {
         const std::size_t dots = word.find("..");
         if (dots != std::string::npos)
             word.erase(dots);
-        if (word.empty())
+        if (word.empty() || IsMisreadLeader(word))
             continue;
         if (!title.empty())
             title += ' ';
@@ -54,8 +74,12 @@ std::string TitleOf(const std::vector<std::string>& words) {
 }
 
 // "Chapter 3: The Storm" found on the page is "The Storm" in the contents.
+// "1. Arrival" in the contents is "Arrival" on its page.
 double TitleMatch(const std::string& heading, const std::string& entry) {
     double match = TitleSimilarity(heading, entry);
+    const std::size_t space = entry.find(' ');
+    if (space != std::string::npos && ReadPageNumber(entry.substr(0, space)))
+        match = std::max(match, TitleMatch(heading, entry.substr(space + 1)));
     const std::size_t colon = heading.find(": ");
     if (colon != std::string::npos)
         match = std::max(match, TitleSimilarity(heading.substr(colon + 2), entry));
@@ -68,6 +92,43 @@ struct Candidate {
     HeadingPattern pattern;
 };
 
+bool IsLoneNumber(const TextLine& line) {
+    return line.words.size() == 1 && ReadPageNumber(line.words[0]).has_value();
+}
+
+// Each line's words, with the page number OCR read as a column of its own put back at the end
+// of the line it stands beside; empty for marked lines and for the numbers taken.
+std::vector<std::vector<std::string>> ContentsRows(const PageLines& page,
+                                                   const std::vector<bool>& marked) {
+    std::vector<std::vector<std::string>> rows(page.lines.size());
+    std::vector<bool> taken(page.lines.size(), false);
+    for (std::size_t i = 0; i < page.lines.size(); ++i) {
+        const TextLine& line = page.lines[i];
+        if (marked[i] || taken[i])
+            continue;
+        rows[i] = line.words;
+        if (!line.hasBox || IsLoneNumber(line) ||
+            (!line.words.empty() && ReadPageNumber(line.words.back())))
+            continue;
+        std::size_t best = page.lines.size();
+        for (std::size_t j = 0; j < page.lines.size(); ++j) {
+            const TextLine& other = page.lines[j];
+            const int middle = (other.top + other.bottom) / 2;
+            if (j == i || marked[j] || taken[j] || !other.hasBox || !IsLoneNumber(other) ||
+                other.left < line.right || middle < line.top || middle > line.bottom)
+                continue;
+            if (best == page.lines.size() || other.left < page.lines[best].left)
+                best = j;
+        }
+        if (best < page.lines.size()) {
+            rows[i].push_back(page.lines[best].words[0]);
+            taken[best] = true;
+            rows[best].clear();
+        }
+    }
+    return rows;
+}
+
 }  // namespace
 
 std::vector<ContentsEntry> ReadContents(const std::vector<PageLines>& pages,
@@ -77,23 +138,36 @@ std::vector<ContentsEntry> ReadContents(const std::vector<PageLines>& pages,
     for (int p = 0; p < static_cast<int>(pages.size()); ++p) {
         const PageLines& page = pages[static_cast<std::size_t>(p)];
         std::vector<Candidate> onPage;
+        int numbered = 0;
+        const std::vector<std::vector<std::string>> rows =
+            ContentsRows(page, marked[static_cast<std::size_t>(p)]);
         int lines = 0;
-        for (int i = 0; i < static_cast<int>(page.lines.size()); ++i) {
-            const TextLine& line = page.lines[static_cast<std::size_t>(i)];
-            if (marked[static_cast<std::size_t>(p)][static_cast<std::size_t>(i)])
+        for (std::size_t i = 0; i < page.lines.size(); ++i) {
+            const std::vector<std::string>& words = rows[i];
+            if (words.empty())
                 continue;
             ++lines;
-            if (line.words.size() < 2)
+            const auto number = words.size() >= 2 ? ReadPageNumber(words.back()) : std::nullopt;
+            if (!number) {
+                // An entry whose number OCR lost is placed by its title alone; the page's own
+                // heading, set larger, is none.
+                std::vector<std::string> all = words;
+                all.emplace_back();
+                const std::string title = TitleOf(all);
+                if (page.lines[i].size < bodySize * kMaxEntrySize &&
+                    !NormalisedTitle(title).empty())
+                    onPage.push_back({{title, "", 1}, page.lines[i].left, PatternOf(words)});
                 continue;
-            const auto number = ReadPageNumber(line.words.back());
-            const std::string title = TitleOf(line.words);
-            if (!number || NormalisedTitle(title).empty())
+            }
+            const std::string title = TitleOf(words);
+            if (NormalisedTitle(title).empty())
                 continue;
-            std::vector<std::string> titleWords(line.words.begin(), line.words.end() - 1);
-            onPage.push_back({{title, LabelOf(*number), 1}, line.left, PatternOf(titleWords)});
+            std::vector<std::string> titleWords(words.begin(), words.end() - 1);
+            onPage.push_back(
+                {{title, LabelOf(*number), 1}, page.lines[i].left, PatternOf(titleWords)});
+            ++numbered;
         }
-        if (static_cast<int>(onPage.size()) >= kMinEntries &&
-            static_cast<double>(onPage.size()) >= kMinEntryShare * lines) {
+        if (numbered >= kMinEntries && numbered >= kMinEntryShare * lines) {
             contentsPages.push_back(p);
             candidates.insert(candidates.end(), onPage.begin(), onPage.end());
         }

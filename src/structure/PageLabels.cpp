@@ -10,9 +10,11 @@ namespace {
 constexpr int kMaxGap = 12;
 // A sequence needs this many pages that agree with it.
 constexpr int kMinSupport = 3;
-// Unnumbered pages just outside a sequence that still belong to it (a chapter opener, a part
-// title before the first folio).
-constexpr int kMaxExtension = 2;
+// Unnumbered pages just before a sequence that still belong to it (a part title and a chapter
+// opener before the first folio, and the first folios, which OCR misses when they are a lone
+// digit), as far as its number 1; and just after it.
+constexpr int kMaxExtensionBack = 8;
+constexpr int kMaxExtensionOn = 1;
 
 struct Sequence {
     NumberStyle style;
@@ -71,13 +73,13 @@ std::vector<std::string> FitPageLabels(const std::vector<PageFolios>& pages) {
     // Openers come before a sequence's first folio far more often than unnumbered pages after
     // its last, so every sequence reaches back before any reaches forward.
     for (const Sequence& s : sequences) {
-        for (int page = s.first - 1; page >= 0 && page >= s.first - kMaxExtension; --page) {
+        for (int page = s.first - 1; page >= 0 && page >= s.first - kMaxExtensionBack; --page) {
             if (pages[static_cast<std::size_t>(page)].blank || !label(s, page))
                 break;
         }
     }
     for (const Sequence& s : sequences) {
-        for (int page = s.last + 1; page < count && page <= s.last + kMaxExtension; ++page) {
+        for (int page = s.last + 1; page < count && page <= s.last + kMaxExtensionOn; ++page) {
             if (pages[static_cast<std::size_t>(page)].blank || !label(s, page))
                 break;
         }

@@ -3,6 +3,16 @@
 #include <algorithm>
 
 namespace vellumark::structure {
+namespace {
+
+bool HasLetterOrDigit(const std::string& text) {
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+               static_cast<unsigned char>(c) >= 0x80;
+    });
+}
+
+}  // namespace
 
 PageLines LinesOf(const std::vector<imaging::Word>& words, int width, int height) {
     PageLines page;
@@ -38,7 +48,9 @@ PageLines LinesOf(const std::vector<imaging::Word>& words, int width, int height
             line.top = std::min(line.top, word.top);
             line.right = std::max(line.right, word.left + word.width);
             line.bottom = std::max(line.bottom, word.top + word.height);
-            line.size = std::max(line.size, word.height);
+            // Punctuation OCR boxes loosely ("_", "|") says nothing of the letters' size.
+            if (HasLetterOrDigit(word.text))
+                line.size = std::max(line.size, word.height);
         }
         previous = &word;
     }

@@ -114,6 +114,18 @@ std::optional<PageNumber> ReadPageNumber(std::string_view token) {
         return PageNumber{NumberStyle::Arabic, *arabic};
     if (const auto roman = ReadRoman(token))
         return PageNumber{NumberStyle::Roman, *roman};
+    // OCR reads a small roman i as l, 1, ! or | ("ili" for "iii"); front matter seldom reaches
+    // the roman 50 that a true l would be.
+    if (token.size() <= 8 && token.find_first_of("l1!|") != std::string_view::npos &&
+        token.find_first_of("ivxIVX") != std::string_view::npos) {
+        std::string fixed(token);
+        for (char& c : fixed) {
+            if (c == 'l' || c == '1' || c == '!' || c == '|')
+                c = 'i';
+        }
+        if (const auto roman = ReadRoman(fixed); roman && *roman < 40)
+            return PageNumber{NumberStyle::Roman, *roman};
+    }
     return std::nullopt;
 }
 

@@ -19,6 +19,8 @@ TEST(PageNumbers, ReadsFoliosAsOcrGivesThem) {
     EXPECT_EQ(read("-12-"), "12");
     EXPECT_EQ(read("[iv]"), "iv");
     EXPECT_EQ(read("XII"), "xii");
+    EXPECT_EQ(read("ili"), "iii");
+    EXPECT_EQ(read("v1"), "vi");
     EXPECT_EQ(read("xlix"), "xlix");
     // Words of roman letters, non-canonical numerals, letters alone and zero are not folios.
     EXPECT_EQ(read("mix"), "-");
