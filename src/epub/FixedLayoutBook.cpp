@@ -1,6 +1,7 @@
 #include "epub/FixedLayoutBook.h"
 
 #include <algorithm>
+#include <map>
 
 #include "epub/BlankFont.h"
 #include "epub/FileOutput.h"
@@ -73,28 +74,48 @@ std::vector<ChapterEntry> Chapters(const BookDescription& book, int pages) {
     return chapters;
 }
 
-// Builds nested lists from entries with levels: `open(depth)` starts a list inside the last
-// item of the list at depth - 1 and `item(list, chapter)` adds an entry. A level deeper than
-// the one before by more than one is taken one deeper, so that no list is left without items.
+// Builds nested lists from entries with levels: an entry goes into the item of the last entry
+// above it of a lower level (`open(item)` gives that item's list, made once), else into `top`;
+// `item(list, chapter)` adds it. A book that starts at level 2, or skips a level, still nests
+// each entry under the one it belongs to.
 template <typename Open, typename Item>
 void NestChapters(const std::vector<ChapterEntry>& chapters, pugi::xml_node top, Open open,
                   Item item) {
-    std::vector<pugi::xml_node> lists = {top};
-    std::vector<pugi::xml_node> items = {pugi::xml_node()};
+    struct Ancestor {
+        int level;
+        pugi::xml_node item;
+        pugi::xml_node list;  // made when the first entry goes in
+    };
+    std::vector<Ancestor> ancestors;
     for (const ChapterEntry& chapter : chapters) {
-        std::size_t depth = static_cast<std::size_t>(std::max(chapter.level, 1));
-        depth = std::min(depth, lists.size() + (items.back() ? 1 : 0));
-        depth = std::max<std::size_t>(depth, 1);
-        while (lists.size() > depth) {
-            lists.pop_back();
-            items.pop_back();
+        while (!ancestors.empty() && ancestors.back().level >= chapter.level)
+            ancestors.pop_back();
+        pugi::xml_node list = top;
+        if (!ancestors.empty()) {
+            if (!ancestors.back().list)
+                ancestors.back().list = open(ancestors.back().item);
+            list = ancestors.back().list;
         }
-        if (lists.size() < depth) {
-            lists.push_back(open(items.back()));
-            items.push_back(pugi::xml_node());
-        }
-        items.back() = item(lists.back(), chapter);
+        ancestors.push_back({chapter.level, item(list, chapter), pugi::xml_node()});
     }
+}
+
+// The NCX's play order: one number per page that something points at, in reading order, from
+// 1 (the cover) with no gaps.
+std::map<int, int> PlayOrders(const std::vector<ChapterEntry>& chapters,
+                              const std::vector<PageTarget>& targets, int pages, bool cover) {
+    std::map<int, int> orders;
+    // Without chapters the map lists every page.
+    for (int n = 1; chapters.empty() && n <= pages; ++n)
+        orders[n] = 0;
+    for (const ChapterEntry& chapter : chapters)
+        orders[chapter.page + 1] = 0;
+    for (const PageTarget& target : targets)
+        orders[target.page] = 0;
+    int order = cover ? 1 : 0;
+    for (auto& [page, value] : orders)
+        value = ++order;
+    return orders;
 }
 
 bool HasCover(const BookDescription& book) {
@@ -142,11 +163,8 @@ void AddAccessibility(XmlDocument& xml, pugi::xml_node metadata, const BookDescr
     AddProperty(xml, metadata, "schema:accessibilityFeature", "pageNavigation");
     if (!book.chapters.empty())
         AddProperty(xml, metadata, "schema:accessibilityFeature", "structuralNavigation");
-    if (HasPrintedLabels(book)) {
+    if (HasPrintedLabels(book))
         AddProperty(xml, metadata, "schema:accessibilityFeature", "printPageNumbers");
-        // The page breaks are those of the printed book the scans show.
-        AddProperty(xml, metadata, "a11y:pageBreakSource", book.title);
-    }
     AddProperty(xml, metadata, "schema:accessibilityHazard", "none");
     AddProperty(xml, metadata, "schema:accessibilitySummary",
                 text ? kSummaryWithText : kSummaryPicturesOnly);
@@ -169,6 +187,10 @@ void BuildPackageDocument(const BookDescription& book, XmlDocument& xml) {
     AddText(xml, metadata, "dc:creator", book.author);
     AddText(xml, metadata, "dc:language", book.languageTag);
     AddText(xml, metadata, "dc:date", book.identity.date);
+    // The source of the page list's breaks: the printed book the scans show.
+    if (HasPrintedLabels(book))
+        AddText(xml, metadata, "dc:source",
+                "The printed edition of " + book.title + ", as scanned");
     AddProperty(xml, metadata, "dcterms:modified", Modified(book.identity));
     AddProperty(xml, metadata, "rendition:layout", "pre-paginated");
     AddProperty(xml, metadata, "rendition:spread", "none");
@@ -293,8 +315,6 @@ void BuildNcx(const BookDescription& book, XmlDocument& xml) {
     const int pages = Pages(book);
     const pugi::xml_node ncx = StartNcx(xml, book, pages);
 
-    // A page's entry in the navigation map and in the page list share one play order.
-    const int first = HasCover(book) ? 2 : 1;
     pugi::xml_node navMap = xml.AddChild(ncx, "navMap");
     const auto addPoint = [&](pugi::xml_node parent, const std::string& id, int order,
                               const std::string& label, const std::string& src) {
@@ -305,24 +325,27 @@ void BuildNcx(const BookDescription& book, XmlDocument& xml) {
         XmlDocument::SetAttribute(xml.AddChild(point, "content"), "src", src);
         return point;
     };
+    // A page's entry in the navigation map and in the page list share one play order.
+    const std::vector<ChapterEntry> chapters = Chapters(book, pages);
+    const std::vector<PageTarget> targets = PageTargets(book, pages);
+    std::map<int, int> orders = PlayOrders(chapters, targets, pages, HasCover(book));
     if (HasCover(book))
         addPoint(navMap, "cover", 1, "Cover", kFixedCoverFile);
-    const std::vector<ChapterEntry> chapters = Chapters(book, pages);
     if (chapters.empty()) {
         for (int n = 1; n <= pages; ++n)
-            addPoint(navMap, "page" + std::to_string(n), first + n - 1, PageLabel(n),
-                     FixedPageFile(n));
+            addPoint(navMap, "page" + std::to_string(n), orders[n], PageLabel(n), FixedPageFile(n));
     }
     int chapterCount = 0;
     NestChapters(
         chapters, navMap, [](pugi::xml_node point) { return point; },
         [&](pugi::xml_node parent, const ChapterEntry& chapter) {
             return addPoint(parent, "chapter" + std::to_string(++chapterCount),
-                            first + chapter.page, chapter.title, FixedPageFile(chapter.page + 1));
+                            orders[chapter.page + 1], chapter.title,
+                            FixedPageFile(chapter.page + 1));
         });
 
     pugi::xml_node pageList = AddNavLabel(xml, xml.AddChild(ncx, "pageList"), "Pages");
-    for (const PageTarget& page : PageTargets(book, pages)) {
+    for (const PageTarget& page : targets) {
         pugi::xml_node target = xml.AddChild(pageList, "pageTarget");
         XmlDocument::SetAttribute(target, "id", "pagetarget" + std::to_string(page.page));
         // Roman labels are the front matter's; a value is the label's number.
@@ -332,7 +355,7 @@ void BuildNcx(const BookDescription& book, XmlDocument& xml) {
         XmlDocument::SetAttribute(target, "type", front ? "front" : (plain ? "normal" : "special"));
         if (plain)
             XmlDocument::SetAttribute(target, "value", std::to_string(number->value));
-        XmlDocument::SetAttribute(target, "playOrder", std::to_string(first + page.page - 1));
+        XmlDocument::SetAttribute(target, "playOrder", std::to_string(orders[page.page]));
         AddNavLabel(xml, target, page.label);
         XmlDocument::SetAttribute(xml.AddChild(target, "content"), "src", FixedPageFile(page.page));
     }

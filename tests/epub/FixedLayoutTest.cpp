@@ -316,14 +316,31 @@ TEST(FixedLayoutDocumentsTest, ChaptersNestByLevelAndThePageListCarriesPrintedLa
         ncx.select_node("//pageTarget[navLabel/text='2']").node().attribute("type").value(),
         "normal");
 
+    // Play orders count the pages pointed at, from 1 with no gap: the cover, the preface, iii,
+    // 1, 2, 3.
+    std::vector<std::string> orders;
+    for (const auto& target : ncx.select_nodes("//pageTarget"))
+        orders.emplace_back(target.node().attribute("playOrder").value());
+    EXPECT_EQ(orders, (std::vector<std::string>{"3", "4", "5", "6"}));
+
+    // A contents that starts below the top level keeps its entries side by side.
+    BookDescription low = Book(3, true);
+    low.chapters = {{0, 2, "One"}, {1, 3, "One.1"}, {2, 2, "Two"}};
+    const pugi::xml_document lowNav = Parse(FixedNavigationDocumentText(low));
+    EXPECT_EQ(Texts(lowNav.select_nodes("//nav[@epub:type='toc']/ol/li/a")),
+              (std::vector<std::string>{"One", "Two"}));
+    EXPECT_EQ(Texts(lowNav.select_nodes("//nav[@epub:type='toc']/ol/li/ol/li/a")),
+              std::vector<std::string>{"One.1"});
+
     const pugi::xml_document opf = Parse(FixedPackageDocumentText(book));
     const auto features = Properties(opf, "schema:accessibilityFeature");
     EXPECT_NE(std::find(features.begin(), features.end(), "printPageNumbers"), features.end());
     EXPECT_NE(std::find(features.begin(), features.end(), "structuralNavigation"), features.end());
-    EXPECT_EQ(Properties(opf, "a11y:pageBreakSource"), std::vector<std::string>{"Field Notes"});
+    EXPECT_STREQ(opf.select_node("/package/metadata/dc:source").node().text().get(),
+                 "The printed edition of Field Notes, as scanned");
     // Without labels or chapters the book says neither.
     const pugi::xml_document plain = Parse(FixedPackageDocumentText(Book(2, true)));
-    EXPECT_TRUE(Properties(plain, "a11y:pageBreakSource").empty());
+    EXPECT_FALSE(plain.select_node("/package/metadata/dc:source"));
     const auto plainFeatures = Properties(plain, "schema:accessibilityFeature");
     EXPECT_EQ(std::find(plainFeatures.begin(), plainFeatures.end(), "printPageNumbers"),
               plainFeatures.end());
