@@ -1,5 +1,8 @@
 #include "epub/BookOutline.h"
 
+#include "epub/FixedLayoutBook.h"
+#include "epub/FixedLayoutPage.h"
+
 namespace vellumark::epub {
 
 std::optional<TocKind> ParseTocKind(std::string_view name) {
@@ -36,6 +39,20 @@ void DescribeOutline(const structure::BookStructure* found, const OutlineSetting
     }
     for (const structure::Heading& heading : headings)
         book.chapters.push_back({heading.page, heading.level, heading.title});
+}
+
+void MarkPageBreaks(const BookDescription& book, OrderedFiles& files) {
+    for (std::size_t page = 0; page < book.pageLabels.size(); ++page) {
+        const std::string& label = book.pageLabels[page];
+        if (label.empty())
+            continue;
+        files.Amend(std::string(kContentPrefix) + FixedPageFile(static_cast<int>(page) + 1),
+                    [&](std::vector<std::uint8_t>& bytes) {
+                        const std::string marked =
+                            WithPageBreak(std::string(bytes.begin(), bytes.end()), label);
+                        bytes.assign(marked.begin(), marked.end());
+                    });
+    }
 }
 
 }  // namespace vellumark::epub

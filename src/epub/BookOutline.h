@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "epub/BookDocuments.h"
+#include "epub/BookSink.h"
 #include "imaging/PageSource.h"
 #include "imaging/text/TextLayer.h"
 #include "structure/BookStructure.h"
@@ -40,5 +41,9 @@ structure::BookStructure AnalyseBookText(const imaging::PageSource& pages,
 // the settings. Throws vellumark::Error (Usage) for a contents file entry that finds no page.
 void DescribeOutline(const structure::BookStructure* found, const OutlineSettings& settings,
                      BookDescription& book);
+
+// Marks the page break of every page with a printed label in its document, while the documents
+// are still kept (a page already written keeps its document as it was).
+void MarkPageBreaks(const BookDescription& book, OrderedFiles& files);
 
 }  // namespace vellumark::epub

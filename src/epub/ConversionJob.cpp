@@ -244,6 +244,7 @@ ConversionResult RunSteps(const imaging::PageSource* document, const ConversionS
         if (settings.text)
             found = AnalyseBookText(*document, *settings.text);
         DescribeOutline(found ? &*found : nullptr, settings.outline, book);
+        MarkPageBreaks(book, files);
     }
     KeepBookDocuments(book, files);
     files.Finish();

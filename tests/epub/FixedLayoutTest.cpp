@@ -346,6 +346,18 @@ TEST(FixedLayoutDocumentsTest, ChaptersNestByLevelAndThePageListCarriesPrintedLa
               plainFeatures.end());
 }
 
+TEST(FixedLayoutDocumentsTest, APrintedPageIsMarkedWhereItsBodyStarts) {
+    const std::string page = FixedPageText({"Page 3", "3.jpg", 10, 20}, {}, "s.css", "en");
+    const std::string marked = WithPageBreak(page, "x<i>");
+    const pugi::xml_document xhtml = Parse(marked);
+    const pugi::xml_node span = xhtml.select_node("/html/body/span").node();
+    EXPECT_STREQ(span.attribute("role").value(), "doc-pagebreak");
+    EXPECT_STREQ(span.attribute("epub:type").value(), "pagebreak");
+    EXPECT_STREQ(span.attribute("aria-label").value(), "x<i>");
+    EXPECT_EQ(span.next_sibling().name(), std::string("svg"));
+    EXPECT_EQ(WithPageBreak("<html/>", "1"), "<html/>");
+}
+
 TEST(FixedLayoutDocumentsTest, TheOutlineComesFromTheFileTheTextOrThePages) {
     BookDescription book = Book(4, true);
     structure::BookStructure found;
