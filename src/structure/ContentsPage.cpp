@@ -1,7 +1,6 @@
 #include "structure/ContentsPage.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <map>
 #include <string_view>
 
@@ -19,6 +18,8 @@ constexpr double kMinEntryShare = 0.5;
 constexpr double kMaxEntrySize = 1.15;
 // A found heading this alike moves an entry to its page.
 constexpr double kMinMatch = 0.6;
+// An entry without a page number needs a heading nearly the same.
+constexpr double kMinTitleOnly = 0.85;
 
 bool IsLeader(std::string_view word) {
     if (word.empty())
@@ -220,13 +221,20 @@ std::vector<Heading> PlaceContents(const std::vector<ContentsEntry>& entries,
         const int labelled = at == pageOf.end() ? -1 : at->second;
         int page = labelled;
         double best = kMinMatch;
-        for (const Heading& heading : found) {
-            // With no page from the label, a title nearly the same places the entry anywhere.
-            const bool near = labelled >= 0 ? std::abs(heading.page - labelled) <= 1 : true;
-            const double match = TitleMatch(heading.title, entry.title);
-            if (near && match > best && (labelled >= 0 || match >= 0.85)) {
+        // The headings on the labelled page and its neighbours (found is in page order); with
+        // no page from the label, a title nearly the same places the entry anywhere.
+        auto from = found.begin();
+        auto to = found.end();
+        if (labelled >= 0) {
+            const auto byPage = [](const Heading& h, int p) { return h.page < p; };
+            from = std::lower_bound(found.begin(), found.end(), labelled - 1, byPage);
+            to = std::lower_bound(from, found.end(), labelled + 2, byPage);
+        }
+        for (auto heading = from; heading != to; ++heading) {
+            const double match = TitleMatch(heading->title, entry.title);
+            if (match > best && (labelled >= 0 || match >= kMinTitleOnly)) {
                 best = match;
-                page = heading.page;
+                page = heading->page;
             }
         }
         if (page >= 0)

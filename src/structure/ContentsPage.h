@@ -24,7 +24,7 @@ std::vector<ContentsEntry> ReadContents(const std::vector<PageLines>& pages,
 
 // The entries placed at the page that carries their label; a heading found with a like title on
 // that page or next to it moves the entry there (a misread folio). Entries that find no page
-// are dropped.
+// are dropped. `found` is in page order.
 std::vector<Heading> PlaceContents(const std::vector<ContentsEntry>& entries,
                                    const std::vector<std::string>& labels,
                                    const std::vector<Heading>& found);
