@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <string_view>
 
 #include "epub/BlankFont.h"
 #include "epub/FileOutput.h"
@@ -311,6 +312,21 @@ pugi::xml_node AddNavLabel(XmlDocument& xml, pugi::xml_node parent, const std::s
     return parent;
 }
 
+void SetNcxMeta(pugi::xml_node ncx, const char* name, int value) {
+    for (pugi::xml_node meta : ncx.child("head").children("meta")) {
+        if (std::string_view(meta.attribute("name").value()) == name)
+            XmlDocument::SetAttribute(meta, "content", std::to_string(value));
+    }
+}
+
+// How deep the navigation points nest, 1 for a flat map.
+int NcxDepth(pugi::xml_node parent) {
+    int depth = 0;
+    for (pugi::xml_node point : parent.children("navPoint"))
+        depth = std::max(depth, 1 + NcxDepth(point));
+    return std::max(depth, parent.name() == std::string_view("navMap") ? 1 : 0);
+}
+
 void BuildNcx(const BookDescription& book, XmlDocument& xml) {
     const int pages = Pages(book);
     const pugi::xml_node ncx = StartNcx(xml, book, pages);
@@ -345,6 +361,8 @@ void BuildNcx(const BookDescription& book, XmlDocument& xml) {
         });
 
     pugi::xml_node pageList = AddNavLabel(xml, xml.AddChild(ncx, "pageList"), "Pages");
+    int maxPage = 0;
+    int normal = 0;
     for (const PageTarget& page : targets) {
         pugi::xml_node target = xml.AddChild(pageList, "pageTarget");
         XmlDocument::SetAttribute(target, "id", "pagetarget" + std::to_string(page.page));
@@ -358,7 +376,16 @@ void BuildNcx(const BookDescription& book, XmlDocument& xml) {
         XmlDocument::SetAttribute(target, "playOrder", std::to_string(orders[page.page]));
         AddNavLabel(xml, target, page.label);
         XmlDocument::SetAttribute(xml.AddChild(target, "content"), "src", FixedPageFile(page.page));
+        if (plain && !front)
+            maxPage = std::max(maxPage, number->value);
+        normal += plain && !front;
     }
+    // The head's counts, now that they are known: the map's depth and the printed pages.
+    if (HasPrintedLabels(book)) {
+        SetNcxMeta(ncx, "dtb:totalPageCount", normal);
+        SetNcxMeta(ncx, "dtb:maxPageNumber", maxPage);
+    }
+    SetNcxMeta(ncx, "dtb:depth", NcxDepth(navMap));
 }
 
 }  // namespace

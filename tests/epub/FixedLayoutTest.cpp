@@ -316,6 +316,15 @@ TEST(FixedLayoutDocumentsTest, ChaptersNestByLevelAndThePageListCarriesPrintedLa
         ncx.select_node("//pageTarget[navLabel/text='2']").node().attribute("type").value(),
         "normal");
 
+    const auto meta = [&](const char* name) {
+        return std::string(ncx.select_node((std::string("//meta[@name='") + name + "']").c_str())
+                               .node()
+                               .attribute("content")
+                               .value());
+    };
+    EXPECT_EQ(meta("dtb:depth"), "3");
+    EXPECT_EQ(meta("dtb:totalPageCount"), "3");
+    EXPECT_EQ(meta("dtb:maxPageNumber"), "3");
     // Play orders count the pages pointed at, from 1 with no gap: the cover, the preface, iii,
     // 1, 2, 3.
     std::vector<std::string> orders;
