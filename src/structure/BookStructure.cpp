@@ -76,7 +76,8 @@ BookStructure BookAnalyser::Finish() const {
                    book.contentsPages.end() &&
                EndsInNumber(h.title);
     });
-    std::vector<Heading> placed = PlaceContents(entries, book.labels, found);
+    const int contentsEnd = book.contentsPages.empty() ? -1 : book.contentsPages.back();
+    std::vector<Heading> placed = PlaceContents(entries, book.labels, found, contentsEnd);
     if (placed.size() >= kMinEntries) {
         book.headings = std::move(placed);
         book.source = TocSource::Contents;

@@ -209,7 +209,10 @@ std::vector<ContentsEntry> ReadContents(const std::vector<PageLines>& pages,
 
 std::vector<Heading> PlaceContents(const std::vector<ContentsEntry>& entries,
                                    const std::vector<std::string>& labels,
-                                   const std::vector<Heading>& found) {
+                                   const std::vector<Heading>& found, int contentsEnd) {
+    // For each level of the headings found, the contents levels of the entries matched to them.
+    std::map<int, std::map<int, int>> levelVotes;
+    std::vector<bool> matched(found.size(), false);
     std::map<std::string, int> pageOf;
     for (int p = 0; p < static_cast<int>(labels.size()); ++p) {
         if (!labels[static_cast<std::size_t>(p)].empty())
@@ -221,6 +224,7 @@ std::vector<Heading> PlaceContents(const std::vector<ContentsEntry>& entries,
         const int labelled = at == pageOf.end() ? -1 : at->second;
         int page = labelled;
         double best = kMinMatch;
+        const Heading* partner = nullptr;
         // The headings on the labelled page and its neighbours (found is in page order); with
         // no page from the label, a title nearly the same places the entry anywhere.
         auto from = found.begin();
@@ -235,10 +239,29 @@ std::vector<Heading> PlaceContents(const std::vector<ContentsEntry>& entries,
             if (match > best && (labelled >= 0 || match >= kMinTitleOnly)) {
                 best = match;
                 page = heading->page;
+                partner = &*heading;
             }
+        }
+        if (partner != nullptr) {
+            matched[static_cast<std::size_t>(partner - found.data())] = true;
+            ++levelVotes[partner->level][entry.level];
         }
         if (page >= 0)
             placed.push_back({page, entry.level, entry.title});
+    }
+    // A heading after the contents on a page no entry names is one of its lines OCR lost, when
+    // headings of its level were entries elsewhere: it comes in at their level.
+    for (std::size_t i = 0; i < found.size() && !placed.empty(); ++i) {
+        const Heading& heading = found[i];
+        const auto votes = levelVotes.find(heading.level);
+        if (matched[i] || heading.page <= contentsEnd || votes == levelVotes.end() ||
+            std::any_of(placed.begin(), placed.end(),
+                        [&](const Heading& h) { return h.page == heading.page; }))
+            continue;
+        const auto level =
+            std::max_element(votes->second.begin(), votes->second.end(),
+                             [](const auto& a, const auto& b) { return a.second < b.second; });
+        placed.push_back({heading.page, level->first, heading.title});
     }
     std::stable_sort(placed.begin(), placed.end(),
                      [](const Heading& a, const Heading& b) { return a.page < b.page; });

@@ -24,9 +24,11 @@ std::vector<ContentsEntry> ReadContents(const std::vector<PageLines>& pages,
 
 // The entries placed at the page that carries their label; a heading found with a like title on
 // that page or next to it moves the entry there (a misread folio). Entries that find no page
-// are dropped. `found` is in page order.
+// are dropped. Headings found after the contents (`contentsEnd`, a page) on pages no entry
+// names, of a level whose headings were matched to entries, fill lines OCR lost. `found` is in
+// page order.
 std::vector<Heading> PlaceContents(const std::vector<ContentsEntry>& entries,
                                    const std::vector<std::string>& labels,
-                                   const std::vector<Heading>& found);
+                                   const std::vector<Heading>& found, int contentsEnd);
 
 }  // namespace vellumark::structure

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "structure/BookStructure.h"
 #include "structure/TitleMatch.h"
 #include "tools/TypesetBook.h"
@@ -68,6 +70,26 @@ TEST(BookStructure, ReadsThePrintedContentsThroughThePageLabels) {
     EXPECT_EQ(found.headings.size(), book.contents.size());
     ExpectEntries(book.contents, found.headings, true);
     ExpectNoRunningHeadIsAHeading(book, found);
+}
+
+TEST(BookStructure, AHeadingFillsAContentsLineOcrLost) {
+    tools::TypesetBook book = tools::TypesetNovel();
+    // The line of "Part One" gone from the contents page, its number with it.
+    auto& contents = book.pages[2];
+    const auto part = std::find_if(contents.begin(), contents.end(),
+                                   [](const imaging::Word& w) { return w.text == "One:"; });
+    ASSERT_NE(part, contents.end());
+    const int line = part->line;
+    std::erase_if(contents, [&](const imaging::Word& w) { return w.line == line; });
+    const BookStructure found = Analyse(book);
+    EXPECT_EQ(found.source, TocSource::Contents);
+    ExpectEntries(book.contents, found.headings, false);
+    const auto placed =
+        std::find_if(found.headings.begin(), found.headings.end(),
+                     [](const Heading& h) { return h.title.starts_with("PART ONE"); });
+    ASSERT_NE(placed, found.headings.end());
+    EXPECT_EQ(placed->level, 1);
+    EXPECT_EQ(found.headings.size(), book.contents.size());
 }
 
 TEST(BookStructure, FindsHeadingsWithoutAContentsPage) {
