@@ -158,6 +158,25 @@ BilevelPage RenderPage(const std::vector<TextLine>& lines, const PageLayout& lay
     return page;
 }
 
+BilevelPage RenderWords(const std::vector<imaging::Word>& words, int width, int height,
+                        double scale, const PageLayout& layout) {
+    BilevelPage page;
+    page.width = static_cast<int>(std::lround(width * scale));
+    page.height = static_cast<int>(std::lround(height * scale));
+    page.bits.assign(static_cast<std::size_t>(page.Stride()) * page.height, 0);
+    const Font font(layout.font.empty() ? kDefaultFont : layout.font);
+    for (const imaging::Word& word : words) {
+        // A box's height spans ascenders to descenders: about 1.2 of the type size; a little
+        // smaller still keeps a word within the width its box was given.
+        const double pixels = word.height * scale / 1.3;
+        font.SetSize(pixels * 72.0 / layout.dpi, layout.dpi);
+        const int baseline = static_cast<int>(std::lround((word.top + word.height * 0.78) * scale));
+        DrawLine(font, DecodeUtf8(word.text), static_cast<int>(std::lround(word.left * scale)),
+                 baseline, page.width, page.height, page);
+    }
+    return page;
+}
+
 std::vector<TextLine> WrapParagraph(const std::string& text, double points,
                                     const PageLayout& layout) {
     const Font font(layout.font.empty() ? kDefaultFont : layout.font);

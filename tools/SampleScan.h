@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "imaging/text/TextLayer.h"
+
 namespace vellumark::tools {
 
 // A bilevel page, one bit per pixel, rows padded to whole bytes, most significant bit first,
@@ -49,6 +51,11 @@ struct PageLayout {
 // Draws the lines top to bottom from the top margin; text beyond the right margin or below the
 // bottom margin is clipped. Throws vellumark::Error (Io) when the font cannot be loaded.
 BilevelPage RenderPage(const std::vector<TextLine>& lines, const PageLayout& layout = {});
+
+// Draws each word at its box (the top-left corner, the box's height as the letters' size),
+// `scale` times larger: the words of a page typeset in code, as a scanner would see them.
+BilevelPage RenderWords(const std::vector<imaging::Word>& words, int width, int height,
+                        double scale, const PageLayout& layout = {});
 
 // Breaks a paragraph into lines that fit between the margins at the given size.
 std::vector<TextLine> WrapParagraph(const std::string& text, double points,

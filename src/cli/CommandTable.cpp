@@ -28,6 +28,7 @@ constexpr CommandSpec kCommands[] = {
      "vellumark convert scan.tif --author Ada --format epub3 --profile kobo-libra\n"
      "vellumark convert scan.tif --author Ada --clean --margin 4mm\n"
      "vellumark convert manga.tif --author Ada --split-spreads --right-to-left\n"
+     "vellumark convert book.tif --author Ada --format epub3 --ocr --toc-file contents.txt\n"
      "vellumark convert shelf/ --metadata shelf.csv --output-dir books --json",
      &RunConvert, &AnswerConvert},
     {"info", kInfo, "INPUT", 1, 1, "page count, and per page: size, resolution, layout, codec",
@@ -49,6 +50,18 @@ constexpr CommandSpec kCommands[] = {
      "stored, as a book is packed. An existing ARCHIVE is updated: entries are kept unless a "
      "newer file replaces them.",
      "vellumark pack unpacked-book book.epub", &RunPack},
+    {"outline", kOutline, "INPUT", 1, 1,
+     "the book's own structure: chapters, printed page labels, running heads",
+     "Reads the scan's text (by OCR, or the text an MDI file stores) and prints what a book "
+     "made with --ocr takes from it: the table of contents (from the printed contents page, "
+     "else the headings found), the label printed on every page (roman in the front matter, "
+     "arabic in the body; \"-\" for none) and the running heads. The contents is printed as "
+     "the lines of a --toc-file (LEVEL TITLE PAGE, PAGE a printed label or @N for the scan's "
+     "page N), so that it can be corrected and handed back to convert.",
+     "vellumark outline book.tif\n"
+     "vellumark outline book.tif --json\n"
+     "vellumark outline book.tif | sed -n '/^Contents/,/^$/p' | tail -n +2 > contents.txt",
+     &RunOutline},
 };
 
 constexpr OptionSpec kOptions[] = {
@@ -61,7 +74,8 @@ constexpr OptionSpec kOptions[] = {
     {Option::SkipExisting, "--skip-existing", "",
      "with one input: skip a book that already exists instead of refusing (a shelf always does)",
      kConvert},
-    {Option::Jobs, "--jobs", "N", "threads to use (default: one per core)", kConvert | kSearch},
+    {Option::Jobs, "--jobs", "N", "threads to use (default: one per core)",
+     kConvert | kSearch | kOutline},
     {Option::Quiet, "--quiet", "", "print nothing but errors", kConvert},
     {Option::Format, "--format", "FORMAT",
      "epub2 (the default: pages fit the reader's screen) or epub3 (fixed layout: each page "
@@ -74,7 +88,7 @@ constexpr OptionSpec kOptions[] = {
     {Option::OcrLang, "--ocr-lang", "L",
      "the language --ocr reads, as Tesseract names it (default eng; "
      "eng+deu for two)",
-     kConvert},
+     kConvert | kOutline},
     {Option::Profile, "--profile", "NAME",
      "with --format epub3: make the pages for a reading device's screen (\"list\" shows them)",
      kConvert},
@@ -112,10 +126,18 @@ constexpr OptionSpec kOptions[] = {
      "a CSV table (input,title,author,cover; a header row) of each book's title, author and "
      "cover",
      kConvert},
+    {Option::Toc, "--toc", "KIND",
+     "with --ocr: the table of contents lists the chapters found (\"chapters\", the default; "
+     "the pages when none are found) or every page (\"pages\")",
+     kConvert},
+    {Option::TocFile, "--toc-file", "FILE",
+     "with --format epub3: the table of contents from FILE, one line per entry: LEVEL TITLE "
+     "PAGE, PAGE a printed label (17, xii) or @N for the scan's page N (as outline prints it)",
+     kConvert},
     {Option::Json, "--json", "",
      "print a JSON object per book (input, output, pages, seconds, result, error); for info, "
-     "one object for the scan",
-     kConvert | kInfo},
+     "one object for the scan; for outline, its findings",
+     kConvert | kInfo | kOutline},
     {Option::Help, "--help", "", "show this help and exit", kEveryCommand, "-h"},
 };
 

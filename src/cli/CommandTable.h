@@ -20,7 +20,8 @@ enum CommandBit : unsigned {
     kInfo = 1u << 1,
     kSearch = 1u << 2,
     kPack = 1u << 3,
-    kEveryCommand = kConvert | kInfo | kSearch | kPack,
+    kOutline = 1u << 4,
+    kEveryCommand = kConvert | kInfo | kSearch | kPack | kOutline,
 };
 
 // Every option, as the code reads it: a name that is not declared here does not compile.
@@ -48,6 +49,8 @@ enum class Option : unsigned char {
     RightToLeft,
     Upright,
     Metadata,
+    Toc,
+    TocFile,
     Json,
     Help,
     kCount,

@@ -15,6 +15,7 @@ int AnswerConvert(const ParsedArguments& arguments);
 int RunInfo(const ParsedArguments& arguments);
 int RunSearch(const ParsedArguments& arguments);
 int RunPack(const ParsedArguments& arguments);
+int RunOutline(const ParsedArguments& arguments);
 
 // Prints "vellumark: TEXT" on stderr as one line and returns exitCode.
 int ReportError(const std::string& text, int exitCode);

@@ -25,6 +25,7 @@
 #include "epub/Folders.h"
 #include "epub/Shelf.h"
 #include "imaging/text/TextLayer.h"
+#include "structure/TocFile.h"
 
 namespace vellumark::cli {
 namespace {
@@ -145,6 +146,31 @@ std::optional<epub::PageBox> PageBoxOf(const ParsedArguments& arguments) {
     return std::nullopt;
 }
 
+// The table of contents asked for; the contents file is read now, so that a bad line costs
+// no OCR.
+epub::OutlineSettings OutlineOf(const ParsedArguments& arguments, epub::BookFormat format) {
+    epub::OutlineSettings outline;
+    if (const auto toc = arguments.Value(Option::Toc)) {
+        const auto kind = epub::ParseTocKind(*toc);
+        if (!kind)
+            throw Error(ErrorCode::Usage, "--toc is chapters or pages, not \"" + *toc + "\"");
+        outline.toc = *kind;
+    }
+    if (const auto file = arguments.Value(Option::TocFile)) {
+        if (format != epub::BookFormat::Epub3) {
+            throw Error(ErrorCode::Usage,
+                        "--toc-file needs --format epub3: an EPUB 2 book lists its pages");
+        }
+        if (arguments.Has(Option::Toc))
+            throw Error(ErrorCode::Usage, "--toc-file and --toc cannot be given together");
+        outline.tocFileName = *file;
+        outline.tocFile = structure::ReadTocFile(*file);
+        if (outline.tocFile.empty())
+            throw Error(ErrorCode::Usage, "The contents file " + *file + " has no entries", *file);
+    }
+    return outline;
+}
+
 // What every book of the run shares, from the options. `warn` is set when clean-up has to
 // leave out turning pages upright.
 epub::ShelfSettings SharedSettings(const ParsedArguments& arguments, bool& warn) {
@@ -188,6 +214,7 @@ epub::ShelfSettings SharedSettings(const ParsedArguments& arguments, bool& warn)
     }
     settings.cleanup = CleanupOf(arguments, warn);
     shelf.overwrite = arguments.Has(Option::Overwrite);
+    settings.outline = OutlineOf(arguments, settings.format);
     // Before any work, so that a missing language costs nothing but one line.
     if (shelf.ocr)
         imaging::CheckOcrLanguage(shelf.ocrLanguage);
@@ -279,6 +306,8 @@ int RunConvert(const ParsedArguments& arguments) {
     // One scan named on its own is one book, reported as it always was; anything else is a
     // shelf, where an existing book is skipped and a failed one does not stop the others.
     const bool shelf = books.size() > 1 || anyFolder || arguments.Has(Option::Metadata);
+    if (shelf && arguments.Has(Option::TocFile))
+        throw Error(ErrorCode::Usage, "--toc-file is for one book: give one INPUT");
     if (shelf) {
         CheckShelf(books, settings);
     } else {

@@ -21,6 +21,13 @@ struct BookPage {
     bool hasText = false;  // the page carries a text layer (EPUB 3 only)
 };
 
+// An entry of the book's own table of contents.
+struct ChapterEntry {
+    int page = 0;   // 0-based
+    int level = 1;  // 1 for the top level
+    std::string title;
+};
+
 // What the book's documents say about it. EPUB 2 pages are page1.html .. pageN.html showing
 // 1.jpg .. N.jpg; the cover, when there is one, is cover.html showing `coverName`. EPUB 3 pages
 // are page1.xhtml .. pageN.xhtml showing `pages`, the cover cover.xhtml.
@@ -36,6 +43,11 @@ struct BookDescription {
     std::vector<BookPage> pages;
     int coverWidth = 0;
     int coverHeight = 0;
+    // EPUB 3 only: the book's chapters, in page order; none: an entry per page.
+    std::vector<ChapterEntry> chapters;
+    // EPUB 3 only: the label printed on each page ("xii", "17"; "" for none); none found: the
+    // page list numbers the scans.
+    std::vector<std::string> pageLabels;
 };
 
 inline constexpr const char* kPackageDocumentName = "fb.opf";

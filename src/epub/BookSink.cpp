@@ -158,6 +158,15 @@ void OrderedFiles::Keep(const std::string& name, const std::string& text) {
     Keep(name, std::vector<std::uint8_t>(text.begin(), text.end()));
 }
 
+bool OrderedFiles::Amend(const std::string& name,
+                         const std::function<void(std::vector<std::uint8_t>&)>& change) {
+    const auto it = kept_.find(name);
+    if (it == kept_.end())
+        return false;
+    change(it->second);
+    return true;
+}
+
 void OrderedFiles::Finish() {
     while (!kept_.empty()) {
         auto node = kept_.extract(kept_.begin());

@@ -67,6 +67,9 @@ public:
     // Keeps a file, in memory, until Finish or until a file that sorts after it is added.
     void Keep(const std::string& name, std::vector<std::uint8_t> bytes);
     void Keep(const std::string& name, const std::string& text);
+    // Changes a file still kept; false when it has been added already (or was never given).
+    bool Amend(const std::string& name,
+               const std::function<void(std::vector<std::uint8_t>&)>& change);
     // Adds every file kept.
     void Finish();
 

@@ -273,6 +273,14 @@ ConversionResult RunSteps(const imaging::PageSource* document, const ConversionS
         book.coverWidth = coverSize.first;
         book.coverHeight = coverSize.second;
     }
+    // Every page's words are known by now: the book's structure costs no more reading.
+    if (fixed) {
+        std::optional<structure::BookStructure> found;
+        if (text)
+            found = AnalyseBookText(*pages, *text);
+        DescribeOutline(found ? &*found : nullptr, settings.outline, book);
+        MarkPageBreaks(book, files);
+    }
     KeepBookDocuments(book, files);
     files.Finish();
     // Export may finish every page before it looks at a late cancel: look again before the

@@ -11,6 +11,7 @@
 #include "common/Scheduler.h"
 #include "epub/BookFormat.h"
 #include "epub/BookIdentity.h"
+#include "epub/BookOutline.h"
 #include "epub/DeviceProfiles.h"
 #include "imaging/PageSource.h"
 #include "imaging/cleanup/CleanupPlan.h"
@@ -54,6 +55,8 @@ struct ConversionSettings {
     // A stop requested here cancels the conversion at once, from any thread (pages under way
     // are told); the reporter's CancelRequested is asked as well.
     std::stop_token stop;
+    // EPUB 3: the table of contents (the chapters found in the text, the pages, or the user's).
+    OutlineSettings outline;
 };
 
 // The texts a conversion reports; the window and the command line show them as they are.

@@ -1,10 +1,13 @@
 #include "epub/FixedLayoutBook.h"
 
 #include <algorithm>
+#include <map>
+#include <string_view>
 
 #include "epub/BlankFont.h"
 #include "epub/FileOutput.h"
 #include "epub/XmlDocument.h"
+#include "structure/PageNumbers.h"
 
 namespace vellumark::epub {
 namespace {
@@ -34,6 +37,86 @@ int Pages(const BookDescription& book) {
 
 std::string PageLabel(int n) {
     return "Page " + std::to_string(n);
+}
+
+// True when the pages' printed labels are known: the page list then carries them.
+bool HasPrintedLabels(const BookDescription& book) {
+    return std::any_of(book.pageLabels.begin(), book.pageLabels.end(),
+                       [](const std::string& label) { return !label.empty(); });
+}
+
+struct PageTarget {
+    int page;  // 1-based
+    std::string label;
+};
+
+// The page list: the printed labels of the pages that have one, else every scan's number.
+std::vector<PageTarget> PageTargets(const BookDescription& book, int pages) {
+    std::vector<PageTarget> targets;
+    const bool printed = HasPrintedLabels(book);
+    for (int n = 1; n <= pages; ++n) {
+        if (!printed) {
+            targets.push_back({n, std::to_string(n)});
+        } else if (static_cast<std::size_t>(n) <= book.pageLabels.size() &&
+                   !book.pageLabels[static_cast<std::size_t>(n - 1)].empty()) {
+            targets.push_back({n, book.pageLabels[static_cast<std::size_t>(n - 1)]});
+        }
+    }
+    return targets;
+}
+
+// The chapters that point at a page of the book.
+std::vector<ChapterEntry> Chapters(const BookDescription& book, int pages) {
+    std::vector<ChapterEntry> chapters;
+    for (const ChapterEntry& chapter : book.chapters) {
+        if (chapter.page >= 0 && chapter.page < pages)
+            chapters.push_back(chapter);
+    }
+    return chapters;
+}
+
+// Builds nested lists from entries with levels: an entry goes into the item of the last entry
+// above it of a lower level (`open(item)` gives that item's list, made once), else into `top`;
+// `item(list, chapter)` adds it. A book that starts at level 2, or skips a level, still nests
+// each entry under the one it belongs to.
+template <typename Open, typename Item>
+void NestChapters(const std::vector<ChapterEntry>& chapters, pugi::xml_node top, Open open,
+                  Item item) {
+    struct Ancestor {
+        int level;
+        pugi::xml_node item;
+        pugi::xml_node list;  // made when the first entry goes in
+    };
+    std::vector<Ancestor> ancestors;
+    for (const ChapterEntry& chapter : chapters) {
+        while (!ancestors.empty() && ancestors.back().level >= chapter.level)
+            ancestors.pop_back();
+        pugi::xml_node list = top;
+        if (!ancestors.empty()) {
+            if (!ancestors.back().list)
+                ancestors.back().list = open(ancestors.back().item);
+            list = ancestors.back().list;
+        }
+        ancestors.push_back({chapter.level, item(list, chapter), pugi::xml_node()});
+    }
+}
+
+// The NCX's play order: one number per page that something points at, in reading order, from
+// 1 (the cover) with no gaps.
+std::map<int, int> PlayOrders(const std::vector<ChapterEntry>& chapters,
+                              const std::vector<PageTarget>& targets, int pages, bool cover) {
+    std::map<int, int> orders;
+    // Without chapters the map lists every page.
+    for (int n = 1; chapters.empty() && n <= pages; ++n)
+        orders[n] = 0;
+    for (const ChapterEntry& chapter : chapters)
+        orders[chapter.page + 1] = 0;
+    for (const PageTarget& target : targets)
+        orders[target.page] = 0;
+    int order = cover ? 1 : 0;
+    for (auto& [page, value] : orders)
+        value = ++order;
+    return orders;
 }
 
 bool HasCover(const BookDescription& book) {
@@ -69,7 +152,8 @@ pugi::xml_node AddItem(XmlDocument& xml, pugi::xml_node manifest, const std::str
     return item;
 }
 
-void AddAccessibility(XmlDocument& xml, pugi::xml_node metadata, bool text) {
+void AddAccessibility(XmlDocument& xml, pugi::xml_node metadata, const BookDescription& book,
+                      bool text) {
     if (text)
         AddProperty(xml, metadata, "schema:accessMode", "textual");
     AddProperty(xml, metadata, "schema:accessMode", "visual");
@@ -78,6 +162,10 @@ void AddAccessibility(XmlDocument& xml, pugi::xml_node metadata, bool text) {
         AddProperty(xml, metadata, "schema:accessModeSufficient", "textual,visual");
     AddProperty(xml, metadata, "schema:accessibilityFeature", "tableOfContents");
     AddProperty(xml, metadata, "schema:accessibilityFeature", "pageNavigation");
+    if (!book.chapters.empty())
+        AddProperty(xml, metadata, "schema:accessibilityFeature", "structuralNavigation");
+    if (HasPrintedLabels(book))
+        AddProperty(xml, metadata, "schema:accessibilityFeature", "printPageNumbers");
     AddProperty(xml, metadata, "schema:accessibilityHazard", "none");
     AddProperty(xml, metadata, "schema:accessibilitySummary",
                 text ? kSummaryWithText : kSummaryPicturesOnly);
@@ -100,10 +188,14 @@ void BuildPackageDocument(const BookDescription& book, XmlDocument& xml) {
     AddText(xml, metadata, "dc:creator", book.author);
     AddText(xml, metadata, "dc:language", book.languageTag);
     AddText(xml, metadata, "dc:date", book.identity.date);
+    // The source of the page list's breaks: the printed book the scans show.
+    if (HasPrintedLabels(book))
+        AddText(xml, metadata, "dc:source",
+                "The printed edition of " + book.title + ", as scanned");
     AddProperty(xml, metadata, "dcterms:modified", Modified(book.identity));
     AddProperty(xml, metadata, "rendition:layout", "pre-paginated");
     AddProperty(xml, metadata, "rendition:spread", "none");
-    AddAccessibility(xml, metadata, text);
+    AddAccessibility(xml, metadata, book, text);
     if (HasCover(book) || pages > 0) {
         // For reading systems that look for the cover the EPUB 2 way.
         pugi::xml_node meta = xml.AddChild(metadata, "meta");
@@ -150,13 +242,16 @@ void BuildPackageDocument(const BookDescription& book, XmlDocument& xml) {
         addRef("page" + std::to_string(n));
 }
 
-void AddLink(XmlDocument& xml, pugi::xml_node list, const std::string& href,
-             const std::string& label, const char* type = nullptr) {
-    pugi::xml_node link = xml.AddChild(xml.AddChild(list, "li"), "a");
+// Returns the list item.
+pugi::xml_node AddLink(XmlDocument& xml, pugi::xml_node list, const std::string& href,
+                       const std::string& label, const char* type = nullptr) {
+    pugi::xml_node item = xml.AddChild(list, "li");
+    pugi::xml_node link = xml.AddChild(item, "a");
     if (type != nullptr)
         XmlDocument::SetAttribute(link, "epub:type", type);
     XmlDocument::SetAttribute(link, "href", href);
     XmlDocument::SetText(link, label);
+    return item;
 }
 
 // A nav element with a heading and an empty list; returns the list.
@@ -190,12 +285,20 @@ void BuildNavigationDocument(const BookDescription& book, XmlDocument& xml) {
     pugi::xml_node toc = AddNav(xml, body, "toc", "doc-toc", "h1", "Contents", false);
     if (HasCover(book))
         AddLink(xml, toc, kFixedCoverFile, "Cover");
-    for (int n = 1; n <= pages; ++n)
-        AddLink(xml, toc, FixedPageFile(n), PageLabel(n));
+    const std::vector<ChapterEntry> chapters = Chapters(book, pages);
+    if (chapters.empty()) {
+        for (int n = 1; n <= pages; ++n)
+            AddLink(xml, toc, FixedPageFile(n), PageLabel(n));
+    }
+    NestChapters(
+        chapters, toc, [&](pugi::xml_node item) { return xml.AddChild(item, "ol"); },
+        [&](pugi::xml_node list, const ChapterEntry& chapter) {
+            return AddLink(xml, list, FixedPageFile(chapter.page + 1), chapter.title);
+        });
 
     pugi::xml_node pageList = AddNav(xml, body, "page-list", "doc-pagelist", "h2", "Pages", true);
-    for (int n = 1; n <= pages; ++n)
-        AddLink(xml, pageList, FixedPageFile(n), std::to_string(n));
+    for (const PageTarget& target : PageTargets(book, pages))
+        AddLink(xml, pageList, FixedPageFile(target.page), target.label);
 
     pugi::xml_node landmarks = AddNav(xml, body, "landmarks", nullptr, "h2", "Landmarks", true);
     if (HasCover(book))
@@ -209,36 +312,80 @@ pugi::xml_node AddNavLabel(XmlDocument& xml, pugi::xml_node parent, const std::s
     return parent;
 }
 
+void SetNcxMeta(pugi::xml_node ncx, const char* name, int value) {
+    for (pugi::xml_node meta : ncx.child("head").children("meta")) {
+        if (std::string_view(meta.attribute("name").value()) == name)
+            XmlDocument::SetAttribute(meta, "content", std::to_string(value));
+    }
+}
+
+// How deep the navigation points nest, 1 for a flat map.
+int NcxDepth(pugi::xml_node parent) {
+    int depth = 0;
+    for (pugi::xml_node point : parent.children("navPoint"))
+        depth = std::max(depth, 1 + NcxDepth(point));
+    return std::max(depth, parent.name() == std::string_view("navMap") ? 1 : 0);
+}
+
 void BuildNcx(const BookDescription& book, XmlDocument& xml) {
     const int pages = Pages(book);
     const pugi::xml_node ncx = StartNcx(xml, book, pages);
 
-    // A page's entry in the navigation map and in the page list share one play order.
-    const int first = HasCover(book) ? 2 : 1;
     pugi::xml_node navMap = xml.AddChild(ncx, "navMap");
-    const auto addPoint = [&](const std::string& id, int order, const std::string& label,
-                              const std::string& src) {
-        pugi::xml_node point = xml.AddChild(navMap, "navPoint");
+    const auto addPoint = [&](pugi::xml_node parent, const std::string& id, int order,
+                              const std::string& label, const std::string& src) {
+        pugi::xml_node point = xml.AddChild(parent, "navPoint");
         XmlDocument::SetAttribute(point, "id", id);
         XmlDocument::SetAttribute(point, "playOrder", std::to_string(order));
         AddNavLabel(xml, point, label);
         XmlDocument::SetAttribute(xml.AddChild(point, "content"), "src", src);
+        return point;
     };
+    // A page's entry in the navigation map and in the page list share one play order.
+    const std::vector<ChapterEntry> chapters = Chapters(book, pages);
+    const std::vector<PageTarget> targets = PageTargets(book, pages);
+    std::map<int, int> orders = PlayOrders(chapters, targets, pages, HasCover(book));
     if (HasCover(book))
-        addPoint("cover", 1, "Cover", kFixedCoverFile);
-    for (int n = 1; n <= pages; ++n)
-        addPoint("page" + std::to_string(n), first + n - 1, PageLabel(n), FixedPageFile(n));
+        addPoint(navMap, "cover", 1, "Cover", kFixedCoverFile);
+    if (chapters.empty()) {
+        for (int n = 1; n <= pages; ++n)
+            addPoint(navMap, "page" + std::to_string(n), orders[n], PageLabel(n), FixedPageFile(n));
+    }
+    int chapterCount = 0;
+    NestChapters(
+        chapters, navMap, [](pugi::xml_node point) { return point; },
+        [&](pugi::xml_node parent, const ChapterEntry& chapter) {
+            return addPoint(parent, "chapter" + std::to_string(++chapterCount),
+                            orders[chapter.page + 1], chapter.title,
+                            FixedPageFile(chapter.page + 1));
+        });
 
     pugi::xml_node pageList = AddNavLabel(xml, xml.AddChild(ncx, "pageList"), "Pages");
-    for (int n = 1; n <= pages; ++n) {
+    int maxPage = 0;
+    int normal = 0;
+    for (const PageTarget& page : targets) {
         pugi::xml_node target = xml.AddChild(pageList, "pageTarget");
-        XmlDocument::SetAttribute(target, "id", "pagetarget" + std::to_string(n));
-        XmlDocument::SetAttribute(target, "type", "normal");
-        XmlDocument::SetAttribute(target, "value", std::to_string(n));
-        XmlDocument::SetAttribute(target, "playOrder", std::to_string(first + n - 1));
-        AddNavLabel(xml, target, std::to_string(n));
-        XmlDocument::SetAttribute(xml.AddChild(target, "content"), "src", FixedPageFile(n));
+        XmlDocument::SetAttribute(target, "id", "pagetarget" + std::to_string(page.page));
+        // Roman labels are the front matter's; a value is the label's number.
+        const auto number = structure::ReadPageNumber(page.label);
+        const bool plain = number && structure::LabelOf(*number) == page.label;
+        const bool front = plain && number->style == structure::NumberStyle::Roman;
+        XmlDocument::SetAttribute(target, "type", front ? "front" : (plain ? "normal" : "special"));
+        if (plain)
+            XmlDocument::SetAttribute(target, "value", std::to_string(number->value));
+        XmlDocument::SetAttribute(target, "playOrder", std::to_string(orders[page.page]));
+        AddNavLabel(xml, target, page.label);
+        XmlDocument::SetAttribute(xml.AddChild(target, "content"), "src", FixedPageFile(page.page));
+        if (plain && !front)
+            maxPage = std::max(maxPage, number->value);
+        normal += plain && !front;
     }
+    // The head's counts, now that they are known: the map's depth and the printed pages.
+    if (HasPrintedLabels(book)) {
+        SetNcxMeta(ncx, "dtb:totalPageCount", normal);
+        SetNcxMeta(ncx, "dtb:maxPageNumber", maxPage);
+    }
+    SetNcxMeta(ncx, "dtb:depth", NcxDepth(navMap));
 }
 
 }  // namespace

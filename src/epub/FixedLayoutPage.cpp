@@ -154,4 +154,18 @@ std::string FixedPageText(const FixedPage& page, std::string_view textLayer,
     return text;
 }
 
+std::string WithPageBreak(const std::string& document, const std::string& label) {
+    const std::string body = "<body>\r\n";
+    const std::size_t at = document.find(body);
+    if (at == std::string::npos)
+        return document;
+    std::string marked = document;
+    const std::string escaped = EscapeXmlAttribute(label);
+    marked.insert(at + body.size(),
+                  "<span xmlns:epub=\"http://www.idpf.org/2007/ops\" epub:type=\"pagebreak\" "
+                  "role=\"doc-pagebreak\" id=\"pagebreak\" title=\"" +
+                      escaped + "\" aria-label=\"" + escaped + "\"></span>\r\n");
+    return marked;
+}
+
 }  // namespace vellumark::epub

@@ -54,4 +54,8 @@ std::string FixedPageText(const FixedPage& page, std::string_view textLayer,
 // never "-0". Independent of the C locale.
 std::string CssPixels(double value);
 
+// The page document with a page-break marker carrying the printed label at the start of its
+// body, where assistive technology announces the print page; unchanged when it has no body.
+std::string WithPageBreak(const std::string& document, const std::string& label);
+
 }  // namespace vellumark::epub

@@ -19,7 +19,9 @@
 #include "imaging/text/Ocr.h"
 #include "imaging/text/TextLayer.h"
 #include "imaging/text/WordMatch.h"
+#include "structure/TitleMatch.h"
 #include "tools/SampleScan.h"
+#include "tools/TypesetBook.h"
 
 namespace vellumark::epub {
 namespace {
@@ -566,6 +568,126 @@ TEST_F(FixedLayoutBookTest, TextNeedsFixedLayoutAndAnInstalledLanguage) {
         {{"--format", "epub4"}, "--format is epub2 or epub3"},
     };
     ExpectRefusedBeforeWork(scan, out, cases);
+}
+
+}  // namespace
+}  // namespace vellumark::epub
+
+namespace vellumark::epub {
+namespace {
+
+struct NavEntry {
+    int depth;  // 1 for the top level
+    int page;   // 1-based
+    std::string text;
+};
+
+std::vector<NavEntry> NavEntries(const std::string& xhtml, const char* type) {
+    pugi::xml_document nav;
+    EXPECT_TRUE(nav.load_string(xhtml.c_str()));
+    std::vector<NavEntry> entries;
+    const std::string path = std::string("//nav[@epub:type='") + type + "']//a";
+    for (const auto& found : nav.select_nodes(path.c_str())) {
+        const pugi::xml_node a = found.node();
+        int depth = 0;
+        for (pugi::xml_node up = a.parent(); up && std::string(up.name()) != "nav";
+             up = up.parent())
+            depth += std::string(up.name()) == "ol";
+        const std::string href = a.attribute("href").value();
+        const int page = href.rfind("page", 0) == 0 ? std::atoi(href.c_str() + 4) : 0;
+        entries.push_back({depth, page, a.text().get()});
+    }
+    return entries;
+}
+
+TEST_F(FixedLayoutBookTest, AScannedNovelListsItsChaptersAndItsPrintedPageNumbers) {
+#ifdef VELLUMARK_TEST_SANITIZED
+    GTEST_SKIP() << "a whole book's OCR: the sanitizers would only slow it";
+#endif
+    const tools::TypesetBook novel = tools::TypesetNovel();
+    std::vector<tools::BilevelPage> pages;
+    for (const auto& words : novel.pages)
+        pages.push_back(tools::RenderWords(words, novel.width, novel.height, 2.4));
+    const fs::path scan = temp_ / "novel.tif";
+    tools::WriteScan(scan, pages);
+    const fs::path book = MakeBook(scan, {"--ocr"});
+    testing::ExpectValidBook(book);
+    ExpectAccessibleBook(book);
+    const std::string nav = BookFile(book, "nav.xhtml");
+
+    // Every chapter listed is one the contents page prints, at its page; OCR loses a line of
+    // the contents now and then, but most are there.
+    const std::vector<NavEntry> toc = NavEntries(nav, "toc");
+    int right = 0;
+    for (const NavEntry& entry : toc) {
+        bool known = false;
+        for (const tools::TrueHeading& truth : novel.contents) {
+            known = known || (truth.page + 1 == entry.page &&
+                              structure::TitleSimilarity(truth.title, entry.text) >= 0.9);
+        }
+        EXPECT_TRUE(known) << entry.text << " on page " << entry.page;
+        right += known;
+    }
+    EXPECT_GE(right * 10, static_cast<int>(novel.contents.size()) * 7) << nav;
+    // Sections nest under their chapter.
+    const auto section = std::find_if(
+        toc.begin(), toc.end(), [](const NavEntry& e) { return e.text == "2.1 Old Records"; });
+    ASSERT_NE(section, toc.end()) << nav;
+    EXPECT_GE(section->depth, 2);
+
+    // The page list carries the printed labels, and leaves out pages that print none.
+    int labelled = 0;
+    int labelsRight = 0;
+    for (const NavEntry& entry : NavEntries(nav, "page-list")) {
+        ++labelled;
+        labelsRight += novel.labels.at(static_cast<std::size_t>(entry.page - 1)) == entry.text;
+    }
+    int truthLabelled = 0;
+    for (const std::string& label : novel.labels)
+        truthLabelled += !label.empty();
+    EXPECT_GE(labelsRight * 100, truthLabelled * 95);
+    EXPECT_LE(labelled, truthLabelled + 1);
+
+    const std::string opf = BookFile(book, "fb.opf");
+    EXPECT_NE(opf.find(">printPageNumbers<"), std::string::npos);
+    EXPECT_NE(opf.find("<dc:source>"), std::string::npos);
+    const std::string ncx = BookFile(book, "fb.ncx");
+    EXPECT_NE(ncx.find("<pageTarget id=\"pagetarget3\" type=\"front\" value=\"3\""),
+              std::string::npos);
+}
+
+TEST_F(FixedLayoutBookTest, AContentsFileWinsAndItsBadLinesAreRefused) {
+    const fs::path scan = temp_ / "two.tif";
+    WriteTextScan(scan);
+    const fs::path toc = temp_ / "toc.txt";
+    std::ofstream(toc) << "# chapters\n1 Quasars @1\n2 Zeppelins @2\n";
+    const fs::path book = MakeBook(scan, {"--toc-file", toc.string()});
+    testing::ExpectValidBook(book);
+    const std::vector<NavEntry> entries = NavEntries(BookFile(book, "nav.xhtml"), "toc");
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].text, "Quasars");
+    EXPECT_EQ(entries[1].depth, 2);
+    EXPECT_EQ(entries[1].page, 2);
+
+    const std::string out = (temp_ / "refused").string();
+    std::ofstream(temp_ / "bad.txt") << "1 Quasars @1\nZeppelins 2\n";
+    std::ofstream(temp_ / "label.txt") << "1 Quasars 7\n";
+    const Refusal refusals[] = {
+        {{"--format", "epub3", "--toc-file", (temp_ / "bad.txt").string()}, "bad.txt:2: expected"},
+        {{"--format", "epub3", "--toc-file", (temp_ / "missing.txt").string()},
+         "Cannot read the contents file"},
+        {{"--toc-file", toc.string()}, "--toc-file needs --format epub3"},
+        {{"--format", "epub3", "--toc", "parts"}, "--toc is chapters or pages"},
+    };
+    ExpectRefusedBeforeWork(scan, out, refusals);
+    // A printed label needs the text to be read: without it no page has one.
+    const RunResult label =
+        Convert({scan.string(), "--author", "A", "--format", "epub3", "--output-dir", out,
+                 "--toc-file", (temp_ / "label.txt").string()});
+    EXPECT_EQ(label.exitCode, 2);
+    EXPECT_NE(label.err.find("label.txt:1: no page is labelled \"7\""), std::string::npos)
+        << label.err;
+    EXPECT_FALSE(fs::exists(fs::path(out) / "two.epub"));
 }
 
 }  // namespace

@@ -3,11 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <pugixml.hpp>
 #include <string>
 #include <vector>
 
+#include "common/Error.h"
 #include "epub/BlankFont.h"
+#include "epub/BookOutline.h"
 #include "epub/FixedLayoutBook.h"
 #include "epub/FixedLayoutPage.h"
 
@@ -263,6 +266,135 @@ TEST(FixedLayoutDocumentsTest, NavigationListsEveryPageOnceAndTheNcxMatches) {
                  "3");
     EXPECT_STREQ(ncx.select_node("//pageTarget[@value='2']").node().attribute("playOrder").value(),
                  "3");
+}
+
+TEST(FixedLayoutDocumentsTest, ChaptersNestByLevelAndThePageListCarriesPrintedLabels) {
+    BookDescription book = Book(6, true, "cover.jpg");
+    // A jump from level 1 to 3 nests one deeper; a chapter past the last page is dropped.
+    book.chapters = {{0, 1, "Preface"},     {2, 1, "Part One"}, {2, 2, "1. Arrival"},
+                     {3, 4, "1.1 Records"}, {4, 1, "Notes"},    {9, 1, "Lost"}};
+    book.pageLabels = {"", "iii", "1", "2", "3", ""};
+    const pugi::xml_document nav = Parse(FixedNavigationDocumentText(book));
+    EXPECT_EQ(Texts(nav.select_nodes("//nav[@epub:type='toc']/ol/li/a")),
+              (std::vector<std::string>{"Cover", "Preface", "Part One", "Notes"}));
+    EXPECT_EQ(Texts(nav.select_nodes("//nav[@epub:type='toc']/ol/li[3]/ol/li/a")),
+              std::vector<std::string>{"1. Arrival"});
+    EXPECT_EQ(Texts(nav.select_nodes("//nav[@epub:type='toc']/ol/li[3]/ol/li/ol/li/a")),
+              std::vector<std::string>{"1.1 Records"});
+    EXPECT_STREQ(nav.select_node("//nav[@epub:type='toc']//a[.='1.1 Records']")
+                     .node()
+                     .attribute("href")
+                     .value(),
+                 "page4.xhtml");
+    // Pages without a printed label are not print pages.
+    EXPECT_EQ(Texts(nav.select_nodes("//nav[@epub:type='page-list']/ol/li/a")),
+              (std::vector<std::string>{"iii", "1", "2", "3"}));
+    EXPECT_STREQ(nav.select_node("//nav[@epub:type='page-list']/ol/li[2]/a")
+                     .node()
+                     .attribute("href")
+                     .value(),
+                 "page3.xhtml");
+
+    const pugi::xml_document ncx = Parse(FixedNcxText(book));
+    EXPECT_EQ(Texts(ncx.select_nodes("/ncx/navMap/navPoint/navLabel/text")),
+              (std::vector<std::string>{"Cover", "Preface", "Part One", "Notes"}));
+    const pugi::xml_node arrival = ncx.select_node("/ncx/navMap/navPoint[3]/navPoint").node();
+    EXPECT_STREQ(arrival.child("navLabel").child_value("text"), "1. Arrival");
+    EXPECT_STREQ(arrival.child("navPoint").child("content").attribute("src").value(),
+                 "page4.xhtml");
+    // A chapter and its page's target share one play order.
+    EXPECT_STREQ(
+        arrival.attribute("playOrder").value(),
+        ncx.select_node("//pageTarget[navLabel/text='1']").node().attribute("playOrder").value());
+    EXPECT_STREQ(
+        ncx.select_node("//pageTarget[navLabel/text='iii']").node().attribute("type").value(),
+        "front");
+    EXPECT_STREQ(
+        ncx.select_node("//pageTarget[navLabel/text='iii']").node().attribute("value").value(),
+        "3");
+    EXPECT_STREQ(
+        ncx.select_node("//pageTarget[navLabel/text='2']").node().attribute("type").value(),
+        "normal");
+
+    const auto meta = [&](const char* name) {
+        return std::string(ncx.select_node((std::string("//meta[@name='") + name + "']").c_str())
+                               .node()
+                               .attribute("content")
+                               .value());
+    };
+    EXPECT_EQ(meta("dtb:depth"), "3");
+    EXPECT_EQ(meta("dtb:totalPageCount"), "3");
+    EXPECT_EQ(meta("dtb:maxPageNumber"), "3");
+    // Play orders count the pages pointed at, from 1 with no gap: the cover, the preface, iii,
+    // 1, 2, 3.
+    std::vector<std::string> orders;
+    for (const auto& target : ncx.select_nodes("//pageTarget"))
+        orders.emplace_back(target.node().attribute("playOrder").value());
+    EXPECT_EQ(orders, (std::vector<std::string>{"3", "4", "5", "6"}));
+
+    // A contents that starts below the top level keeps its entries side by side.
+    BookDescription low = Book(3, true);
+    low.chapters = {{0, 2, "One"}, {1, 3, "One.1"}, {2, 2, "Two"}};
+    const pugi::xml_document lowNav = Parse(FixedNavigationDocumentText(low));
+    EXPECT_EQ(Texts(lowNav.select_nodes("//nav[@epub:type='toc']/ol/li/a")),
+              (std::vector<std::string>{"One", "Two"}));
+    EXPECT_EQ(Texts(lowNav.select_nodes("//nav[@epub:type='toc']/ol/li/ol/li/a")),
+              std::vector<std::string>{"One.1"});
+
+    const pugi::xml_document opf = Parse(FixedPackageDocumentText(book));
+    const auto features = Properties(opf, "schema:accessibilityFeature");
+    EXPECT_NE(std::find(features.begin(), features.end(), "printPageNumbers"), features.end());
+    EXPECT_NE(std::find(features.begin(), features.end(), "structuralNavigation"), features.end());
+    EXPECT_STREQ(opf.select_node("/package/metadata/dc:source").node().text().get(),
+                 "The printed edition of Field Notes, as scanned");
+    // Without labels or chapters the book says neither.
+    const pugi::xml_document plain = Parse(FixedPackageDocumentText(Book(2, true)));
+    EXPECT_FALSE(plain.select_node("/package/metadata/dc:source"));
+    const auto plainFeatures = Properties(plain, "schema:accessibilityFeature");
+    EXPECT_EQ(std::find(plainFeatures.begin(), plainFeatures.end(), "printPageNumbers"),
+              plainFeatures.end());
+}
+
+TEST(FixedLayoutDocumentsTest, APrintedPageIsMarkedWhereItsBodyStarts) {
+    const std::string page = FixedPageText({"Page 3", "3.jpg", 10, 20}, {}, "s.css", "en");
+    const std::string marked = WithPageBreak(page, "x<i>");
+    const pugi::xml_document xhtml = Parse(marked);
+    const pugi::xml_node span = xhtml.select_node("/html/body/span").node();
+    EXPECT_STREQ(span.attribute("role").value(), "doc-pagebreak");
+    EXPECT_STREQ(span.attribute("epub:type").value(), "pagebreak");
+    EXPECT_STREQ(span.attribute("aria-label").value(), "x<i>");
+    EXPECT_EQ(span.next_sibling().name(), std::string("svg"));
+    EXPECT_EQ(WithPageBreak("<html/>", "1"), "<html/>");
+}
+
+TEST(FixedLayoutDocumentsTest, TheOutlineComesFromTheFileTheTextOrThePages) {
+    BookDescription book = Book(4, true);
+    structure::BookStructure found;
+    found.pageCount = 4;
+    found.labels = {"", "1", "2", "3"};
+    found.headings = {{1, 1, "Arrival"}, {3, 1, "Landfall"}};
+    OutlineSettings settings;
+    DescribeOutline(&found, settings, book);
+    ASSERT_EQ(book.chapters.size(), 2u);
+    EXPECT_EQ(book.chapters[1].title, "Landfall");
+    EXPECT_EQ(book.pageLabels, found.labels);
+    settings.toc = TocKind::Pages;
+    DescribeOutline(&found, settings, book);
+    EXPECT_TRUE(book.chapters.empty());
+    EXPECT_EQ(book.pageLabels, found.labels);
+    // The user's file wins, its labels read through the pages' labels.
+    settings.tocFile = structure::ParseTocFile("1 Start 2\n2 End @4\n", "toc.txt");
+    DescribeOutline(&found, settings, book);
+    ASSERT_EQ(book.chapters.size(), 2u);
+    EXPECT_EQ(book.chapters[0].page, 2);
+    EXPECT_EQ(book.chapters[1].page, 3);
+    EXPECT_EQ(book.chapters[1].level, 2);
+    // Without text no label is known: only scan pages can be named.
+    EXPECT_THROW(DescribeOutline(nullptr, settings, book), Error);
+    settings.tocFile = structure::ParseTocFile("1 Plates @3\n", "toc.txt");
+    DescribeOutline(nullptr, settings, book);
+    ASSERT_EQ(book.chapters.size(), 1u);
+    EXPECT_TRUE(book.pageLabels.empty());
 }
 
 TEST(FixedLayoutDocumentsTest, TheLayerIsTransparentNeverHiddenAndTheFontOnlyWhenPacked) {
