@@ -18,6 +18,7 @@
 #include "app/Dialogs.h"
 #include "app/Glyphs.h"
 #include "app/TitleSprite.h"
+#include "epub/BookOutline.h"
 #include "epub/ConversionJob.h"
 #include "epub/Folders.h"
 #include "imaging/cleanup/CleanedPages.h"
@@ -153,6 +154,10 @@ private:
     void PlaceStatusLabels();             // Label1, Label2 and, while converting, Button1
     epub::BookFormat ChosenFormat() const;
     std::optional<epub::PageBox> ChosenPageBox() const;  // none: 96 pixels per inch
+    epub::TocKind ChosenToc() const;
+    // Once every shown page's words are known (read by a search or a conversion), each
+    // thumbnail shows the label printed on its page under its number.
+    void ShowPageLabels();
     // Every clean-up step when "Clean up pages" is ticked (turning pages upright only when
     // Tesseract's orientation data is installed); none otherwise.
     imaging::CleanupOptions ChosenCleanup() const;
@@ -250,6 +255,7 @@ private:
     QComboBox* ComboBox2 = nullptr;  // EPUB 3 pages: 96 pixels per inch or a device's screen
     QCheckBox* CheckBox1 = nullptr;  // EPUB 3: the pages' words as an invisible text layer
     QCheckBox* CheckBox2 = nullptr;  // clean up the pages before they go into the book
+    QComboBox* ComboBox3 = nullptr;  // EPUB 3 with text: the contents by chapters or by pages
     QPushButton* Button1 = nullptr;  // Cancel, in the status bar while a conversion runs
 
     // Word search: the open document's words (read on first need and kept while it is open),

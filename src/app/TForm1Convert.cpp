@@ -40,6 +40,7 @@ void TForm1::SpeedButton4Click() {
         // The window's own text layer: pages a search has read are not read again.
         if (CheckBox1->isChecked())
             settings.text = textLayer_;
+        settings.outline.toc = ChosenToc();
     }
 
     GuiReporter::Handlers handlers;
@@ -100,6 +101,7 @@ void TForm1::ConversionFinished() {
         ShowPageCounter();
     switch (result.outcome) {
         case epub::ConversionOutcome::Succeeded:
+            ShowPageLabels();
             dialogs_->Message(this, "Congratulation", QString::fromStdString(result.message));
             dialogs_->OpenUrl(
                 QUrl::fromLocalFile(QString::fromStdString(result.output.parent_path().string())));

@@ -246,6 +246,28 @@ void TForm1::SpeedButton19Click() {
     searchCursors_.page = 0;
     form2_->SetTarget(textLayer_, DocView, &searchCursors_);
     form2_->exec();
+    ShowPageLabels();
+}
+
+void TForm1::ShowPageLabels() {
+    if (!pages_ || !textLayer_)
+        return;
+    const int count = pages_->PageCount();
+    if (ListView1->count() != count)
+        return;
+    for (int page = 0; page < count; ++page) {
+        if (!textLayer_->IsKnown(page))
+            return;
+    }
+    // Every page's words are cached: this reads nothing.
+    const structure::BookStructure found = epub::AnalyseBookText(*pages_, *textLayer_);
+    for (int page = 0; page < count; ++page) {
+        const std::string& label = found.labels.at(static_cast<std::size_t>(page));
+        QString text = QString("page%1").arg(page + 1);
+        if (!label.empty())
+            text += "\n" + QString::fromStdString(label);
+        ListView1->item(page)->setText(text);
+    }
 }
 
 }  // namespace vellumark::app

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <algorithm>
 
 #include "app/LabeledEdit.h"
 #include "app/Skin.h"
@@ -101,7 +102,24 @@ void TForm1::CreateSettingsPanel() {
         "Each page turned upright and levelled, a sheet of two facing pages split in two,\n"
         "each page cut to its content with a small margin (body pages share one size),\n"
         "and dust cleared from black-and-white pages");
-    CheckBox2->setGeometry(197, 190, 340, 18);
+    CheckBox2->setGeometry(197, 190, 150, 18);
+
+    // EPUB 3 with its text: the contents lists the chapters found, or every page.
+    ComboBox3 = new QComboBox(PaneClientBtm);
+    ComboBox3->setObjectName("ComboBox3");
+    ComboBox3->addItem("Chapters", static_cast<int>(epub::TocKind::Chapters));
+    ComboBox3->addItem("Pages", static_cast<int>(epub::TocKind::Pages));
+    ComboBox3->setToolTip(
+        "EPUB 3 with the text layer: the table of contents lists the chapters found in the text\n"
+        "(every page when none are found), or every page");
+    const int contentsWidth = std::max(100, ComboBox3->sizeHint().width());
+    ComboBox3->setGeometry(537 - contentsWidth, 188, contentsWidth, 22);
+    auto* contents = new QLabel("Contents:", PaneClientBtm);
+    contents->setObjectName("Label5");
+    contents->setBuddy(ComboBox3);
+    contents->adjustSize();
+    contents->move(ComboBox3->x() - contents->width() - 6,
+                   ComboBox3->y() + (ComboBox3->height() - contents->height()) / 2);
 
     connect(CheckBox2, &QCheckBox::toggled, this,
             [this] { Guarded([this] { CheckBox2Click(); }); });
@@ -117,6 +135,9 @@ void TForm1::CreateSettingsPanel() {
     setTabOrder(ComboBox1, ComboBox2);
     setTabOrder(ComboBox2, CheckBox1);
     setTabOrder(CheckBox1, CheckBox2);
+    setTabOrder(CheckBox2, ComboBox3);
+    connect(CheckBox1, &QCheckBox::toggled, this,
+            [this] { Guarded([this] { ComboBox1Change(); }); });
 }
 
 QString ProfileCaption(const epub::DeviceProfile& profile) {
@@ -130,6 +151,11 @@ void TForm1::ComboBox1Change() {
     const bool fixed = ChosenFormat() == epub::BookFormat::Epub3;
     ComboBox2->setEnabled(fixed && !converting_);
     CheckBox1->setEnabled(fixed && !converting_);
+    ComboBox3->setEnabled(fixed && CheckBox1->isChecked() && !converting_);
+}
+
+epub::TocKind TForm1::ChosenToc() const {
+    return static_cast<epub::TocKind>(ComboBox3->currentData().toInt());
 }
 
 epub::BookFormat TForm1::ChosenFormat() const {

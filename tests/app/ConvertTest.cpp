@@ -252,6 +252,49 @@ TEST_F(TextLayerConvertTest, TheWindowsTextLayerIsUsedSoPagesAreReadOnce) {
     EXPECT_NE(BookFile(book, epub::FixedPageFile(1)).find("Zeppelin1"), std::string::npos);
 }
 
+// Pages whose words carry a page number printed at the foot: once a conversion has read them,
+// each thumbnail shows its printed label, and the book's page list has them.
+class PrintedNumbersTest : public ConvertTest {
+protected:
+    PrintedNumbersTest() {
+        textReader_ = [](const imaging::PageSource& pages, int page, const auto*) {
+            const imaging::PageShape shape = pages.Shape(page);
+            std::vector<imaging::Word> words;
+            const auto add = [&](std::string text, int left, int top, int height, int line) {
+                imaging::Word word{std::move(text)};
+                word.left = left;
+                word.top = top;
+                word.width = static_cast<int>(word.text.size()) * height / 2;
+                word.height = height;
+                word.hasBox = true;
+                word.line = line;
+                words.push_back(std::move(word));
+            };
+            const int h = shape.height / 60;
+            for (int line = 0; line < 20; ++line) {
+                for (int w = 0; w < 6; ++w)
+                    add("word" + std::to_string(w), shape.width / 8 + w * shape.width / 8,
+                        shape.height / 10 + line * 2 * h, h, line);
+            }
+            add(std::to_string(page + 11), shape.width / 2, shape.height - 4 * h, h, 20);
+            return words;
+        };
+    }
+};
+
+TEST_F(PrintedNumbersTest, ThumbnailsShowThePrintedLabelsOnceTheTextIsRead) {
+    OpenAndWait(WriteScan("scan.tif", 5));
+    auto* list = Child<QListWidget>("ListView1");
+    EXPECT_EQ(list->item(2)->text(), "page3");
+    Fill("Numbered", "An Author");
+    ChooseFormat(epub::BookFormat::Epub3);
+    ChooseTextLayer(true);
+    ASSERT_EQ(Convert(), epub::ConversionOutcome::Succeeded);
+    for (int page = 0; page < 5; ++page)
+        EXPECT_EQ(list->item(page)->text(), QString("page%1\n%2").arg(page + 1).arg(page + 11));
+    EXPECT_NE(BookFile(output() / "Numbered.epub", "nav.xhtml").find(">13<"), std::string::npos);
+}
+
 TEST_F(TextLayerConvertTest, CancelStopsAReadingUnderWayAndLeavesNoBook) {
     OpenAndWait(WriteScan("scan.tif", 3));
     ASSERT_NO_FATAL_FAILURE(StartSlowConversion());

@@ -305,7 +305,8 @@ TEST_F(FrameTest, TheFormatRowStandsBelowTheFieldsAndClearOfThem) {
     for (QWidget* field : fields)
         fieldsBottom = std::max(fieldsBottom, field->geometry().bottom());
 
-    const char* added[] = {"Label3", "ComboBox1", "Label4", "ComboBox2", "CheckBox1", "CheckBox2"};
+    const char* added[] = {"Label3",    "ComboBox1", "Label4", "ComboBox2",
+                           "CheckBox1", "CheckBox2", "Label5", "ComboBox3"};
     for (const char* name : added) {
         QWidget* control = Child<QWidget>(name);
         ASSERT_NE(control, nullptr);
@@ -360,9 +361,16 @@ TEST_F(FrameTest, PageSizeAndTextLayerAreOfferedForEpub3Only) {
     format->setCurrentIndex(format->findData(static_cast<int>(epub::BookFormat::Epub3)));
     EXPECT_TRUE(pageSize->isEnabled());
     EXPECT_TRUE(textLayer->isEnabled());
+    // The contents by chapters needs the text.
+    auto* contents = Child<QComboBox>("ComboBox3");
+    EXPECT_FALSE(contents->isEnabled());
+    textLayer->setChecked(true);
+    EXPECT_TRUE(contents->isEnabled());
+    EXPECT_EQ(contents->currentText(), "Chapters");
     format->setCurrentIndex(format->findData(static_cast<int>(epub::BookFormat::Epub2)));
     EXPECT_FALSE(pageSize->isEnabled());
     EXPECT_FALSE(textLayer->isEnabled());
+    EXPECT_FALSE(contents->isEnabled());
 }
 
 TEST_F(FrameTest, OptionsTogglesTheSettingsPanelAndThePageViewMakesRoom) {
