@@ -11,7 +11,7 @@ namespace vellumark::imaging {
 namespace {
 
 // What Write fills in; owned by the caller, so that it outlives a jump out of libpng.
-struct Output {
+struct PngOutput {
     std::vector<std::uint8_t> bytes;
     std::vector<std::uint8_t> row;
     bool outOfMemory = false;
@@ -19,7 +19,7 @@ struct Output {
 };
 
 void OnError(png_structp png, png_const_charp message) {
-    static_cast<Output*>(png_get_error_ptr(png))->message = message;
+    static_cast<PngOutput*>(png_get_error_ptr(png))->message = message;
     png_longjmp(png, 1);
 }
 
@@ -27,7 +27,7 @@ void OnWarning(png_structp, png_const_charp) {}
 
 // No exception may cross libpng: a failed append is turned into libpng's own error.
 void OnWrite(png_structp png, png_bytep data, png_size_t size) {
-    auto* out = static_cast<Output*>(png_get_io_ptr(png));
+    auto* out = static_cast<PngOutput*>(png_get_io_ptr(png));
     try {
         out->bytes.insert(out->bytes.end(), data, data + size);
     } catch (...) {
@@ -58,7 +58,7 @@ void PackRow(const std::uint8_t* grey, int width, int depth, std::vector<std::ui
 }
 
 // Plain C-style code between setjmp and the end: nothing with a destructor is made here.
-bool Write(const GreyPicture& picture, int depth, WriteStruct& s, Output* out) {
+bool Write(const GreyPicture& picture, int depth, WriteStruct& s, PngOutput* out) {
     if (setjmp(png_jmpbuf(s.png)))
         return false;
     png_set_write_fn(s.png, out, OnWrite, OnFlush);
@@ -99,7 +99,7 @@ std::vector<std::uint8_t> EncodeGreyPng(const GreyPicture& picture, int levels) 
         default:
             throw Error(ErrorCode::Internal, "a PNG has 2, 4, 16 or 256 grey levels");
     }
-    Output out;
+    PngOutput out;
     out.row.resize((static_cast<std::size_t>(picture.width) * depth + 7) / 8);
     WriteStruct s;
     s.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &out, OnError, OnWarning);

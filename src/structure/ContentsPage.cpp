@@ -12,7 +12,7 @@ namespace vellumark::structure {
 namespace {
 
 // A contents page has at least this many entries, and most of its lines are entries.
-constexpr int kMinEntries = 3;
+constexpr int kMinContentsEntries = 3;
 constexpr double kMinEntryShare = 0.5;
 // Lines this much taller than the text are the page's heading, not an entry.
 constexpr double kMaxEntrySize = 1.15;
@@ -168,7 +168,7 @@ std::vector<ContentsEntry> ReadContents(const std::vector<PageLines>& pages,
                 {{title, LabelOf(*number), 1}, page.lines[i].left, PatternOf(titleWords)});
             ++numbered;
         }
-        if (numbered >= kMinEntries && numbered >= kMinEntryShare * lines) {
+        if (numbered >= kMinContentsEntries && numbered >= kMinEntryShare * lines) {
             contentsPages.push_back(p);
             candidates.insert(candidates.end(), onPage.begin(), onPage.end());
         }

@@ -18,10 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Errno() {
-    return std::strerror(errno);
-}
-
 std::string RandomSuffix() {
     static constexpr char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     std::random_device device;
@@ -56,11 +52,11 @@ TempFile CreateTempBeside(const fs::path& target) {
         if (fd >= 0) {
             TempFile temp(path, UniqueFd(fd));
             if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
-                throw Error(ErrorCode::Io, "Could not lock archive (" + Errno() + ")", target);
+                throw Error(ErrorCode::Io, "Could not lock archive (" + ErrnoText() + ")", target);
             return temp;
         }
         if (errno != EEXIST) {
-            throw Error(ErrorCode::Io, "Could not create archive (" + Errno() + ")", target);
+            throw Error(ErrorCode::Io, "Could not create archive (" + ErrnoText() + ")", target);
         }
     }
     throw Error(ErrorCode::Io, "Could not create archive (no free temporary name)", target);
@@ -68,14 +64,14 @@ TempFile CreateTempBeside(const fs::path& target) {
 
 void SyncFile(int fd, const fs::path& path) {
     if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) {
-        throw Error(ErrorCode::Io, "Could not write archive (" + Errno() + ")", path);
+        throw Error(ErrorCode::Io, "Could not write archive (" + ErrnoText() + ")", path);
     }
 }
 
 void CommitTemp(TempFile& temp, const fs::path& target, bool replace) {
     if (replace) {
         if (::rename(temp.Path().c_str(), target.c_str()) != 0)
-            throw Error(ErrorCode::Io, "Could not create archive (" + Errno() + ")", target);
+            throw Error(ErrorCode::Io, "Could not create archive (" + ErrnoText() + ")", target);
     } else if (::renameat2(AT_FDCWD, temp.Path().c_str(), AT_FDCWD, target.c_str(),
                            RENAME_NOREPLACE) != 0) {
         if (errno == EEXIST) {
@@ -85,7 +81,7 @@ void CommitTemp(TempFile& temp, const fs::path& target, bool replace) {
         // File systems without the flag: a plain rename, the best they allow.
         if ((errno != EINVAL && errno != ENOSYS) ||
             ::rename(temp.Path().c_str(), target.c_str()) != 0) {
-            throw Error(ErrorCode::Io, "Could not create archive (" + Errno() + ")", target);
+            throw Error(ErrorCode::Io, "Could not create archive (" + ErrnoText() + ")", target);
         }
     }
     temp.Released();
@@ -146,6 +142,10 @@ void FinishArchive(ByteSink& sink, const std::vector<const TZipHeaderInfo*>& rec
     sink.Write(endBytes.data(), endBytes.size());
     sink.Flush();
     SyncFile(fd, path);
+}
+
+std::string ErrnoText() {
+    return std::strerror(errno);
 }
 
 }  // namespace vellumark::zip

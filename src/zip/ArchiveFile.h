@@ -40,6 +40,9 @@ private:
 // with an exclusive flock while it is open. Throws vellumark::Error (Io).
 TempFile CreateTempBeside(const std::filesystem::path& target);
 
+// The calling thread's errno as text, for messages.
+std::string ErrnoText();
+
 // fsync, where the file system supports it. Throws vellumark::Error (Io) naming `path`.
 void SyncFile(int fd, const std::filesystem::path& path);
 

@@ -30,10 +30,6 @@ namespace fs = std::filesystem;
 
 constexpr std::size_t kCopyBufferSize = 256 * 1024;
 
-std::string Errno() {
-    return std::strerror(errno);
-}
-
 // The temporary archive of an update: "KPZxxxxxx" in `tempPath` when that is a folder, else in
 // the system's temporary folder.
 TempFile CreateKpzTemp(const fs::path& tempPath) {
@@ -46,7 +42,7 @@ TempFile CreateKpzTemp(const fs::path& tempPath) {
     std::string name = (folder / "KPZXXXXXX").string();
     const int fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0) {
-        throw Error(ErrorCode::Io, "Could not create a temporary archive (" + Errno() + ")",
+        throw Error(ErrorCode::Io, "Could not create a temporary archive (" + ErrnoText() + ")",
                     folder);
     }
     return TempFile(name, UniqueFd(fd));
@@ -140,7 +136,8 @@ private:
         UniqueFd oldFd(::open(zip_.ZipName.c_str(), O_RDONLY | O_CLOEXEC));
         struct stat oldStat {};
         if (!oldFd || ::fstat(oldFd.Get(), &oldStat) != 0) {
-            throw Error(ErrorCode::Io, "Could not open archive (" + Errno() + ")", zip_.ZipName);
+            throw Error(ErrorCode::Io, "Could not open archive (" + ErrnoText() + ")",
+                        zip_.ZipName);
         }
         if (!S_ISREG(oldStat.st_mode)) {
             throw Error(ErrorCode::Io, "Could not open archive (not a file)", zip_.ZipName);
@@ -222,7 +219,7 @@ private:
         if (!fd && errno != ENOENT && errno != ENOTDIR && errno != EACCES && errno != EPERM &&
             errno != ELOOP && errno != ENXIO && errno != ENODEV) {
             // Out of descriptors or memory: skipping would silently lose the file.
-            throw Error(ErrorCode::Io, "Could not open (" + Errno() + ")", path);
+            throw Error(ErrorCode::Io, "Could not open (" + ErrnoText() + ")", path);
         }
         struct stat st {};
         if (!fd || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {

@@ -95,9 +95,7 @@ TEST_F(CleanupCommandTest, ACleanedBookWithItsTextLayerPassesEpubcheckAndAce) {
     EXPECT_EQ(run.out + run.err, "");
     const fs::path book = out_ / "scanned.epub";
     vellumark::testing::ExpectValidBook(book);
-#ifndef VELLUMARK_TEST_SANITIZED  // Ace runs in the browser: the sanitizers would only slow it
     vellumark::testing::ExpectAccessibleBook(book);
-#endif
     // Five pages, each with words over it: the sideways page was read upright.
     const RunResult list = RunProgram("unzip", {"-l", book.string()});
     // The same scan cleaned up in the default format.

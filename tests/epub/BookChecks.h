@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "CommandLineChecks.h"
 #include "RunProgram.h"
 
 namespace vellumark::epub::testing {
@@ -21,13 +22,6 @@ inline std::string BookEntries(const std::filesystem::path& book) {
     return result.out;
 }
 
-// epubcheck's verdict: passes only with no error and no warning.
-inline void ExpectValidBook(const std::filesystem::path& book) {
-    const RunResult result = RunProgram("java", {"-jar", VELLUMARK_TEST_EPUBCHECK, book.string()});
-    const std::string all = result.out + result.err;
-    EXPECT_EQ(result.exitCode, 0) << all;
-    EXPECT_EQ(all.find("WARNING"), std::string::npos) << all;
-    EXPECT_EQ(all.find("ERROR"), std::string::npos) << all;
-}
+using vellumark::testing::ExpectValidBook;
 
 }  // namespace vellumark::epub::testing

@@ -15,10 +15,6 @@ void MakeBilevel(Picture& picture) {
         sample = sample < 128 ? 0 : 255;
 }
 
-double DpiOr300(double dpi) {
-    return dpi > 0 ? dpi : 300;
-}
-
 // Dust on a bilevel page: pieces no larger than a speck a scanner leaves at this resolution,
 // well under the dot of an i.
 int SpeckArea(double dpi) {

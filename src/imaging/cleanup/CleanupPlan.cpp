@@ -15,10 +15,6 @@ namespace {
 // A page measured within this of level is left as it is: turning it would only soften it.
 constexpr double kLevelEnough = 0.015;
 
-double DpiOr300(double dpi) {
-    return dpi > 0 ? dpi : 300;
-}
-
 PixelBox Grown(const PixelBox& box, int by, const PixelBox& within) {
     return {std::max(box.left - by, within.left), std::max(box.top - by, within.top),
             std::min(box.right + by, within.right), std::min(box.bottom + by, within.bottom)};
@@ -72,6 +68,10 @@ bool LooksUpright(const GreyPicture& sheet, const SkewEstimate& skew) {
 }
 
 }  // namespace
+
+double DpiOr300(double dpi) {
+    return dpi > 0 ? dpi : 300;
+}
 
 int SampleFactor(double dpi) {
     return std::max(1, static_cast<int>(DpiOr300(dpi) / 150));

@@ -52,6 +52,8 @@ struct SheetSample {
     double dpi = 0;  // of the sheet's own pixels; 0 when unknown (300 is assumed)
 };
 
+// The resolution to work at: the page's own, else 300 dpi, as most scans are.
+double DpiOr300(double dpi);
 // The whole factor that brings a sheet of this resolution to about 150 dpi.
 int SampleFactor(double dpi);
 // The sample of a sheet given at its own pixels.
