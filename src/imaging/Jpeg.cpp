@@ -1,40 +1,21 @@
 #include "imaging/Jpeg.h"
 
-#include <jpeglib.h>
-
-#include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
 
 #include "common/Error.h"
+#include "imaging/JpegErrors.h"
 
 namespace vellumark::imaging {
 namespace {
-
-// libjpeg reports a fatal error by calling error_exit, which must not return. An exception
-// must not unwind through libjpeg's C frames, so error_exit jumps back to Compress, whose frame
-// holds nothing with a destructor; the caller turns the failure into an exception.
-struct ErrorManager {
-    jpeg_error_mgr base;
-    std::jmp_buf jump;
-    char message[JMSG_LENGTH_MAX];
-};
-
-void OnErrorExit(j_common_ptr info) {
-    auto* manager = reinterpret_cast<ErrorManager*>(info->err);
-    (*info->err->format_message)(info, manager->message);
-    std::longjmp(manager->jump, 1);
-}
-
-void OnMessage(j_common_ptr) {}  // warnings and traces are not printed
 
 // What Compress fills in; owned by the caller, so it outlives a jump.
 struct Output {
     unsigned char* data = nullptr;
     unsigned long size = 0;
-    ErrorManager errors{};
+    JpegErrors errors{};
     jpeg_compress_struct info{};
     bool created = false;
 };
@@ -51,9 +32,7 @@ struct Samples {
 };
 
 bool Compress(const Samples& picture, int quality, Output* out) {
-    out->info.err = jpeg_std_error(&out->errors.base);
-    out->errors.base.error_exit = OnErrorExit;
-    out->errors.base.output_message = OnMessage;
+    UseJpegErrors(reinterpret_cast<j_common_ptr>(&out->info), out->errors);
     if (setjmp(out->errors.jump))
         return false;
     jpeg_create_compress(&out->info);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/Error.h"
+#include "imaging/JpegStrips.h"
 #include "imaging/Resampler.h"
 
 namespace vellumark::imaging {
@@ -422,6 +423,14 @@ Picture ReadPage(TiffHandle& handle, const PageLayout& page, int width, int heig
     TIFF* tif = handle.Get();
     if (page.width == 0 || page.height == 0)
         context.Fail(ErrorCode::BadInput, "the page has no pixels");
+    if (const int shrink = general ? 1 : JpegShrink(tif, page, width, height); shrink > 1) {
+        const auto [shrunkWidth, shrunkHeight] = ShrunkSize(page, shrink);
+        Resampler resampler(shrunkWidth, shrunkHeight, width, height,
+                            page.photometric == PHOTOMETRIC_MINISBLACK ? 1 : 3);
+        if (const auto failure = ReadJpegStrips(tif, page, shrink, resampler))
+            context.Fail(ErrorCode::BadInput, *failure);
+        return resampler.Finish();
+    }
     const Plan plan = general ? Plan{} : ChoosePlan(tif, page);
     const int channels = plan.kind == Kind::Bits || plan.kind == Kind::Grey ? 1 : 3;
     Resampler resampler(static_cast<int>(page.width), static_cast<int>(page.height), width, height,
