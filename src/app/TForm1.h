@@ -36,7 +36,7 @@ class QProgressBar;
 class QPushButton;
 
 namespace vellumark::imaging {
-class Document;
+class ScanDocument;
 }
 namespace vellumark::search {
 class TForm2;
@@ -77,7 +77,7 @@ public:
     // error) when it cannot be opened; the window is then as it was.
     bool OpenPath(const QString& path);
 
-    std::shared_ptr<const imaging::Document> Doc() const { return doc_; }
+    std::shared_ptr<const imaging::ScanDocument> Doc() const { return doc_; }
     // What the page view, the thumbnails, Search and Print show: the document, or its pages as
     // clean-up makes them once "Clean up pages" is ticked and they are planned.
     std::shared_ptr<const imaging::PageSource> ShownPages() const { return pages_; }
@@ -184,7 +184,7 @@ private:
     std::string workingFolderError_;
     std::filesystem::path contentFolder_;
 
-    std::shared_ptr<const imaging::Document> doc_;
+    std::shared_ptr<const imaging::ScanDocument> doc_;
     std::shared_ptr<const imaging::PageSource> pages_;  // doc_, or cleanedPages_
     // The pages as clean-up makes them, planned on a worker thread when "Clean up pages" is
     // ticked; a plan under way is stopped by its flag when the choice or the document changes.

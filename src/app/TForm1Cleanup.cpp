@@ -9,7 +9,7 @@
 
 #include "app/TForm1.h"
 #include "common/Scheduler.h"
-#include "imaging/Document.h"
+#include "imaging/ScanDocument.h"
 
 namespace vellumark::app {
 
@@ -29,7 +29,7 @@ void TForm1::CheckBox2Click() {
     const imaging::CleanupOptions options = ChosenCleanup();
     auto stop = std::make_shared<std::atomic<bool>>(false);
     cleanupStop_ = stop;
-    const std::shared_ptr<const imaging::Document> document = doc_;
+    const std::shared_ptr<const imaging::ScanDocument> document = doc_;
     // The window's own thread hears of each sheet planned; a newer plan makes it stale.
     const QPointer<TForm1> window(this);
     const auto progress = [window, stop](int done, int total) {

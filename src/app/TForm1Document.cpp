@@ -12,7 +12,7 @@
 #include "app/LabeledEdit.h"
 #include "app/SkinImage.h"
 #include "app/TForm1.h"
-#include "imaging/Document.h"
+#include "imaging/ScanDocument.h"
 #include "imaging/text/TextLayer.h"
 #include "print/PagePrinter.h"
 #include "search/TForm2.h"
@@ -83,13 +83,13 @@ bool TForm1::OpenPath(const QString& path) {
     if (converting_)
         return false;
     // Opened first so that a file that cannot be read leaves the window as it was.
-    std::shared_ptr<const imaging::Document> document;
+    std::shared_ptr<const imaging::ScanDocument> document;
     try {
         const std::filesystem::path file = path.toStdString();
         try {
-            document = imaging::Document::Open(file);
+            document = imaging::OpenScanDocument(file);
         } catch (const std::exception&) {
-            document = imaging::Document::Open(file);  // one more try, as a flaky share may need
+            document = imaging::OpenScanDocument(file);  // one more try, as a flaky share may need
         }
     } catch (const std::exception& error) {
         dialogs_->ShowError(this, QString::fromUtf8(error.what()));

@@ -39,7 +39,8 @@ bool IsScanName(const fs::path& path) {
     std::string extension = path.extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension == ".tif" || extension == ".tiff" || extension == ".mdi";
+    return extension == ".tif" || extension == ".tiff" || extension == ".mdi" ||
+           extension == ".cbz" || extension == ".cbr" || extension == ".cb7";
 }
 
 // A scan to convert, and the folder below the output folder its book goes to.
@@ -84,7 +85,7 @@ std::vector<Input> ScansIn(const fs::path& top) {
               [](const Input& a, const Input& b) { return a.path < b.path; });
     if (scans.empty()) {
         throw Error(ErrorCode::Usage,
-                    top.string() + " holds no .tif, .tiff or .mdi file, nor do its folders", top);
+                    top.string() + " holds no .tif, .tiff, .mdi, .cbz, .cbr or .cb7 file, nor do its folders", top);
     }
     return scans;
 }

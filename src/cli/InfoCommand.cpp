@@ -9,7 +9,7 @@
 #include "cli/Commands.h"
 #include "cli/ParsedArguments.h"
 #include "cli/ShelfDisplay.h"
-#include "imaging/Document.h"
+#include "imaging/ScanDocument.h"
 #include "imaging/cleanup/CleanedPages.h"
 
 namespace vellumark::cli {
@@ -72,9 +72,10 @@ void PrintCleanedText(const imaging::CleanedPages& pages) {
     }
 }
 
-void PrintJson(const std::string& input, const imaging::Document& document,
+void PrintJson(const std::string& input, const imaging::ScanDocument& document,
                const imaging::CleanedPages* cleaned) {
-    std::cout << "{\"input\": " << JsonString(input) << ", \"pages\": [";
+    std::cout << "{\"input\": " << JsonString(input)
+              << ", \"kind\": " << JsonString(document.KindName()) << ", \"pages\": [";
     for (int page = 0; page < document.PageCount(); ++page) {
         const imaging::PageInfo info = document.Info(page);
         std::cout << (page == 0 ? "" : ", ") << "{\"page\": " << page + 1
@@ -85,7 +86,10 @@ void PrintJson(const std::string& input, const imaging::Document& document,
                   << ", \"codec\": " << JsonString(info.codec)
                   << ", \"orientation\": " << info.orientation
                   << ", \"pictureWidth\": " << info.pictureWidth
-                  << ", \"pictureHeight\": " << info.pictureHeight << "}";
+                  << ", \"pictureHeight\": " << info.pictureHeight;
+        if (!info.source.empty())
+            std::cout << ", \"source\": " << JsonString(info.source);
+        std::cout << "}";
     }
     std::cout << "]";
     if (cleaned != nullptr) {
@@ -113,7 +117,7 @@ int RunInfo(const ParsedArguments& arguments) {
     const std::string& input = arguments.Operands()[0];
     bool warn = false;
     const imaging::CleanupOptions cleanup = CleanupOf(arguments, warn);
-    const std::shared_ptr<const imaging::Document> document = imaging::Document::Open(input);
+    const std::shared_ptr<const imaging::ScanDocument> document = imaging::OpenScanDocument(input);
     std::shared_ptr<const imaging::CleanedPages> cleaned;
     if (cleanup.Any()) {
         if (warn)
@@ -129,14 +133,18 @@ int RunInfo(const ParsedArguments& arguments) {
         return std::cout ? 0 : 1;
     }
     const int pages = document->PageCount();
-    std::cout << input << ": " << pages << (pages == 1 ? " page\n" : " pages\n");
+    std::cout << input << ": " << document->KindName() << ", " << pages
+              << (pages == 1 ? " page\n" : " pages\n");
     for (int page = 0; page < pages; ++page) {
         const imaging::PageInfo info = document->Info(page);
         std::cout << "page " << page + 1 << ": " << info.width << " x " << info.height
                   << " pixels, " << Resolution(info) << ", " << info.layout << ", " << info.codec;
         if (info.orientation != 1)
             std::cout << ", orientation " << info.orientation;
-        std::cout << ", picture " << info.pictureWidth << " x " << info.pictureHeight << "\n";
+        std::cout << ", picture " << info.pictureWidth << " x " << info.pictureHeight;
+        if (!info.source.empty())
+            std::cout << ", from " << info.source;
+        std::cout << "\n";
     }
     if (cleaned)
         PrintCleanedText(*cleaned);

@@ -9,7 +9,7 @@
 #include "cli/ParsedArguments.h"
 #include "cli/TerminalProgress.h"
 #include "epub/BookOutline.h"
-#include "imaging/Document.h"
+#include "imaging/ScanDocument.h"
 #include "imaging/text/TextLayer.h"
 
 namespace vellumark::cli {
@@ -18,8 +18,8 @@ int RunOutline(const ParsedArguments& arguments) {
     const std::string language =
         arguments.Value(Option::OcrLang).value_or(imaging::kDefaultOcrLanguage);
     imaging::CheckOcrLanguage(language);
-    std::shared_ptr<const imaging::Document> document =
-        imaging::Document::Open(arguments.Operands()[0]);
+    std::shared_ptr<const imaging::ScanDocument> document =
+        imaging::OpenScanDocument(arguments.Operands()[0]);
     const imaging::TextLayer text(document, language);
     {
         TerminalProgress progress;

@@ -6,7 +6,7 @@
 #include "cli/Commands.h"
 #include "cli/ParsedArguments.h"
 #include "cli/TerminalProgress.h"
-#include "imaging/Document.h"
+#include "imaging/ScanDocument.h"
 #include "imaging/text/DocSearch.h"
 #include "imaging/text/TextLayer.h"
 
@@ -31,7 +31,7 @@ int RunSearch(const ParsedArguments& arguments) {
     const std::string& input = arguments.Operands()[0];
     const std::string& word = arguments.Operands()[1];
     const unsigned jobs = arguments.Count(Option::Jobs, 0);
-    std::shared_ptr<const imaging::Document> document = imaging::Document::Open(input);
+    std::shared_ptr<const imaging::ScanDocument> document = imaging::OpenScanDocument(input);
     const imaging::TextLayer text(document);
     {
         TerminalProgress progress;

@@ -12,7 +12,7 @@
 
 #include "common/Error.h"
 #include "common/Scheduler.h"
-#include "imaging/Document.h"
+#include "imaging/ScanDocument.h"
 
 namespace vellumark::epub {
 namespace {
@@ -88,8 +88,8 @@ BookReport RunBook(const ShelfBook& book, std::size_t index, const ShelfSettings
     report.output = ShelfBookOutput(book, settings);
     const auto start = Clock::now();
     try {
-        const std::shared_ptr<const imaging::Document> document =
-            imaging::Document::Open(book.input);
+        const std::shared_ptr<const imaging::ScanDocument> document =
+            imaging::OpenScanDocument(book.input);
         report.pages = document->PageCount();
         ConversionSettings conversion = settings.book;
         conversion.outputFolder = ShelfBookFolder(book, settings);
@@ -149,7 +149,7 @@ std::vector<long long> CountPages(const std::vector<ShelfBook>& books,
         if (skipped[i])
             continue;
         try {
-            pages[i] = imaging::Document::Open(books[i].input)->PageCount();
+            pages[i] = imaging::OpenScanDocument(books[i].input)->PageCount();
         } catch (const std::exception&) {
         }
     }

@@ -1,6 +1,7 @@
 #include "imaging/Document.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "common/Error.h"
 #include "imaging/Orientation.h"
@@ -157,6 +158,13 @@ const std::filesystem::path& Document::Path() const {
 
 int Document::PageCount() const {
     return static_cast<int>(impl_->pages.size());
+}
+
+std::string Document::KindName() const {
+    std::string extension = Path().extension().string();
+    for (char& c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension == ".mdi" ? "MDI" : "TIFF";
 }
 
 PageInfo Document::Info(int page) const {

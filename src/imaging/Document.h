@@ -12,23 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "imaging/PageSource.h"
 #include "imaging/Picture.h"
+#include "imaging/ScanDocument.h"
 
 namespace vellumark::imaging {
-
-// What `vellumark info` prints about a page.
-struct PageInfo {
-    std::uint32_t width = 0;  // pixels as stored
-    std::uint32_t height = 0;
-    double xResolution = 0;  // pixels per inch; 0 when the file gives none
-    double yResolution = 0;
-    int orientation = 1;   // TIFF Orientation tag, 1 to 8
-    std::string layout;    // e.g. "bilevel", "grey 8-bit", "palette 8-bit", "RGB 8-bit", "CMYK"
-    std::string codec;     // e.g. "none", "CCITT G4", "LZW", "Deflate", "JPEG"
-    int pictureWidth = 0;  // size of PagePicture(): 96 pixels per inch, orientation applied
-    int pictureHeight = 0;
-};
 
 // Pages whose stored width x height exceeds this are refused before decoding (room for an
 // A0 sheet at 600 dpi).
@@ -39,7 +26,7 @@ constexpr std::uint32_t kMaxPageSide = 1'000'000;
 constexpr std::uint64_t kMaxPicturePixels = 64'000'000;
 constexpr int kMaxPictureSide = 65500;
 
-class Document final : public PageSource {
+class Document final : public ScanDocument {
 public:
     // Opens the file and reads its page directory; the file stays open until the Document
     // dies. Throws vellumark::Error: BadInput when the file is missing, a folder, empty, not
@@ -54,7 +41,9 @@ public:
     const std::filesystem::path& Path() const override;
     int PageCount() const override;
     // Throws vellumark::Error (Internal) for a page out of range, as do all page functions.
-    PageInfo Info(int page) const;
+    PageInfo Info(int page) const override;
+    // "MDI" for a file named .mdi, "TIFF" otherwise.
+    std::string KindName() const override;
 
     // The page at 96 pixels per inch of its physical size, orientation applied. Thread-safe.
     // Throws vellumark::Error (naming the file and the page): Unsupported for MDI's own codecs,

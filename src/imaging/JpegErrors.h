@@ -32,4 +32,19 @@ inline void UseJpegErrors(j_common_ptr info, JpegErrors& errors) {
     errors.base.output_message = [](j_common_ptr) {};  // warnings and traces are not printed
 }
 
+// A decoder whose errors jump as above; owned by the caller of the function that drives it, so
+// that it outlives a jump.
+struct JpegDecoder {
+    JpegErrors errors{};
+    jpeg_decompress_struct info{};
+    bool created = false;
+    JpegDecoder() = default;
+    JpegDecoder(const JpegDecoder&) = delete;
+    JpegDecoder& operator=(const JpegDecoder&) = delete;
+    ~JpegDecoder() {
+        if (created)
+            jpeg_destroy_decompress(&info);
+    }
+};
+
 }  // namespace vellumark::imaging

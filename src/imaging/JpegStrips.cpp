@@ -20,20 +20,6 @@ std::uint32_t RowsPerStrip(TIFF* tif, const PageLayout& page) {
     return std::clamp<std::uint32_t>(rows, 1, page.height);
 }
 
-// Owned by the caller, so it outlives a jump.
-struct Decoder {
-    JpegErrors errors{};
-    jpeg_decompress_struct info{};
-    bool created = false;
-    Decoder() = default;
-    Decoder(const Decoder&) = delete;
-    Decoder& operator=(const Decoder&) = delete;
-    ~Decoder() {
-        if (created)
-            jpeg_destroy_decompress(&info);
-    }
-};
-
 // What one strip is decoded into.
 struct Strip {
     const std::uint8_t* data;
@@ -49,7 +35,7 @@ struct Strip {
 
 // Plain C-style code only in the next two: no object with a destructor may live in their
 // frames. Each returns false with errors.message set when libjpeg failed.
-bool Start(Decoder* decoder, const std::uint8_t* tables, std::size_t size) {
+bool Start(JpegDecoder* decoder, const std::uint8_t* tables, std::size_t size) {
     UseJpegErrors(reinterpret_cast<j_common_ptr>(&decoder->info), decoder->errors);
     if (setjmp(decoder->errors.jump))
         return false;
@@ -63,7 +49,7 @@ bool Start(Decoder* decoder, const std::uint8_t* tables, std::size_t size) {
     return true;
 }
 
-bool Decode(Decoder* decoder, const Strip& strip, int* rowsDone) {
+bool Decode(JpegDecoder* decoder, const Strip& strip, int* rowsDone) {
     jpeg_decompress_struct* info = &decoder->info;
     if (setjmp(decoder->errors.jump))
         return false;
@@ -133,7 +119,7 @@ std::optional<std::string> ReadJpegStrips(TIFF* tif, const PageLayout& page, int
     void* tables = nullptr;
     if (!TIFFGetField(tif, TIFFTAG_JPEGTABLES, &tablesSize, &tables) || !tables)
         tablesSize = 0;
-    Decoder decoder;
+    JpegDecoder decoder;
     if (!Start(&decoder, static_cast<const std::uint8_t*>(tables), tablesSize))
         return std::string("bad JPEG tables: ") + decoder.errors.message;
 

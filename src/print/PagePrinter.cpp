@@ -10,7 +10,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 #include <atomic>
 
-#include "imaging/Document.h"
+#include "imaging/ScanDocument.h"
 #include "print/PagePlacement.h"
 #include "print/PrintJobs.h"
 
@@ -84,7 +84,7 @@ void PagePrinter::SetMessageShower(MessageShower shower) {
     impl_->showMessage = std::move(shower);
 }
 
-void PagePrinter::Print(QWidget* parent, std::shared_ptr<const imaging::Document> document) {
+void PagePrinter::Print(QWidget* parent, std::shared_ptr<const imaging::ScanDocument> document) {
     PrintSource(parent, std::move(document));
 }
 

@@ -13,7 +13,7 @@ class QPrinter;
 class QWidget;
 
 namespace vellumark::imaging {
-class Document;
+class ScanDocument;
 class PageSource;
 }  // namespace vellumark::imaging
 
@@ -37,7 +37,7 @@ public:
     // GUI thread. The jobs are drawn on a worker thread while a modal progress dialog keeps the
     // window painted and lets the user stop between pages; a call made while a run is in
     // progress does nothing.
-    void Print(QWidget* parent, std::shared_ptr<const imaging::Document> document);
+    void Print(QWidget* parent, std::shared_ptr<const imaging::ScanDocument> document);
     // The same for any source of pages (tests give their own).
     void PrintSource(QWidget* parent, std::shared_ptr<const imaging::PageSource> source);
 

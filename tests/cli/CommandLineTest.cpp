@@ -62,7 +62,7 @@ TEST(InfoCommandTest, PrintsEveryPageAndThePictureItBecomes) {
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.out,
               scan.string() +
-                  ": 2 pages\n"
+                  ": TIFF, 2 pages\n"
                   "page 1: 2480 x 3508 pixels, 300 dpi, bilevel, CCITT G4, picture 794 x 1123\n"
                   "page 2: 400 x 300 pixels, no resolution, RGB 8-bit, LZW, orientation 6, "
                   "picture 300 x 400\n");

@@ -1,0 +1,240 @@
+#include "imaging/pages/PageImage.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "common/Error.h"
+#include "imaging/Document.h"
+#include "imaging/JpegErrors.h"
+#include "imaging/Resampler.h"
+
+namespace vellumark::imaging {
+namespace {
+
+// A PNG is decoded whole (libpng's simple reader): its pixels may take at most this.
+constexpr std::uint64_t kMaxPngBytes = std::uint64_t{512} << 20;
+
+unsigned Be16(const std::uint8_t* p) {
+    return static_cast<unsigned>(p[0]) << 8 | p[1];
+}
+std::uint32_t Be32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(Be16(p)) << 16 | Be16(p + 2);
+}
+
+bool IsStartOfFrame(unsigned marker) {
+    return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+}
+
+std::optional<ImageHeader> JpegHeader(std::span<const std::uint8_t> b, const std::string& name) {
+    ImageHeader header;
+    header.codec = ImageCodec::Jpeg;
+    std::size_t at = 2;
+    while (at + 4 <= b.size()) {
+        if (b[at] != 0xFF)
+            return std::nullopt;
+        const unsigned marker = b[at + 1];
+        if (marker == 0xFF) {  // fill byte
+            ++at;
+            continue;
+        }
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+            at += 2;
+            continue;
+        }
+        const std::size_t length = Be16(&b[at + 2]);
+        if (length < 2)
+            return std::nullopt;
+        const std::uint8_t* segment = &b[at + 4];
+        const std::size_t have = std::min(length - 2, b.size() - (at + 4));
+        if (marker == 0xE0 && have >= 12 && std::memcmp(segment, "JFIF\0", 5) == 0) {
+            const unsigned units = segment[7], density = Be16(segment + 10);
+            header.dpi = units == 1 ? density : units == 2 ? density * 2.54 : 0;
+        } else if (IsStartOfFrame(marker) && have >= 6) {
+            header.height = static_cast<int>(Be16(segment + 1));
+            header.width = static_cast<int>(Be16(segment + 3));
+            const int components = segment[5];
+            if (components == 1) {
+                header.kind = PageKind::Grey;
+                header.layout = "grey 8-bit";
+            } else if (components == 3) {
+                header.layout = "RGB 8-bit";
+            } else {
+                throw Error(ErrorCode::Unsupported, name + ": a JPEG of " +
+                                                        std::to_string(components) +
+                                                        " colour components (CMYK) cannot be read");
+            }
+            if (header.width < 1 || header.height < 1)
+                return std::nullopt;
+            return header;
+        } else if (marker == 0xDA || marker == 0xD9) {
+            return std::nullopt;  // image data before any frame header
+        }
+        at += 2 + length;
+    }
+    return std::nullopt;
+}
+
+std::optional<ImageHeader> PngHeader(std::span<const std::uint8_t> b) {
+    static constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (b.size() < 33 || std::memcmp(b.data(), kSignature, 8) != 0 ||
+        std::memcmp(&b[12], "IHDR", 4) != 0)
+        return std::nullopt;
+    ImageHeader header;
+    header.codec = ImageCodec::Png;
+    const std::uint32_t width = Be32(&b[16]), height = Be32(&b[20]);
+    if (width < 1 || height < 1 || width > 0x7FFFFFFF || height > 0x7FFFFFFF)
+        return std::nullopt;
+    header.width = static_cast<int>(width);
+    header.height = static_cast<int>(height);
+    const int depth = b[24], colourType = b[25];
+    const bool grey = colourType == 0 || colourType == 4;
+    header.kind = !grey                           ? PageKind::Colour
+                  : depth == 1 && colourType == 0 ? PageKind::Bilevel
+                                                  : PageKind::Grey;
+    header.layout = header.kind == PageKind::Bilevel ? "bilevel"
+                    : grey                           ? "grey " + std::to_string(depth) + "-bit"
+                    : colourType == 3                ? "palette " + std::to_string(depth) + "-bit"
+                                                     : "RGB " + std::to_string(depth) + "-bit";
+    if (colourType == 4 || colourType == 6)
+        header.layout += ", alpha";
+    // pHYs, when it comes before the image data.
+    for (std::size_t at = 33; at + 12 <= b.size();) {
+        const std::uint32_t length = Be32(&b[at]);
+        if (std::memcmp(&b[at + 4], "IDAT", 4) == 0 || length > b.size())
+            break;
+        if (std::memcmp(&b[at + 4], "pHYs", 4) == 0 && length == 9 && at + 17 <= b.size() &&
+            b[at + 16] == 1)
+            header.dpi = Be32(&b[at + 12]) * 0.0254;  // per metre
+        at += 12 + static_cast<std::size_t>(length);
+    }
+    return header;
+}
+
+struct JpegJob {
+    const std::uint8_t* data;
+    std::size_t size;
+    int shrink;
+    bool grey;
+    int width;  // after the shrink
+    int height;
+    std::uint8_t* row;
+    Resampler* sink;
+};
+
+// Plain C-style code only: no object with a destructor may live in this frame. Returns false
+// with errors.message set when libjpeg failed.
+bool DecodeJpeg(JpegDecoder* decoder, const JpegJob& job) {
+    jpeg_decompress_struct* info = &decoder->info;
+    UseJpegErrors(reinterpret_cast<j_common_ptr>(info), decoder->errors);
+    if (setjmp(decoder->errors.jump))
+        return false;
+    jpeg_create_decompress(info);
+    decoder->created = true;
+    jpeg_mem_src(info, job.data, static_cast<unsigned long>(job.size));
+    jpeg_read_header(info, TRUE);
+    info->out_color_space = job.grey ? JCS_GRAYSCALE : JCS_RGB;
+    info->scale_num = 1;
+    info->scale_denom = static_cast<unsigned int>(job.shrink);
+    jpeg_start_decompress(info);
+    if (static_cast<int>(info->output_width) != job.width ||
+        static_cast<int>(info->output_height) != job.height) {
+        std::snprintf(decoder->errors.message, sizeof decoder->errors.message, "%s",
+                      "its size does not match its header");
+        return false;
+    }
+    while (info->output_scanline < info->output_height) {
+        JSAMPROW row = job.row;
+        if (jpeg_read_scanlines(info, &row, 1) != 1)
+            break;
+        job.sink->AddRow(job.row);
+    }
+    jpeg_abort_decompress(info);
+    return true;
+}
+
+int ShrinkFor(const ImageHeader& header, int width, int height) {
+    for (int shrink = 8; shrink >= 2; shrink /= 2) {
+        if ((header.width + shrink - 1) / shrink >= width &&
+            (header.height + shrink - 1) / shrink >= height)
+            return shrink;
+    }
+    return 1;
+}
+
+Picture DecodeJpegImage(std::span<const std::uint8_t> bytes, const ImageHeader& header, int width,
+                        int height, const std::string& name) {
+    const int shrink = ShrinkFor(header, width, height);
+    const int shrunkWidth = (header.width + shrink - 1) / shrink;
+    const int shrunkHeight = (header.height + shrink - 1) / shrink;
+    const bool grey = header.kind != PageKind::Colour;
+    Resampler resampler(shrunkWidth, shrunkHeight, width, height, grey ? 1 : 3);
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(shrunkWidth) * (grey ? 1 : 3));
+    JpegDecoder decoder;
+    if (!DecodeJpeg(&decoder, {bytes.data(), bytes.size(), shrink, grey, shrunkWidth, shrunkHeight,
+                               row.data(), &resampler}))
+        throw Error(ErrorCode::BadInput, name + ": damaged JPEG (" + decoder.errors.message + ")");
+    if (resampler.RowsAdded() != shrunkHeight)
+        throw Error(ErrorCode::BadInput, name + ": damaged JPEG (rows are missing)");
+    return resampler.Finish();
+}
+
+struct PngImage {
+    png_image image{};
+    PngImage() { image.version = PNG_IMAGE_VERSION; }
+    PngImage(const PngImage&) = delete;
+    PngImage& operator=(const PngImage&) = delete;
+    ~PngImage() { png_image_free(&image); }
+};
+
+Picture DecodePngImage(std::span<const std::uint8_t> bytes, const ImageHeader& header, int width,
+                       int height, const std::string& name) {
+    PngImage png;
+    if (!png_image_begin_read_from_memory(&png.image, bytes.data(), bytes.size()))
+        throw Error(ErrorCode::BadInput, name + ": damaged PNG (" + png.image.message + ")");
+    const bool grey = header.kind != PageKind::Colour;
+    png.image.format = grey ? PNG_FORMAT_GRAY : PNG_FORMAT_RGB;
+    const int channels = grey ? 1 : 3;
+    const std::uint64_t size = std::uint64_t{png.image.width} * png.image.height * channels;
+    if (static_cast<int>(png.image.width) != header.width ||
+        static_cast<int>(png.image.height) != header.height)
+        throw Error(ErrorCode::BadInput, name + ": damaged PNG (its size changed)");
+    if (size > kMaxPngBytes)
+        throw Error(ErrorCode::TooLarge, name + ": the PNG is too large to decode");
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(size), 255);
+    png_color white{255, 255, 255};  // transparency is laid over paper
+    if (!png_image_finish_read(&png.image, &white, pixels.data(), 0, nullptr))
+        throw Error(ErrorCode::BadInput, name + ": damaged PNG (" + png.image.message + ")");
+    Resampler resampler(header.width, header.height, width, height, channels);
+    const std::size_t stride = static_cast<std::size_t>(header.width) * channels;
+    for (int y = 0; y < header.height; ++y)
+        resampler.AddRow(pixels.data() + stride * static_cast<std::size_t>(y));
+    return resampler.Finish();
+}
+
+}  // namespace
+
+std::optional<ImageHeader> ReadImageHeader(std::span<const std::uint8_t> head,
+                                           const std::string& name) {
+    if (head.size() >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF)
+        return JpegHeader(head, name);
+    return PngHeader(head);
+}
+
+Picture DecodeImage(std::span<const std::uint8_t> bytes, const ImageHeader& header, int width,
+                    int height, const std::string& name) {
+    if (width < 1 || height < 1)
+        throw Error(ErrorCode::Internal, "cannot make an empty picture");
+    if (std::uint64_t{static_cast<std::uint32_t>(header.width)} *
+            static_cast<std::uint32_t>(header.height) >
+        kMaxPagePixels)
+        throw Error(ErrorCode::TooLarge,
+                    name + ": the image has more pixels than any scanned page (" +
+                        std::to_string(header.width) + " x " + std::to_string(header.height) + ")");
+    return header.codec == ImageCodec::Jpeg ? DecodeJpegImage(bytes, header, width, height, name)
+                                            : DecodePngImage(bytes, header, width, height, name);
+}
+
+}  // namespace vellumark::imaging

@@ -1,0 +1,217 @@
+// Documents whose pages are picture files: single JPEG and PNG pages and comic archives, read
+// in natural order with their own pixels, and the archives that are refused.
+#include <archive.h>
+#include <archive_entry.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "TestTiff.h"
+#include "common/Error.h"
+#include "imaging/Jpeg.h"
+#include "imaging/Png.h"
+#include "imaging/ScanDocument.h"
+#include "imaging/pages/ImagePages.h"
+
+namespace vellumark::imaging {
+namespace {
+namespace fs = std::filesystem;
+using testing::TempFolder;
+
+// A grey page with a gradient and a dark block, so that order and pixels can be told apart.
+GreyPicture GreyPage(int width, int height, int mark) {
+    GreyPicture page{width, height, std::vector<std::uint8_t>(std::size_t(width) * height)};
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const bool block = x >= mark && x < mark + 20 && y >= 10 && y < 40;
+            page.pixels[std::size_t(y) * width + x] =
+                block ? 0 : static_cast<std::uint8_t>(128 + (x + y) % 120);
+        }
+    }
+    return page;
+}
+
+Picture ColourPage(int width, int height) {
+    Picture page{width, height, std::vector<std::uint8_t>(std::size_t(width) * height * 3), 3};
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            std::uint8_t* px = page.Row(y) + 3 * x;
+            px[0] = static_cast<std::uint8_t>(x * 255 / width);
+            px[1] = static_cast<std::uint8_t>(y * 255 / height);
+            px[2] = 160;
+        }
+    }
+    return page;
+}
+
+using Members = std::vector<std::pair<std::string, std::vector<std::uint8_t>>>;
+
+struct WriterEnd {
+    void operator()(archive* a) const { archive_write_free(a); }
+};
+
+// A ZIP of the members, in the order given; a folder member when the name ends in "/".
+void WriteZip(const fs::path& path, const Members& members, const char* password = nullptr) {
+    std::unique_ptr<archive, WriterEnd> a(archive_write_new());
+    archive_write_set_format_zip(a.get());
+    if (password) {
+        ASSERT_EQ(archive_write_set_options(a.get(), "zip:encryption=zipcrypt"), ARCHIVE_OK);
+        ASSERT_EQ(archive_write_set_passphrase(a.get(), password), ARCHIVE_OK);
+    }
+    ASSERT_EQ(archive_write_open_filename(a.get(), path.c_str()), ARCHIVE_OK);
+    for (const auto& [name, bytes] : members) {
+        archive_entry* entry = archive_entry_new();
+        archive_entry_set_pathname(entry, name.c_str());
+        const bool folder = name.ends_with('/');
+        archive_entry_set_filetype(entry, folder ? AE_IFDIR : AE_IFREG);
+        archive_entry_set_perm(entry, folder ? 0755 : 0644);
+        archive_entry_set_size(entry, folder ? 0 : static_cast<la_int64_t>(bytes.size()));
+        ASSERT_EQ(archive_write_header(a.get(), entry), ARCHIVE_OK);
+        if (!folder)
+            archive_write_data(a.get(), bytes.data(), bytes.size());
+        archive_entry_free(entry);
+    }
+}
+
+Error ErrorOpening(const fs::path& path) {
+    try {
+        const auto document = OpenScanDocument(path);
+        for (int page = 0; page < document->PageCount(); ++page)
+            document->PagePicture(page, 50, 50);
+    } catch (const Error& e) {
+        return e;
+    }
+    return Error(ErrorCode::Internal, "no error");
+}
+
+TEST(ImagePagesTest, ArchivePagesComeInNaturalOrderWithTheirOwnPixels) {
+    const GreyPicture first = GreyPage(120, 90, 10), second = GreyPage(120, 90, 50);
+    GreyPicture bilevel = GreyPage(64, 48, 30);
+    for (std::uint8_t& p : bilevel.pixels)
+        p = p < 128 ? 0 : 255;
+    const Picture colour = ColourPage(160, 100);
+    TempFolder folder;
+    const fs::path path = folder / "comic.cbz";
+    WriteZip(path, {{"pages/", {}},
+                    {"pages/page10.png", EncodeGreyPng(bilevel, 2)},
+                    {"pages/page2.png", EncodeGreyPng(second, 256)},
+                    {"ComicInfo.xml", {'<', 'x', '/', '>'}},
+                    {"__MACOSX/pages/._page1.png", {0, 1, 2}},
+                    {"pages/Page1.png", EncodeGreyPng(first, 256)},
+                    {"pages/page3.jpg", EncodeJpeg(colour, 95)}});
+    const auto document = OpenScanDocument(path);
+    EXPECT_EQ(document->KindName(), "comic archive");
+    ASSERT_EQ(document->PageCount(), 4);
+    const std::vector<std::string> order = {"pages/Page1.png", "pages/page2.png", "pages/page3.jpg",
+                                            "pages/page10.png"};
+    for (int page = 0; page < 4; ++page)
+        EXPECT_EQ(document->Info(page).source, order[std::size_t(page)]);
+    EXPECT_EQ(document->Shape(3).kind, PageKind::Bilevel);
+    EXPECT_EQ(document->Shape(0).kind, PageKind::Grey);
+    EXPECT_EQ(document->Shape(2).kind, PageKind::Colour);
+    EXPECT_EQ(document->Info(2).codec, "JPEG");
+
+    // Lossless pages come back exactly at their own size; the JPEG within its quantisation.
+    const std::pair<const GreyPicture*, int> greys[] = {{&first, 0}, {&second, 1}, {&bilevel, 3}};
+    for (const auto& [want, page] : greys) {
+        const Picture got = document->PagePicture(page, want->width, want->height);
+        ASSERT_EQ(got.channels, 1);
+        EXPECT_EQ(got.samples, want->pixels) << page;
+    }
+    const Picture got = document->PagePicture(2, colour.width, colour.height);
+    ASSERT_EQ(got.samples.size(), colour.samples.size());
+    double error = 0;
+    for (std::size_t i = 0; i < got.samples.size(); ++i)
+        error += std::abs(got.samples[i] - colour.samples[i]);
+    EXPECT_LT(error / static_cast<double>(got.samples.size()), 2.0);
+    // Asked for less, a page is resampled (the JPEG shrunk as it is decoded).
+    const Picture small = document->PagePicture(2, 40, 25);
+    EXPECT_EQ(small.width, 40);
+    EXPECT_NEAR(small.Row(24)[3 * 39 + 1], 245, 12);
+}
+
+TEST(ImagePagesTest, SingleImagesAreDocumentsOfOnePage) {
+    TempFolder folder;
+    const GreyPicture page = GreyPage(300, 200, 100);
+    std::ofstream(folder / "page.png", std::ios::binary)
+        .write(reinterpret_cast<const char*>(EncodeGreyPng(page, 256).data()),
+               static_cast<std::streamsize>(EncodeGreyPng(page, 256).size()));
+    const std::vector<std::uint8_t> jpeg = EncodeJpeg(ColourPage(300, 200));
+    std::ofstream(folder / "photo.jpeg", std::ios::binary)
+        .write(reinterpret_cast<const char*>(jpeg.data()),
+               static_cast<std::streamsize>(jpeg.size()));
+
+    const auto png = OpenScanDocument(folder / "page.png");
+    EXPECT_EQ(png->KindName(), "PNG image");
+    EXPECT_EQ(png->PageCount(), 1);
+    EXPECT_EQ(png->PagePicture(0).samples, page.pixels);  // no resolution: its own pixels
+    const auto photo = OpenScanDocument(folder / "photo.jpeg");
+    EXPECT_EQ(photo->KindName(), "JPEG image");
+    EXPECT_EQ(photo->Info(0).layout, "RGB 8-bit");
+    EXPECT_EQ(photo->Info(0).source, "photo.jpeg");
+}
+
+TEST(ImagePagesTest, UnsafeOrForeignArchivesAreRefusedWithTheirReason) {
+    TempFolder folder;
+    const std::vector<std::uint8_t> png = EncodeGreyPng(GreyPage(64, 48, 5), 256);
+    std::vector<std::uint8_t> huge = png;  // a header claiming 100,000 x 100,000 pixels
+    huge[16] = huge[20] = 0;
+    huge[17] = huge[21] = 0x01;
+    huge[18] = huge[22] = 0x86;
+    huge[19] = huge[23] = 0xA0;
+    std::vector<std::uint8_t> cut(png.begin(), png.begin() + 20);
+    struct Case {
+        std::string name;
+        Members members;
+        ErrorCode code;
+        std::string says;
+    };
+    const std::vector<Case> cases = {
+        {"climb.cbz", {{"a.png", png}, {"../b.png", png}}, ErrorCode::BadInput, "climbs out"},
+        {"root.cbz", {{"/etc/b.png", png}}, ErrorCode::BadInput, "climbs out"},
+        {"deep.cbz", {{"x/../../b.png", png}}, ErrorCode::BadInput, "climbs out"},
+        {"other.cbz",
+         {{"a.png", png}, {"setup.exe", png}},
+         ErrorCode::BadInput,
+         "not a JPEG or PNG page image: setup.exe"},
+        {"empty.cbz", {{"ComicInfo.xml", {'<'}}}, ErrorCode::BadInput, "holds no page images"},
+        {"cut.cbz", {{"a.png", cut}}, ErrorCode::BadInput, "a.png: not a JPEG or PNG"},
+        {"bomb.cbz", {{"a.png", huge}}, ErrorCode::TooLarge, "more pixels"},
+        {"named.cbz", {{"a.png", {'n', 'o', 't'}}}, ErrorCode::BadInput, "not a JPEG or PNG"},
+    };
+    for (const Case& c : cases) {
+        WriteZip(folder / c.name, c.members);
+        const Error error = ErrorOpening(folder / c.name);
+        EXPECT_EQ(error.Code(), c.code) << c.name << ": " << error.what();
+        EXPECT_NE(std::string(error.what()).find(c.says), std::string::npos) << error.what();
+        EXPECT_NE(std::string(error.what()).find((folder / c.name).string()), std::string::npos)
+            << error.what();
+    }
+    WriteZip(folder / "locked.cbz", {{"a.png", png}}, "secret");
+    EXPECT_EQ(ErrorOpening(folder / "locked.cbz").Code(), ErrorCode::Unsupported);
+    // A damaged archive is no document; nor is a file that is no archive, whatever its name.
+    std::vector<std::uint8_t> zip;
+    WriteZip(folder / "whole.cbz", {{"a.png", png}});
+    std::ifstream in(folder / "whole.cbz", std::ios::binary);
+    zip.assign(std::istreambuf_iterator<char>(in), {});
+    std::ofstream(folder / "short.cbz", std::ios::binary)
+        .write(reinterpret_cast<const char*>(zip.data()), 60);
+    EXPECT_EQ(ErrorOpening(folder / "short.cbz").Code(), ErrorCode::BadInput);
+}
+
+TEST(ImagePagesTest, NamesSortAsPeopleNumberPages) {
+    const std::vector<std::string> sorted = {"page1.png",  "Page2.png",   "page02b.png",
+                                             "page10.png", "page10a.png", "page100.png"};
+    for (std::size_t i = 0; i + 1 < sorted.size(); ++i) {
+        EXPECT_TRUE(NaturalLess(sorted[i], sorted[i + 1])) << sorted[i];
+        EXPECT_FALSE(NaturalLess(sorted[i + 1], sorted[i])) << sorted[i];
+    }
+    EXPECT_FALSE(NaturalLess("a.png", "a.png"));
+}
+
+}  // namespace
+}  // namespace vellumark::imaging
