@@ -10,17 +10,18 @@ namespace {
 constexpr CommandSpec kCommands[] = {
     {"convert", kConvert, "INPUT...", 1, static_cast<std::size_t>(-1),
      "convert scans into .epub books",
-     "Converts every page of INPUT (a .tif, .tiff or .mdi file, a JPEG or PNG page, or a comic "
-     "or page archive of JPEG and PNG pages: .cbz, .cbr, .cb7, .zip) into a picture page of one "
-     "EPUB "
-     "book, with a package document, a table of contents and an optional cover. The book is "
-     "written as OUTPUT-DIR/TITLE.epub, with every \"/\" in the title written as \"_\"; it "
-     "appears under its name only once it is complete. Several inputs, or folders, make a "
-     "shelf: a folder gives every .tif, .tiff, .mdi, .cbz, .cbr and .cb7 file in its tree, in sorted order "
+     "Converts every page of INPUT (a .tif, .tiff or .mdi file, a JPEG or PNG page, a folder of "
+     "such pages, or a comic or page archive of them: .cbz, .cbr, .cb7, .zip) into a picture "
+     "page of one EPUB book, with a package document, a table of contents and an optional "
+     "cover. The book is written as OUTPUT-DIR/TITLE.epub, with every \"/\" in the title "
+     "written as \"_\"; it appears under its name only once it is complete. Several inputs, or "
+     "folders, make a shelf: a folder gives every .tif, .tiff, .mdi, .cbz, .cbr and .cb7 file "
+     "in its tree and every folder in it that holds only JPEG and PNG pages, in sorted order "
      "(hidden files and folders are passed over, links to folders are not followed), and each "
      "book is written at the scan's place in that tree below OUTPUT-DIR (shelf/1998/a.tif "
      "becomes OUTPUT-DIR/1998/a.epub), the folders made as needed. Each scan becomes its own "
-     "book titled by its base name (or as --metadata says), all pages share the cores, a book "
+     "book titled by its base name, a folder of pages by the folder's (or as --metadata says), all "
+     "pages share the cores, a book "
      "that fails does not stop the others, a book that exists is skipped (so a stopped run can "
      "be run again), and one line sums up the run. Ctrl-C or SIGTERM stops cleanly: nothing "
      "partial is left and finished books stay.",

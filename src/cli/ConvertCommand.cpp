@@ -24,6 +24,7 @@
 #include "epub/DeviceProfiles.h"
 #include "epub/Folders.h"
 #include "epub/Shelf.h"
+#include "imaging/pages/ImagePages.h"
 #include "imaging/text/TextLayer.h"
 #include "structure/TocFile.h"
 
@@ -58,6 +59,8 @@ bool IsHidden(const fs::path& path) {
 // loop cannot trap the walk); a link to a scan is a scan.
 std::vector<Input> ScansIn(const fs::path& top) {
     std::vector<Input> scans;
+    // Per folder: whether it holds page images, and whether it holds anything else.
+    std::map<fs::path, std::pair<bool, bool>> folders;
     const auto cannotRead = [&](const fs::path& folder) {
         return Error(ErrorCode::Usage, "cannot read the folder " + folder.string(), folder);
     };
@@ -72,20 +75,40 @@ std::vector<Input> ScansIn(const fs::path& top) {
         if (IsHidden(path)) {
             if (folder)
                 it.disable_recursion_pending();
-        } else if (it->is_regular_file(typeError) && IsScanName(path)) {
-            const fs::path relative = path.parent_path().lexically_relative(top);
-            scans.push_back({path, relative == "." ? fs::path() : relative});
+        } else if (it->is_regular_file(typeError)) {
+            auto& [images, others] = folders[path.parent_path()];
+            if (IsScanName(path)) {
+                const fs::path relative = path.parent_path().lexically_relative(top);
+                scans.push_back({path, relative == "." ? fs::path() : relative});
+            }
+            if (imaging::IsPageImageName(path))
+                images = true;
+            else if (!imaging::IsPassedOverInFolder(path))
+                others = true;
         }
         it.increment(ec);
         // Entering a folder, or reading on in the one that holds it.
         if (ec)
             throw cannotRead(folder && !IsHidden(path) ? path : path.parent_path());
     }
+    // A folder holding page images and nothing else is one book, at the folder's place.
+    for (const auto& [folder, holds] : folders) {
+        if (!holds.first || holds.second)
+            continue;
+        const fs::path relative = folder == top || folder.lexically_relative(top) == "."
+                                      ? fs::path()
+                                      : folder.parent_path().lexically_relative(top);
+        scans.push_back({folder, relative == "." ? fs::path() : relative});
+    }
     std::sort(scans.begin(), scans.end(),
               [](const Input& a, const Input& b) { return a.path < b.path; });
     if (scans.empty()) {
         throw Error(ErrorCode::Usage,
-                    top.string() + " holds no .tif, .tiff, .mdi, .cbz, .cbr or .cb7 file, nor do its folders", top);
+                    top.string() +
+                        " holds no .tif, .tiff, .mdi, .cbz, .cbr or .cb7 file, nor do its folders, "
+                        "and no folder "
+                        "of page images",
+                    top);
     }
     return scans;
 }
@@ -241,8 +264,11 @@ std::vector<epub::ShelfBook> Books(const std::vector<Input>& inputs,
     const std::string author = arguments.Value(Option::Author).value_or("");
     std::vector<epub::ShelfBook> books;
     for (const auto& [input, folder] : inputs) {
-        epub::ShelfBook book{input, title.value_or(input.stem().string()), author,
-                             cover.value_or(""), folder};
+        // A book from a folder of page images is titled after the folder.
+        const fs::path named = input.filename().empty() ? input.parent_path() : input;
+        const std::string base =
+            fs::is_directory(input) ? named.filename().string() : input.stem().string();
+        epub::ShelfBook book{input, title.value_or(base), author, cover.value_or(""), folder};
         if (const auto row = rows.find(Canonical(input)); row != rows.end()) {
             if (!row->second.title.empty())
                 book.title = row->second.title;

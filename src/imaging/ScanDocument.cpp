@@ -21,6 +21,8 @@ std::string LowerExtension(const std::filesystem::path& path) {
 
 std::unique_ptr<ScanDocument> OpenScanDocument(const std::filesystem::path& path) {
     std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        return std::make_unique<ImagePages>(path, "image folder", FolderImageStore(path));
     if (std::filesystem::is_regular_file(path, ec)) {
         std::uint8_t head[8] = {};
         std::ifstream(path, std::ios::binary).read(reinterpret_cast<char*>(head), sizeof head);

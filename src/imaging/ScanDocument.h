@@ -36,9 +36,9 @@ public:
 };
 
 // Opens the document at path, of whichever kind its contents are: a TIFF, BigTIFF or MDI file,
-// a JPEG or PNG page, or a comic or page archive (CBZ, CBR, CB7, ZIP). Throws vellumark::Error:
-// BadInput naming the file when it is none of these, missing, a folder, empty or damaged (and
-// what each kind refuses besides); Io when it cannot be read.
+// a JPEG or PNG page, a folder of such pages, or a comic or page archive (CBZ, CBR, CB7, ZIP).
+// Throws vellumark::Error: BadInput naming the file when it is none of these, missing, empty or
+// damaged (and what each kind refuses besides); Io when it cannot be read.
 std::unique_ptr<ScanDocument> OpenScanDocument(const std::filesystem::path& path);
 
 }  // namespace vellumark::imaging

@@ -113,5 +113,28 @@ TEST(PageImagesCommandTest, AnArchiveThatClimbsOutOrHoldsOtherFilesIsRefused) {
     }
 }
 
+TEST(PageImagesCommandTest, AFolderOfPageImagesIsOneBookTitledAfterIt) {
+    TempFolder temp;
+    const fs::path shelf = temp / "shelf";
+    fs::create_directories(shelf / "1999" / "Letters");
+    fs::create_directories(shelf / "covers");
+    WriteBytes(shelf / "1999" / "Letters" / "scan2.png", imaging::EncodeGreyPng(Page(2), 2));
+    WriteBytes(shelf / "1999" / "Letters" / "scan10.png", imaging::EncodeGreyPng(Page(3), 2));
+    // Pictures beside other files are covers or notes, not a book.
+    WriteBytes(shelf / "covers" / "front.png", imaging::EncodeGreyPng(Page(1), 2));
+    std::ofstream(shelf / "covers" / "metadata.csv") << "input,title\n";
+
+    const RunResult run = Vellumark({"convert", shelf.string(), "--author", "Ada", "--output-dir",
+                                     (temp / "out").string(), "--quiet"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    ExpectValidBook(temp / "out" / "1999" / "Letters.epub");
+    EXPECT_FALSE(fs::exists(temp / "out" / "covers.epub"));
+    const RunResult one =
+        Vellumark({"convert", (shelf / "1999" / "Letters").string() + "/", "--author", "Ada",
+                   "--output-dir", (temp / "one").string(), "--quiet"});
+    ASSERT_EQ(one.exitCode, 0) << one.err;
+    EXPECT_TRUE(fs::exists(temp / "one" / "Letters.epub"));
+}
+
 }  // namespace
 }  // namespace vellumark::cli

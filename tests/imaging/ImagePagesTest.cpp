@@ -48,6 +48,12 @@ Picture ColourPage(int width, int height) {
     return page;
 }
 
+void WriteBytesTo(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+}
+
 using Members = std::vector<std::pair<std::string, std::vector<std::uint8_t>>>;
 
 struct WriterEnd {
@@ -201,6 +207,41 @@ TEST(ImagePagesTest, UnsafeOrForeignArchivesAreRefusedWithTheirReason) {
     std::ofstream(folder / "short.cbz", std::ios::binary)
         .write(reinterpret_cast<const char*>(zip.data()), 60);
     EXPECT_EQ(ErrorOpening(folder / "short.cbz").Code(), ErrorCode::BadInput);
+    // A member whose data libarchive gives up on without saying why.
+    WriteBytesTo(folder / "mute.cbz",
+                 {0x50, 0x4b, 0x03, 0x04, 0x14, 0x00, 0x00, 0x00, 0x5d, 0x89, 0x08, 0x00, 0x30,
+                  0x08, 0x40, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x01, 0x00, 0x00,
+                  0x05, 0x00, 0x20, 0x00, 0x73, 0x2e, 0x70, 0x6e, 0x67, 0x55, 0x54, 0x0d, 0x00,
+                  0x07, 0x60, 0xee, 0x18, 0x6b, 0x60, 0xee, 0x18, 0x6b, 0x60, 0xee, 0x18, 0x6b,
+                  0x75, 0x78, 0x0b, 0x00, 0x01, 0x04, 0x00, 0x00, 0x00, 0x00, 0x04, 0x00, 0x00,
+                  0x00, 0x00, 0xeb, 0xe5, 0x0c, 0xf0, 0xe7, 0x89, 0x73, 0x50, 0x92, 0xe2, 0x62});
+    EXPECT_EQ(ErrorOpening(folder / "mute.cbz").Code(), ErrorCode::BadInput);
+}
+
+TEST(ImagePagesTest, AFolderOfPageImagesIsOneDocumentAndNothingElseMayBeInIt) {
+    TempFolder folder;
+    const fs::path pages = folder / "Volume 1";
+    fs::create_directories(pages / "extras");
+    const GreyPicture page = GreyPage(60, 40, 5);
+    for (const char* name : {"p10.png", "p9.PNG", "p1.png", ".p0.png"})
+        WriteBytesTo(pages / name, EncodeGreyPng(page, 256));
+    std::ofstream(pages / "Thumbs.db") << "x";
+    std::ofstream(pages / "extras" / "notes.txt") << "x";  // sub-folders are not pages
+    const auto document = OpenScanDocument(pages);
+    EXPECT_EQ(document->KindName(), "image folder");
+    ASSERT_EQ(document->PageCount(), 3);
+    EXPECT_EQ(document->Info(0).source, "p1.png");
+    EXPECT_EQ(document->Info(1).source, "p9.PNG");
+    EXPECT_EQ(document->Info(2).source, "p10.png");
+    EXPECT_EQ(document->PagePicture(2, 60, 40).samples, page.pixels);
+
+    std::ofstream(pages / "contents.pdf") << "x";
+    const Error error = ErrorOpening(pages);
+    EXPECT_EQ(error.Code(), ErrorCode::BadInput);
+    EXPECT_NE(std::string(error.what()).find("not a JPEG or PNG page image: contents.pdf"),
+              std::string::npos)
+        << error.what();
+    EXPECT_EQ(ErrorOpening(folder / "extras-none").Code(), ErrorCode::BadInput);
 }
 
 TEST(ImagePagesTest, NamesSortAsPeopleNumberPages) {

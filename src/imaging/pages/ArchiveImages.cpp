@@ -31,6 +31,12 @@ std::string Lower(std::string text) {
     return text;
 }
 
+// libarchive's words for the last failure; it may have none.
+std::string ArchiveError(archive* a) {
+    const char* text = archive_error_string(a);
+    return text ? text : "unknown error";
+}
+
 [[noreturn]] void Fail(ErrorCode code, const fs::path& path, const std::string& what) {
     throw Error(code, path.string() + ": " + what, path);
 }
@@ -46,9 +52,8 @@ ArchivePtr OpenArchive(const fs::path& path) {
     archive_read_support_format_tar(a.get());
     archive_read_support_filter_all(a.get());
     if (archive_read_open_filename(a.get(), path.c_str(), 64 * 1024) != ARCHIVE_OK)
-        Fail(
-            ErrorCode::BadInput, path,
-            std::string("not an archive that can be read (") + archive_error_string(a.get()) + ")");
+        Fail(ErrorCode::BadInput, path,
+             std::string("not an archive that can be read (") + ArchiveError(a.get()) + ")");
     return a;
 }
 
@@ -99,7 +104,7 @@ std::vector<std::uint8_t> ReadData(archive* a, const fs::path& path, const std::
         const la_ssize_t got = archive_read_data(a, buffer, sizeof buffer);
         if (got < 0)
             Fail(ErrorCode::BadInput, path,
-                 name + ": damaged archive member (" + archive_error_string(a) + ")");
+                 name + ": damaged archive member (" + ArchiveError(a) + ")");
         if (got == 0)
             return bytes;
         bytes.insert(bytes.end(), buffer, buffer + got);
@@ -125,7 +130,7 @@ public:
                 break;
             if (status < ARCHIVE_WARN)
                 Fail(ErrorCode::BadInput, path_,
-                     std::string("damaged archive (") + archive_error_string(a.get()) + ")");
+                     std::string("damaged archive (") + ArchiveError(a.get()) + ")");
             if (static_cast<std::size_t>(ordinal) >= kMaxMembers)
                 Fail(ErrorCode::TooLarge, path_, "the archive holds more members than any book");
             const std::string name = NameOf(entry);
@@ -174,7 +179,7 @@ public:
         for (int ordinal = 0; ordinal <= wanted; ++ordinal) {
             if (archive_read_next_header(a.get(), &entry) < ARCHIVE_WARN)
                 Fail(ErrorCode::BadInput, path_,
-                     std::string("damaged archive (") + archive_error_string(a.get()) + ")");
+                     std::string("damaged archive (") + ArchiveError(a.get()) + ")");
         }
         if (NameOf(entry) != names_[static_cast<std::size_t>(i)])
             Fail(ErrorCode::BadInput, path_, "the archive changed while it was open");

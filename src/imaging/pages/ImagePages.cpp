@@ -46,7 +46,68 @@ private:
     std::vector<std::string> names_;
 };
 
+// The page images of a folder, each read from its own file.
+class FolderImages final : public ImageStore {
+public:
+    explicit FolderImages(std::filesystem::path folder) : folder_(std::move(folder)) {
+        std::error_code ec;
+        std::filesystem::directory_iterator it(folder_, ec);
+        if (ec)
+            throw Error(ErrorCode::Io, folder_.string() + ": the folder cannot be read", folder_);
+        for (const std::filesystem::directory_iterator end; it != end; it.increment(ec)) {
+            const std::filesystem::path name = it->path().filename();
+            std::error_code typeError;
+            if (it->is_directory(typeError) || IsPassedOverInFolder(name))
+                continue;
+            if (!IsPageImageName(name) || !it->is_regular_file(typeError))
+                throw Error(
+                    ErrorCode::BadInput,
+                    folder_.string() + ": a file is not a JPEG or PNG page image: " + name.string(),
+                    folder_);
+            names_.push_back(name.string());
+        }
+        if (ec)
+            throw Error(ErrorCode::Io, folder_.string() + ": the folder cannot be read", folder_);
+        std::sort(names_.begin(), names_.end(), NaturalLess);
+    }
+    const std::vector<std::string>& Names() const override { return names_; }
+    std::vector<std::vector<std::uint8_t>> Heads() const override {
+        std::vector<std::vector<std::uint8_t>> heads;
+        for (const std::string& name : names_)
+            heads.push_back(ReadFileBytes(folder_ / name, kImageHeadBytes));
+        return heads;
+    }
+    std::vector<std::uint8_t> Read(int i) const override {
+        return ReadFileBytes(folder_ / names_.at(static_cast<std::size_t>(i)), kMaxImageBytes);
+    }
+
+private:
+    std::filesystem::path folder_;
+    std::vector<std::string> names_;
+};
+
+std::string LowerName(const std::filesystem::path& name) {
+    std::string text = name.filename().string();
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
 }  // namespace
+
+bool IsPageImageName(const std::filesystem::path& name) {
+    const std::string lower = LowerName(name);
+    return lower.ends_with(".jpg") || lower.ends_with(".jpeg") || lower.ends_with(".png");
+}
+
+bool IsPassedOverInFolder(const std::filesystem::path& name) {
+    const std::string lower = LowerName(name);
+    return lower.starts_with('.') || lower == "thumbs.db";
+}
+
+std::unique_ptr<const ImageStore> FolderImageStore(const std::filesystem::path& folder) {
+    return std::make_unique<FolderImages>(folder);
+}
 
 bool NaturalLess(const std::string& a, const std::string& b) {
     std::size_t i = 0, j = 0;

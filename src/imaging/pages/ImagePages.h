@@ -61,6 +61,16 @@ private:
 // A store of one image file.
 std::unique_ptr<const ImageStore> SingleImageStore(const std::filesystem::path& path);
 
+// Whether the name is that of a page image (.jpg, .jpeg, .png, any case).
+bool IsPageImageName(const std::filesystem::path& name);
+// Whether a folder of page images passes the file over: hidden files and a viewer's Thumbs.db.
+bool IsPassedOverInFolder(const std::filesystem::path& name);
+
+// A store of the page images in a folder (not its sub-folders), in natural order. Throws
+// vellumark::Error naming the folder: BadInput when it holds a file of another kind or none at
+// all, Io when it cannot be read.
+std::unique_ptr<const ImageStore> FolderImageStore(const std::filesystem::path& folder);
+
 // Natural order: runs of digits compare by their value, so "page2" comes before "page10";
 // otherwise as the bytes compare, case ignored.
 bool NaturalLess(const std::string& a, const std::string& b);
