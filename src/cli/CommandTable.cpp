@@ -10,12 +10,14 @@ namespace {
 constexpr CommandSpec kCommands[] = {
     {"convert", kConvert, "INPUT...", 1, static_cast<std::size_t>(-1),
      "convert scans into .epub books",
-     "Converts every page of INPUT (a .tif, .tiff or .mdi file, a JPEG or PNG page, a folder of "
-     "such pages, or a comic or page archive of them: .cbz, .cbr, .cb7, .zip) into a picture "
+     "Converts every page of INPUT (a .tif, .tiff, .mdi or .djvu file, a JPEG or PNG page, a "
+     "folder of such pages, or a comic or page archive of them: .cbz, .cbr, .cb7, .zip) into a "
+     "picture "
      "page of one EPUB book, with a package document, a table of contents and an optional "
      "cover. The book is written as OUTPUT-DIR/TITLE.epub, with every \"/\" in the title "
      "written as \"_\"; it appears under its name only once it is complete. Several inputs, or "
-     "folders, make a shelf: a folder gives every .tif, .tiff, .mdi, .cbz, .cbr and .cb7 file "
+     "folders, make a shelf: a folder gives every .tif, .tiff, .mdi, .djvu, .cbz, .cbr and .cb7 "
+     "file "
      "in its tree and every folder in it that holds only JPEG and PNG pages, in sorted order "
      "(hidden files and folders are passed over, links to folders are not followed), and each "
      "book is written at the scan's place in that tree below OUTPUT-DIR (shelf/1998/a.tif "

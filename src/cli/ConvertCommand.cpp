@@ -41,7 +41,8 @@ bool IsScanName(const fs::path& path) {
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return extension == ".tif" || extension == ".tiff" || extension == ".mdi" ||
-           extension == ".cbz" || extension == ".cbr" || extension == ".cb7";
+           extension == ".djvu" || extension == ".cbz" || extension == ".cbr" ||
+           extension == ".cb7";
 }
 
 // A scan to convert, and the folder below the output folder its book goes to.
@@ -103,12 +104,13 @@ std::vector<Input> ScansIn(const fs::path& top) {
     std::sort(scans.begin(), scans.end(),
               [](const Input& a, const Input& b) { return a.path < b.path; });
     if (scans.empty()) {
-        throw Error(ErrorCode::Usage,
-                    top.string() +
-                        " holds no .tif, .tiff, .mdi, .cbz, .cbr or .cb7 file, nor do its folders, "
-                        "and no folder "
-                        "of page images",
-                    top);
+        throw Error(
+            ErrorCode::Usage,
+            top.string() +
+                " holds no .tif, .tiff, .mdi, .djvu, .cbz, .cbr or .cb7 file, nor do its folders, "
+                "and no folder "
+                "of page images",
+            top);
     }
     return scans;
 }

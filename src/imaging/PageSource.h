@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "imaging/Picture.h"
 
@@ -23,6 +24,14 @@ struct PageShape {
     int width = 0;  // the page's own pixels, as shown (orientation applied)
     int height = 0;
     PageKind kind = PageKind::Colour;
+};
+
+// A word of a text layer the file already holds (a DjVu page's hidden text), placed on the
+// page in its own pixels as shown.
+struct StoredWord {
+    std::string text;  // UTF-8
+    int left = 0, top = 0, width = 0, height = 0;
+    int block = 0, line = 0;  // in reading order, as the file groups them
 };
 
 // Every member must be safe to call from several threads at once. All throw vellumark::Error.
@@ -60,6 +69,12 @@ public:
     }
     // OCR text the file stores for the page, as UTF-8 (words without boxes); empty when none.
     virtual std::string StoredText(int page) const {
+        (void)page;
+        return {};
+    }
+    // The words and boxes of a text layer the file holds for the page; empty when none. Takes
+    // precedence over StoredText.
+    virtual std::vector<StoredWord> StoredWords(int page) const {
         (void)page;
         return {};
     }

@@ -5,6 +5,7 @@
 
 #include "imaging/Document.h"
 #include "imaging/pages/ArchiveImages.h"
+#include "imaging/pages/DjvuDocument.h"
 #include "imaging/pages/ImagePages.h"
 
 namespace vellumark::imaging {
@@ -30,6 +31,8 @@ std::unique_ptr<ScanDocument> OpenScanDocument(const std::filesystem::path& path
             return std::make_unique<ImagePages>(path, "JPEG image", SingleImageStore(path));
         if (head[0] == 0x89 && head[1] == 'P' && head[2] == 'N' && head[3] == 'G')
             return std::make_unique<ImagePages>(path, "PNG image", SingleImageStore(path));
+        if (LooksLikeDjvu(head))
+            return DjvuDocument::Open(path);
         if (LooksLikeArchive(head)) {
             const std::string extension = LowerExtension(path);
             const bool comic = extension == ".cbz" || extension == ".cbr" || extension == ".cb7";

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <span>
 
 #include "imaging/pages/ImagePages.h"
 

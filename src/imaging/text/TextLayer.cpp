@@ -20,6 +20,16 @@ constexpr double kMaxOcrPixels = 40'000'000;
 
 std::vector<Word> ReadPageWords(const PageSource& source, int page, const std::string& language,
                                 const TextLayer::CancelFlag* cancel) {
+    if (std::vector<StoredWord> stored = source.StoredWords(page); !stored.empty()) {
+        std::vector<Word> words;
+        for (StoredWord& w : stored) {
+            Word word{std::move(w.text), w.left, w.top, w.width, w.height, true};
+            word.block = w.block;
+            word.line = w.line;
+            words.push_back(std::move(word));
+        }
+        return words;
+    }
     const std::string stored = source.StoredText(page);
     if (!stored.empty()) {
         std::vector<Word> words;

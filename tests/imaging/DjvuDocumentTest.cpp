@@ -1,0 +1,119 @@
+// DjVu documents made with djvulibre's own tools: pages at their own size and resolution, the
+// bilevel layer exact, the hidden text as words with boxes, and damaged files refused.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "RunProgram.h"
+#include "TestTiff.h"
+#include "common/Error.h"
+#include "imaging/ScanDocument.h"
+
+namespace vellumark::imaging {
+namespace {
+namespace fs = std::filesystem;
+using testing::RunProgram;
+using testing::TempFolder;
+
+void RunTool(const std::string& program, const std::vector<std::string>& args) {
+    const testing::RunResult result = RunProgram(program, args);
+    ASSERT_EQ(result.exitCode, 0) << program << ": " << result.err;
+}
+
+class DjvuDocumentTest : public ::testing::Test {
+protected:
+    // A 200 x 120 bilevel page at 150 dpi with two black bars, and a 90 x 60 colour page at
+    // 100 dpi, bundled, the first page with a line of hidden text.
+    void SetUp() override {
+        bars_.assign(200u * 120u, 255);
+        for (int y = 20; y < 40; ++y)
+            for (int x = 10; x < 150; ++x)
+                bars_[std::size_t(y) * 200 + std::size_t(x)] = 0;
+        for (int y = 70; y < 80; ++y)
+            for (int x = 30; x < 190; ++x)
+                bars_[std::size_t(y) * 200 + std::size_t(x)] = 0;
+        std::ofstream pbm(temp_ / "p1.pbm", std::ios::binary);
+        pbm << "P4\n200 120\n";
+        for (int y = 0; y < 120; ++y) {
+            for (int byte = 0; byte < 25; ++byte) {
+                unsigned char bits = 0;
+                for (int b = 0; b < 8; ++b)
+                    bits |= (bars_[std::size_t(y) * 200 + std::size_t(byte * 8 + b)] == 0)
+                            << (7 - b);
+                pbm.put(static_cast<char>(bits));
+            }
+        }
+        pbm.close();
+        std::ofstream ppm(temp_ / "p2.ppm", std::ios::binary);
+        ppm << "P6\n90 60\n255\n";
+        for (int i = 0; i < 90 * 60; ++i)
+            ppm << static_cast<char>(200) << static_cast<char>(60) << static_cast<char>(40);
+        ppm.close();
+        RunTool("cjb2", {"-dpi", "150", (temp_ / "p1.pbm").string(), (temp_ / "p1.djvu").string()});
+        RunTool("c44", {"-dpi", "100", (temp_ / "p2.ppm").string(), (temp_ / "p2.djvu").string()});
+        RunTool("djvm",
+                {"-c", book_.string(), (temp_ / "p1.djvu").string(), (temp_ / "p2.djvu").string()});
+        std::ofstream(temp_ / "text.dsed")
+            << "select 1\nset-txt\n(page 0 0 200 120 (para 0 0 200 120 (line 10 80 150 100 "
+               "(word 10 80 70 100 \"Harbour\") (word 80 80 150 100 \"lights\"))))\n.\nsave\n";
+        RunTool("djvused", {book_.string(), "-f", (temp_ / "text.dsed").string()});
+    }
+
+    TempFolder temp_;
+    fs::path book_ = temp_ / "book.djvu";
+    std::vector<std::uint8_t> bars_;
+};
+
+TEST_F(DjvuDocumentTest, PagesComeAtTheirOwnSizeWithTheirTextLayer) {
+    const auto document = OpenScanDocument(book_);
+    EXPECT_EQ(document->KindName(), "DjVu");
+    ASSERT_EQ(document->PageCount(), 2);
+    EXPECT_EQ(document->Shape(0).width, 200);
+    EXPECT_EQ(document->Shape(0).height, 120);
+    EXPECT_EQ(document->Shape(0).kind, PageKind::Bilevel);
+    EXPECT_EQ(document->Resolution(0), 150);
+    EXPECT_EQ(document->Shape(1).kind, PageKind::Colour);
+    EXPECT_EQ(document->Resolution(1), 100);
+    EXPECT_EQ(document->Info(1).pictureWidth, 86);  // 90 pixels at 100 dpi, at 96
+
+    // The bilevel layer is lossless: the page comes back as it was drawn.
+    const Picture page = document->PagePicture(0, 200, 120);
+    ASSERT_EQ(page.channels, 1);
+    EXPECT_EQ(page.samples, bars_);
+    const Picture colour = document->PagePicture(1, 90, 60);
+    ASSERT_EQ(colour.channels, 3);
+    EXPECT_NEAR(colour.Row(30)[3 * 45], 200, 12);
+    EXPECT_NEAR(colour.Row(30)[3 * 45 + 2], 40, 12);
+
+    // Hidden text: boxes from the top left corner, one line of one block.
+    const std::vector<StoredWord> words = document->StoredWords(0);
+    ASSERT_EQ(words.size(), 2u);
+    EXPECT_EQ(words[0].text, "Harbour");
+    EXPECT_EQ(words[0].left, 10);
+    EXPECT_EQ(words[0].top, 20);
+    EXPECT_EQ(words[0].width, 60);
+    EXPECT_EQ(words[0].height, 20);
+    EXPECT_EQ(words[1].line, words[0].line);
+    EXPECT_TRUE(document->StoredWords(1).empty());
+}
+
+TEST_F(DjvuDocumentTest, ADamagedFileIsRefusedNamingIt) {
+    std::ifstream in(book_, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    const fs::path cut = temp_ / "cut.djvu";
+    std::ofstream(cut, std::ios::binary) << bytes.substr(0, 40);
+    try {
+        const auto document = OpenScanDocument(cut);
+        for (int page = 0; page < document->PageCount(); ++page)
+            document->PagePicture(page, 20, 20);
+        FAIL() << "a cut file opened";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.Code(), ErrorCode::BadInput) << e.what();
+        EXPECT_NE(std::string(e.what()).find(cut.string()), std::string::npos) << e.what();
+    }
+}
+
+}  // namespace
+}  // namespace vellumark::imaging
