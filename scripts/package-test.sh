@@ -98,7 +98,7 @@ java -jar /usr/share/java/epubcheck.jar "$work/out/sample.epub"
 
 # The window as a user starts it from the file manager, without write access to the
 # installation: its working folder is then the user's cache folder.
-pages=$(/usr/bin/vellumark info "$work/sample.tif" | sed -n '1s/.*: \([0-9]*\) pages$/\1/p')
+pages=$(/usr/bin/vellumark info "$work/sample.tif" | sed -n '1s/.*[:,] \([0-9]*\) pages$/\1/p')
 user=$work/user
 mkdir -p "$user/cache" "$user/runtime"
 chown -R nobody:nogroup "$user"

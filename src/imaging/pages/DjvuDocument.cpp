@@ -137,13 +137,10 @@ std::unique_ptr<DjvuDocument> DjvuDocument::Open(const std::filesystem::path& pa
                         path.string() + ": page " + std::to_string(page + 1) +
                             ": more pixels than any scanned page",
                         path, page);
-        char* dump = nullptr;
-        while (!(dump = ddjvu_document_get_pagedump(document, page))) {
-            opened.Messages(true);
-            if (ddjvu_document_decoding_error(document))
-                opened.Fail("the page cannot be read", page);
-        }
-        const PageKind kind = KindFromDump(dump);
+        // With the page's information in, its chunks are too: asked once, never waited for
+        // (a damaged page may never give them). Without them the page is taken as colour.
+        char* dump = ddjvu_document_get_pagedump(document, page);
+        const PageKind kind = dump ? KindFromDump(dump) : PageKind::Colour;
         std::free(dump);
         const bool turned = info.rotation % 2 != 0;
         PageEntry entry;
@@ -225,10 +222,12 @@ Picture DjvuDocument::PagePicture(int page, int width, int height) const {
 std::vector<StoredWord> DjvuDocument::StoredWords(int page) const {
     const PageEntry& entry = EntryOf(page);
     Opened opened(path_);
-    miniexp_t text;
-    while ((text = ddjvu_document_get_pagetext(opened.Document(), page, "word")) == miniexp_dummy)
-        opened.Messages(true);
+    // The file is local: its page data is in once the document is open, so the text is asked
+    // for once; a damaged page that never gives it has none.
+    const miniexp_t text = ddjvu_document_get_pagetext(opened.Document(), page, "word");
     std::vector<StoredWord> words;
+    if (text == miniexp_dummy)
+        return words;
     int block = 0, line = 0;
     // The layer's coordinates are those of the page as stored, from its lower left corner.
     CollectWords(text, entry.shape.height, block, line, words);
