@@ -30,4 +30,23 @@ inline void ExpectValidBook(const std::filesystem::path& book) {
     EXPECT_EQ(all.find("ERROR"), std::string::npos) << all;
 }
 
+// A file of the book's content folder, as unzip reads it.
+inline std::string BookFile(const std::filesystem::path& book, const std::string& name) {
+    const RunResult result = RunProgram("unzip", {"-p", book.string(), "OEBPS/" + name});
+    EXPECT_EQ(result.exitCode, 0) << name << ": " << result.err;
+    return result.out;
+}
+
+#ifdef VELLUMARK_TEST_BROWSER_SCRIPTS
+// Ace's verdict: no critical, serious or moderate violation.
+inline void ExpectAccessibleBook(const std::filesystem::path& book) {
+    const RunResult result =
+        RunProgram("env", {"ACE_DIR=" VELLUMARK_TEST_BROWSER_TOOLS, "sh",
+                           VELLUMARK_TEST_BROWSER_SCRIPTS "/ace_check.sh", book.string()});
+    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+    EXPECT_NE(result.out.find("ace: 0 critical, 0 serious, 0 moderate"), std::string::npos)
+        << result.out << result.err;
+}
+#endif
+
 }  // namespace vellumark::epub::testing

@@ -57,21 +57,8 @@ void ExpectRefusedBeforeWork(const fs::path& scan, const std::string& out,
     }
 }
 
-std::string BookFile(const fs::path& book, const std::string& name) {
-    const RunResult result = RunProgram("unzip", {"-p", book.string(), "OEBPS/" + name});
-    EXPECT_EQ(result.exitCode, 0) << name << ": " << result.err;
-    return result.out;
-}
-
-// Ace's verdict: no critical, serious or moderate violation.
-void ExpectAccessibleBook(const fs::path& book) {
-    const RunResult result =
-        RunProgram("env", {"ACE_DIR=" VELLUMARK_TEST_BROWSER_TOOLS, "sh",
-                           VELLUMARK_TEST_BROWSER_SCRIPTS "/ace_check.sh", book.string()});
-    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
-    EXPECT_NE(result.out.find("ace: 0 critical, 0 serious, 0 moderate"), std::string::npos)
-        << result.out << result.err;
-}
+using testing::BookFile;
+using testing::ExpectAccessibleBook;
 
 // Small 300 dpi pages of large type: quick for Tesseract, and words far enough apart to be
 // told apart by the gaps between them.
@@ -565,7 +552,7 @@ TEST_F(FixedLayoutBookTest, TextNeedsFixedLayoutAndAnInstalledLanguage) {
          "the OCR language \"tlh\" is not installed"},
         {{"--format", "epub3", "--ocr", "--ocr-lang", "../eng"}, "is not an OCR language name"},
         {{"--format", "epub3", "--ocr-lang", "eng"}, "--ocr-lang is used only with --ocr"},
-        {{"--format", "epub4"}, "--format is epub2 or epub3"},
+        {{"--format", "epub4"}, "--format is epub2, epub3 or reflow"},
     };
     ExpectRefusedBeforeWork(scan, out, cases);
 }
