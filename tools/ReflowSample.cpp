@@ -95,15 +95,17 @@ public:
         sample_.labels.push_back(std::to_string(n));
         block_ = 0;
         line_ = 0;
+        const std::string folio = std::to_string(n);
         if (head) {
-            const int headWidth = WidthOf(kBookHead) + 0;
-            Line({kBookHead}, (sample_.width - headWidth) / 2, kHeadY, kBody, 0);
+            // The head centred, the folio in the outer corner of its line.
+            Line(Split(kBookHead), (sample_.width - WidthOf(kBookHead)) / 2, kHeadY, kBody, 0);
             sample_.runningHeads.push_back(kBookHead);
             ++block_;
+            Line({folio}, n % 2 == 0 ? kLeft : kRight - WidthOf(folio), kHeadY, kBody, 0);
+        } else {
+            // An opener's folio stands at the foot.
+            Line({folio}, (sample_.width - WidthOf(folio)) / 2, kFootY, kBody, 0);
         }
-        // The folio at the foot, centred.
-        const std::string folio = std::to_string(n);
-        Line({folio}, (sample_.width - WidthOf(folio)) / 2, kFootY, kBody, 0);
         ++block_;
         y_ = kTextTop;
     }

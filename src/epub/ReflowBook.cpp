@@ -272,7 +272,13 @@ std::string PackageText(const ReflowBook& book, const Layout& layout) {
     AddText(xml, metadata, "dc:language", d.languageTag);
     AddText(xml, metadata, "dc:date", d.identity.date);
     // The page list's breaks are those of the printed book the scans show.
-    AddText(xml, metadata, "dc:source", "The printed edition of " + d.title + ", as scanned");
+    pugi::xml_node source = xml.AddChild(metadata, "dc:source");
+    XmlDocument::SetAttribute(source, "id", "pagination-source");
+    XmlDocument::SetText(source, "The printed edition of " + d.title + ", as scanned");
+    pugi::xml_node sourceOf = xml.AddChild(metadata, "meta");
+    XmlDocument::SetAttribute(sourceOf, "refines", "#pagination-source");
+    XmlDocument::SetAttribute(sourceOf, "property", "source-of");
+    XmlDocument::SetText(sourceOf, "pagination");
     AddProperty(xml, metadata, "dcterms:modified",
                 d.identity.modified.empty() ? d.identity.date + "T00:00:00Z" : d.identity.modified);
     AddProperty(xml, metadata, "schema:accessMode", "textual");

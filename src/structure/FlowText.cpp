@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "structure/Dehyphenation.h"
+#include "structure/RunningHeads.h"
 
 namespace vellumark::structure {
 namespace {
@@ -69,6 +70,49 @@ int LinePitch(const std::vector<PageLines>& pages, int size) {
         return 2 * size;
     std::nth_element(pitches.begin(), pitches.begin() + pitches.size() / 2, pitches.end());
     return pitches[pitches.size() / 2];
+}
+
+// A running head's words without the folio beside it, when two or more remain.
+std::vector<std::string> HeadCore(const std::string& text) {
+    std::vector<std::string> words;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find(' ', at);
+        if (end == std::string::npos)
+            end = text.size();
+        if (end > at)
+            words.push_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    const auto folio = [](const std::string& word) {
+        return word.size() <= 3 ||
+               std::any_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (!words.empty() && folio(words.back()))
+        words.pop_back();
+    if (!words.empty() && folio(words.front()))
+        words.erase(words.begin());
+    return words.size() >= 2 ? words : std::vector<std::string>{};
+}
+
+// A margin line that carries a running head's words with a folio OCR misread ("A" for "4") is
+// a running head too, though its text was seen once.
+void MarkMisreadHeads(const BookStructure& book, const std::vector<PageLines>& pages,
+                      std::vector<std::vector<bool>>& content) {
+    std::vector<std::vector<std::string>> cores;
+    for (const RunningHead& head : book.runningHeads) {
+        std::vector<std::string> core = HeadCore(head.text);
+        if (!core.empty() && std::find(cores.begin(), cores.end(), core) == cores.end())
+            cores.push_back(std::move(core));
+    }
+    for (std::size_t p = 0; p < pages.size(); ++p) {
+        for (int i : MarginLines(pages[p])) {
+            const std::size_t at = static_cast<std::size_t>(i);
+            if (content[p][at] && std::find(cores.begin(), cores.end(),
+                                            HeadCore(pages[p].lines[at].text)) != cores.end())
+                content[p][at] = false;
+        }
+    }
 }
 
 // The width of a letter (with its share of the spaces) in lines of text: the median over lines
@@ -333,6 +377,7 @@ std::vector<FlowItem> FlowOf(const BookStructure& book, const std::vector<PageLi
                 content[p][i] = false;
         }
     }
+    MarkMisreadHeads(book, pages, content);
     BookLexicon lexicon;
     for (std::size_t p = 0; p < pages.size(); ++p) {
         bool broken = false;
