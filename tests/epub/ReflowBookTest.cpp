@@ -377,6 +377,19 @@ TEST_F(ReflowScanTest, TheScannedBookReadsAsItsTextWithPagesHeadingsAndFigure) {
     EXPECT_NE(all.find("<figcaption>" + sample.figures.front().caption + "</figcaption>"),
               std::string::npos);
     EXPECT_NE(all.find("<img src=\"figure"), std::string::npos);
+#ifndef VELLUMARK_TEST_SANITIZED
+    // A chapter at a phone's width and at a tablet's: the text reflows to each.
+    const fs::path unpacked = temp_.Path() / "unpacked";
+    ASSERT_EQ(testing::RunProgram("unzip", {"-q", book.string(), "-d", unpacked.string()}).exitCode,
+              0);
+    const testing::RunResult browser =
+        testing::RunProgram("env", {"ACE_DIR=" VELLUMARK_TEST_BROWSER_TOOLS, "node",
+                                    VELLUMARK_TEST_BROWSER_SCRIPTS "/check_reflow.js",
+                                    (unpacked / "OEBPS" / "chapter1.xhtml").string(),
+                                    (temp_.Path() / "shots").string()});
+    EXPECT_EQ(browser.exitCode, 0) << browser.out << browser.err;
+    std::printf("%s", browser.out.c_str());
+#endif
     const std::string opf = testing::BookFile(book, "fb.opf");
     EXPECT_NE(opf.find("<dc:language>en</dc:language>"), std::string::npos);
     EXPECT_NE(opf.find("may contain errors"), std::string::npos);
