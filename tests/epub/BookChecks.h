@@ -37,16 +37,4 @@ inline std::string BookFile(const std::filesystem::path& book, const std::string
     return result.out;
 }
 
-#ifdef VELLUMARK_TEST_BROWSER_SCRIPTS
-// Ace's verdict: no critical, serious or moderate violation.
-inline void ExpectAccessibleBook(const std::filesystem::path& book) {
-    const RunResult result =
-        RunProgram("env", {"ACE_DIR=" VELLUMARK_TEST_BROWSER_TOOLS, "sh",
-                           VELLUMARK_TEST_BROWSER_SCRIPTS "/ace_check.sh", book.string()});
-    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
-    EXPECT_NE(result.out.find("ace: 0 critical, 0 serious, 0 moderate"), std::string::npos)
-        << result.out << result.err;
-}
-#endif
-
 }  // namespace vellumark::epub::testing

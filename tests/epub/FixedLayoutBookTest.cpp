@@ -14,6 +14,7 @@
 #include <span>
 
 #include "BookChecks.h"
+#include "CommandLineChecks.h"
 #include "TestTiff.h"
 #include "imaging/Document.h"
 #include "imaging/text/Ocr.h"
@@ -58,7 +59,7 @@ void ExpectRefusedBeforeWork(const fs::path& scan, const std::string& out,
 }
 
 using testing::BookFile;
-using testing::ExpectAccessibleBook;
+using vellumark::testing::ExpectAccessibleBook;
 
 // Small 300 dpi pages of large type: quick for Tesseract, and words far enough apart to be
 // told apart by the gaps between them.

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "BookChecks.h"
+#include "CommandLineChecks.h"
 #include "FakePages.h"
 #include "TestTiff.h"
 #include "epub/ConversionJob.h"
@@ -322,9 +323,9 @@ TEST_F(ReflowScanTest, TheScannedBookReadsAsItsTextWithPagesHeadingsAndFigure) {
     const ConversionResult result = Convert(document.get(), settings, reporter);
     ASSERT_EQ(result.outcome, ConversionOutcome::Succeeded) << result.message;
     const fs::path book = result.output;
-    testing::ExpectValidBook(book);
+    epub::testing::ExpectValidBook(book);
 #ifndef VELLUMARK_TEST_SANITIZED
-    testing::ExpectAccessibleBook(book);
+    vellumark::testing::ExpectAccessibleBook(book);
 #endif
 
     // Tesseract's own accuracy: its words against the words printed, heads and pieces of
