@@ -172,6 +172,11 @@ bool StartsCaption(const TextLine& line) {
            first == "illustration" || first == "map";
 }
 
+// "_" or "|": what OCR reads from a stroke or a wide space, never a word of the text.
+bool IsStroke(const std::string& word) {
+    return std::all_of(word.begin(), word.end(), [](char c) { return c == '_' || c == '|'; });
+}
+
 // The width of a line's first word, from the line's share of letters.
 double FirstWordWidth(const TextLine& line) {
     if (line.words.empty() || line.text.empty())
@@ -240,6 +245,8 @@ public:
             pending_ = -1;
         }
         for (std::size_t w = first; w < line.words.size(); ++w) {
+            if (IsStroke(line.words[w]))
+                continue;
             if (!text.empty())
                 text += ' ';
             lastWordAt_ = text.size();
@@ -363,10 +370,8 @@ std::vector<PagePicture> PlacePictures(const PageLines& page, const std::vector<
     return placed;
 }
 
-}  // namespace
-
-std::vector<FlowItem> FlowOf(const BookStructure& book, const std::vector<PageLines>& pages,
-                             const std::vector<std::vector<PictureBox>>& pictures) {
+std::vector<FlowItem> FlowOfLines(const BookStructure& book, const std::vector<PageLines>& pages,
+                                  const std::vector<std::vector<PictureBox>>& pictures) {
     // Which lines are content: not running heads or folios.
     std::vector<std::vector<bool>> content(pages.size());
     for (std::size_t p = 0; p < pages.size(); ++p) {
@@ -464,6 +469,52 @@ std::vector<FlowItem> FlowOf(const BookStructure& book, const std::vector<PageLi
             item.level = levels[item.level];
     }
     return items;
+}
+
+bool EndsSentence(const std::string& text) {
+    std::size_t end = text.size();
+    while (end > 0 && (text[end - 1] == '"' || text[end - 1] == '\'' || text[end - 1] == ')'))
+        --end;
+    return end > 0 && (text[end - 1] == '.' || text[end - 1] == '!' || text[end - 1] == '?' ||
+                       text[end - 1] == ':');
+}
+
+// Lines of text stored without boxes (an MDI's) set as a typewriter would: a letter 12 wide,
+// lines 40 apart. A line that stops mid-sentence is taken as full, so that only a short line
+// that ends a sentence ends its paragraph.
+std::vector<PageLines> SetInCharacters(const std::vector<PageLines>& pages) {
+    std::vector<PageLines> set = pages;
+    for (PageLines& page : set) {
+        std::size_t longest = 0;
+        for (const TextLine& line : page.lines)
+            longest = std::max(longest, line.text.size());
+        for (std::size_t i = 0; i < page.lines.size(); ++i) {
+            TextLine& line = page.lines[i];
+            if (line.hasBox)
+                continue;
+            line.left = 0;
+            line.right =
+                12 * static_cast<int>(EndsSentence(line.text) ? line.text.size() : longest);
+            line.top = 40 * static_cast<int>(i);
+            line.bottom = line.top + 24;
+            line.size = 24;
+            line.hasBox = true;
+        }
+    }
+    return set;
+}
+
+}  // namespace
+
+std::vector<FlowItem> FlowOf(const BookStructure& book, const std::vector<PageLines>& pages,
+                             const std::vector<std::vector<PictureBox>>& pictures) {
+    const bool boxless = std::any_of(pages.begin(), pages.end(), [](const PageLines& page) {
+        return std::any_of(page.lines.begin(), page.lines.end(),
+                           [](const TextLine& line) { return !line.hasBox; });
+    });
+    if (boxless)
+        return FlowOfLines(book, SetInCharacters(pages), pictures);
+    return FlowOfLines(book, pages, pictures);
 }
 
 }  // namespace vellumark::structure

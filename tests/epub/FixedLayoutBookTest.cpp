@@ -554,6 +554,10 @@ TEST_F(FixedLayoutBookTest, TextNeedsFixedLayoutAndAnInstalledLanguage) {
         {{"--format", "epub3", "--ocr", "--ocr-lang", "../eng"}, "is not an OCR language name"},
         {{"--format", "epub3", "--ocr-lang", "eng"}, "--ocr-lang is used only with --ocr"},
         {{"--format", "epub4"}, "--format is epub2, epub3 or reflow"},
+        // A reflowable book reads the text in any case, in the language asked for.
+        {{"--format", "reflow", "--ocr-lang", "tlh"}, "the OCR language \"tlh\" is not installed"},
+        {{"--format", "reflow", "--profile", "kobo-libra"}, "--profile needs --format epub3"},
+        {{"--format", "reflow", "--toc-file", "contents.txt"}, "--toc-file needs --format epub3"},
     };
     ExpectRefusedBeforeWork(scan, out, cases);
 }

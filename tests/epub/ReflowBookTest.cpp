@@ -18,6 +18,7 @@
 #include "TestTiff.h"
 #include "epub/ConversionJob.h"
 #include "epub/Folders.h"
+#include "epub/ReflowBook.h"
 #include "imaging/Document.h"
 #include "structure/BookStructure.h"
 #include "structure/Dehyphenation.h"
@@ -261,6 +262,86 @@ TEST(FlowTextTest, RebuildsTheTypesetBookFromItsWords) {
                                      [](const FlowItem& i) { return i.kind == FlowKind::Figure; });
     ASSERT_NE(figure, flow.end());
     EXPECT_EQ(figure->text, sample.figures.front().caption);
+}
+
+// A long chapter is split into documents no larger than a reading system handles well, and
+// everything the navigation points at is in the document it names.
+TEST(ReflowBookTest, LongChaptersAreSplitAndEveryLinkFindsItsTarget) {
+    ReflowBook book;
+    book.book.title = "Long";
+    book.book.author = "A";
+    book.book.languageTag = "en";
+    book.book.pageCount = 400;
+    book.book.pageLabels.assign(400, "");
+    const std::string sentence(600, 'a');
+    FlowItem heading;
+    heading.kind = FlowKind::Heading;
+    heading.level = 1;
+    heading.text = "One";
+    for (int page = 0; page < 400; ++page) {
+        FlowItem start;
+        start.kind = FlowKind::PageStart;
+        start.page = page;
+        book.book.pageLabels[static_cast<std::size_t>(page)] = std::to_string(page + 1);
+        if (page == 0) {
+            book.flow.push_back(start);
+            book.flow.push_back(heading);
+        }
+        FlowItem paragraph;
+        paragraph.page = page;
+        paragraph.text = sentence + " " + sentence;
+        if (page > 0)
+            paragraph.pageMarks.push_back({sentence.size() + 1, page});
+        book.flow.push_back(paragraph);
+    }
+    std::map<std::string, std::string> files;
+    for (auto& [name, text] : ReflowDocumentFiles(book))
+        files[name] = text;
+    int chapters = 0;
+    for (const auto& [name, text] : files) {
+        if (name.rfind("chapter", 0) != 0)
+            continue;
+        ++chapters;
+        EXPECT_LT(text.size(), 300u * 1024) << name;
+    }
+    EXPECT_GE(chapters, 2);
+    // Every link of the navigation document lands on an id of its document.
+    const std::string nav = files["nav.xhtml"];
+    std::size_t links = 0;
+    for (std::size_t at = nav.find("href=\""); at != std::string::npos;
+         at = nav.find("href=\"", at + 1)) {
+        const std::string href = nav.substr(at + 6, nav.find('"', at + 6) - at - 6);
+        const std::size_t hash = href.find('#');
+        const std::string file = href.substr(0, hash);
+        ASSERT_TRUE(files.count(file)) << href;
+        if (hash != std::string::npos) {
+            EXPECT_NE(files[file].find("id=\"" + href.substr(hash + 1) + "\""), std::string::npos)
+                << href;
+        }
+        ++links;
+    }
+    EXPECT_EQ(links, 400u + 2u) << "the pages, the heading and the start";
+}
+
+// Text an MDI stores comes without boxes: its short lines still end paragraphs.
+TEST(FlowTextTest, StoredTextWithoutBoxesKeepsItsParagraphs) {
+    const std::vector<std::string> lines = {
+        "The harbour was quiet and grey light fell over the old", "water.",
+        "Boats waited for the tide while gulls circled above the light-", "house keeper."};
+    std::vector<imaging::Word> words;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::istringstream in(lines[i]);
+        for (std::string word; in >> word;)
+            words.push_back({word, 0, 0, 0, 0, false, 0, static_cast<int>(i)});
+    }
+    structure::BookAnalyser analyser;
+    analyser.AddPage(words, 0, 0);
+    const std::vector<FlowItem> flow = structure::FlowOf(analyser.Finish(), analyser.Pages(), {});
+    const std::vector<ReadBlock> read = BlocksOf(flow);
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_EQ(read[0].text, lines[0] + " " + lines[1]);
+    EXPECT_EQ(read[1].text,
+              "Boats waited for the tide while gulls circled above the lighthouse keeper.");
 }
 
 // The chapters' blocks in spine order, read from the book's archive.
