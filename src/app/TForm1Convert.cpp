@@ -42,6 +42,11 @@ void TForm1::SpeedButton4Click() {
             settings.text = textLayer_;
         settings.outline.toc = ChosenToc();
     }
+    // The reflowable book is made of the text, read the way a search reads it.
+    if (settings.format == epub::BookFormat::Reflow) {
+        settings.text = textLayer_;
+        settings.ocrLanguage = imaging::kDefaultOcrLanguage;
+    }
 
     GuiReporter::Handlers handlers;
     handlers.note = [this](const QString& text) { dialogs_->Message(this, "Note!", text); };

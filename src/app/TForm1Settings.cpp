@@ -55,10 +55,13 @@ void TForm1::CreateSettingsPanel() {
     ComboBox1->setObjectName("ComboBox1");
     ComboBox1->addItem("EPUB 2 (fits the screen)", static_cast<int>(epub::BookFormat::Epub2));
     ComboBox1->addItem("EPUB 3 (fixed layout)", static_cast<int>(epub::BookFormat::Epub3));
+    ComboBox1->addItem("EPUB 3, reflowable text (OCR)", static_cast<int>(epub::BookFormat::Reflow));
     ComboBox1->setToolTip(
         "EPUB 2: every reader shows it, each page scaled to the screen.\n"
-        "EPUB 3 fixed layout: each page as scanned, and it can carry the page text.");
-    ComboBox1->setGeometry(24, 160, 161, 22);
+        "EPUB 3 fixed layout: each page as scanned, and it can carry the page text.\n"
+        "EPUB 3 reflowable text: the pages' text, read by OCR, laid out by the reader at any "
+        "size.");
+    ComboBox1->setGeometry(24, 160, 205, 22);
 
     ComboBox2 = new QComboBox(PaneClientBtm);
     ComboBox2->setObjectName("ComboBox2");
@@ -71,7 +74,7 @@ void TForm1::CreateSettingsPanel() {
                                Qt::ToolTipRole);
     }
     ComboBox2->setToolTip("EPUB 3: the screen the pages are made for");
-    ComboBox2->setGeometry(197, 160, 340, 22);
+    ComboBox2->setGeometry(241, 160, 296, 22);
 
     struct Caption {
         QComboBox* box;

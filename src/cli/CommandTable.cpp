@@ -83,15 +83,16 @@ constexpr OptionSpec kOptions[] = {
      kConvert | kSearch | kOutline},
     {Option::Quiet, "--quiet", "", "print nothing but errors", kConvert},
     {Option::Format, "--format", "FORMAT",
-     "epub2 (the default: pages fit the reader's screen) or epub3 (fixed layout: each page "
-     "keeps its shape)",
+     "epub2 (the default: pages fit the reader's screen), epub3 (fixed layout: each page "
+     "keeps its shape) or reflow (the pages' text, read by OCR, laid out by the reader at any "
+     "size)",
      kConvert},
     {Option::Ocr, "--ocr", "",
      "with --format epub3: put each page's words over it as invisible text, so "
      "that readers can search the book and read it aloud",
      kConvert},
     {Option::OcrLang, "--ocr-lang", "L",
-     "the language --ocr reads, as Tesseract names it (default eng; "
+     "the language --ocr and --format reflow read, as Tesseract names it (default eng; "
      "eng+deu for two)",
      kConvert | kOutline},
     {Option::Profile, "--profile", "NAME",

@@ -185,7 +185,8 @@ epub::OutlineSettings OutlineOf(const ParsedArguments& arguments, epub::BookForm
     if (const auto file = arguments.Value(Option::TocFile)) {
         if (format != epub::BookFormat::Epub3) {
             throw Error(ErrorCode::Usage,
-                        "--toc-file needs --format epub3: an EPUB 2 book lists its pages");
+                        "--toc-file needs --format epub3: an EPUB 2 book lists its pages, a "
+                        "reflowable one its headings");
         }
         if (arguments.Has(Option::Toc))
             throw Error(ErrorCode::Usage, "--toc-file and --toc cannot be given together");
@@ -214,17 +215,20 @@ epub::ShelfSettings SharedSettings(const ParsedArguments& arguments, bool& warn)
     if (const auto format = arguments.Value(Option::Format)) {
         const auto parsed = epub::ParseBookFormat(*format);
         if (!parsed)
-            throw Error(ErrorCode::Usage, "--format is epub2 or epub3, not \"" + *format + "\"");
+            throw Error(ErrorCode::Usage,
+                        "--format is epub2, epub3 or reflow, not \"" + *format + "\"");
         settings.format = *parsed;
     }
-    shelf.ocr = arguments.Has(Option::Ocr);
-    if (shelf.ocr && settings.format != epub::BookFormat::Epub3) {
+    // A reflowable book is its text: it is always read.
+    const bool reflow = settings.format == epub::BookFormat::Reflow;
+    shelf.ocr = arguments.Has(Option::Ocr) || reflow;
+    if (shelf.ocr && settings.format == epub::BookFormat::Epub2) {
         throw Error(ErrorCode::Usage,
                     "--ocr needs --format epub3: positioned text needs fixed-layout pages");
     }
     const auto ocrLanguage = arguments.Value(Option::OcrLang);
     if (ocrLanguage && !shelf.ocr)
-        throw Error(ErrorCode::Usage, "--ocr-lang is used only with --ocr");
+        throw Error(ErrorCode::Usage, "--ocr-lang is used only with --ocr or --format reflow");
     shelf.ocrLanguage = ocrLanguage.value_or(imaging::kDefaultOcrLanguage);
     settings.pageBox = PageBoxOf(arguments);
     if (settings.pageBox && settings.format != epub::BookFormat::Epub3) {

@@ -21,6 +21,7 @@
 #include "epub/ImagePage.h"
 #include "epub/LanguageTag.h"
 #include "epub/PageExport.h"
+#include "epub/ReflowPages.h"
 #include "imaging/Jpeg.h"
 #include "imaging/cleanup/CleanedPages.h"
 
@@ -131,6 +132,24 @@ void KeepBookDocuments(const BookDescription& book, OrderedFiles& files) {
     files.Keep(content + kNavigationDocumentName, NavigationDocumentText(book));
 }
 
+// Hands the sink the files still kept and commits the book.
+ConversionResult Finish(const ConversionSettings& settings, ConversionReporter& reporter,
+                        bool streamed, bool replace, OrderedFiles& files, BookSink& sink) {
+    files.Finish();
+    // Export may finish every page before it looks at a late cancel: look again before the
+    // output folder is touched.
+    if (StopAsked(settings, reporter))
+        return Cancelled({});
+    if (!streamed) {
+        if (auto stop = CheckOutput(settings, reporter, replace))
+            return *stop;
+    }
+    const fs::path output = OutputPathFor(settings);
+    sink.Commit(output, replace);
+    reporter.Status(kSucceededText);
+    return {ConversionOutcome::Succeeded, output, kSuccessPrefix + output.string(), 0};
+}
+
 ConversionResult RunSteps(const imaging::PageSource* document, const ConversionSettings& settings,
                           ConversionReporter& reporter, const BookIdentity& identity) {
     const fs::path& workingFolder = settings.workingFolder;
@@ -154,8 +173,11 @@ ConversionResult RunSteps(const imaging::PageSource* document, const ConversionS
     if (document == nullptr)
         return Refuse(reporter, kNoDocumentText);
     const bool fixed = settings.format == BookFormat::Epub3;
-    if (settings.text && !fixed)
+    const bool reflow = settings.format == BookFormat::Reflow;
+    if (settings.text && !fixed && !reflow)
         return Refuse(reporter, kTextNeedsEpub3Text);
+    if (reflow && !settings.text)
+        return Refuse(reporter, kReflowNeedsTextText);
     if (settings.pageBox && !fixed)
         return Refuse(reporter, kPageSizeNeedsEpub3Text);
     std::string coverName;
@@ -218,19 +240,22 @@ ConversionResult RunSteps(const imaging::PageSource* document, const ConversionS
     const int stepsBefore = cleaned ? sheets : 0;
 
     reporter.Status(text ? kConvertingWithTextText : kConvertingText);
-    const std::string languageTag = LanguageTag();
+    // A reflowable book's text is in the language it was read in.
+    const std::string languageTag =
+        reflow ? LanguageTagForOcr(settings.ocrLanguage) : LanguageTag();
     const std::string content = kContentPrefix;
     AddContainerFiles(workingFolder, *sink);
     OrderedFiles files(*sink);
-    if (!fixed)
+    if (!fixed && !reflow)
         files.Keep(content + kStylesheetName, kStylesheetText);
     if (!coverName.empty()) {
         files.Keep(content + coverName, std::move(coverBytes));
+        // A reflowable book's cover page is one of its documents.
         if (fixed) {
             const FixedPage cover{"Cover", coverName, coverSize.first, coverSize.second};
             files.Keep(content + kFixedCoverFile,
                        FixedPageText(cover, {}, kFixedStylesheetName, languageTag));
-        } else {
+        } else if (!reflow) {
             files.Keep(content + "cover.html", ImagePageText(coverName, "cover", languageTag));
         }
     }
@@ -239,6 +264,29 @@ ConversionResult RunSteps(const imaging::PageSource* document, const ConversionS
     if (pageCount < 0)
         return Fail({}, "The document reports no pages.");
     reporter.Progress(stepsBefore, stepsBefore + pageCount);
+    if (reflow) {
+        std::atomic<bool> cancel = false;
+        const std::stop_callback onStop(settings.stop, [&cancel] { cancel = true; });
+        ReflowOptions options;
+        options.quality = settings.quality;
+        options.pageCover = coverName.empty();
+        options.stop = &cancel;
+        options.progress = [&](int done) {
+            if (reporter.CancelRequested())
+                cancel = true;
+            reporter.Progress(stepsBefore + done, stepsBefore + pageCount);
+        };
+        ReflowBook book = ReadReflowBook(*pages, *text, *scheduler, files, options);
+        book.book.title = settings.title;
+        book.book.author = settings.author;
+        book.book.languageTag = languageTag;
+        book.book.identity = identity;
+        if (!coverName.empty())
+            book.book.coverName = coverName;
+        for (auto& [name, document] : ReflowDocumentFiles(book))
+            files.Keep(content + name, document);
+        return Finish(settings, reporter, streamed, replace, files, *sink);
+    }
     ExportOptions exportOptions;
     exportOptions.jobs = settings.jobs;
     exportOptions.languageTag = languageTag;
@@ -282,19 +330,7 @@ ConversionResult RunSteps(const imaging::PageSource* document, const ConversionS
         MarkPageBreaks(book, files);
     }
     KeepBookDocuments(book, files);
-    files.Finish();
-    // Export may finish every page before it looks at a late cancel: look again before the
-    // output folder is touched.
-    if (StopAsked(settings, reporter))
-        return Cancelled({});
-    if (!streamed) {
-        if (auto stop = CheckOutput(settings, reporter, replace))
-            return *stop;
-    }
-    const fs::path output = OutputPathFor(settings);
-    sink->Commit(output, replace);
-    reporter.Status(kSucceededText);
-    return {ConversionOutcome::Succeeded, output, kSuccessPrefix + output.string(), 0};
+    return Finish(settings, reporter, streamed, replace, files, *sink);
 }
 
 }  // namespace

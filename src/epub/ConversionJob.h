@@ -42,6 +42,9 @@ struct ConversionSettings {
     // Its document must be the one converted. Shared so that words already read (by a search)
     // are not read again.
     std::shared_ptr<const imaging::TextLayer> text;
+    // The language `text` reads, as Tesseract names it; a reflowable book takes its language
+    // from it. Empty: the locale's.
+    std::string ocrLanguage;
     // EPUB 3: the screen the pages are fitted to (a device profile's, or any); none keeps them at
     // 96 pixels per inch.
     std::optional<PageBox> pageBox;
@@ -69,6 +72,8 @@ inline constexpr const char* kCleaningUpText = "Cleaning up the pages...";
 inline constexpr const char* kConvertingWithTextText = "Converting and reading the text...";
 inline constexpr const char* kPageSizeNeedsEpub3Text =
     "Pages made for a screen need the EPUB 3 fixed-layout format.";
+inline constexpr const char* kReflowNeedsTextText =
+    "A reflowable book is made from the pages' text: read the text (OCR) to make one.";
 inline constexpr const char* kTextNeedsEpub3Text =
     "A text layer needs the EPUB 3 fixed-layout format: positioned text needs fixed pages.";
 inline constexpr const char* kSucceededText = "Successed!";

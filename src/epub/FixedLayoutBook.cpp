@@ -6,6 +6,7 @@
 
 #include "epub/BlankFont.h"
 #include "epub/FileOutput.h"
+#include "epub/PackageParts.h"
 #include "epub/XmlDocument.h"
 #include "structure/PageNumbers.h"
 
@@ -132,26 +133,6 @@ std::string Modified(const BookIdentity& identity) {
     return identity.modified.empty() ? identity.date + "T00:00:00Z" : identity.modified;
 }
 
-void AddText(XmlDocument& xml, pugi::xml_node parent, const char* name, const std::string& text) {
-    XmlDocument::SetText(xml.AddChild(parent, name), text);
-}
-
-void AddProperty(XmlDocument& xml, pugi::xml_node metadata, const char* property,
-                 const std::string& value) {
-    pugi::xml_node meta = xml.AddChild(metadata, "meta");
-    XmlDocument::SetAttribute(meta, "property", property);
-    XmlDocument::SetText(meta, value);
-}
-
-pugi::xml_node AddItem(XmlDocument& xml, pugi::xml_node manifest, const std::string& id,
-                       const std::string& href, const std::string& mediaType) {
-    pugi::xml_node item = xml.AddChild(manifest, "item");
-    XmlDocument::SetAttribute(item, "id", id);
-    XmlDocument::SetAttribute(item, "href", href);
-    XmlDocument::SetAttribute(item, "media-type", mediaType);
-    return item;
-}
-
 void AddAccessibility(XmlDocument& xml, pugi::xml_node metadata, const BookDescription& book,
                       bool text) {
     if (text)
@@ -240,35 +221,6 @@ void BuildPackageDocument(const BookDescription& book, XmlDocument& xml) {
         addRef("cover");
     for (int n = 1; n <= pages; ++n)
         addRef("page" + std::to_string(n));
-}
-
-// Returns the list item.
-pugi::xml_node AddLink(XmlDocument& xml, pugi::xml_node list, const std::string& href,
-                       const std::string& label, const char* type = nullptr) {
-    pugi::xml_node item = xml.AddChild(list, "li");
-    pugi::xml_node link = xml.AddChild(item, "a");
-    if (type != nullptr)
-        XmlDocument::SetAttribute(link, "epub:type", type);
-    XmlDocument::SetAttribute(link, "href", href);
-    XmlDocument::SetText(link, label);
-    return item;
-}
-
-// A nav element with a heading and an empty list; returns the list.
-pugi::xml_node AddNav(XmlDocument& xml, pugi::xml_node body, const char* type, const char* role,
-                      const char* heading, const char* headingText, bool hidden) {
-    pugi::xml_node nav = xml.AddChild(body, "nav");
-    XmlDocument::SetAttribute(nav, "epub:type", type);
-    XmlDocument::SetAttribute(nav, "id", type);
-    if (role != nullptr)
-        XmlDocument::SetAttribute(nav, "role", role);
-    XmlDocument::SetAttribute(nav, "aria-labelledby", std::string(type) + "-title");
-    if (hidden)
-        XmlDocument::SetAttribute(nav, "hidden", "hidden");
-    pugi::xml_node title = xml.AddChild(nav, heading);
-    XmlDocument::SetAttribute(title, "id", std::string(type) + "-title");
-    XmlDocument::SetText(title, headingText);
-    return xml.AddChild(nav, "ol");
 }
 
 void BuildNavigationDocument(const BookDescription& book, XmlDocument& xml) {

@@ -1,6 +1,7 @@
 #include "epub/LanguageTag.h"
 
 #include <cstdlib>
+#include <utility>
 
 namespace vellumark::epub {
 namespace {
@@ -28,7 +29,29 @@ bool AllOf(std::string_view text, bool (*test)(char)) {
     return true;
 }
 
+// Tesseract's names (ISO 639-2, some with a script) and the tags that say the same.
+constexpr std::pair<std::string_view, std::string_view> kOcrLanguages[] = {
+    {"afr", "af"},          {"ara", "ar"},          {"bul", "bg"}, {"cat", "ca"}, {"ces", "cs"},
+    {"chi_sim", "zh-Hans"}, {"chi_tra", "zh-Hant"}, {"dan", "da"}, {"deu", "de"}, {"ell", "el"},
+    {"eng", "en"},          {"est", "et"},          {"fin", "fi"}, {"fra", "fr"}, {"frk", "de"},
+    {"gle", "ga"},          {"heb", "he"},          {"hin", "hi"}, {"hrv", "hr"}, {"hun", "hu"},
+    {"ind", "id"},          {"isl", "is"},          {"ita", "it"}, {"jpn", "ja"}, {"kor", "ko"},
+    {"lat", "la"},          {"lav", "lv"},          {"lit", "lt"}, {"nld", "nl"}, {"nor", "no"},
+    {"pol", "pl"},          {"por", "pt"},          {"ron", "ro"}, {"rus", "ru"}, {"slk", "sk"},
+    {"slv", "sl"},          {"spa", "es"},          {"srp", "sr"}, {"swe", "sv"}, {"tur", "tr"},
+    {"ukr", "uk"},          {"vie", "vi"},
+};
+
 }  // namespace
+
+std::string LanguageTagForOcr(std::string_view ocrLanguage) {
+    const std::string_view first = ocrLanguage.substr(0, ocrLanguage.find('+'));
+    for (const auto& [name, tag] : kOcrLanguages) {
+        if (name == first)
+            return std::string(tag);
+    }
+    return LanguageTag();
+}
 
 std::string LanguageTagForLocale(std::string_view name) {
     // language[_territory][.codeset][@modifier]

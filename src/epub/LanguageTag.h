@@ -10,6 +10,10 @@ namespace vellumark::epub {
 // "POSIX", an empty or an unreadable name give "en-US". Never "-" and never empty.
 std::string LanguageTagForLocale(std::string_view localeName);
 
+// The tag for the language Tesseract read a text in ("eng" gives "en", "deu+eng" the first
+// one's "de", "chi_sim" "zh-Hans"); a name it does not know gives the locale's tag.
+std::string LanguageTagForOcr(std::string_view ocrLanguage);
+
 // The tag of the locale the program runs under: LC_ALL, else LC_MESSAGES, else LANG (an empty
 // variable counts as unset). Read afresh on each call; safe from any thread as long as no one
 // changes the environment meanwhile.

@@ -105,6 +105,7 @@ BookReport RunBook(const ShelfBook& book, std::size_t index, const ShelfSettings
         if (settings.ocr) {
             conversion.text =
                 std::make_shared<const imaging::TextLayer>(document, settings.ocrLanguage);
+            conversion.ocrLanguage = settings.ocrLanguage;
         }
         const ConversionResult result =
             Convert(document.get(), conversion, reporter, settings.identity());

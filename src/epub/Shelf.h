@@ -34,7 +34,7 @@ struct ShelfSettings {
     // quality. Title, author, cover, working folder, text and cores are set per book.
     ConversionSettings book;
     bool overwrite = false;
-    bool ocr = false;  // a text layer for every book (EPUB 3)
+    bool ocr = false;  // read every book's text (the EPUB 3 text layer, the reflowable text)
     std::string ocrLanguage = imaging::kDefaultOcrLanguage;
     // Where the container files are read from; empty: the installed ones.
     std::filesystem::path installed;

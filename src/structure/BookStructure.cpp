@@ -76,6 +76,8 @@ BookStructure BookAnalyser::Finish() const {
                    book.contentsPages.end() &&
                EndsInNumber(h.title);
     });
+    book.pageHeadings = found;
+    book.marginLines = marked;
     const int contentsEnd = book.contentsPages.empty() ? -1 : book.contentsPages.back();
     std::vector<Heading> placed = PlaceContents(entries, book.labels, found, contentsEnd);
     if (placed.size() >= kMinEntries) {

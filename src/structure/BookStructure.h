@@ -16,6 +16,9 @@ struct Heading {
     int page = 0;   // 0-based scan page the heading opens
     int level = 1;  // 1 for the top level
     std::string title;
+    // The lines of the page the heading is printed on (indices into its PageLines); -1 when it
+    // was placed from the contents page rather than found on its page.
+    int firstLine = -1, lastLine = -1;
 };
 
 struct RunningHead {
@@ -34,6 +37,10 @@ struct BookStructure {
     std::vector<std::string> labels;  // per page: the printed label ("xii", "17"), "" for none
     std::vector<Heading> headings;    // the table of contents, in page order
     std::vector<RunningHead> runningHeads;
+    // Per page, per line (of PageLines): set for running heads and folios, which are no content.
+    std::vector<std::vector<bool>> marginLines;
+    // The headings as printed on the pages, with their lines, whatever the contents says.
+    std::vector<Heading> pageHeadings;
     std::vector<int> contentsPages;  // the pages the printed contents was read from
     TocSource source = TocSource::None;
 };
@@ -44,6 +51,7 @@ public:
     // `width` and `height` are the page's size in the words' pixels.
     void AddPage(const std::vector<imaging::Word>& words, int width, int height);
     int PageCount() const { return static_cast<int>(pages_.size()); }
+    const std::vector<PageLines>& Pages() const { return pages_; }
     BookStructure Finish() const;
 
 private:

@@ -90,6 +90,7 @@ struct Found {
     int size;
     std::string title;
     bool label;  // "Chapter 7", "PART TWO", "IV": a number that a title may follow
+    int firstLine;
 };
 
 // The rank of a heading before ranks are made levels: parts above chapters above sections.
@@ -202,7 +203,7 @@ std::vector<Heading> FindHeadings(const std::vector<PageLines>& pages,
                 previous.size = std::max(previous.size, line.size);
                 continue;
             }
-            found.push_back({p, i, kind, pattern.depth, line.size, line.text, label});
+            found.push_back({p, i, kind, pattern.depth, line.size, line.text, label, i});
         }
     }
 
@@ -229,7 +230,7 @@ std::vector<Heading> FindHeadings(const std::vector<PageLines>& pages,
         value = ++level;
     std::vector<Heading> headings;
     for (const Found& f : found)
-        headings.push_back({f.page, levels[RankOf(f, chapterSize)], f.title});
+        headings.push_back({f.page, levels[RankOf(f, chapterSize)], f.title, f.firstLine, f.line});
     return headings;
 }
 

@@ -137,6 +137,26 @@ TEST_F(ConvertTest, Epub3WithTheTextLayerAndAProfileMakesFixedPagesForThatScreen
     EXPECT_NE(page.find("Quasar"), std::string::npos) << "the page's words, read by OCR";
 }
 
+TEST_F(ConvertTest, ReflowableTextIsMadeFromThePagesWordsWithTheFixedLayoutChoicesOff) {
+    tools::PageLayout layout;
+    layout.width = 1500;
+    layout.height = 900;
+    layout.margin = 150;
+    const std::filesystem::path scan = temp_ / "words.tif";
+    tools::WriteScan(scan, {tools::RenderPage({{"Quasar beacons glow", 20}}, layout)});
+    OpenAndWait(scan);
+    Fill("Flowing", "An Author");
+    ChooseFormat(epub::BookFormat::Reflow);
+    for (const char* name : {"ComboBox2", "CheckBox1"})
+        EXPECT_FALSE(Child<QWidget>(name)->isEnabled()) << name;
+    ASSERT_EQ(Convert(), epub::ConversionOutcome::Succeeded)
+        << log_->errors.join("\n").toStdString();
+    const std::filesystem::path book = output() / "Flowing.epub";
+    EXPECT_NE(PackageTag(book).find("version=\"3.0\""), std::string::npos) << PackageTag(book);
+    const std::string chapter = BookFile(book, "chapter1.xhtml");
+    EXPECT_NE(chapter.find("<p>Quasar beacons glow</p>"), std::string::npos) << chapter;
+}
+
 TEST_F(ConvertTest, Epub2IgnoresTheTextLayerAndPageSizeChosenForEpub3) {
     OpenAndWait(WriteScan("scan.tif", 1));
     Fill("Reflowable", "An Author");

@@ -340,7 +340,7 @@ TEST_F(FrameTest, PageSizeAndTextLayerAreOfferedForEpub3Only) {
     auto* format = Child<QComboBox>("ComboBox1");
     auto* pageSize = Child<QComboBox>("ComboBox2");
     auto* textLayer = Child<QCheckBox>("CheckBox1");
-    ASSERT_EQ(format->count(), 2);
+    ASSERT_EQ(format->count(), 3);
     EXPECT_EQ(format->currentData().toInt(), static_cast<int>(epub::BookFormat::Epub2))
         << "today's book by default";
     EXPECT_TRUE(format->currentText().startsWith("EPUB 2"));
@@ -367,10 +367,14 @@ TEST_F(FrameTest, PageSizeAndTextLayerAreOfferedForEpub3Only) {
     textLayer->setChecked(true);
     EXPECT_TRUE(contents->isEnabled());
     EXPECT_EQ(contents->currentText(), "Chapters");
-    format->setCurrentIndex(format->findData(static_cast<int>(epub::BookFormat::Epub2)));
-    EXPECT_FALSE(pageSize->isEnabled());
-    EXPECT_FALSE(textLayer->isEnabled());
-    EXPECT_FALSE(contents->isEnabled());
+    // The reflowable book is always its text, with the contents by its headings.
+    for (const epub::BookFormat other : {epub::BookFormat::Epub2, epub::BookFormat::Reflow}) {
+        format->setCurrentIndex(format->findData(static_cast<int>(other)));
+        EXPECT_FALSE(pageSize->isEnabled());
+        EXPECT_FALSE(textLayer->isEnabled());
+        EXPECT_FALSE(contents->isEnabled());
+    }
+    EXPECT_EQ(format->currentText(), "EPUB 3, reflowable text (OCR)");
 }
 
 TEST_F(FrameTest, OptionsTogglesTheSettingsPanelAndThePageViewMakesRoom) {

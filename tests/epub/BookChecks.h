@@ -24,4 +24,11 @@ inline std::string BookEntries(const std::filesystem::path& book) {
 
 using vellumark::testing::ExpectValidBook;
 
+// A file of the book's content folder, as unzip reads it.
+inline std::string BookFile(const std::filesystem::path& book, const std::string& name) {
+    const RunResult result = RunProgram("unzip", {"-p", book.string(), "OEBPS/" + name});
+    EXPECT_EQ(result.exitCode, 0) << name << ": " << result.err;
+    return result.out;
+}
+
 }  // namespace vellumark::epub::testing

@@ -14,6 +14,7 @@
 #include <span>
 
 #include "BookChecks.h"
+#include "CommandLineChecks.h"
 #include "TestTiff.h"
 #include "imaging/Document.h"
 #include "imaging/text/Ocr.h"
@@ -58,11 +59,7 @@ void ExpectRefusedBeforeWork(const fs::path& scan, const std::string& out,
     }
 }
 
-std::string BookFile(const fs::path& book, const std::string& name) {
-    const RunResult result = RunProgram("unzip", {"-p", book.string(), "OEBPS/" + name});
-    EXPECT_EQ(result.exitCode, 0) << name << ": " << result.err;
-    return result.out;
-}
+using testing::BookFile;
 
 // Small 300 dpi pages of large type: quick for Tesseract, and words far enough apart to be
 // told apart by the gaps between them.
@@ -559,7 +556,11 @@ TEST_F(FixedLayoutBookTest, TextNeedsFixedLayoutAndAnInstalledLanguage) {
          "the OCR language \"tlh\" is not installed"},
         {{"--format", "epub3", "--ocr", "--ocr-lang", "../eng"}, "is not an OCR language name"},
         {{"--format", "epub3", "--ocr-lang", "eng"}, "--ocr-lang is used only with --ocr"},
-        {{"--format", "epub4"}, "--format is epub2 or epub3"},
+        {{"--format", "epub4"}, "--format is epub2, epub3 or reflow"},
+        // A reflowable book reads the text in any case, in the language asked for.
+        {{"--format", "reflow", "--ocr-lang", "tlh"}, "the OCR language \"tlh\" is not installed"},
+        {{"--format", "reflow", "--profile", "kobo-libra"}, "--profile needs --format epub3"},
+        {{"--format", "reflow", "--toc-file", "contents.txt"}, "--toc-file needs --format epub3"},
     };
     ExpectRefusedBeforeWork(scan, out, cases);
 }

@@ -51,6 +51,16 @@ private:
     std::map<std::string, std::optional<std::string>> saved_;
 };
 
+TEST(LanguageTagTest, FromTheLanguageTheTextWasReadIn) {
+    EXPECT_EQ(LanguageTagForOcr("eng"), "en");
+    EXPECT_EQ(LanguageTagForOcr("deu+eng"), "de") << "the first language read";
+    EXPECT_EQ(LanguageTagForOcr("chi_sim"), "zh-Hans");
+    EXPECT_EQ(LanguageTagForOcr("frk"), "de") << "Fraktur is German set in it";
+    // Names it does not know are the locale's language, never a made-up tag.
+    EXPECT_EQ(LanguageTagForOcr("xyz_old"), LanguageTag());
+    EXPECT_EQ(LanguageTagForOcr(""), LanguageTag());
+}
+
 TEST(LanguageTagTest, LcAllThenLcMessagesThenLang) {
     Environment env;
     env.Set("LC_ALL", "fr_CA.UTF-8");
