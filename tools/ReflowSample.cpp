@@ -5,17 +5,12 @@
 #include <cstdint>
 #include <numbers>
 
+#include "tools/TypesetPage.h"
+
 namespace vellumark::tools {
 namespace {
 
-constexpr int kBody = 24;   // letter height of the text
-constexpr int kPitch = 36;  // line to line
-constexpr int kLeft = 150;
-constexpr int kRight = 1050;
-constexpr int kTextTop = 200;
-constexpr int kTextBottom = 1600;
-constexpr int kHeadY = 90;
-constexpr int kFootY = 1690;
+using namespace typeset;
 constexpr int kIndent = 48;
 constexpr const char* kBookHead = "THE SILENT HARBOUR";
 

@@ -4,17 +4,12 @@
 #include <array>
 #include <cstdint>
 
+#include "tools/TypesetPage.h"
+
 namespace vellumark::tools {
 namespace {
 
-constexpr int kBody = 24;   // letter height of the text
-constexpr int kPitch = 36;  // line to line
-constexpr int kLeft = 150;
-constexpr int kRight = 1050;
-constexpr int kTextTop = 200;
-constexpr int kTextBottom = 1600;
-constexpr int kHeadY = 90;
-constexpr int kFootY = 1690;
+using namespace typeset;
 constexpr int kSection = 28;
 constexpr int kChapterLabel = 36;
 constexpr int kTitle = 48;

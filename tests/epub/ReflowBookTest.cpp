@@ -405,9 +405,7 @@ TEST_F(ReflowScanTest, TheScannedBookReadsAsItsTextWithPagesHeadingsAndFigure) {
     ASSERT_EQ(result.outcome, ConversionOutcome::Succeeded) << result.message;
     const fs::path book = result.output;
     epub::testing::ExpectValidBook(book);
-#ifndef VELLUMARK_TEST_SANITIZED
     vellumark::testing::ExpectAccessibleBook(book);
-#endif
 
     // Tesseract's own accuracy: its words against the words printed, heads and pieces of
     // broken words as they stand.
