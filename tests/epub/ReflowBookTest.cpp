@@ -384,6 +384,9 @@ protected:
 };
 
 TEST_F(ReflowScanTest, TheScannedBookReadsAsItsTextWithPagesHeadingsAndFigure) {
+#ifdef VELLUMARK_TEST_SANITIZED
+    GTEST_SKIP() << "a whole book's OCR: the sanitizers would only slow it";
+#endif
     const tools::ReflowSample sample = tools::TypesetReflowSample();
     const fs::path scan = temp_.Path() / "sample.tif";
     tools::WriteScan(scan, tools::RenderReflowSample(sample, 2.4));
