@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <numbers>
 
+#include "imaging/text/WordMatch.h"
 #include "tools/TypesetPage.h"
 
 namespace vellumark::tools {
@@ -60,19 +61,6 @@ std::vector<std::string> Paragraph(Random& random, int sentences) {
     return words;
 }
 
-std::vector<std::string> Split(const std::string& text) {
-    std::vector<std::string> words;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        std::size_t end = text.find(' ', at);
-        if (end == std::string::npos)
-            end = text.size();
-        words.push_back(text.substr(at, end - at));
-        at = end + 1;
-    }
-    return words;
-}
-
 std::string Joined(const std::vector<std::string>& words) {
     std::string text;
     for (const std::string& word : words)
@@ -93,7 +81,8 @@ public:
         const std::string folio = std::to_string(n);
         if (head) {
             // The head centred, the folio in the outer corner of its line.
-            Line(Split(kBookHead), (sample_.width - WidthOf(kBookHead)) / 2, kHeadY, kBody, 0);
+            Line(imaging::SplitWords(kBookHead), (sample_.width - WidthOf(kBookHead)) / 2, kHeadY,
+                 kBody, 0);
             sample_.runningHeads.push_back(kBookHead);
             ++block_;
             Line({folio}, n % 2 == 0 ? kLeft : kRight - WidthOf(folio), kHeadY, kBody, 0);
@@ -110,7 +99,7 @@ public:
         if (y_ + 3 * size + 4 * kPitch > bottom_)
             Overflow();
         y_ += kBody;
-        Line(Split(text), (sample_.width - width) / 2, y_, size, size / 2);
+        Line(imaging::SplitWords(text), (sample_.width - width) / 2, y_, size, size / 2);
         y_ += size + kBody / 2;
         ++block_;
         sample_.blocks.push_back({SampleBlock::Kind::Heading, level, text});
@@ -178,7 +167,8 @@ public:
         sample_.figures.push_back({page, left, y_, width, height, caption});
         y_ += height + kBody;
         ++block_;
-        Line(Split(caption), (sample_.width - WidthOf(caption)) / 2, y_, kBody, kBody / 2);
+        Line(imaging::SplitWords(caption), (sample_.width - WidthOf(caption)) / 2, y_, kBody,
+             kBody / 2);
         sample_.blocks.push_back({SampleBlock::Kind::Caption, 0, caption});
         y_ += kPitch + kBody;
         ++block_;
@@ -190,7 +180,7 @@ public:
         if (y_ + static_cast<int>(rows.size() + 3) * kPitch > bottom_)
             Overflow();
         y_ += kBody;
-        Line(Split(title), left_, y_, kBody, kBody / 2);
+        Line(imaging::SplitWords(title), left_, y_, kBody, kBody / 2);
         sample_.blocks.push_back({SampleBlock::Kind::Paragraph, 0, title});
         y_ += kPitch + kBody / 2;
         ++block_;

@@ -4,6 +4,7 @@
 #include <map>
 #include <optional>
 
+#include "imaging/text/WordMatch.h"
 #include "structure/Dehyphenation.h"
 #include "structure/RunningHeads.h"
 
@@ -74,16 +75,7 @@ int LinePitch(const std::vector<PageLines>& pages, int size) {
 
 // A running head's words without the folio beside it, when two or more remain.
 std::vector<std::string> HeadCore(const std::string& text) {
-    std::vector<std::string> words;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        std::size_t end = text.find(' ', at);
-        if (end == std::string::npos)
-            end = text.size();
-        if (end > at)
-            words.push_back(text.substr(at, end - at));
-        at = end + 1;
-    }
+    std::vector<std::string> words = imaging::SplitWords(text);
     const auto folio = [](const std::string& word) {
         return word.size() <= 3 ||
                std::any_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; });
