@@ -240,9 +240,10 @@ ConversionResult RunSteps(const imaging::PageSource* document, const ConversionS
     const int stepsBefore = cleaned ? sheets : 0;
 
     reporter.Status(text ? kConvertingWithTextText : kConvertingText);
-    // A reflowable book's text is in the language it was read in.
+    // A book that carries text is in the language the text was read in: a German scan's text
+    // layer tagged with an English locale would be read aloud as English.
     const std::string languageTag =
-        reflow ? LanguageTagForOcr(settings.ocrLanguage) : LanguageTag();
+        text ? LanguageTagForOcr(settings.ocrLanguage, LanguageTag()) : LanguageTag();
     const std::string content = kContentPrefix;
     AddContainerFiles(workingFolder, *sink);
     OrderedFiles files(*sink);

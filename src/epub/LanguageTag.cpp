@@ -44,13 +44,17 @@ constexpr std::pair<std::string_view, std::string_view> kOcrLanguages[] = {
 
 }  // namespace
 
-std::string LanguageTagForOcr(std::string_view ocrLanguage) {
+std::string LanguageTagForOcr(std::string_view ocrLanguage, std::string_view localeTag) {
     const std::string_view first = ocrLanguage.substr(0, ocrLanguage.find('+'));
     for (const auto& [name, tag] : kOcrLanguages) {
-        if (name == first)
-            return std::string(tag);
+        if (name != first)
+            continue;
+        const bool sameLanguage = localeTag.size() > tag.size() &&
+                                  localeTag.substr(0, tag.size()) == tag &&
+                                  localeTag[tag.size()] == '-';
+        return std::string(sameLanguage ? localeTag : tag);
     }
-    return LanguageTag();
+    return std::string(localeTag);
 }
 
 std::string LanguageTagForLocale(std::string_view name) {

@@ -11,8 +11,10 @@ namespace vellumark::epub {
 std::string LanguageTagForLocale(std::string_view localeName);
 
 // The tag for the language Tesseract read a text in ("eng" gives "en", "deu+eng" the first
-// one's "de", "chi_sim" "zh-Hans"); a name it does not know gives the locale's tag.
-std::string LanguageTagForOcr(std::string_view ocrLanguage);
+// one's "de", "chi_sim" "zh-Hans"). Where `localeTag` names the same language it is kept, region
+// and all ("eng" under "en-GB" gives "en-GB"); a name Tesseract uses that is not known here
+// gives `localeTag`.
+std::string LanguageTagForOcr(std::string_view ocrLanguage, std::string_view localeTag);
 
 // The tag of the locale the program runs under: LC_ALL, else LC_MESSAGES, else LANG (an empty
 // variable counts as unset). Read afresh on each call; safe from any thread as long as no one

@@ -52,13 +52,18 @@ private:
 };
 
 TEST(LanguageTagTest, FromTheLanguageTheTextWasReadIn) {
-    EXPECT_EQ(LanguageTagForOcr("eng"), "en");
-    EXPECT_EQ(LanguageTagForOcr("deu+eng"), "de") << "the first language read";
-    EXPECT_EQ(LanguageTagForOcr("chi_sim"), "zh-Hans");
-    EXPECT_EQ(LanguageTagForOcr("frk"), "de") << "Fraktur is German set in it";
+    EXPECT_EQ(LanguageTagForOcr("eng", "fr-FR"), "en");
+    EXPECT_EQ(LanguageTagForOcr("deu+eng", "en-US"), "de") << "the first language read";
+    EXPECT_EQ(LanguageTagForOcr("chi_sim", "en-US"), "zh-Hans");
+    EXPECT_EQ(LanguageTagForOcr("frk", "en-US"), "de") << "Fraktur is German set in it";
+    // The locale's region stays when it is the same language, and only then.
+    EXPECT_EQ(LanguageTagForOcr("eng", "en-GB"), "en-GB");
+    EXPECT_EQ(LanguageTagForOcr("deu", "de-AT"), "de-AT");
+    EXPECT_EQ(LanguageTagForOcr("eng", "enm-GB"), "en");
+    EXPECT_EQ(LanguageTagForOcr("chi_sim", "zh-TW"), "zh-Hans");
     // Names it does not know are the locale's language, never a made-up tag.
-    EXPECT_EQ(LanguageTagForOcr("xyz_old"), LanguageTag());
-    EXPECT_EQ(LanguageTagForOcr(""), LanguageTag());
+    EXPECT_EQ(LanguageTagForOcr("xyz_old", "pt-BR"), "pt-BR");
+    EXPECT_EQ(LanguageTagForOcr("", "pt-BR"), "pt-BR");
 }
 
 TEST(LanguageTagTest, LcAllThenLcMessagesThenLang) {
