@@ -7,6 +7,7 @@
 #include "imaging/pages/ArchiveImages.h"
 #include "imaging/pages/DjvuDocument.h"
 #include "imaging/pages/ImagePages.h"
+#include "imaging/pages/PdfDocument.h"
 
 namespace vellumark::imaging {
 namespace {
@@ -20,7 +21,7 @@ std::string LowerExtension(const std::filesystem::path& path) {
 
 }  // namespace
 
-std::unique_ptr<ScanDocument> OpenScanDocument(const std::filesystem::path& path) {
+std::unique_ptr<ScanDocument> OpenScanDocument(const std::filesystem::path& path, int renderDpi) {
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec))
         return std::make_unique<ImagePages>(path, "image folder", FolderImageStore(path));
@@ -31,6 +32,8 @@ std::unique_ptr<ScanDocument> OpenScanDocument(const std::filesystem::path& path
             return std::make_unique<ImagePages>(path, "JPEG image", SingleImageStore(path));
         if (head[0] == 0x89 && head[1] == 'P' && head[2] == 'N' && head[3] == 'G')
             return std::make_unique<ImagePages>(path, "PNG image", SingleImageStore(path));
+        if (LooksLikePdf(head) || LowerExtension(path) == ".pdf")
+            return PdfDocument::Open(path, renderDpi);
         if (LooksLikeDjvu(head))
             return DjvuDocument::Open(path);
         if (LooksLikeArchive(head)) {

@@ -35,10 +35,15 @@ public:
     virtual PageInfo Info(int page) const = 0;
 };
 
-// Opens the document at path, of whichever kind its contents are: a TIFF, BigTIFF, MDI or DjVu
-// file, a JPEG or PNG page, a folder of such pages, or a comic or page archive (CBZ, CBR, CB7,
-// ZIP). Throws vellumark::Error: BadInput naming the file when it is none of these, missing, empty
-// or damaged (and what each kind refuses besides); Io when it cannot be read.
-std::unique_ptr<ScanDocument> OpenScanDocument(const std::filesystem::path& path);
+// Resolution that PDF pages without a scanned image are rendered at, unless asked otherwise.
+constexpr int kDefaultRenderDpi = 300;
+
+// Opens the document at path, of whichever kind its contents are: a TIFF, BigTIFF, MDI, PDF or
+// DjVu file, a JPEG or PNG page, a folder of such pages, or a comic or page archive (CBZ, CBR,
+// CB7, ZIP). PDF pages that are not one scanned image are rendered at renderDpi. Throws
+// vellumark::Error: BadInput naming the file when it is none of these, missing, empty or damaged
+// (and what each kind refuses besides); Io when it cannot be read.
+std::unique_ptr<ScanDocument> OpenScanDocument(const std::filesystem::path& path,
+                                               int renderDpi = kDefaultRenderDpi);
 
 }  // namespace vellumark::imaging

@@ -1,0 +1,365 @@
+#include "imaging/pages/PdfDocument.h"
+
+#include <poppler-document.h>
+#include <poppler-global.h>
+#include <poppler-image.h>
+#include <poppler-page-renderer.h>
+#include <poppler-page.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <mutex>
+#include <qpdf/Buffer.hh>
+#include <qpdf/Pipeline.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+
+#include "common/Error.h"
+#include "imaging/Document.h"
+#include "imaging/Resampler.h"
+#include "imaging/pages/PageImage.h"
+
+namespace vellumark::imaging {
+namespace {
+
+[[noreturn]] void Fail(const std::filesystem::path& path, const std::string& what,
+                       std::optional<int> page = {}) {
+    throw Error(ErrorCode::BadInput,
+                path.string() + (page ? ": page " + std::to_string(*page + 1) : "") + ": " + what,
+                path, page);
+}
+
+// poppler reports what it finds wrong on stderr; our errors say it once, naming the file.
+void SilencePoppler() {
+    static std::once_flag once;
+    std::call_once(
+        once, [] { poppler::set_debug_error_function([](const std::string&, void*) {}, nullptr); });
+}
+
+std::unique_ptr<poppler::document> LoadPoppler(const std::filesystem::path& path) {
+    SilencePoppler();
+    std::unique_ptr<poppler::document> document(poppler::document::load_from_file(path.string()));
+    if (!document)
+        Fail(path, "damaged or not a PDF file that can be read");
+    if (document->is_locked())
+        Fail(path, "the PDF is protected by a password");
+    return document;
+}
+
+std::unique_ptr<poppler::page> LoadPage(const poppler::document& document,
+                                        const std::filesystem::path& path, int page) {
+    std::unique_ptr<poppler::page> loaded(document.create_page(page));
+    if (!loaded)
+        Fail(path, "the page cannot be read", page);
+    return loaded;
+}
+
+void OpenQpdf(QPDF& qpdf, const std::filesystem::path& path) {
+    qpdf.setSuppressWarnings(true);
+    try {
+        qpdf.processFile(path.c_str());
+    } catch (const std::exception& e) {
+        Fail(path, std::string("damaged or not a PDF file that can be read (") + e.what() + ")");
+    }
+}
+
+// Keeps the first `limit` bytes of a stream and stops it there: a Flate bomb inflates no
+// further than the image's own size.
+class LimitedBuffer final : public Pipeline {
+public:
+    struct Full {};
+    explicit LimitedBuffer(std::size_t limit) : Pipeline("image samples", nullptr) {
+        bytes_.reserve(limit);
+        limit_ = limit;
+    }
+    void write(unsigned char const* data, size_t length) override {
+        const std::size_t take = std::min(length, limit_ - bytes_.size());
+        bytes_.insert(bytes_.end(), data, data + take);
+        if (bytes_.size() == limit_)
+            throw Full{};
+    }
+    void finish() override {}
+    std::vector<std::uint8_t>& Bytes() { return bytes_; }
+
+private:
+    std::vector<std::uint8_t> bytes_;
+    std::size_t limit_;
+};
+
+std::vector<std::uint8_t> RawBytes(QPDFObjectHandle stream) {
+    const std::shared_ptr<Buffer> buffer = stream.getRawStreamData();
+    const auto* data = buffer->getBuffer();
+    return {data, data + buffer->getSize()};
+}
+
+int Quarter(poppler::page::orientation_enum orientation) {
+    switch (orientation) {
+        case poppler::page::landscape:
+            return 1;
+        case poppler::page::upside_down:
+            return 2;
+        case poppler::page::seascape:
+            return 3;
+        default:
+            return 0;
+    }
+}
+
+int Pixels(double points, double dpi) {
+    return std::max(1, static_cast<int>(std::lround(points * dpi / 72.0)));
+}
+
+}  // namespace
+
+bool LooksLikePdf(std::span<const std::uint8_t> head) {
+    return head.size() >= 5 && std::memcmp(head.data(), "%PDF-", 5) == 0;
+}
+
+std::unique_ptr<PdfDocument> PdfDocument::Open(const std::filesystem::path& path, int renderDpi) {
+    const std::unique_ptr<poppler::document> document = LoadPoppler(path);
+    const int count = document->pages();
+    if (count < 1)
+        Fail(path, "the document has no pages");
+    QPDF qpdf;
+    OpenQpdf(qpdf, path);
+    std::vector<QPDFPageObjectHelper> qpdfPages;
+    try {
+        qpdfPages = QPDFPageDocumentHelper(qpdf).getAllPages();
+    } catch (const std::exception&) {
+        // Pages qpdf cannot list are rendered.
+    }
+    std::vector<PageEntry> pages;
+    for (int page = 0; page < count; ++page) {
+        const std::unique_ptr<poppler::page> loaded = LoadPage(*document, path, page);
+        const poppler::rectf box = loaded->page_rect(poppler::crop_box);
+        const int quarter = Quarter(loaded->orientation());
+        const bool turned = quarter % 2 != 0;
+        if (!(box.width() > 0) || !(box.height() > 0))
+            Fail(path, "the page has no size", page);
+        PageEntry entry;
+        entry.widthPt = turned ? box.height() : box.width();
+        entry.heightPt = turned ? box.width() : box.height();
+        entry.dpi = renderDpi;
+        if (static_cast<int>(qpdfPages.size()) == count) {
+            // The image's placement is in the page's own space, from the crop box qpdf reads.
+            try {
+                const QPDFObjectHandle::Rectangle r =
+                    qpdfPages[page].getCropBox().getArrayAsRectangle();
+                if (r.urx > r.llx && r.ury > r.lly)
+                    entry.image = FindPageImage(qpdfPages[page].getObjectHandle(), r.llx, r.lly,
+                                                r.urx - r.llx, r.ury - r.lly);
+            } catch (const std::exception&) {
+                entry.image.reset();
+            }
+        }
+        if (entry.image) {
+            // A page turned by the file is drawn by poppler, at the image's resolution.
+            if (quarter != 0)
+                entry.image->coding = PdfImageCoding::Rendered;
+            entry.dpi = entry.image->yDpi;
+        }
+        const bool own = entry.image && entry.image->coding != PdfImageCoding::Rendered;
+        entry.shape.width = own ? entry.image->width : Pixels(entry.widthPt, entry.dpi);
+        entry.shape.height = own ? entry.image->height : Pixels(entry.heightPt, entry.dpi);
+        entry.shape.kind = entry.image ? entry.image->kind : PageKind::Colour;
+        if (std::uint64_t(entry.shape.width) * std::uint64_t(entry.shape.height) > kMaxPagePixels)
+            throw Error(ErrorCode::TooLarge,
+                        path.string() + ": page " + std::to_string(page + 1) +
+                            ": more pixels than any scanned page",
+                        path, page);
+        pages.push_back(std::move(entry));
+    }
+    return std::unique_ptr<PdfDocument>(new PdfDocument(path, std::move(pages)));
+}
+
+const PdfDocument::PageEntry& PdfDocument::EntryOf(int page) const {
+    if (page < 0 || page >= PageCount())
+        throw Error(ErrorCode::Internal, "no page " + std::to_string(page + 1), path_);
+    return pages_[static_cast<std::size_t>(page)];
+}
+
+PageShape PdfDocument::Shape(int page) const {
+    return EntryOf(page).shape;
+}
+
+double PdfDocument::Resolution(int page) const {
+    return EntryOf(page).dpi;
+}
+
+PageInfo PdfDocument::Info(int page) const {
+    const PageEntry& entry = EntryOf(page);
+    PageInfo info;
+    info.width = static_cast<std::uint32_t>(entry.shape.width);
+    info.height = static_cast<std::uint32_t>(entry.shape.height);
+    info.xResolution = entry.image ? entry.image->xDpi : entry.dpi;
+    info.yResolution = entry.dpi;
+    info.layout = entry.image ? entry.image->layout : "RGB 8-bit";
+    info.codec = entry.image ? entry.image->codec : "PDF drawing";
+    const std::string dpi = std::to_string(static_cast<int>(std::lround(entry.dpi))) + " dpi";
+    if (!entry.image)
+        info.source = "rendering at " + dpi;
+    else if (entry.image->coding == PdfImageCoding::Rendered)
+        info.source = "its image, rendered at " + dpi;
+    else
+        info.source = "its image";
+    const auto [width, height] = PictureSize(page);
+    info.pictureWidth = width;
+    info.pictureHeight = height;
+    return info;
+}
+
+Picture PdfDocument::PagePicture(int page) const {
+    const auto [width, height] = PictureSize(page);
+    return PagePicture(page, width, height);
+}
+
+Picture PdfDocument::PagePicture(int page, int width, int height) const {
+    const PageEntry& entry = EntryOf(page);
+    if (width < 1 || height < 1)
+        throw Error(ErrorCode::Internal, "cannot make an empty picture");
+    if (std::uint64_t(width) * std::uint64_t(height) > kMaxPicturePixels)
+        throw Error(ErrorCode::TooLarge, path_.string() + ": the page picture is too large", path_,
+                    page);
+    if (entry.image && entry.image->coding != PdfImageCoding::Rendered)
+        return Decode(page, width, height);
+    return Render(page, width, height);
+}
+
+Picture PdfDocument::Decode(int page, int width, int height) const {
+    const PdfPageImage& image = *EntryOf(page).image;
+    const std::string name = path_.string() + ": page " + std::to_string(page + 1);
+    QPDF qpdf;
+    OpenQpdf(qpdf, path_);
+    try {
+        QPDFObjectHandle stream = qpdf.getObjectByObjGen(image.object);
+        if (!stream.isStream())
+            Fail(path_, "the page's image is missing", page);
+        if (image.coding == PdfImageCoding::Jpeg) {
+            const std::vector<std::uint8_t> bytes = RawBytes(stream);
+            const std::optional<ImageHeader> header = ReadImageHeader(bytes, name);
+            if (!header || header->width != image.width || header->height != image.height)
+                Fail(path_, "the page's JPEG does not match its description", page);
+            return DecodeImage(bytes, *header, width, height, name);
+        }
+        if (image.coding == PdfImageCoding::Fax)
+            return DecodeFaxImage(RawBytes(stream), image.fax, width, height, name);
+
+        const std::size_t rowBytes = image.bits == 1
+                                         ? (static_cast<std::size_t>(image.width) + 7) / 8
+                                         : static_cast<std::size_t>(image.width) * image.channels;
+        LimitedBuffer samples(rowBytes * static_cast<std::size_t>(image.height));
+        try {
+            stream.pipeStreamData(&samples, 0, qpdf_dl_specialized, true);
+        } catch (const LimitedBuffer::Full&) {
+        }
+        const std::vector<std::uint8_t>& bytes = samples.Bytes();
+        if (bytes.size() < rowBytes * static_cast<std::size_t>(image.height))
+            Fail(path_, "the page's image data is damaged or cut short", page);
+        Resampler resampler(image.width, image.height, width, height, image.channels);
+        for (int y = 0; y < image.height; ++y) {
+            const std::uint8_t* row = bytes.data() + rowBytes * static_cast<std::size_t>(y);
+            if (image.bits == 1)
+                resampler.AddBitsRow(row, image.oneIsBlack);
+            else
+                resampler.AddRow(row);
+        }
+        return resampler.Finish();
+    } catch (const Error&) {
+        throw;
+    } catch (const std::exception& e) {
+        Fail(path_, std::string("the page's image cannot be read (") + e.what() + ")", page);
+    }
+}
+
+Picture PdfDocument::Render(int page, int width, int height) const {
+    const PageEntry& entry = EntryOf(page);
+    const std::unique_ptr<poppler::document> document = LoadPoppler(path_);
+    const std::unique_ptr<poppler::page> loaded = LoadPage(*document, path_, page);
+    const bool grey = entry.shape.kind != PageKind::Colour;
+    poppler::page_renderer renderer;
+    renderer.set_render_hints(poppler::page_renderer::antialiasing |
+                              poppler::page_renderer::text_antialiasing);
+    renderer.set_image_format(grey ? poppler::image::format_gray8 : poppler::image::format_bgr24);
+    const poppler::image image = renderer.render_page(loaded.get(), 72.0 * width / entry.widthPt,
+                                                      72.0 * height / entry.heightPt);
+    if (!image.is_valid())
+        Fail(path_, "the page cannot be drawn", page);
+
+    // poppler's size is the page's rounded its own way: a pixel over is cut, one short is paper.
+    Picture picture;
+    picture.width = width;
+    picture.height = height;
+    picture.channels = grey ? 1 : 3;
+    picture.samples.assign(picture.RowBytes() * static_cast<std::size_t>(height), 255);
+    const int rows = std::min(height, image.height());
+    const int columns = std::min(width, image.width());
+    for (int y = 0; y < rows; ++y) {
+        const auto* from = reinterpret_cast<const std::uint8_t*>(image.const_data()) +
+                           static_cast<std::size_t>(y) * image.bytes_per_row();
+        std::uint8_t* to = picture.Row(y);
+        if (grey) {
+            std::memcpy(to, from, static_cast<std::size_t>(columns));
+            continue;
+        }
+        for (int x = 0; x < columns; ++x, from += 3, to += 3) {
+            to[0] = from[2];
+            to[1] = from[1];
+            to[2] = from[0];
+        }
+    }
+    return picture;
+}
+
+std::vector<StoredWord> PdfDocument::StoredWords(int page) const {
+    const PageEntry& entry = EntryOf(page);
+    const std::unique_ptr<poppler::document> document = LoadPoppler(path_);
+    const std::unique_ptr<poppler::page> loaded = LoadPage(*document, path_, page);
+    // poppler gives the words in reading order, in points from the shown page's top left.
+    const double sx = entry.shape.width / entry.widthPt;
+    const double sy = entry.shape.height / entry.heightPt;
+    std::vector<StoredWord> words;
+    int block = 0, line = 0;
+    double lineTop = 0, lineBottom = 0, lastLeft = 0;
+    for (const poppler::text_box& box : loaded->text_list()) {
+        const poppler::byte_array utf8 = box.text().to_utf8();
+        std::string text(utf8.begin(), utf8.end());
+        const auto first = text.find_first_not_of(" \t\r\n");
+        if (first == std::string::npos)
+            continue;
+        text = text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+        const poppler::rectf r = box.bbox();
+        const double top = r.y() * sy, bottom = (r.y() + r.height()) * sy;
+        const double left = r.x() * sx, right = (r.x() + r.width()) * sx;
+        if (!words.empty()) {
+            const double middle = (top + bottom) / 2;
+            // A word beside the last one's middle, and not back to the left, is on its line.
+            if (middle < lineTop || middle > lineBottom || left < lastLeft) {
+                // A gap of more than a line's height starts a new block.
+                if (top - lineBottom > lineBottom - lineTop)
+                    ++block;
+                ++line;
+                lineTop = top;
+                lineBottom = bottom;
+            }
+        } else {
+            lineTop = top;
+            lineBottom = bottom;
+        }
+        lastLeft = left;
+        StoredWord word;
+        word.text = std::move(text);
+        word.left = std::clamp(static_cast<int>(std::floor(left)), 0, entry.shape.width - 1);
+        word.top = std::clamp(static_cast<int>(std::floor(top)), 0, entry.shape.height - 1);
+        word.width = std::max(
+            1, std::min(static_cast<int>(std::ceil(right)), entry.shape.width) - word.left);
+        word.height = std::max(
+            1, std::min(static_cast<int>(std::ceil(bottom)), entry.shape.height) - word.top);
+        word.block = block;
+        word.line = line;
+        words.push_back(std::move(word));
+    }
+    return words;
+}
+
+}  // namespace vellumark::imaging
