@@ -340,7 +340,7 @@ void TForm1::CreatePanel2() {
     DocView = new viewer::DocView(Panel2);
     DocView->setObjectName("DocView");
     DocView->setFrameShape(QFrame::NoFrame);
-    DocView->SetEmptyHint("Open a scan (.tif, .mdi, .djvu, .jpg, .png, .cbz) or drop it here");
+    DocView->SetEmptyHint("Open a scan (.tif, .mdi, .pdf, .djvu, .jpg, .png, .cbz) or drop it here");
 
     ProgressBar1 = new QProgressBar(Panel2);
     ProgressBar1->setObjectName("ProgressBar1");

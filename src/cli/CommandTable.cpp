@@ -10,13 +10,14 @@ namespace {
 constexpr CommandSpec kCommands[] = {
     {"convert", kConvert, "INPUT...", 1, static_cast<std::size_t>(-1),
      "convert scans into .epub books",
-     "Converts every page of INPUT (a .tif, .tiff, .mdi or .djvu file, a JPEG or PNG page, a "
+     "Converts every page of INPUT (a .tif, .tiff, .mdi, .pdf or .djvu file, a JPEG or PNG page, a "
      "folder of such pages, or a comic or page archive of them: .cbz, .cbr, .cb7, .zip) into a "
      "picture "
      "page of one EPUB book, with a package document, a table of contents and an optional "
      "cover. The book is written as OUTPUT-DIR/TITLE.epub, with every \"/\" in the title "
      "written as \"_\"; it appears under its name only once it is complete. Several inputs, or "
-     "folders, make a shelf: a folder gives every .tif, .tiff, .mdi, .djvu, .cbz, .cbr and .cb7 "
+     "folders, make a shelf: a folder gives every .tif, .tiff, .mdi, .pdf, .djvu, .cbz, .cbr and "
+     ".cb7 "
      "file "
      "in its tree and every folder in it that holds only JPEG and PNG pages, in sorted order "
      "(hidden files and folders are passed over, links to folders are not followed), and each "
@@ -37,8 +38,9 @@ constexpr CommandSpec kCommands[] = {
      "vellumark convert shelf/ --metadata shelf.csv --output-dir books --json",
      &RunConvert, &AnswerConvert},
     {"info", kInfo, "INPUT", 1, 1, "page count, and per page: size, resolution, layout, codec",
-     "Prints what a scan holds: its page count, then one line per page with its pixel size, "
-     "resolution, layout, codec, orientation and the size of the picture it becomes in a book. "
+     "Prints what a scan holds: its kind and page count, then one line per page with its pixel "
+     "size, resolution, layout, codec, orientation, the size of the picture it becomes in a book "
+     "and where it comes from (an archive's member; a PDF page's own image, or its rendering). "
      "With clean-up options (as convert takes them), it also prints each page clean-up makes: "
      "the sheet it comes from and its half when split, the skew measured, the content box and "
      "the part cut out, in the levelled sheet's pixels. --json prints all of it as one object.",
@@ -46,7 +48,8 @@ constexpr CommandSpec kCommands[] = {
      "vellumark info scan.tif --clean --json",
      &RunInfo},
     {"search", kSearch, "INPUT WORD", 2, 2, "one line per hit, with its 1-based page number",
-     "Finds WORD in the scan's text, read by OCR (or taken from the text an MDI file stores), "
+     "Finds WORD in the scan's text, read by OCR (or taken from the text layer a PDF or DjVu "
+     "file holds, or the text an MDI file stores), "
      "and prints one line per hit with its page and word numbers. Letter case and punctuation "
      "at word edges are ignored; several words match consecutive words.",
      "vellumark search scan.tif \"quarterly report\"", &RunSearch},
@@ -102,6 +105,10 @@ constexpr OptionSpec kOptions[] = {
      "with --format epub3: make the pages for a screen of W x H pixels", kConvert},
     {Option::Quality, "--quality", "N", "JPEG quality of the pages, 1 to 100 (default 90)",
      kConvert},
+    {Option::Dpi, "--dpi", "N",
+     "PDF pages that are not one scanned image are drawn at N pixels per inch, 50 to 1200 "
+     "(default 300); scanned pages keep their own",
+     kConvert | kInfo | kSearch | kOutline},
     {Option::Clean, "--clean", "",
      "clean up every page: turn it upright, level it, split two-page sheets, cut it to its "
      "content and clear dust from bilevel pages (all of the five options below)",

@@ -41,6 +41,7 @@ enum class Option : unsigned char {
     Profile,
     PageSize,
     Quality,
+    Dpi,
     Clean,
     Deskew,
     Crop,

@@ -41,8 +41,8 @@ bool IsScanName(const fs::path& path) {
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return extension == ".tif" || extension == ".tiff" || extension == ".mdi" ||
-           extension == ".djvu" || extension == ".cbz" || extension == ".cbr" ||
-           extension == ".cb7";
+           extension == ".pdf" || extension == ".djvu" || extension == ".cbz" ||
+           extension == ".cbr" || extension == ".cb7";
 }
 
 // A scan to convert, and the folder below the output folder its book goes to.
@@ -104,13 +104,13 @@ std::vector<Input> ScansIn(const fs::path& top) {
     std::sort(scans.begin(), scans.end(),
               [](const Input& a, const Input& b) { return a.path < b.path; });
     if (scans.empty()) {
-        throw Error(
-            ErrorCode::Usage,
-            top.string() +
-                " holds no .tif, .tiff, .mdi, .djvu, .cbz, .cbr or .cb7 file, nor do its folders, "
-                "and no folder "
-                "of page images",
-            top);
+        throw Error(ErrorCode::Usage,
+                    top.string() +
+                        " holds no .tif, .tiff, .mdi, .pdf, .djvu, .cbz, .cbr or .cb7 file, nor do "
+                        "its folders, "
+                        "and no folder "
+                        "of page images",
+                    top);
     }
     return scans;
 }
@@ -242,6 +242,7 @@ epub::ShelfSettings SharedSettings(const ParsedArguments& arguments, bool& warn)
         throw Error(ErrorCode::Usage,
                     "--quality is 1 to 100, not " + std::to_string(settings.quality));
     }
+    shelf.renderDpi = RenderDpiOf(arguments);
     settings.cleanup = CleanupOf(arguments, warn);
     shelf.overwrite = arguments.Has(Option::Overwrite);
     settings.outline = OutlineOf(arguments, settings.format);

@@ -117,7 +117,8 @@ int RunInfo(const ParsedArguments& arguments) {
     const std::string& input = arguments.Operands()[0];
     bool warn = false;
     const imaging::CleanupOptions cleanup = CleanupOf(arguments, warn);
-    const std::shared_ptr<const imaging::ScanDocument> document = imaging::OpenScanDocument(input);
+    const std::shared_ptr<const imaging::ScanDocument> document =
+        imaging::OpenScanDocument(input, RenderDpiOf(arguments));
     std::shared_ptr<const imaging::CleanedPages> cleaned;
     if (cleanup.Any()) {
         if (warn)

@@ -19,7 +19,7 @@ int RunOutline(const ParsedArguments& arguments) {
         arguments.Value(Option::OcrLang).value_or(imaging::kDefaultOcrLanguage);
     imaging::CheckOcrLanguage(language);
     std::shared_ptr<const imaging::ScanDocument> document =
-        imaging::OpenScanDocument(arguments.Operands()[0]);
+        imaging::OpenScanDocument(arguments.Operands()[0], RenderDpiOf(arguments));
     const imaging::TextLayer text(document, language);
     {
         TerminalProgress progress;

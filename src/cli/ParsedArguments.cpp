@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "common/Error.h"
+#include "imaging/ScanDocument.h"
 
 namespace vellumark::cli {
 namespace {
@@ -50,6 +51,13 @@ unsigned ParsedArguments::Count(Option option, unsigned fallback) const {
                                           "\"");
     }
     return value;
+}
+
+int RenderDpiOf(const ParsedArguments& arguments) {
+    const unsigned dpi = arguments.Count(Option::Dpi, imaging::kDefaultRenderDpi);
+    if (dpi < 50 || dpi > 1200)
+        throw Error(ErrorCode::Usage, "--dpi is 50 to 1200, not " + std::to_string(dpi));
+    return static_cast<int>(dpi);
 }
 
 ParsedArguments ParseArguments(const CommandSpec& command, const Arguments& args) {

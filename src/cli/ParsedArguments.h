@@ -31,6 +31,10 @@ private:
     std::vector<std::pair<Option, std::string>> options_;  // value "" for a switch
 };
 
+// The resolution --dpi asks PDF pages to be drawn at, or the default. Throws vellumark::Error
+// (Usage) for a value outside 50 to 1200.
+int RenderDpiOf(const ParsedArguments& arguments);
+
 // Reads the arguments after the command's name against the option table. Operand counts are
 // not checked here (so that `COMMAND --help` works with none); see CheckOperands. Throws
 // vellumark::Error (Usage) for an unknown option, a missing value or a value given to a switch.

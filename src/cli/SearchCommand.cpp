@@ -31,7 +31,8 @@ int RunSearch(const ParsedArguments& arguments) {
     const std::string& input = arguments.Operands()[0];
     const std::string& word = arguments.Operands()[1];
     const unsigned jobs = arguments.Count(Option::Jobs, 0);
-    std::shared_ptr<const imaging::ScanDocument> document = imaging::OpenScanDocument(input);
+    std::shared_ptr<const imaging::ScanDocument> document =
+        imaging::OpenScanDocument(input, RenderDpiOf(arguments));
     const imaging::TextLayer text(document);
     {
         TerminalProgress progress;

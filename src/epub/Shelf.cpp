@@ -89,7 +89,7 @@ BookReport RunBook(const ShelfBook& book, std::size_t index, const ShelfSettings
     const auto start = Clock::now();
     try {
         const std::shared_ptr<const imaging::ScanDocument> document =
-            imaging::OpenScanDocument(book.input);
+            imaging::OpenScanDocument(book.input, settings.renderDpi);
         report.pages = document->PageCount();
         ConversionSettings conversion = settings.book;
         conversion.outputFolder = ShelfBookFolder(book, settings);

@@ -16,6 +16,7 @@
 #include "epub/BookIdentity.h"
 #include "epub/ConversionJob.h"
 #include "epub/Folders.h"
+#include "imaging/ScanDocument.h"
 
 namespace vellumark::epub {
 
@@ -36,6 +37,7 @@ struct ShelfSettings {
     bool overwrite = false;
     bool ocr = false;  // read every book's text (the EPUB 3 text layer, the reflowable text)
     std::string ocrLanguage = imaging::kDefaultOcrLanguage;
+    int renderDpi = imaging::kDefaultRenderDpi;  // PDF pages that are not one scanned image
     // Where the container files are read from; empty: the installed ones.
     std::filesystem::path installed;
     // Makes each book's identity; tests give their own to get the same bytes twice.

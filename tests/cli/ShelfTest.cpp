@@ -196,7 +196,7 @@ TEST_F(ShelfTest, WhatCannotWorkIsRefusedBeforeAnyWork) {
         {{a, b}, "Please set the author name! (no author for " + a},
         {{a, a, "--author", "A"}, a + " is given twice"},
         {{shelf_.string(), (temp_ / "other").string(), "--author", "A"}, "would both be"},
-        {{(temp_ / "empty").string(), "--author", "A"}, "holds no .tif, .tiff, .mdi, .djvu, .cbz, .cbr or .cb7 file"},
+        {{(temp_ / "empty").string(), "--author", "A"}, "holds no .tif, .tiff, .mdi, .pdf, .djvu, .cbz, .cbr or .cb7 file"},
         {{a, (temp_ / "missing.tif").string(), "--author", "A"}, "cannot find the input file"},
         {{a, b, "--author", "A", "--metadata", (temp_ / "stray.csv").string()},
          "stray.csv line 2: " + (temp_ / "nowhere.tif").string() + " is not among the inputs"},
