@@ -14,6 +14,7 @@
 
 #include "epub/Folders.h"
 #include "imaging/Document.h"
+#include "imaging/ScanDocument.h"
 
 namespace vellumark::bench {
 namespace {
@@ -257,7 +258,7 @@ public:
 
 Sizes RunConvert(const fs::path& document, const fs::path& output, unsigned jobs,
                  const std::function<void(epub::ConversionSettings&)>& adjust) {
-    const std::shared_ptr<const imaging::Document> opened = imaging::Document::Open(document);
+    const std::shared_ptr<const imaging::ScanDocument> opened = imaging::OpenScanDocument(document);
     epub::ConversionSettings settings;
     settings.title = "bench";
     settings.author = "bench";

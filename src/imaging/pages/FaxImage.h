@@ -6,16 +6,9 @@
 #include <string>
 
 #include "imaging/Picture.h"
+#include "imaging/pages/FaxCoding.h"
 
 namespace vellumark::imaging {
-
-struct FaxCoding {
-    int columns = 0;  // pixels per row
-    int rows = 0;
-    int k = 0;                 // < 0: Group 4; 0: Group 3, one-dimensional; > 0: Group 3, 2-D
-    bool byteAligned = false;  // Group 3 rows start on a byte
-    bool oneIsBlack = true;    // in the decoded rows (after any inversion the file asks for)
-};
 
 // The picture resampled to width x height, one grey channel. Thread-safe. Throws
 // vellumark::Error: BadInput naming `name` for damaged data, Unsupported for Group 4 with byte

@@ -10,14 +10,11 @@
 #include <cmath>
 #include <cstring>
 #include <mutex>
-#include <qpdf/Buffer.hh>
-#include <qpdf/Pipeline.hh>
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
 
 #include "common/Error.h"
 #include "imaging/Document.h"
 #include "imaging/Resampler.h"
+#include "imaging/pages/FaxImage.h"
 #include "imaging/pages/PageImage.h"
 
 namespace vellumark::imaging {
@@ -55,44 +52,6 @@ std::unique_ptr<poppler::page> LoadPage(const poppler::document& document,
     return loaded;
 }
 
-void OpenQpdf(QPDF& qpdf, const std::filesystem::path& path) {
-    qpdf.setSuppressWarnings(true);
-    try {
-        qpdf.processFile(path.c_str());
-    } catch (const std::exception& e) {
-        Fail(path, std::string("damaged or not a PDF file that can be read (") + e.what() + ")");
-    }
-}
-
-// Keeps the first `limit` bytes of a stream and stops it there: a Flate bomb inflates no
-// further than the image's own size.
-class LimitedBuffer final : public Pipeline {
-public:
-    struct Full {};
-    explicit LimitedBuffer(std::size_t limit) : Pipeline("image samples", nullptr) {
-        bytes_.reserve(limit);
-        limit_ = limit;
-    }
-    void write(unsigned char const* data, size_t length) override {
-        const std::size_t take = std::min(length, limit_ - bytes_.size());
-        bytes_.insert(bytes_.end(), data, data + take);
-        if (bytes_.size() == limit_)
-            throw Full{};
-    }
-    void finish() override {}
-    std::vector<std::uint8_t>& Bytes() { return bytes_; }
-
-private:
-    std::vector<std::uint8_t> bytes_;
-    std::size_t limit_;
-};
-
-std::vector<std::uint8_t> RawBytes(QPDFObjectHandle stream) {
-    const std::shared_ptr<Buffer> buffer = stream.getRawStreamData();
-    const auto* data = buffer->getBuffer();
-    return {data, data + buffer->getSize()};
-}
-
 int Quarter(poppler::page::orientation_enum orientation) {
     switch (orientation) {
         case poppler::page::landscape:
@@ -121,14 +80,7 @@ std::unique_ptr<PdfDocument> PdfDocument::Open(const std::filesystem::path& path
     const int count = document->pages();
     if (count < 1)
         Fail(path, "the document has no pages");
-    QPDF qpdf;
-    OpenQpdf(qpdf, path);
-    std::vector<QPDFPageObjectHelper> qpdfPages;
-    try {
-        qpdfPages = QPDFPageDocumentHelper(qpdf).getAllPages();
-    } catch (const std::exception&) {
-        // Pages qpdf cannot list are rendered.
-    }
+    std::vector<std::optional<PdfPageImage>> images = FindPageImages(path);
     std::vector<PageEntry> pages;
     for (int page = 0; page < count; ++page) {
         const std::unique_ptr<poppler::page> loaded = LoadPage(*document, path, page);
@@ -141,18 +93,9 @@ std::unique_ptr<PdfDocument> PdfDocument::Open(const std::filesystem::path& path
         entry.widthPt = turned ? box.height() : box.width();
         entry.heightPt = turned ? box.width() : box.height();
         entry.dpi = renderDpi;
-        if (static_cast<int>(qpdfPages.size()) == count) {
-            // The image's placement is in the page's own space, from the crop box qpdf reads.
-            try {
-                const QPDFObjectHandle::Rectangle r =
-                    qpdfPages[page].getCropBox().getArrayAsRectangle();
-                if (r.urx > r.llx && r.ury > r.lly)
-                    entry.image = FindPageImage(qpdfPages[page].getObjectHandle(), r.llx, r.lly,
-                                                r.urx - r.llx, r.ury - r.lly);
-            } catch (const std::exception&) {
-                entry.image.reset();
-            }
-        }
+        // Where qpdf and poppler count the pages differently, every page is rendered.
+        if (images.size() == static_cast<std::size_t>(count))
+            entry.image = std::move(images[static_cast<std::size_t>(page)]);
         if (entry.image) {
             // A page turned by the file is drawn by poppler, at the image's resolution.
             if (quarter != 0)
@@ -229,47 +172,33 @@ Picture PdfDocument::PagePicture(int page, int width, int height) const {
 Picture PdfDocument::Decode(int page, int width, int height) const {
     const PdfPageImage& image = *EntryOf(page).image;
     const std::string name = path_.string() + ": page " + std::to_string(page + 1);
-    QPDF qpdf;
-    OpenQpdf(qpdf, path_);
-    try {
-        QPDFObjectHandle stream = qpdf.getObjectByObjGen(image.object);
-        if (!stream.isStream())
-            Fail(path_, "the page's image is missing", page);
-        if (image.coding == PdfImageCoding::Jpeg) {
-            const std::vector<std::uint8_t> bytes = RawBytes(stream);
-            const std::optional<ImageHeader> header = ReadImageHeader(bytes, name);
-            if (!header || header->width != image.width || header->height != image.height)
-                Fail(path_, "the page's JPEG does not match its description", page);
-            return DecodeImage(bytes, *header, width, height, name);
-        }
-        if (image.coding == PdfImageCoding::Fax)
-            return DecodeFaxImage(RawBytes(stream), image.fax, width, height, name);
-
-        const std::size_t rowBytes = image.bits == 1
-                                         ? (static_cast<std::size_t>(image.width) + 7) / 8
-                                         : static_cast<std::size_t>(image.width) * image.channels;
-        LimitedBuffer samples(rowBytes * static_cast<std::size_t>(image.height));
-        try {
-            stream.pipeStreamData(&samples, 0, qpdf_dl_specialized, true);
-        } catch (const LimitedBuffer::Full&) {
-        }
-        const std::vector<std::uint8_t>& bytes = samples.Bytes();
-        if (bytes.size() < rowBytes * static_cast<std::size_t>(image.height))
-            Fail(path_, "the page's image data is damaged or cut short", page);
-        Resampler resampler(image.width, image.height, width, height, image.channels);
-        for (int y = 0; y < image.height; ++y) {
-            const std::uint8_t* row = bytes.data() + rowBytes * static_cast<std::size_t>(y);
-            if (image.bits == 1)
-                resampler.AddBitsRow(row, image.oneIsBlack);
-            else
-                resampler.AddRow(row);
-        }
-        return resampler.Finish();
-    } catch (const Error&) {
-        throw;
-    } catch (const std::exception& e) {
-        Fail(path_, std::string("the page's image cannot be read (") + e.what() + ")", page);
+    if (image.coding == PdfImageCoding::Jpeg) {
+        const std::vector<std::uint8_t> bytes = ReadImageStream(path_, page, image, false, 0);
+        const std::optional<ImageHeader> header = ReadImageHeader(bytes, name);
+        if (!header || header->width != image.width || header->height != image.height)
+            Fail(path_, "the page's JPEG does not match its description", page);
+        return DecodeImage(bytes, *header, width, height, name);
     }
+    if (image.coding == PdfImageCoding::Fax)
+        return DecodeFaxImage(ReadImageStream(path_, page, image, false, 0), image.fax, width,
+                              height, name);
+
+    const std::size_t rowBytes = image.bits == 1
+                                     ? (static_cast<std::size_t>(image.width) + 7) / 8
+                                     : static_cast<std::size_t>(image.width) * image.channels;
+    const std::size_t size = rowBytes * static_cast<std::size_t>(image.height);
+    const std::vector<std::uint8_t> bytes = ReadImageStream(path_, page, image, true, size);
+    if (bytes.size() < size)
+        Fail(path_, "the page's image data is damaged or cut short", page);
+    Resampler resampler(image.width, image.height, width, height, image.channels);
+    for (int y = 0; y < image.height; ++y) {
+        const std::uint8_t* row = bytes.data() + rowBytes * static_cast<std::size_t>(y);
+        if (image.bits == 1)
+            resampler.AddBitsRow(row, image.oneIsBlack);
+        else
+            resampler.AddRow(row);
+    }
+    return resampler.Finish();
 }
 
 Picture PdfDocument::Render(int page, int width, int height) const {

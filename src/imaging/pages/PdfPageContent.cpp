@@ -1,9 +1,16 @@
 #include "imaging/pages/PdfPageContent.h"
 
+#include <qpdf/Buffer.hh>
+#include <qpdf/Pipeline.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+
+#include <algorithm>
 #include <cmath>
 #include <exception>
-#include <qpdf/QPDFPageObjectHelper.hh>
-#include <vector>
+
+#include "common/Error.h"
 
 namespace vellumark::imaging {
 namespace {
@@ -283,8 +290,7 @@ void Describe(QPDFObjectHandle dict, PdfPageImage& image) {
     }
 }
 
-}  // namespace
-
+// The page's one image, or none (see FindPageImages).
 std::optional<PdfPageImage> FindPageImage(QPDFObjectHandle page, double x0, double y0,
                                           double widthPt, double heightPt) {
     try {
@@ -305,7 +311,8 @@ std::optional<PdfPageImage> FindPageImage(QPDFObjectHandle page, double x0, doub
             return std::nullopt;
         QPDFObjectHandle dict = object.getDict();
         PdfPageImage image;
-        image.object = object.getObjGen();
+        image.object = object.getObjectID();
+        image.generation = object.getGeneration();
         image.width = IntOr(dict, "/Width", 0);
         image.height = IntOr(dict, "/Height", 0);
         if (image.width < 1 || image.height < 1)
@@ -317,6 +324,95 @@ std::optional<PdfPageImage> FindPageImage(QPDFObjectHandle page, double x0, doub
     } catch (const std::exception&) {
         // A page qpdf cannot follow is left to the renderer.
         return std::nullopt;
+    }
+}
+
+[[noreturn]] void Fail(const std::filesystem::path& path, const std::string& what,
+                       std::optional<int> page = std::nullopt) {
+    throw Error(ErrorCode::BadInput,
+                path.string() + (page ? ": page " + std::to_string(*page + 1) : "") + ": " + what,
+                path, page);
+}
+
+void OpenQpdf(QPDF& qpdf, const std::filesystem::path& path) {
+    qpdf.setSuppressWarnings(true);
+    try {
+        qpdf.processFile(path.c_str());
+    } catch (const std::exception& e) {
+        Fail(path, std::string("damaged or not a PDF file that can be read (") + e.what() + ")");
+    }
+}
+
+// Keeps the first `limit` bytes of a stream and stops it there.
+class LimitedBuffer final : public Pipeline {
+public:
+    struct Full {};
+    explicit LimitedBuffer(std::size_t limit) : Pipeline("image samples", nullptr), limit_(limit) {
+        bytes_.reserve(limit);
+    }
+    void write(unsigned char const* data, size_t length) override {
+        const std::size_t take = std::min(length, limit_ - bytes_.size());
+        bytes_.insert(bytes_.end(), data, data + take);
+        if (bytes_.size() == limit_)
+            throw Full{};
+    }
+    void finish() override {}
+    std::vector<std::uint8_t> Take() { return std::move(bytes_); }
+
+private:
+    std::vector<std::uint8_t> bytes_;
+    std::size_t limit_;
+};
+
+}  // namespace
+
+std::vector<std::optional<PdfPageImage>> FindPageImages(const std::filesystem::path& path) {
+    QPDF qpdf;
+    OpenQpdf(qpdf, path);
+    std::vector<QPDFPageObjectHelper> pages;
+    try {
+        pages = QPDFPageDocumentHelper(qpdf).getAllPages();
+    } catch (const std::exception&) {
+        return {};  // pages qpdf cannot list are all rendered
+    }
+    std::vector<std::optional<PdfPageImage>> images(pages.size());
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        try {
+            // The image's placement is in the page's own space, against the crop box.
+            const QPDFObjectHandle::Rectangle r = pages[i].getCropBox().getArrayAsRectangle();
+            if (r.urx > r.llx && r.ury > r.lly)
+                images[i] = FindPageImage(pages[i].getObjectHandle(), r.llx, r.lly, r.urx - r.llx,
+                                          r.ury - r.lly);
+        } catch (const std::exception&) {
+        }
+    }
+    return images;
+}
+
+std::vector<std::uint8_t> ReadImageStream(const std::filesystem::path& path, int page,
+                                          const PdfPageImage& image, bool decoded,
+                                          std::size_t limit) {
+    QPDF qpdf;
+    OpenQpdf(qpdf, path);
+    try {
+        QPDFObjectHandle stream = qpdf.getObjectByID(image.object, image.generation);
+        if (!stream.isStream())
+            Fail(path, "the page's image is missing", page);
+        if (!decoded) {
+            const std::shared_ptr<Buffer> buffer = stream.getRawStreamData();
+            const auto* data = buffer->getBuffer();
+            return {data, data + buffer->getSize()};
+        }
+        LimitedBuffer samples(limit);
+        try {
+            stream.pipeStreamData(&samples, 0, qpdf_dl_specialized, true);
+        } catch (const LimitedBuffer::Full&) {
+        }
+        return samples.Take();
+    } catch (const Error&) {
+        throw;
+    } catch (const std::exception& e) {
+        Fail(path, std::string("the page's image cannot be read (") + e.what() + ")", page);
     }
 }
 

@@ -1,15 +1,22 @@
 #pragma once
-// What a PDF page draws, read with qpdf from its content stream: whether it is one scanned
-// image covering the page (the common case for scans: the image, perhaps an invisible OCR text
-// layer, nothing else seen), and that image's coding. Such a page is read at the image's own
-// pixels instead of being rendered.
+// What a PDF file's pages draw, read with qpdf from their content streams: whether a page is
+// one scanned image covering it (the common case for scans: the image, perhaps an invisible OCR
+// text layer, nothing else seen), and that image's coding and bytes. Such a page is read at the
+// image's own pixels instead of being rendered.
+//
+// qpdf's headers do not build as C++20 with clang, so they stay in this file's source, which is
+// built as C++17 there; this header uses nothing newer. Threads: every call opens the file
+// afresh, so calls from several threads do not wait for one another.
 
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
 #include <optional>
-#include <qpdf/QPDFObjectHandle.hh>
 #include <string>
+#include <vector>
 
 #include "imaging/PageSource.h"
-#include "imaging/pages/FaxImage.h"
+#include "imaging/pages/FaxCoding.h"
 
 namespace vellumark::imaging {
 
@@ -17,8 +24,9 @@ namespace vellumark::imaging {
 enum class PdfImageCoding { Rendered, Jpeg, Samples, Fax };
 
 struct PdfPageImage {
-    QPDFObjGen object;  // the image stream
-    int width = 0;      // the image's own pixels
+    int object = 0;  // the image stream's object number and generation
+    int generation = 0;
+    int width = 0;  // the image's own pixels
     int height = 0;
     double xDpi = 0;  // its pixels per inch on the page
     double yDpi = 0;
@@ -32,10 +40,17 @@ struct PdfPageImage {
     std::string layout;       // "bilevel", "grey 8-bit", "RGB 8-bit", ...
 };
 
-// The page's one image when the page shows nothing else and the image covers its crop box
-// upright (widthPt x heightPt from the box's lower left corner at x0, y0); none otherwise, or
-// when the page cannot be read. Never throws.
-std::optional<PdfPageImage> FindPageImage(QPDFObjectHandle page, double x0, double y0,
-                                          double widthPt, double heightPt);
+// Each page's one image, in page order: set where the page shows nothing else and the image
+// covers its crop box upright; none for a page that draws more, or that qpdf cannot follow.
+// Empty when qpdf cannot list the pages. Throws vellumark::Error (BadInput) naming the file when
+// qpdf cannot open it.
+std::vector<std::optional<PdfPageImage>> FindPageImages(const std::filesystem::path& path);
+
+// The image's stream: its bytes as stored (`decoded` false: a JPEG or fax image), or with its
+// stream filters undone and no more than `limit` bytes of it (a Flate bomb inflates no
+// further). Throws vellumark::Error (BadInput) naming the file and page when it cannot be read.
+std::vector<std::uint8_t> ReadImageStream(const std::filesystem::path& path, int page,
+                                          const PdfPageImage& image, bool decoded,
+                                          std::size_t limit);
 
 }  // namespace vellumark::imaging
