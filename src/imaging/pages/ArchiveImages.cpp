@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <functional>
+#include <map>
+#include <mutex>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -19,6 +22,8 @@ namespace fs = std::filesystem;
 
 // More members than this is no book.
 constexpr std::size_t kMaxMembers = 100'000;
+// Pages read on the way to a later one in a RAR or 7z archive, kept for their turn.
+constexpr std::size_t kMaxAheadBytes = std::size_t{128} << 20;
 
 struct ArchiveEnd {
     void operator()(archive* a) const { archive_read_free(a); }
@@ -131,6 +136,11 @@ public:
             if (status < ARCHIVE_WARN)
                 Fail(ErrorCode::BadInput, path_,
                      std::string("damaged archive (") + ArchiveError(a.get()) + ")");
+            // ZIP members are found by seeking; RAR and 7z ones (solid ones above all) only
+            // by decoding every member before them.
+            if (ordinal == 0)
+                sequential_ =
+                    (archive_format(a.get()) & ARCHIVE_FORMAT_BASE_MASK) != ARCHIVE_FORMAT_ZIP;
             if (static_cast<std::size_t>(ordinal) >= kMaxMembers)
                 Fail(ErrorCode::TooLarge, path_, "the archive holds more members than any book");
             const std::string name = NameOf(entry);
@@ -164,8 +174,10 @@ public:
         for (const std::size_t i : order) {
             names_.push_back(names[i]);
             heads_.push_back(std::move(heads[i]));
+            pageAt_[ordinals[i]] = static_cast<int>(ordinals_.size());
             ordinals_.push_back(ordinals[i]);
         }
+        done_.assign(names_.size(), false);
     }
 
     const std::vector<std::string>& Names() const override { return names_; }
@@ -173,17 +185,58 @@ public:
         return std::exchange(heads_, {});
     }
     std::vector<std::uint8_t> Read(int i) const override {
+        if (!sequential_) {
+            ArchivePtr a = OpenArchive(path_);
+            int ordinal = -1;
+            MoveTo(a.get(), ordinal, i);
+            return ReadData(a.get(), path_, names_[static_cast<std::size_t>(i)], kMaxImageBytes);
+        }
+        // One reader walks forward through the archive, so that reading every page in turn
+        // decodes the archive once, not once per page. Pages passed on the way to a later
+        // one (pages are read a few at a time, not quite in order) are kept for their turn.
+        const std::lock_guard lock(cursorMutex_);
         const int wanted = ordinals_.at(static_cast<std::size_t>(i));
-        ArchivePtr a = OpenArchive(path_);
+        if (const auto kept = ahead_.find(wanted); kept != ahead_.end()) {
+            std::vector<std::uint8_t> bytes = std::move(kept->second);
+            aheadBytes_ -= bytes.size();
+            ahead_.erase(kept);
+            return bytes;
+        }
+        if (!cursor_ || wanted <= cursorOrdinal_) {
+            cursor_ = OpenArchive(path_);
+            cursorOrdinal_ = -1;
+        }
+        MoveTo(cursor_.get(), cursorOrdinal_, i, [this](int page) {
+            const std::size_t index = static_cast<std::size_t>(page);
+            if (done_[index] || aheadBytes_ >= kMaxAheadBytes)
+                return;
+            std::vector<std::uint8_t> bytes =
+                ReadData(cursor_.get(), path_, names_[index], kMaxImageBytes);
+            aheadBytes_ += bytes.size();
+            ahead_[ordinals_[index]] = std::move(bytes);
+        });
+        done_[static_cast<std::size_t>(i)] = true;
+        return ReadData(cursor_.get(), path_, names_[static_cast<std::size_t>(i)], kMaxImageBytes);
+    }
+
+private:
+    // Reads headers from the one after `ordinal` up to page i's, handing each page passed on
+    // the way to `passed`.
+    void MoveTo(archive* a, int& ordinal, int i,
+                const std::function<void(int page)>& passed = {}) const {
+        const int wanted = ordinals_.at(static_cast<std::size_t>(i));
         archive_entry* entry = nullptr;
-        for (int ordinal = 0; ordinal <= wanted; ++ordinal) {
-            if (archive_read_next_header(a.get(), &entry) < ARCHIVE_WARN)
+        while (ordinal < wanted) {
+            if (archive_read_next_header(a, &entry) < ARCHIVE_WARN)
                 Fail(ErrorCode::BadInput, path_,
-                     std::string("damaged archive (") + ArchiveError(a.get()) + ")");
+                     std::string("damaged archive (") + ArchiveError(a) + ")");
+            ++ordinal;
+            if (const auto page = pageAt_.find(ordinal);
+                passed && ordinal < wanted && page != pageAt_.end())
+                passed(page->second);
         }
         if (NameOf(entry) != names_[static_cast<std::size_t>(i)])
             Fail(ErrorCode::BadInput, path_, "the archive changed while it was open");
-        return ReadData(a.get(), path_, names_[static_cast<std::size_t>(i)], kMaxImageBytes);
     }
 
 private:
@@ -191,6 +244,16 @@ private:
     std::vector<std::string> names_;
     mutable std::vector<std::vector<std::uint8_t>> heads_;  // given away once, at opening
     std::vector<int> ordinals_;                             // each page's place in the archive
+    std::map<int, int> pageAt_;                             // the page at each such place
+    bool sequential_ = false;
+
+    // The forward reader of a RAR or 7z archive, and what it has read.
+    mutable std::mutex cursorMutex_;
+    mutable ArchivePtr cursor_;
+    mutable int cursorOrdinal_ = -1;
+    mutable std::vector<bool> done_;
+    mutable std::map<int, std::vector<std::uint8_t>> ahead_;
+    mutable std::size_t aheadBytes_ = 0;
 };
 
 }  // namespace
