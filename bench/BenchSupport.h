@@ -33,6 +33,8 @@ void WriteDocument(const fs::path& path, int pages);
 // Typical book pages: one column of 11 pt text with normal margins, CCITT G4 (about 125 KB a
 // page; pages repeat after 20).
 void WriteBookDocument(const fs::path& path, int pages);
+// Page `page` of the colour benchmark document, as kWidth x kHeight RGB samples (rgb is resized).
+void PaintColourPage(std::vector<std::uint8_t>& rgb, int page);
 // The colour benchmark document: grainy paper, a photograph-like picture, blue text; JPEG in
 // TIFF, YCbCr 4:2:0.
 void WriteColourDocument(const fs::path& path, int pages);

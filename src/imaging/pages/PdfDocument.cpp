@@ -15,6 +15,7 @@
 #include "imaging/Document.h"
 #include "imaging/Resampler.h"
 #include "imaging/pages/FaxImage.h"
+#include "imaging/pages/ImagePages.h"
 #include "imaging/pages/PageImage.h"
 
 namespace vellumark::imaging {
@@ -173,21 +174,22 @@ Picture PdfDocument::Decode(int page, int width, int height) const {
     const PdfPageImage& image = *EntryOf(page).image;
     const std::string name = path_.string() + ": page " + std::to_string(page + 1);
     if (image.coding == PdfImageCoding::Jpeg) {
-        const std::vector<std::uint8_t> bytes = ReadImageStream(path_, page, image, false, 0);
+        const std::vector<std::uint8_t> bytes =
+            streams_->Read(page, image, false, std::size_t{kMaxImageBytes});
         const std::optional<ImageHeader> header = ReadImageHeader(bytes, name);
         if (!header || header->width != image.width || header->height != image.height)
             Fail(path_, "the page's JPEG does not match its description", page);
         return DecodeImage(bytes, *header, width, height, name);
     }
     if (image.coding == PdfImageCoding::Fax)
-        return DecodeFaxImage(ReadImageStream(path_, page, image, false, 0), image.fax, width,
-                              height, name);
+        return DecodeFaxImage(streams_->Read(page, image, false, std::size_t{kMaxImageBytes}),
+                              image.fax, width, height, name);
 
     const std::size_t rowBytes = image.bits == 1
                                      ? (static_cast<std::size_t>(image.width) + 7) / 8
                                      : static_cast<std::size_t>(image.width) * image.channels;
     const std::size_t size = rowBytes * static_cast<std::size_t>(image.height);
-    const std::vector<std::uint8_t> bytes = ReadImageStream(path_, page, image, true, size);
+    const std::vector<std::uint8_t> bytes = streams_->Read(page, image, true, size);
     if (bytes.size() < size)
         Fail(path_, "the page's image data is damaged or cut short", page);
     Resampler resampler(image.width, image.height, width, height, image.channels);

@@ -51,13 +51,16 @@ private:
         std::optional<PdfPageImage> image;
     };
     PdfDocument(std::filesystem::path path, std::vector<PageEntry> pages)
-        : path_(std::move(path)), pages_(std::move(pages)) {}
+        : path_(std::move(path)),
+          pages_(std::move(pages)),
+          streams_(std::make_unique<PdfStreams>(path_)) {}
     const PageEntry& EntryOf(int page) const;
     Picture Render(int page, int width, int height) const;
     Picture Decode(int page, int width, int height) const;
 
     std::filesystem::path path_;
     std::vector<PageEntry> pages_;
+    std::unique_ptr<PdfStreams> streams_;
 };
 
 }  // namespace vellumark::imaging

@@ -1,14 +1,13 @@
 #include "imaging/pages/PdfPageContent.h"
 
+#include <algorithm>
+#include <cmath>
+#include <exception>
 #include <qpdf/Buffer.hh>
 #include <qpdf/Pipeline.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
-
-#include <algorithm>
-#include <cmath>
-#include <exception>
 
 #include "common/Error.h"
 
@@ -348,7 +347,7 @@ class LimitedBuffer final : public Pipeline {
 public:
     struct Full {};
     explicit LimitedBuffer(std::size_t limit) : Pipeline("image samples", nullptr), limit_(limit) {
-        bytes_.reserve(limit);
+        bytes_.reserve(std::min(limit, std::size_t{64} << 20));
     }
     void write(unsigned char const* data, size_t length) override {
         const std::size_t take = std::min(length, limit_ - bytes_.size());
@@ -389,31 +388,45 @@ std::vector<std::optional<PdfPageImage>> FindPageImages(const std::filesystem::p
     return images;
 }
 
-std::vector<std::uint8_t> ReadImageStream(const std::filesystem::path& path, int page,
-                                          const PdfPageImage& image, bool decoded,
-                                          std::size_t limit) {
-    QPDF qpdf;
-    OpenQpdf(qpdf, path);
-    try {
-        QPDFObjectHandle stream = qpdf.getObjectByID(image.object, image.generation);
-        if (!stream.isStream())
-            Fail(path, "the page's image is missing", page);
-        if (!decoded) {
-            const std::shared_ptr<Buffer> buffer = stream.getRawStreamData();
-            const auto* data = buffer->getBuffer();
-            return {data, data + buffer->getSize()};
+PdfStreams::PdfStreams(std::filesystem::path path) : path_(std::move(path)) {}
+
+PdfStreams::~PdfStreams() = default;
+
+std::vector<std::uint8_t> PdfStreams::Read(int page, const PdfPageImage& image, bool decoded,
+                                           std::size_t limit) const {
+    // An opened copy of the file is taken for this call alone and handed back after it, so
+    // each one serves one thread at a time and is opened once, not once per page.
+    std::unique_ptr<QPDF> qpdf;
+    {
+        const std::lock_guard lock(mutex_);
+        if (!idle_.empty()) {
+            qpdf = std::move(idle_.back());
+            idle_.pop_back();
         }
-        LimitedBuffer samples(limit);
+    }
+    if (!qpdf) {
+        qpdf = std::make_unique<QPDF>();
+        OpenQpdf(*qpdf, path_);
+    }
+    std::vector<std::uint8_t> bytes;
+    try {
+        QPDFObjectHandle stream = qpdf->getObjectByID(image.object, image.generation);
+        if (!stream.isStream())
+            Fail(path_, "the page's image is missing", page);
+        LimitedBuffer data(limit);
         try {
-            stream.pipeStreamData(&samples, 0, qpdf_dl_specialized, true);
+            stream.pipeStreamData(&data, 0, decoded ? qpdf_dl_specialized : qpdf_dl_none, true);
         } catch (const LimitedBuffer::Full&) {
         }
-        return samples.Take();
+        bytes = data.Take();
     } catch (const Error&) {
         throw;
     } catch (const std::exception& e) {
-        Fail(path, std::string("the page's image cannot be read (") + e.what() + ")", page);
+        Fail(path_, std::string("the page's image cannot be read (") + e.what() + ")", page);
     }
+    const std::lock_guard lock(mutex_);
+    idle_.push_back(std::move(qpdf));
+    return bytes;
 }
 
 }  // namespace vellumark::imaging

@@ -11,12 +11,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "imaging/PageSource.h"
 #include "imaging/pages/FaxCoding.h"
+
+class QPDF;
 
 namespace vellumark::imaging {
 
@@ -46,11 +50,26 @@ struct PdfPageImage {
 // qpdf cannot open it.
 std::vector<std::optional<PdfPageImage>> FindPageImages(const std::filesystem::path& path);
 
-// The image's stream: its bytes as stored (`decoded` false: a JPEG or fax image), or with its
-// stream filters undone and no more than `limit` bytes of it (a Flate bomb inflates no
-// further). Throws vellumark::Error (BadInput) naming the file and page when it cannot be read.
-std::vector<std::uint8_t> ReadImageStream(const std::filesystem::path& path, int page,
-                                          const PdfPageImage& image, bool decoded,
-                                          std::size_t limit);
+// The image streams of one file. Thread-safe: each call reads through an opened copy of the
+// file no other thread is using, and copies are kept for the next calls.
+class PdfStreams {
+public:
+    explicit PdfStreams(std::filesystem::path path);
+    ~PdfStreams();
+    PdfStreams(const PdfStreams&) = delete;
+    PdfStreams& operator=(const PdfStreams&) = delete;
+
+    // The image's stream: its bytes as stored (`decoded` false: a JPEG or fax image), or with
+    // its stream filters undone; no more than `limit` bytes either way (a Flate bomb inflates
+    // no further). Throws vellumark::Error (BadInput) naming the file and page when it cannot
+    // be read.
+    std::vector<std::uint8_t> Read(int page, const PdfPageImage& image, bool decoded,
+                                   std::size_t limit) const;
+
+private:
+    std::filesystem::path path_;
+    mutable std::mutex mutex_;
+    mutable std::vector<std::unique_ptr<QPDF>> idle_;
+};
 
 }  // namespace vellumark::imaging
