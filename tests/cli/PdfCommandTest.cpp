@@ -16,6 +16,7 @@ namespace vellumark::cli {
 namespace {
 namespace fs = std::filesystem;
 using vellumark::testing::ExpectAccessibleBook;
+using vellumark::testing::ExpectScanRefused;
 using vellumark::testing::ExpectValidBook;
 using vellumark::testing::Lines;
 using vellumark::testing::PdfPage;
@@ -93,22 +94,8 @@ TEST(PdfCommandTest, DrawnPagesFollowDpiAndBadFilesAreRefused) {
 
     testing::WriteEncryptedPdf(temp / "locked.pdf", ScannedPages(), "secret");
     std::ofstream(temp / "broken.pdf") << "%PDF-1.4\n1 0 obj << /Type /Catalog";
-    for (const auto& [name, says] :
-         {std::pair<std::string, std::string>{"locked.pdf", "protected by a password"},
-          {"broken.pdf", "damaged or not a PDF file"}}) {
-        for (const std::vector<std::string>& more :
-             {std::vector<std::string>{"info"},
-              {"convert", "--author", "A", "--output-dir", (temp / "out").string()}}) {
-            std::vector<std::string> args = more;
-            args.insert(args.begin() + 1, (temp / name).string());
-            const RunResult run = Vellumark(args);
-            EXPECT_EQ(run.exitCode, 2) << more[0] << " " << name;
-            EXPECT_EQ(Lines(run.err), 1) << run.err;
-            EXPECT_NE(run.err.find((temp / name).string()), std::string::npos) << run.err;
-            EXPECT_NE(run.err.find(says), std::string::npos) << run.err;
-        }
-        EXPECT_FALSE(fs::exists(temp / "out" / (fs::path(name).stem().string() + ".epub")));
-    }
+    ExpectScanRefused(temp.Path(), "locked.pdf", "protected by a password");
+    ExpectScanRefused(temp.Path(), "broken.pdf", "damaged or not a PDF file");
 }
 
 }  // namespace

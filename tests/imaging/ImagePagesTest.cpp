@@ -186,6 +186,43 @@ TEST(ImagePagesTest, SingleImagesAreDocumentsOfOnePage) {
     EXPECT_EQ(photo->Info(0).source, "photo.jpeg");
 }
 
+TEST(ImagePagesTest, APhotoIsShownAsItsExifOrientationSays) {
+    // A phone stores a page shot upright with the phone on its side as it came off the sensor,
+    // with Exif orientation 6: turn a quarter clockwise to show. Big-endian and little-endian
+    // Exif blocks alike.
+    const GreyPicture stored = GreyPage(120, 60, 10);  // dark block at x 10-29, y 10-39
+    for (const bool little : {false, true}) {
+        SCOPED_TRACE(little);
+        const std::uint8_t order = little ? 'I' : 'M';
+        const auto u16 = [little](unsigned v) -> std::vector<std::uint8_t> {
+            return little ? std::vector<std::uint8_t>{std::uint8_t(v), std::uint8_t(v >> 8)}
+                          : std::vector<std::uint8_t>{std::uint8_t(v >> 8), std::uint8_t(v)};
+        };
+        std::vector<std::uint8_t> exif = {'E', 'x', 'i', 'f', 0, 0, order, order};
+        for (const auto& part : {u16(42), little ? u16(8) : u16(0), little ? u16(0) : u16(8),
+                                 u16(1), u16(0x0112), u16(3), little ? u16(1) : u16(0),
+                                 little ? u16(0) : u16(1), u16(6), u16(0), u16(0), u16(0)})
+            exif.insert(exif.end(), part.begin(), part.end());
+        std::vector<std::uint8_t> jpeg = EncodeGreyJpeg(stored, 95);
+        std::vector<std::uint8_t> app1 = {0xFF, 0xE1, 0, std::uint8_t(exif.size() + 2)};
+        app1.insert(app1.end(), exif.begin(), exif.end());
+        jpeg.insert(jpeg.begin() + 2, app1.begin(), app1.end());
+        TempFolder folder;
+        WriteBytesTo(folder / "shot.jpg", jpeg);
+
+        const auto photo = OpenScanDocument(folder / "shot.jpg");
+        EXPECT_EQ(photo->Shape(0).width, 60);
+        EXPECT_EQ(photo->Shape(0).height, 120);
+        EXPECT_EQ(photo->Info(0).orientation, 6);
+        const Picture shown = photo->PagePicture(0, 60, 120);
+        ASSERT_EQ(shown.width, 60);
+        // Stored (x, y) shows at (59 - y, x): the block at x 20-49, y 10-29.
+        EXPECT_LT(shown.Row(20)[35], 40);
+        EXPECT_GT(shown.Row(20)[5], 100);
+        EXPECT_GT(shown.Row(60)[35], 100);
+    }
+}
+
 TEST(ImagePagesTest, UnsafeOrForeignArchivesAreRefusedWithTheirReason) {
     TempFolder folder;
     const std::vector<std::uint8_t> png = EncodeGreyPng(GreyPage(64, 48, 5), 256);

@@ -23,6 +23,26 @@ inline int Lines(const std::string& text) {
 inline RunResult Vellumark(const std::vector<std::string>& args) {
     return RunProgram(VELLUMARK_TEST_PROGRAM, args);
 }
+
+// `info` and `convert` refuse the scan in `folder` with exit 2 and one line naming it and
+// saying `says`, and no book of it is written to folder/out.
+inline void ExpectScanRefused(const std::filesystem::path& folder, const std::string& name,
+                              const std::string& says) {
+    const std::filesystem::path out = folder / "out";
+    for (const std::vector<std::string>& more :
+         {std::vector<std::string>{"info"},
+          {"convert", "--author", "A", "--output-dir", out.string()}}) {
+        std::vector<std::string> args = more;
+        args.insert(args.begin() + 1, (folder / name).string());
+        const RunResult run = Vellumark(args);
+        EXPECT_EQ(run.exitCode, 2) << more[0] << " " << name;
+        EXPECT_EQ(Lines(run.err), 1) << run.err;
+        EXPECT_NE(run.err.find((folder / name).string()), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(says), std::string::npos) << run.err;
+    }
+    EXPECT_FALSE(
+        std::filesystem::exists(out / (std::filesystem::path(name).stem().string() + ".epub")));
+}
 #endif
 
 #ifdef VELLUMARK_TEST_EPUBCHECK

@@ -6,6 +6,7 @@
 
 #include "common/Error.h"
 #include "imaging/Document.h"
+#include "imaging/Orientation.h"
 #include "imaging/PageLayout.h"
 
 namespace vellumark::imaging {
@@ -173,7 +174,9 @@ const ImageHeader& ImagePages::HeaderOf(int page) const {
 
 PageShape ImagePages::Shape(int page) const {
     const ImageHeader& header = HeaderOf(page);
-    return {header.width, header.height, header.kind};
+    const bool turned = header.orientation >= 5;  // a quarter turn either way
+    return {turned ? header.height : header.width, turned ? header.width : header.height,
+            header.kind};
 }
 
 double ImagePages::Resolution(int page) const {
@@ -187,6 +190,7 @@ PageInfo ImagePages::Info(int page) const {
     info.height = static_cast<std::uint32_t>(header.height);
     info.xResolution = info.yResolution = header.dpi;
     info.layout = header.layout;
+    info.orientation = header.orientation;
     info.codec = header.codec == ImageCodec::Jpeg ? "JPEG" : "PNG";
     const auto [width, height] = PictureSize(page);
     info.pictureWidth = width;
@@ -207,8 +211,11 @@ Picture ImagePages::PagePicture(int page, int width, int height) const {
         throw Error(ErrorCode::TooLarge, path_.string() + ": the page picture is too large", path_,
                     page);
     try {
-        return DecodeImage(store_->Read(page), header, width, height,
-                           PageName(static_cast<std::size_t>(page)));
+        const bool turned = header.orientation >= 5;
+        return Upright(
+            DecodeImage(store_->Read(page), header, turned ? height : width,
+                        turned ? width : height, PageName(static_cast<std::size_t>(page))),
+            header.orientation);
     } catch (const Error& e) {
         throw Error(e.Code(), e.what(), path_, page);
     }

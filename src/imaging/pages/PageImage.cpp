@@ -28,6 +28,34 @@ bool IsStartOfFrame(unsigned marker) {
     return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
 }
 
+// The Orientation tag (1 to 8) of an Exif block (a TIFF header and its first directory), or 1
+// when it has none or cannot be read.
+int ExifOrientation(const std::uint8_t* tiff, std::size_t size) {
+    if (size < 8 || !(tiff[0] == tiff[1] && (tiff[0] == 'I' || tiff[0] == 'M')))
+        return 1;
+    const bool little = tiff[0] == 'I';
+    const auto u16 = [&](std::size_t at) {
+        return little ? unsigned(tiff[at]) | unsigned(tiff[at + 1]) << 8 : Be16(tiff + at);
+    };
+    const auto u32 = [&](std::size_t at) {
+        return little ? std::uint32_t(u16(at)) | std::uint32_t(u16(at + 2)) << 16 : Be32(tiff + at);
+    };
+    const std::uint32_t directory = u32(4);
+    if (directory > size - 2)
+        return 1;
+    const unsigned entries = u16(directory);
+    for (unsigned i = 0; i < entries; ++i) {
+        const std::size_t entry = directory + 2 + std::size_t{12} * i;
+        if (entry + 12 > size)
+            break;
+        if (u16(entry) == 0x0112 && u16(entry + 2) == 3) {
+            const unsigned value = u16(entry + 8);
+            return value >= 1 && value <= 8 ? static_cast<int>(value) : 1;
+        }
+    }
+    return 1;
+}
+
 std::optional<ImageHeader> JpegHeader(std::span<const std::uint8_t> b, const std::string& name) {
     ImageHeader header;
     header.codec = ImageCodec::Jpeg;
@@ -52,6 +80,9 @@ std::optional<ImageHeader> JpegHeader(std::span<const std::uint8_t> b, const std
         if (marker == 0xE0 && have >= 12 && std::memcmp(segment, "JFIF\0", 5) == 0) {
             const unsigned units = segment[7], density = Be16(segment + 10);
             header.dpi = units == 1 ? density : units == 2 ? density * 2.54 : 0;
+        } else if (marker == 0xE1 && have >= 14 && std::memcmp(segment, "Exif\0\0", 6) == 0) {
+            // A camera's or phone's way of saying the picture is to be shown turned.
+            header.orientation = ExifOrientation(segment + 6, have - 6);
         } else if (IsStartOfFrame(marker) && have >= 6) {
             header.height = static_cast<int>(Be16(segment + 1));
             header.width = static_cast<int>(Be16(segment + 3));

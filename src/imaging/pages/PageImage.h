@@ -19,8 +19,9 @@ struct ImageHeader {
     int width = 0;
     int height = 0;
     PageKind kind = PageKind::Colour;
-    double dpi = 0;      // pixels per inch the file gives; 0 when none
-    std::string layout;  // as `vellumark info` names it, e.g. "RGB 8-bit"
+    double dpi = 0;       // pixels per inch the file gives; 0 when none
+    int orientation = 1;  // how the stored pixels are to be shown: Exif's (and TIFF's) 1 to 8
+    std::string layout;   // as `vellumark info` names it, e.g. "RGB 8-bit"
 };
 
 // The header of a JPEG or PNG from the file's first bytes (the whole file or the first
@@ -31,10 +32,10 @@ std::optional<ImageHeader> ReadImageHeader(std::span<const std::uint8_t> head,
 // Enough of a file's start for ReadImageHeader: past a camera's Exif block.
 constexpr std::size_t kImageHeadBytes = 256 * 1024;
 
-// The image resampled to width x height: one channel for a grey or bilevel image, three
-// otherwise; transparency is laid over white paper. JPEGs are shrunk as they are decoded when
-// the size asked is half theirs or less. Thread-safe. Throws vellumark::Error: BadInput naming
-// `name` for damaged data, TooLarge beyond kMaxPagePixels.
+// The image as stored (not turned by its orientation) resampled to width x height: one channel for
+// a grey or bilevel image, three otherwise; transparency is laid over white paper. JPEGs are shrunk
+// as they are decoded when the size asked is half theirs or less. Thread-safe. Throws
+// vellumark::Error: BadInput naming `name` for damaged data, TooLarge beyond kMaxPagePixels.
 Picture DecodeImage(std::span<const std::uint8_t> bytes, const ImageHeader& header, int width,
                     int height, const std::string& name);
 
