@@ -17,11 +17,11 @@ namespace vellumark::cli {
 namespace {
 
 using vellumark::testing::Lines;
-using vellumark::testing::Vellumark;
 using vellumark::testing::RunProgram;
 using vellumark::testing::RunResult;
 using vellumark::testing::TempFolder;
 using vellumark::testing::TestPage;
+using vellumark::testing::Vellumark;
 
 TEST(HumanSizeTest, EachSizeInTheUnitThatReadsBest) {
     const std::pair<std::uintmax_t, const char*> cases[] = {

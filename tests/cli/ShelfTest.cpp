@@ -28,7 +28,7 @@ extern char** environ;
 namespace vellumark::cli {
 namespace {
 namespace fs = std::filesystem;
-using vellumark::testing::ExpectValidBook;
+using vellumark::testing::ExpectValidBooks;
 using vellumark::testing::Lines;
 using vellumark::testing::RunProgram;
 using vellumark::testing::RunResult;
@@ -41,6 +41,14 @@ std::vector<std::string> Names(const fs::path& folder) {
         names.push_back(it->path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
+}
+
+// epubcheck on every book in the folder, in one Java start.
+void ExpectValidBooksIn(const fs::path& folder) {
+    std::vector<fs::path> books;
+    for (const std::string& name : Names(folder))
+        books.push_back(folder / name);
+    vellumark::testing::ExpectValidBooks(books);
 }
 
 class ShelfTest : public ::testing::Test {
@@ -98,8 +106,7 @@ TEST_F(ShelfTest, AFailingBookStopsNothingAndASecondRunDoesWhatIsLeft) {
     EXPECT_EQ(run.exitCode, 1) << run.err;
     EXPECT_EQ(Names(out_),
               (std::vector<std::string>{"a-minutes.epub", "b-letters.epub", "c-memo.epub"}));
-    for (const std::string& name : Names(out_))
-        ExpectValidBook(out_ / name);
+    ExpectValidBooksIn(out_);
     // One line for the failure, naming the file; a result line per book; the summary.
     EXPECT_EQ(Lines(run.err), 1) << run.err;
     EXPECT_NE(run.err.find("d-broken.tif: "), std::string::npos) << run.err;
@@ -159,8 +166,7 @@ TEST_F(ShelfTest, TheMetadataTableGivesEachBookItsTitleAuthorAndCover) {
     EXPECT_NE(opf("Caf\xC3\xA9 notes.epub").find("<dc:creator>Default Author</dc:creator>"),
               std::string::npos);
     EXPECT_NE(opf("b-letters.epub").find("<dc:title>b-letters</dc:title>"), std::string::npos);
-    for (const std::string& name : Names(out_))
-        ExpectValidBook(out_ / name);
+    ExpectValidBooksIn(out_);
     // One JSON object per book for scripts, and nothing else on stdout.
     EXPECT_EQ(Lines(run.out), 3) << run.out;
     EXPECT_NE(
@@ -196,7 +202,8 @@ TEST_F(ShelfTest, WhatCannotWorkIsRefusedBeforeAnyWork) {
         {{a, b}, "Please set the author name! (no author for " + a},
         {{a, a, "--author", "A"}, a + " is given twice"},
         {{shelf_.string(), (temp_ / "other").string(), "--author", "A"}, "would both be"},
-        {{(temp_ / "empty").string(), "--author", "A"}, "holds no .tif, .tiff, .mdi, .pdf, .djvu, .cbz, .cbr or .cb7 file"},
+        {{(temp_ / "empty").string(), "--author", "A"},
+         "holds no .tif, .tiff, .mdi, .pdf, .djvu, .cbz, .cbr or .cb7 file"},
         {{a, (temp_ / "missing.tif").string(), "--author", "A"}, "cannot find the input file"},
         {{a, b, "--author", "A", "--metadata", (temp_ / "stray.csv").string()},
          "stray.csv line 2: " + (temp_ / "nowhere.tif").string() + " is not among the inputs"},
@@ -364,9 +371,11 @@ TEST_F(ShelfTest, AShelfTreeGivesEachBookItsPlaceInTheSameTree) {
               (std::vector<std::string>{"1998", "1998/letters.epub", "1999", "1999/box",
                                         "1999/box/deep", "1999/box/deep/Report.epub",
                                         "1999/box/deep/memo.epub", "1999/letters.epub", "a.epub"}));
+    std::vector<fs::path> books;
     for (const char* book : {"a.epub", "1998/letters.epub", "1999/letters.epub",
                              "1999/box/deep/memo.epub", "1999/box/deep/Report.epub"})
-        ExpectValidBook(out_ / book);
+        books.push_back(out_ / book);
+    ExpectValidBooks(books);
     EXPECT_EQ(Lines(run.out), 5) << run.out;
     EXPECT_NE(run.out.find("{\"input\": \"" + (tree / "1999" / "letters.tif").string() +
                            "\", \"output\": \"" + (out_ / "1999" / "letters.epub").string()),

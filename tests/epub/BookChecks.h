@@ -23,6 +23,7 @@ inline std::string BookEntries(const std::filesystem::path& book) {
 }
 
 using vellumark::testing::ExpectValidBook;
+using vellumark::testing::ExpectValidBooks;
 
 // A file of the book's content folder, as unzip reads it.
 inline std::string BookFile(const std::filesystem::path& book, const std::string& name) {
