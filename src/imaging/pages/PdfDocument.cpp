@@ -21,13 +21,6 @@
 namespace vellumark::imaging {
 namespace {
 
-[[noreturn]] void Fail(const std::filesystem::path& path, const std::string& what,
-                       std::optional<int> page = {}) {
-    throw Error(ErrorCode::BadInput,
-                path.string() + (page ? ": page " + std::to_string(*page + 1) : "") + ": " + what,
-                path, page);
-}
-
 // poppler reports what it finds wrong on stderr; our errors say it once, naming the file.
 void SilencePoppler() {
     static std::once_flag once;
@@ -39,9 +32,9 @@ std::unique_ptr<poppler::document> LoadPoppler(const std::filesystem::path& path
     SilencePoppler();
     std::unique_ptr<poppler::document> document(poppler::document::load_from_file(path.string()));
     if (!document)
-        Fail(path, "damaged or not a PDF file that can be read");
+        FailPdf(path, "damaged or not a PDF file that can be read");
     if (document->is_locked())
-        Fail(path, "the PDF is protected by a password");
+        FailPdf(path, "the PDF is protected by a password");
     return document;
 }
 
@@ -49,7 +42,7 @@ std::unique_ptr<poppler::page> LoadPage(const poppler::document& document,
                                         const std::filesystem::path& path, int page) {
     std::unique_ptr<poppler::page> loaded(document.create_page(page));
     if (!loaded)
-        Fail(path, "the page cannot be read", page);
+        FailPdf(path, "the page cannot be read", page);
     return loaded;
 }
 
@@ -80,7 +73,7 @@ std::unique_ptr<PdfDocument> PdfDocument::Open(const std::filesystem::path& path
     const std::unique_ptr<poppler::document> document = LoadPoppler(path);
     const int count = document->pages();
     if (count < 1)
-        Fail(path, "the document has no pages");
+        FailPdf(path, "the document has no pages");
     std::vector<std::optional<PdfPageImage>> images = FindPageImages(path);
     std::vector<PageEntry> pages;
     for (int page = 0; page < count; ++page) {
@@ -89,7 +82,7 @@ std::unique_ptr<PdfDocument> PdfDocument::Open(const std::filesystem::path& path
         const int quarter = Quarter(loaded->orientation());
         const bool turned = quarter % 2 != 0;
         if (!(box.width() > 0) || !(box.height() > 0))
-            Fail(path, "the page has no size", page);
+            FailPdf(path, "the page has no size", page);
         PageEntry entry;
         entry.widthPt = turned ? box.height() : box.width();
         entry.heightPt = turned ? box.width() : box.height();
@@ -178,7 +171,7 @@ Picture PdfDocument::Decode(int page, int width, int height) const {
             streams_->Read(page, image, false, std::size_t{kMaxImageBytes});
         const std::optional<ImageHeader> header = ReadImageHeader(bytes, name);
         if (!header || header->width != image.width || header->height != image.height)
-            Fail(path_, "the page's JPEG does not match its description", page);
+            FailPdf(path_, "the page's JPEG does not match its description", page);
         return DecodeImage(bytes, *header, width, height, name);
     }
     if (image.coding == PdfImageCoding::Fax)
@@ -191,7 +184,7 @@ Picture PdfDocument::Decode(int page, int width, int height) const {
     const std::size_t size = rowBytes * static_cast<std::size_t>(image.height);
     const std::vector<std::uint8_t> bytes = streams_->Read(page, image, true, size);
     if (bytes.size() < size)
-        Fail(path_, "the page's image data is damaged or cut short", page);
+        FailPdf(path_, "the page's image data is damaged or cut short", page);
     Resampler resampler(image.width, image.height, width, height, image.channels);
     for (int y = 0; y < image.height; ++y) {
         const std::uint8_t* row = bytes.data() + rowBytes * static_cast<std::size_t>(y);
@@ -215,7 +208,7 @@ Picture PdfDocument::Render(int page, int width, int height) const {
     const poppler::image image = renderer.render_page(loaded.get(), 72.0 * width / entry.widthPt,
                                                       72.0 * height / entry.heightPt);
     if (!image.is_valid())
-        Fail(path_, "the page cannot be drawn", page);
+        FailPdf(path_, "the page cannot be drawn", page);
 
     // poppler's size is the page's rounded its own way: a pixel over is cut, one short is paper.
     Picture picture;

@@ -326,19 +326,12 @@ std::optional<PdfPageImage> FindPageImage(QPDFObjectHandle page, double x0, doub
     }
 }
 
-[[noreturn]] void Fail(const std::filesystem::path& path, const std::string& what,
-                       std::optional<int> page = std::nullopt) {
-    throw Error(ErrorCode::BadInput,
-                path.string() + (page ? ": page " + std::to_string(*page + 1) : "") + ": " + what,
-                path, page);
-}
-
 void OpenQpdf(QPDF& qpdf, const std::filesystem::path& path) {
     qpdf.setSuppressWarnings(true);
     try {
         qpdf.processFile(path.c_str());
     } catch (const std::exception& e) {
-        Fail(path, std::string("damaged or not a PDF file that can be read (") + e.what() + ")");
+        FailPdf(path, std::string("damaged or not a PDF file that can be read (") + e.what() + ")");
     }
 }
 
@@ -364,6 +357,12 @@ private:
 };
 
 }  // namespace
+
+void FailPdf(const std::filesystem::path& path, const std::string& what, std::optional<int> page) {
+    throw Error(ErrorCode::BadInput,
+                path.string() + (page ? ": page " + std::to_string(*page + 1) : "") + ": " + what,
+                path, page);
+}
 
 std::vector<std::optional<PdfPageImage>> FindPageImages(const std::filesystem::path& path) {
     QPDF qpdf;
@@ -412,7 +411,7 @@ std::vector<std::uint8_t> PdfStreams::Read(int page, const PdfPageImage& image, 
     try {
         QPDFObjectHandle stream = qpdf->getObjectByID(image.object, image.generation);
         if (!stream.isStream())
-            Fail(path_, "the page's image is missing", page);
+            FailPdf(path_, "the page's image is missing", page);
         LimitedBuffer data(limit);
         try {
             stream.pipeStreamData(&data, 0, decoded ? qpdf_dl_specialized : qpdf_dl_none, true);
@@ -422,7 +421,7 @@ std::vector<std::uint8_t> PdfStreams::Read(int page, const PdfPageImage& image, 
     } catch (const Error&) {
         throw;
     } catch (const std::exception& e) {
-        Fail(path_, std::string("the page's image cannot be read (") + e.what() + ")", page);
+        FailPdf(path_, std::string("the page's image cannot be read (") + e.what() + ")", page);
     }
     const std::lock_guard lock(mutex_);
     idle_.push_back(std::move(qpdf));

@@ -44,6 +44,10 @@ struct PdfPageImage {
     std::string layout;       // "bilevel", "grey 8-bit", "RGB 8-bit", ...
 };
 
+// Throws vellumark::Error (BadInput): "PATH: WHAT", or "PATH: page N: WHAT".
+[[noreturn]] void FailPdf(const std::filesystem::path& path, const std::string& what,
+                          std::optional<int> page = std::nullopt);
+
 // Each page's one image, in page order: set where the page shows nothing else and the image
 // covers its crop box upright; none for a page that draws more, or that qpdf cannot follow.
 // Empty when qpdf cannot list the pages. Throws vellumark::Error (BadInput) naming the file when
