@@ -2,7 +2,7 @@
 // noise, some with a dark border), measured by Vellumark, by ImageMagick's -deskew 40% and by
 // unpaper, in the same run: residual skew and CPU time per page. Then what clean-up adds to the
 // conversion of a 300 dpi G4 book by the built program, one thread, in CPU time.
-// Run by hand: cleanup_bench [pages]
+// Run by hand: cleanup_bench [pages] [BOOK.tif] (the G4 book is kept there, for profiling)
 
 #include <sys/resource.h>
 
@@ -151,6 +151,8 @@ int main(int argc, char** argv) {
     }
     const fs::path scan = folder / "book.tif";
     tools::WriteScan(scan, book);
+    if (argc > 2)  // kept for profiling the program on it
+        fs::copy_file(scan, argv[2], fs::copy_options::overwrite_existing);
     const fs::path program = fs::canonical("/proc/self/exe").parent_path() / "vellumark";
     double plain = 0;
     for (const char* options : {"", "--deskew --crop --split-spreads", "--clean"}) {

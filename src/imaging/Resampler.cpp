@@ -20,6 +20,18 @@ const std::array<std::array<float, 8>, 256> kBitTable = [] {
     return table;
 }();
 
+// For each byte value, the ink in each of its four pixel pairs, one count (0 to 2) per byte of
+// the result, first pair in the lowest byte: a bilevel row halved a byte at a time.
+const std::array<std::uint32_t, 256> kPairTable = [] {
+    std::array<std::uint32_t, 256> table{};
+    for (int v = 0; v < 256; ++v)
+        for (int pair = 0; pair < 4; ++pair) {
+            const int bits = (v >> (6 - 2 * pair)) & 3;
+            table[v] |= static_cast<std::uint32_t>((bits & 1) + (bits >> 1)) << (8 * pair);
+        }
+    return table;
+}();
+
 std::uint8_t ToByte(float v) {
     return static_cast<std::uint8_t>(std::clamp(v + 0.5f, 0.0f, 255.0f));
 }
@@ -232,6 +244,10 @@ void Resampler::AddBitsRow(const std::uint8_t* bits, bool oneIsBlack) {
     if (channels_ != 1 || (rowsAdded_ > 0 && !bits_))
         throw Error(ErrorCode::Internal, "resampler: bits rows need one channel");
     bits_ = true;
+    if (sourceWidth_ == 2 * width_ && sourceHeight_ == 2 * height_) {
+        HalveBitsRow(bits, oneIsBlack);
+        return;
+    }
     // The sums count ink, so the paper bytes (most of a text page) cost nothing.
     zeroValue_ = 255;
     oneValue_ = 0;
@@ -263,6 +279,43 @@ void Resampler::AddBitsRow(const std::uint8_t* bits, bool oneIsBlack) {
             }
         }
     });
+}
+
+// Halving is common (a page measured at half its resolution) and needs no weights: each output
+// pixel counts the ink of its two by two source pixels, and maps the count to the grey the
+// weighted sums would give.
+void Resampler::HalveBitsRow(const std::uint8_t* bits, bool oneIsBlack) {
+    if (rowsAdded_ >= sourceHeight_)
+        throw Error(ErrorCode::Internal, "resampler: too many rows");
+    if (inkCounts_.empty())
+        inkCounts_.assign(static_cast<std::size_t>(width_) + 4, 0);
+    const std::uint8_t flip = oneIsBlack ? 0x00 : 0xFF;
+    const std::uint64_t flip8 = oneIsBlack ? 0 : ~std::uint64_t{0};
+    const std::size_t bytes = static_cast<std::size_t>(width_) / 4 + (width_ % 4 != 0);
+    for (std::size_t p = 0; p < bytes; ++p) {
+        if (p + 8 <= bytes) {
+            std::uint64_t group;
+            std::memcpy(&group, bits + p, sizeof group);
+            if ((group ^ flip8) == 0) {
+                p += 7;
+                continue;
+            }
+        }
+        const std::uint8_t v = bits[p] ^ flip;
+        if (v == 0)
+            continue;
+        std::uint32_t counts;
+        std::memcpy(&counts, inkCounts_.data() + 4 * p, sizeof counts);
+        counts += kPairTable[v];  // at most 4 a byte: no carries between pixels
+        std::memcpy(inkCounts_.data() + 4 * p, &counts, sizeof counts);
+    }
+    if (rowsAdded_++ % 2 == 1) {
+        static constexpr std::uint8_t kGrey[5] = {255, 191, 128, 64, 0};
+        std::uint8_t* out = picture_.Row(nextOutputRow_++);
+        for (int x = 0; x < width_; ++x)
+            out[x] = kGrey[inkCounts_[static_cast<std::size_t>(x)]];
+        std::fill(inkCounts_.begin(), inkCounts_.end(), 0);
+    }
 }
 
 template <int Span>

@@ -49,6 +49,7 @@ private:
     void EmitRow(int row);
     template <int Span>
     void EmitPixels(const float* sums, std::uint8_t* out);
+    void HalveBitsRow(const std::uint8_t* bits, bool oneIsBlack);
 
     int sourceWidth_, sourceHeight_, width_, height_, channels_;
     Axis columns_, rows_;
@@ -62,6 +63,8 @@ private:
     // Bits rows store 0/1 in the sums; the output maps them to these values.
     bool bits_ = false;
     float zeroValue_ = 0, oneValue_ = 255;
+    // When halving bits rows: each output pixel's ink so far, 0 to 4.
+    std::vector<std::uint8_t> inkCounts_;
     Picture picture_;
 };
 

@@ -14,6 +14,7 @@ namespace {
 
 // A page measured within this of level is left as it is: turning it would only soften it.
 constexpr double kLevelEnough = 0.015;
+constexpr int kLevelledShrink = 2;
 
 PixelBox Grown(const PixelBox& box, int by, const PixelBox& within) {
     return {std::max(box.left - by, within.left), std::max(box.top - by, within.top),
@@ -92,7 +93,7 @@ std::vector<PagePlan> PlanSheet(int sheet, const SheetSample& sample,
                                 const CleanupOptions& options) {
     PagePlan plan;
     plan.sheet = sheet;
-    const double smallDpi = DpiOr300(sample.dpi) / sample.factor;
+    double smallDpi = DpiOr300(sample.dpi) / sample.factor;
     int width = sample.width, height = sample.height;
     GreyPicture turned;
     const GreyPicture* small = &sample.pixels;
@@ -122,11 +123,13 @@ std::vector<PagePlan> PlanSheet(int sheet, const SheetSample& sample,
         plan.area = whole;
         return {plan};
     }
-    GreyPicture levelled;
-    if (plan.degrees != 0) {
-        levelled = Turn(*small, plan.degrees, false);
-        small = &levelled;
-    }
+    // Content and folds are found at half the sample's resolution, which places them to a few
+    // of the sheet's pixels (the boxes are rounded outwards) at a quarter of the cost.
+    GreyPicture levelled = ShrinkKeepingInk(*small, kLevelledShrink);
+    if (plan.degrees != 0)
+        levelled = Turn(levelled, plan.degrees, false);
+    small = &levelled;
+    smallDpi /= kLevelledShrink;
     const PixelBox smallWhole{0, 0, small->width, small->height};
     std::vector<PixelBox> smallParts{smallWhole};
     if (options.splitSpreads) {
