@@ -10,7 +10,7 @@ packages=(
     libtesseract-dev libleptonica-dev tesseract-ocr-eng tesseract-ocr-osd
     libgtest-dev libgmock-dev libfreetype-dev fonts-dejavu-core
     epubcheck default-jre-headless unzip python3 libarchive-tools
-    xvfb xauth x11-apps imagemagick xdotool groff-base
+    xvfb xauth x11-apps imagemagick unpaper xdotool groff-base
     chromium nodejs parallel
     dpkg-dev file lintian desktop-file-utils appstream shared-mime-info librsvg2-bin
 )

@@ -6,6 +6,7 @@
 
 #include "imaging/cleanup/CleanupPlan.h"
 #include "imaging/cleanup/LineShape.h"
+#include "imaging/cleanup/Skew.h"
 #include "imaging/cleanup/Turn.h"
 #include "imaging/text/Ocr.h"
 #include "tools/ScannedSheet.h"
@@ -41,17 +42,23 @@ TEST(UprightTest, TurnedTextPagesAreFoundAndBlankOnesLeft) {
 }
 
 TEST(UprightTest, LettersRiseAboveTheirLinesOnPagesTheRightWayUp) {
-    for (const bool grey : {false, true}) {
-        tools::SheetOptions options;
-        options.grey = grey;
-        const GreyPicture page =
-            tools::ScanSheet(tools::TextPage(tools::SmallA4(5), 250, 11), options);
-        const double upright = AscenderRatio(page);
-        const double upsideDown = AscenderRatio(TurnQuarters(page, 2));
-        std::printf("  %s: ratio %.2f upright, %.2f upside down\n", grey ? "grey" : "bilevel",
-                    upright, upsideDown);
-        EXPECT_GE(upright, kUprightAscenders);
-        EXPECT_LT(upsideDown, 1.0);
+    // Askew pages are measured along their lines, as their skew gives them.
+    for (const double degrees : {0.0, 3.5, -6.0}) {
+        for (const bool grey : {false, true}) {
+            tools::SheetOptions options;
+            options.grey = grey;
+            options.degrees = degrees;
+            const GreyPicture page =
+                tools::ScanSheet(tools::TextPage(tools::SmallA4(5), 250, 11), options);
+            const SkewEstimate skew = MeasureSkew(page, 150);
+            ASSERT_TRUE(skew.confident);
+            const double upright = AscenderRatio(page, skew.degrees);
+            const double upsideDown = AscenderRatio(TurnQuarters(page, 2), skew.degrees);
+            std::printf("  %+.1f deg %s: ratio %.2f upright, %.2f upside down\n", degrees,
+                        grey ? "grey" : "bilevel", upright, upsideDown);
+            EXPECT_GE(upright, kUprightAscenders);
+            EXPECT_LT(upsideDown, 1.0);
+        }
     }
     const GreyPicture blank{400, 600, std::vector<std::uint8_t>(400 * 600, 255)};
     EXPECT_EQ(AscenderRatio(blank), 1.0);

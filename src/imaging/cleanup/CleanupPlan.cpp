@@ -63,9 +63,7 @@ std::optional<UprightTurn> FindUpright(const GreyPicture& sheet, double dpi) {
 bool LooksUpright(const GreyPicture& sheet, const SkewEstimate& skew) {
     if (!skew.confident)
         return false;
-    const double ratio =
-        skew.degrees == 0 ? AscenderRatio(sheet) : AscenderRatio(Turn(sheet, -skew.degrees, false));
-    return ratio >= kUprightAscenders;
+    return AscenderRatio(sheet, skew.degrees) >= kUprightAscenders;
 }
 
 }  // namespace

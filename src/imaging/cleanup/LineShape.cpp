@@ -1,7 +1,9 @@
 #include "imaging/cleanup/LineShape.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <numbers>
 #include <vector>
 
 #include "imaging/cleanup/InkMap.h"
@@ -14,18 +16,22 @@ constexpr int kMinLines = 4;
 
 }  // namespace
 
-double AscenderRatio(const GreyPicture& levelled) {
-    if (levelled.width <= 0 || levelled.height <= 0)
+double AscenderRatio(const GreyPicture& page, double lineDegrees) {
+    if (page.width <= 0 || page.height <= 0)
         return 1;
-    const std::uint8_t threshold = InkThreshold(levelled);
-    std::vector<int> profile(static_cast<std::size_t>(levelled.height), 0);
-    for (int y = 0; y < levelled.height; ++y) {
-        const std::uint8_t* row =
-            levelled.pixels.data() + static_cast<std::size_t>(y) * levelled.width;
-        int ink = 0;
-        for (int x = 0; x < levelled.width; ++x)
-            ink += row[x] < threshold ? 1 : 0;
-        profile[static_cast<std::size_t>(y)] = ink;
+    const std::uint8_t threshold = InkThreshold(page);
+    // Ink counted along the lines: a pixel's row is where its line meets the left edge, which
+    // for a few degrees is as good as levelling the page first, at no cost.
+    const double slope = std::tan(lineDegrees * std::numbers::pi / 180.0);
+    const int lift = static_cast<int>(std::ceil(std::abs(slope) * page.width)) + 1;
+    const int rows = page.height + 2 * lift;
+    std::vector<int> profile(static_cast<std::size_t>(rows), 0);
+    for (int y = 0; y < page.height; ++y) {
+        const std::uint8_t* row = page.pixels.data() + static_cast<std::size_t>(y) * page.width;
+        for (int x = 0; x < page.width; ++x) {
+            if (row[x] < threshold)
+                ++profile[static_cast<std::size_t>(std::lround(y + lift - x * slope))];
+        }
     }
     const int most = *std::max_element(profile.begin(), profile.end());
     if (most == 0)
@@ -35,13 +41,13 @@ double AscenderRatio(const GreyPicture& levelled) {
     const int gap = std::max(1, most / 50);
     long long above = 0, below = 0;
     int lines = 0;
-    for (int y = 0; y < levelled.height;) {
+    for (int y = 0; y < rows;) {
         if (profile[static_cast<std::size_t>(y)] <= gap) {
             ++y;
             continue;
         }
         const int top = y;
-        while (y < levelled.height && profile[static_cast<std::size_t>(y)] > gap)
+        while (y < rows && profile[static_cast<std::size_t>(y)] > gap)
             ++y;
         const int bottom = y;  // past the line
         const auto first = profile.begin() + top, last = profile.begin() + bottom;

@@ -8,9 +8,10 @@
 
 namespace vellumark::imaging {
 
-// The ink above the middle bands of a levelled page's lines over the ink below them; 1 when the
-// page has too few lines to tell. Thread-safe.
-double AscenderRatio(const GreyPicture& levelled);
+// The ink above the middle bands of a page's lines over the ink below them, for lines that run
+// at `lineDegrees` (as MeasureSkew gives them); 1 when the page has too few lines to tell.
+// Thread-safe.
+double AscenderRatio(const GreyPicture& page, double lineDegrees = 0);
 
 // A page whose ratio is at least this reads the right way up; one at most its inverse is upside
 // down or in a script the ratio cannot tell about.
