@@ -312,8 +312,19 @@ void Resampler::HalveBitsRow(const std::uint8_t* bits, bool oneIsBlack) {
     if (rowsAdded_++ % 2 == 1) {
         static constexpr std::uint8_t kGrey[5] = {255, 191, 128, 64, 0};
         std::uint8_t* out = picture_.Row(nextOutputRow_++);
-        for (int x = 0; x < width_; ++x)
-            out[x] = kGrey[inkCounts_[static_cast<std::size_t>(x)]];
+        const std::uint8_t* counts = inkCounts_.data();
+        for (int x = 0; x < width_; ++x) {
+            if (x + 8 <= width_) {
+                std::uint64_t group;
+                std::memcpy(&group, counts + x, sizeof group);
+                if (group == 0) {  // paper
+                    std::memset(out + x, 255, 8);
+                    x += 7;
+                    continue;
+                }
+            }
+            out[x] = kGrey[counts[x]];
+        }
         std::fill(inkCounts_.begin(), inkCounts_.end(), 0);
     }
 }

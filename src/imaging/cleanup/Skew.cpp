@@ -161,7 +161,7 @@ std::vector<Point> LowerEdges(const GreyPicture& page, const InkMap& map,
 // page is taken to have no lines of text.
 constexpr double kConfidentPeak = 1.6;
 // Enough edge points for a hundredth of a degree; more only cost time.
-constexpr std::size_t kFinePoints = 20000;
+constexpr std::size_t kFinePoints = 12000;
 // Every fourth coarse angle first: a peak is wider than that.
 constexpr int kCoarseStride = 4;
 
