@@ -38,6 +38,20 @@ private:
     std::vector<GreyPicture> sheets_;
 };
 
+// Where a picture's ink is, on average, weighed by its darkness.
+std::pair<double, double> InkCentre(const Picture& picture) {
+    double x = 0, y = 0, ink = 0;
+    for (int row = 0; row < picture.height; ++row) {
+        for (int column = 0; column < picture.width; ++column) {
+            const double dark = 255 - picture.Row(row)[column];
+            x += dark * column;
+            y += dark * row;
+            ink += dark;
+        }
+    }
+    return {x / ink, y / ink};
+}
+
 TEST(CleanedPagesTest, ASpreadAndABorderedPageBecomeThreeLevelPagesOfOneSize) {
     tools::SheetOptions turned;
     turned.degrees = 1.5;
@@ -83,6 +97,19 @@ TEST(CleanedPagesTest, ASpreadAndABorderedPageBecomeThreeLevelPagesOfOneSize) {
         // At 96 pixels per inch of the sheet's 150.
         const Picture screen = pages->PagePicture(page);
         EXPECT_EQ(screen.width, static_cast<int>(std::lround(shape.width * 96.0 / 150)));
+        // Far smaller (a turned page is then made at twice the size and halved): the same page
+        // as the full-size one shrunk, not moved by half a pixel or more.
+        const int w = shape.width / 3, h = shape.height / 3;
+        const Picture small = pages->PagePicture(page, w, h);
+        ASSERT_EQ(small.width, w);
+        ASSERT_EQ(small.height, h);
+        Resampler shrink(own.width, own.height, w, h, 1);
+        for (int y = 0; y < own.height; ++y)
+            shrink.AddRow(own.Row(y));
+        const auto [x, y] = InkCentre(small);
+        const auto [expectedX, expectedY] = InkCentre(shrink.Finish());
+        EXPECT_NEAR(x, expectedX, 0.5);
+        EXPECT_NEAR(y, expectedY, 0.5);
     }
 }
 

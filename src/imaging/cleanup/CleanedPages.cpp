@@ -115,7 +115,7 @@ PixelBox CleanedPages::CutBox(int page) const {
     return TurnedBounds(own.width, own.height, plan.degrees);
 }
 
-Picture CleanedPages::Cleaned(int page, double scale) const {
+Picture CleanedPages::Cleaned(int page, double scale, int fitWidth, int fitHeight) const {
     const PagePlan& plan = PlanOf(page);
     const PageShape own = source_->Shape(plan.sheet);
     const PixelBox box = CutBox(page);
@@ -137,11 +137,15 @@ Picture CleanedPages::Cleaned(int page, double scale) const {
     const auto at = [](double v, bool up) {
         return static_cast<int>(up ? std::ceil(v) : std::floor(v));
     };
-    const PixelBox here{at((box.left - full.Width() / 2.0) * sx + turned.Width() / 2.0, false),
-                        at((box.top - full.Height() / 2.0) * sy + turned.Height() / 2.0, false),
-                        at((box.right - full.Width() / 2.0) * sx + turned.Width() / 2.0, true),
-                        at((box.bottom - full.Height() / 2.0) * sy + turned.Height() / 2.0, true)};
+    PixelBox here{at((box.left - full.Width() / 2.0) * sx + turned.Width() / 2.0, false),
+                  at((box.top - full.Height() / 2.0) * sy + turned.Height() / 2.0, false),
+                  at((box.right - full.Width() / 2.0) * sx + turned.Width() / 2.0, true),
+                  at((box.bottom - full.Height() / 2.0) * sy + turned.Height() / 2.0, true)};
     if (plan.degrees != 0) {
+        if (std::abs(here.Width() - fitWidth) <= 2 && std::abs(here.Height() - fitHeight) <= 2) {
+            here.right = here.left + fitWidth;
+            here.bottom = here.top + fitHeight;
+        }
         // Only the part that is kept is turned.
         picture = TurnPart(picture, plan.degrees, here);
         if (whole && own.kind == PageKind::Bilevel)
@@ -167,9 +171,13 @@ Picture CleanedPages::PagePicture(int page, int width, int height) const {
                                   static_cast<double>(height) / std::max(shape.height, 1));
     const PagePlan& plan = PlanOf(page);
     const double scale = plan.degrees == 0 && plan.quarters == 0 ? asked : 2 * asked;
-    Picture cleaned = Cleaned(page, scale >= 0.75 ? 1.0 : scale);
+    Picture cleaned =
+        scale >= 0.75 ? Cleaned(page, 1.0) : Cleaned(page, scale, 2 * width, 2 * height);
     if (cleaned.width == width && cleaned.height == height)
         return cleaned;
+    // A turned page made at exactly twice the size: each pixel the mean of four.
+    if (cleaned.width == 2 * width && cleaned.height == 2 * height)
+        return Halved(cleaned);
     Resampler resampler(cleaned.width, cleaned.height, width, height, cleaned.channels);
     for (int y = 0; y < cleaned.height; ++y)
         resampler.AddRow(cleaned.Row(y));

@@ -48,8 +48,9 @@ public:
 private:
     // The part of the levelled sheet the page is cut from.
     PixelBox CutBox(int page) const;
-    // The page made from the sheet read at `scale` of its own size (1: its own pixels).
-    Picture Cleaned(int page, double scale) const;
+    // The page made from the sheet read at `scale` of its own size (1: its own pixels). A turned
+    // page is made `fitWidth` x `fitHeight` when given and within a pixel or two of its size.
+    Picture Cleaned(int page, double scale, int fitWidth = 0, int fitHeight = 0) const;
 
     std::shared_ptr<const PageSource> source_;
     std::vector<PagePlan> plans_;

@@ -236,6 +236,36 @@ GreyPicture ShrinkKeepingInk(const GreyPicture& page, int factor) {
     return out;
 }
 
+namespace {
+
+template <int Channels>
+void HalvePixels(const Picture& page, Picture& out) {
+    for (int y = 0; y < out.height; ++y) {
+        const std::uint8_t* top = page.Row(2 * y);
+        const std::uint8_t* bottom = page.Row(2 * y + 1);
+        std::uint8_t* row = out.Row(y);
+        for (int x = 0; x < out.width; ++x) {
+            for (int c = 0; c < Channels; ++c) {
+                const int at = 2 * x * Channels + c;
+                row[x * Channels + c] = static_cast<std::uint8_t>(
+                    (top[at] + top[at + Channels] + bottom[at] + bottom[at + Channels] + 2) / 4);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+Picture Halved(const Picture& page) {
+    Picture out{page.width / 2, page.height / 2, {}, page.channels};
+    out.samples.resize(static_cast<std::size_t>(out.width) * out.height * out.channels);
+    if (page.channels == 1)
+        HalvePixels<1>(page, out);
+    else
+        HalvePixels<3>(page, out);
+    return out;
+}
+
 GreyPicture Cut(const GreyPicture& page, const PixelBox& box) {
     GreyPicture out{
         box.Width(), box.Height(),

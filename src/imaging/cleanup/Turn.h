@@ -28,6 +28,10 @@ GreyPicture Shrink(const GreyPicture& page, int factor);
 // The same, each pixel the darkest it covers: a stroke thinner than the factor is kept whole.
 GreyPicture ShrinkKeepingInk(const GreyPicture& page, int factor);
 
+// The picture half its size each way (an odd last row or column dropped), each pixel the mean
+// of the four it covers.
+Picture Halved(const Picture& page);
+
 // The part of the picture inside `box` (clamped to the picture), and white where the box
 // reaches past it.
 GreyPicture Cut(const GreyPicture& page, const PixelBox& box);
