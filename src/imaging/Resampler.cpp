@@ -32,6 +32,27 @@ const std::array<std::uint32_t, 256> kPairTable = [] {
     return table;
 }();
 
+// Calls inkByte(index, byte) for each byte of a row of `width` bits that holds ink, with the
+// byte's set bits its ink, passing over the paper bytes (most of a text page) eight at a time.
+template <typename InkByte>
+void ForEachInkByte(const std::uint8_t* bits, int width, bool oneIsBlack, InkByte&& inkByte) {
+    const std::uint8_t flip = oneIsBlack ? 0x00 : 0xFF;
+    const std::uint64_t flip8 = oneIsBlack ? 0 : ~std::uint64_t{0};
+    const std::size_t bytes = (static_cast<std::size_t>(width) + 7) / 8;
+    for (std::size_t p = 0; p < bytes; ++p) {
+        if (p + 8 <= bytes) {
+            std::uint64_t group;
+            std::memcpy(&group, bits + p, sizeof group);
+            if ((group ^ flip8) == 0) {
+                p += 7;
+                continue;
+            }
+        }
+        if (const std::uint8_t v = bits[p] ^ flip; v != 0)
+            inkByte(p, v);
+    }
+}
+
 std::uint8_t ToByte(float v) {
     return static_cast<std::uint8_t>(std::clamp(v + 0.5f, 0.0f, 255.0f));
 }
@@ -251,23 +272,8 @@ void Resampler::AddBitsRow(const std::uint8_t* bits, bool oneIsBlack) {
     // The sums count ink, so the paper bytes (most of a text page) cost nothing.
     zeroValue_ = 255;
     oneValue_ = 0;
-    const std::uint8_t flip = oneIsBlack ? 0x00 : 0xFF;
-    const std::uint64_t flip8 = oneIsBlack ? 0 : ~std::uint64_t{0};
-    const std::size_t bytes = (static_cast<std::size_t>(sourceWidth_) + 7) / 8;
     AddWeighted([&](float* sums, float w, float* next, float nextW) {
-        for (std::size_t p = 0; p < bytes; ++p) {
-            if (p + 8 <= bytes) {
-                // Eight bytes of paper at a time: most of a text page.
-                std::uint64_t group;
-                std::memcpy(&group, bits + p, sizeof group);
-                if ((group ^ flip8) == 0) {
-                    p += 7;
-                    continue;
-                }
-            }
-            const std::uint8_t v = bits[p] ^ flip;
-            if (v == 0)
-                continue;
+        ForEachInkByte(bits, sourceWidth_, oneIsBlack, [&](std::size_t p, std::uint8_t v) {
             const float* t = kBitTable[v].data();
             float* s = sums + p * 8;
             for (int k = 0; k < 8; ++k)
@@ -277,7 +283,7 @@ void Resampler::AddBitsRow(const std::uint8_t* bits, bool oneIsBlack) {
                 for (int k = 0; k < 8; ++k)
                     s2[k] += nextW * t[k];
             }
-        }
+        });
     });
 }
 
@@ -289,26 +295,12 @@ void Resampler::HalveBitsRow(const std::uint8_t* bits, bool oneIsBlack) {
         throw Error(ErrorCode::Internal, "resampler: too many rows");
     if (inkCounts_.empty())
         inkCounts_.assign(static_cast<std::size_t>(width_) + 4, 0);
-    const std::uint8_t flip = oneIsBlack ? 0x00 : 0xFF;
-    const std::uint64_t flip8 = oneIsBlack ? 0 : ~std::uint64_t{0};
-    const std::size_t bytes = static_cast<std::size_t>(width_) / 4 + (width_ % 4 != 0);
-    for (std::size_t p = 0; p < bytes; ++p) {
-        if (p + 8 <= bytes) {
-            std::uint64_t group;
-            std::memcpy(&group, bits + p, sizeof group);
-            if ((group ^ flip8) == 0) {
-                p += 7;
-                continue;
-            }
-        }
-        const std::uint8_t v = bits[p] ^ flip;
-        if (v == 0)
-            continue;
+    ForEachInkByte(bits, sourceWidth_, oneIsBlack, [&](std::size_t p, std::uint8_t v) {
         std::uint32_t counts;
         std::memcpy(&counts, inkCounts_.data() + 4 * p, sizeof counts);
         counts += kPairTable[v];  // at most 4 a byte: no carries between pixels
         std::memcpy(inkCounts_.data() + 4 * p, &counts, sizeof counts);
-    }
+    });
     if (rowsAdded_++ % 2 == 1) {
         static constexpr std::uint8_t kGrey[5] = {255, 191, 128, 64, 0};
         std::uint8_t* out = picture_.Row(nextOutputRow_++);
