@@ -57,25 +57,30 @@ InkMap ReduceToInk(const GreyPicture& page, int factor, std::uint8_t threshold) 
     map.width = (page.width + factor - 1) / factor;
     map.height = (page.height + factor - 1) / factor;
     map.ink.assign(static_cast<std::size_t>(map.width) * map.height, 0);
-    if (factor == 1) {
-        // A plain threshold, which the compiler makes a few instructions per 32 pixels.
-        for (std::size_t i = 0; i < page.pixels.size(); ++i)
-            map.ink[i] = page.pixels[i] < threshold ? 1 : 0;
-        return map;
-    }
+    const GreyPicture shrunk = factor == 1 ? GreyPicture{} : ShrinkKeepingInk(page, factor);
+    const GreyPicture& darkest = factor == 1 ? page : shrunk;
+    // A plain threshold, which the compiler makes a few instructions per 32 pixels.
+    for (std::size_t i = 0; i < darkest.pixels.size(); ++i)
+        map.ink[i] = darkest.pixels[i] < threshold ? 1 : 0;
+    return map;
+}
+
+GreyPicture ShrinkKeepingInk(const GreyPicture& page, int factor) {
+    factor = std::max(factor, 1);
+    GreyPicture out{(page.width + factor - 1) / factor, (page.height + factor - 1) / factor, {}};
+    out.pixels.assign(static_cast<std::size_t>(out.width) * out.height, 255);
     for (int y = 0; y < page.height; ++y) {
         const std::uint8_t* row = page.pixels.data() + static_cast<std::size_t>(y) * page.width;
-        std::uint8_t* out = map.ink.data() + static_cast<std::size_t>(y / factor) * map.width;
-        // Whole blocks first, in a loop of fixed length the compiler can unroll.
-        const int whole = page.width / factor;
-        for (int mapX = 0; mapX < whole; ++mapX) {
-            const std::uint8_t* block = row + static_cast<std::size_t>(mapX) * factor;
-            out[mapX] |= *std::min_element(block, block + factor) < threshold ? 1 : 0;
+        std::uint8_t* outRow = out.pixels.data() + static_cast<std::size_t>(y / factor) * out.width;
+        const int whole = page.width / factor;  // output pixels covering `factor` columns
+        for (int x = 0; x < whole; ++x) {
+            const std::uint8_t* from = row + static_cast<std::size_t>(x) * factor;
+            outRow[x] = std::min(outRow[x], *std::min_element(from, from + factor));
         }
         for (int x = whole * factor; x < page.width; ++x)
-            out[whole] |= row[x] < threshold ? 1 : 0;
+            outRow[whole] = std::min(outRow[whole], row[x]);
     }
-    return map;
+    return out;
 }
 
 namespace {

@@ -42,6 +42,11 @@ std::uint8_t InkThreshold(const GreyPicture& page);
 // page pixels is darker than `threshold`.
 InkMap ReduceToInk(const GreyPicture& page, int factor, std::uint8_t threshold);
 
+// The picture made `factor` times smaller each way (at least 1), each pixel the darkest of those
+// it covers, so that a stroke thinner than the factor is kept whole; the last row and column
+// cover what is left.
+GreyPicture ShrinkKeepingInk(const GreyPicture& page, int factor);
+
 struct InkPiece {
     PixelBox box;  // in map pixels
     int area = 0;  // ink pixels

@@ -218,24 +218,6 @@ GreyPicture Shrink(const GreyPicture& page, int factor) {
     return out;
 }
 
-GreyPicture ShrinkKeepingInk(const GreyPicture& page, int factor) {
-    factor = std::max(factor, 1);
-    GreyPicture out{(page.width + factor - 1) / factor, (page.height + factor - 1) / factor, {}};
-    out.pixels.assign(static_cast<std::size_t>(out.width) * out.height, 255);
-    for (int y = 0; y < page.height; ++y) {
-        const std::uint8_t* row = page.pixels.data() + static_cast<std::size_t>(y) * page.width;
-        std::uint8_t* outRow = out.pixels.data() + static_cast<std::size_t>(y / factor) * out.width;
-        const int whole = page.width / factor;  // output pixels covering `factor` columns
-        for (int x = 0; x < whole; ++x) {
-            const std::uint8_t* from = row + static_cast<std::size_t>(x) * factor;
-            outRow[x] = std::min(outRow[x], *std::min_element(from, from + factor));
-        }
-        for (int x = whole * factor; x < page.width; ++x)
-            outRow[whole] = std::min(outRow[whole], row[x]);
-    }
-    return out;
-}
-
 namespace {
 
 template <int Channels>

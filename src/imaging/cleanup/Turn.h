@@ -25,8 +25,6 @@ Picture TurnQuarters(const Picture& page, int quarters);
 // The picture made `factor` times smaller each way (at least 1), each pixel the mean of the
 // pixels it covers; the last row and column cover what is left.
 GreyPicture Shrink(const GreyPicture& page, int factor);
-// The same, each pixel the darkest it covers: a stroke thinner than the factor is kept whole.
-GreyPicture ShrinkKeepingInk(const GreyPicture& page, int factor);
 
 // The picture half its size each way (an odd last row or column dropped), each pixel the mean
 // of the four it covers.
