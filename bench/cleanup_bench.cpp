@@ -151,8 +151,11 @@ int main(int argc, char** argv) {
     }
     const fs::path scan = folder / "book.tif";
     tools::WriteScan(scan, book);
-    if (argc > 2)  // kept for profiling the program on it
-        fs::copy_file(scan, argv[2], fs::copy_options::overwrite_existing);
+    if (argc > 2) {  // kept for profiling the program on it; an existing file is left alone
+        std::error_code error;
+        if (!fs::copy_file(scan, argv[2], fs::copy_options::none, error))
+            std::printf("book not kept at %s: %s\n", argv[2], error.message().c_str());
+    }
     const fs::path program = fs::canonical("/proc/self/exe").parent_path() / "vellumark";
     double plain = 0;
     for (const char* options : {"", "--deskew --crop --split-spreads", "--clean"}) {
