@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
+#include <random>
 
 #include "imaging/cleanup/CleanupPlan.h"
+#include "imaging/cleanup/InkMap.h"
 #include "imaging/cleanup/PageRegions.h"
 #include "imaging/cleanup/Skew.h"
 #include "imaging/cleanup/Turn.h"
@@ -190,6 +193,32 @@ TEST(DespeckleTest, DustGoesAndEveryLetterStays) {
     const GreyPicture before = dusty;
     EXPECT_EQ(Despeckle(dusty, 8), 0);
     EXPECT_EQ(dusty.pixels, before.pixels);
+}
+
+// Each shrunk pixel is the darkest of the block it covers, also the short blocks at the right
+// and bottom edges.
+TEST(ShrinkKeepingInkTest, EachPixelIsTheDarkestOfItsBlock) {
+    std::mt19937 random(5);
+    for (const auto [width, height, factor] :
+         {std::array{37, 23, 2}, std::array{64, 64, 4}, std::array{101, 7, 3}, std::array{9, 9, 1},
+          std::array{5, 3, 8}}) {
+        GreyPicture page{width, height, std::vector<std::uint8_t>(std::size_t(width) * height)};
+        for (auto& pixel : page.pixels)
+            pixel = static_cast<std::uint8_t>(random());
+        const GreyPicture shrunk = ShrinkKeepingInk(page, factor);
+        ASSERT_EQ(shrunk.width, (width + factor - 1) / factor);
+        ASSERT_EQ(shrunk.height, (height + factor - 1) / factor);
+        for (int y = 0; y < shrunk.height; ++y) {
+            for (int x = 0; x < shrunk.width; ++x) {
+                std::uint8_t darkest = 255;
+                for (int v = y * factor; v < std::min(height, (y + 1) * factor); ++v)
+                    for (int u = x * factor; u < std::min(width, (x + 1) * factor); ++u)
+                        darkest = std::min(darkest, page.pixels[std::size_t(v) * width + u]);
+                ASSERT_EQ(shrunk.pixels[std::size_t(y) * shrunk.width + x], darkest)
+                    << width << "x" << height << " by " << factor << " at " << x << "," << y;
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -69,16 +69,26 @@ GreyPicture ShrinkKeepingInk(const GreyPicture& page, int factor) {
     factor = std::max(factor, 1);
     GreyPicture out{(page.width + factor - 1) / factor, (page.height + factor - 1) / factor, {}};
     out.pixels.assign(static_cast<std::size_t>(out.width) * out.height, 255);
-    for (int y = 0; y < page.height; ++y) {
-        const std::uint8_t* row = page.pixels.data() + static_cast<std::size_t>(y) * page.width;
-        std::uint8_t* outRow = out.pixels.data() + static_cast<std::size_t>(y / factor) * out.width;
-        const int whole = page.width / factor;  // output pixels covering `factor` columns
-        for (int x = 0; x < whole; ++x) {
-            const std::uint8_t* from = row + static_cast<std::size_t>(x) * factor;
-            outRow[x] = std::min(outRow[x], *std::min_element(from, from + factor));
+    // Down the columns first, a whole row at a time, which the compiler does 32 pixels a step;
+    // then across, on one row in `factor`.
+    std::vector<std::uint8_t> darkest(static_cast<std::size_t>(page.width));
+    const int whole = page.width / factor;  // output pixels covering `factor` columns
+    for (int top = 0; top < page.height; top += factor) {
+        const std::uint8_t* row = page.pixels.data() + static_cast<std::size_t>(top) * page.width;
+        std::copy_n(row, page.width, darkest.begin());
+        for (int y = top + 1; y < std::min(top + factor, page.height); ++y) {
+            row += page.width;
+            for (int x = 0; x < page.width; ++x)
+                darkest[x] = std::min(darkest[x], row[x]);
         }
-        for (int x = whole * factor; x < page.width; ++x)
-            outRow[whole] = std::min(outRow[whole], row[x]);
+        std::uint8_t* outRow =
+            out.pixels.data() + static_cast<std::size_t>(top / factor) * out.width;
+        for (int x = 0; x < whole; ++x) {
+            const auto from = darkest.begin() + static_cast<std::ptrdiff_t>(x) * factor;
+            outRow[x] = *std::min_element(from, from + factor);
+        }
+        if (whole < out.width)
+            outRow[whole] = *std::min_element(darkest.begin() + whole * factor, darkest.end());
     }
     return out;
 }
