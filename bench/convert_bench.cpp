@@ -342,8 +342,12 @@ struct Scan {
 
 bool Compare(const Scan& scan, const fs::path& folder, int rounds, unsigned cores) {
     const fs::path out1 = folder / "out1", outN = folder / "outN";
-    fs::create_directories(out1);
-    fs::create_directories(outN);
+    // Every round writes a new book, as the first one does: replacing the last round's book
+    // would add the freeing of its blocks to the later rounds only.
+    const auto empty = [](const fs::path& out) {
+        fs::remove_all(out);
+        fs::create_directories(out);
+    };
     const std::string coresText = std::to_string(cores);
     std::printf("%s: %d pages, %d x %d at 300 dpi, %.1f MB; %u cores; best of %d rounds\n",
                 scan.title.c_str(), scan.pages, kWidth, kHeight,
@@ -353,8 +357,10 @@ bool Compare(const Scan& scan, const fs::path& folder, int rounds, unsigned core
     Measure ref1, conv1, refN, convN;
     for (int round = 0; round < rounds; ++round) {
         ref1 = Best(ref1, InChild([&] { return scan.reference(scan.document, pages, 1); }));
+        empty(out1);
         conv1 = Best(conv1, InChild([&] { return RunConvert(scan.document, out1, 1); }));
         refN = Best(refN, InChild([&] { return scan.reference(scan.document, pages, cores); }));
+        empty(outN);
         convN = Best(convN, InChild([&] { return RunConvert(scan.document, outN, 0); }));
     }
     Print("reference, 1 thread", pages, ref1);
