@@ -1,6 +1,7 @@
 // Whole books planned: body pages share one size with their text placed alike, a short last
 // page is not enlarged, a larger plate keeps its own box, spreads become two pages in reading
-// order, a photo is neither turned nor split, a sideways page is turned upright.
+// order, a photo is neither turned nor split, a sideways page is turned upright, a dim corner
+// is paper and a page number far below the text is content.
 
 #include <gtest/gtest.h>
 
@@ -91,6 +92,43 @@ TEST(CleanupPlanTest, APhotoIsNeitherTurnedNorSplitAndASidewaysPageIsTurnedUprig
     ASSERT_EQ(sideways.size(), 1u);
     EXPECT_EQ(sideways[0].quarters, 3);
     EXPECT_EQ(sideways[0].degrees, 0);  // level once upright
+}
+
+PagePlan PlanOne(const GreyPicture& sheet) {
+    const std::vector<PagePlan> plans = PlanSheet(0, sheet, kDpi, Clean());
+    EXPECT_EQ(plans.size(), 1u);
+    return plans.empty() ? PagePlan{} : plans[0];
+}
+
+// As real scans come: a corner left dim by the lamp (down to 45% of the light), with text in
+// it, and a page number far below the text.
+TEST(CleanupPlanTest, ADimCornerIsPaperAndAFarPageNumberIsContent) {
+    tools::SheetOptions sheet;
+    sheet.degrees = -2;
+    sheet.grey = true;
+    tools::BilevelPage page = tools::TextPage(tools::SmallA4(2), 300, 11);
+    GreyPicture pixels = tools::ScanSheet(page, sheet);
+    const PagePlan lit = PlanOne(pixels);
+    for (int y = 0; y < pixels.height; ++y) {
+        for (int x = 0; x < pixels.width; ++x) {
+            const double away = std::hypot(x, y) / 900.0;
+            std::uint8_t& pixel = pixels.pixels[static_cast<std::size_t>(y) * pixels.width + x];
+            pixel = static_cast<std::uint8_t>(pixel * (away < 1 ? 0.45 + 0.55 * away : 1.0));
+        }
+    }
+    const PagePlan dim = PlanOne(pixels);
+    EXPECT_NEAR(dim.degrees, lit.degrees, 0.06);
+    EXPECT_NEAR(dim.content.left, lit.content.left, 4);
+    EXPECT_NEAR(dim.content.top, lit.content.top, 4);
+    EXPECT_NEAR(dim.content.right, lit.content.right, 4);
+    EXPECT_NEAR(dim.content.bottom, lit.content.bottom, 4);
+
+    const int textBottom = tools::InkBox(page)[3];
+    for (int y = 1650; y < 1664; ++y)
+        for (int x = 600; x < 620; ++x)
+            page.bits[static_cast<std::size_t>(y) * page.Stride() + x / 8] |= 0x80 >> (x % 8);
+    const PagePlan numbered = PlanOne(tools::ScanSheet(page, sheet));
+    EXPECT_GE(numbered.content.bottom - lit.content.bottom, 1664 - textBottom - 8);
 }
 
 }  // namespace

@@ -122,8 +122,10 @@ std::vector<PagePlan> PlanSheet(int sheet, const SheetSample& sample,
         return {plan};
     }
     // Content and folds are found at half the sample's resolution, which places them to a few
-    // of the sheet's pixels (the boxes are rounded outwards) at a quarter of the cost.
-    GreyPicture levelled = ShrinkKeepingInk(*small, kLevelledShrink);
+    // of the sheet's pixels (the boxes are rounded outwards) at a quarter of the cost. The light
+    // is evened out before the turn, whose corners are paper.
+    GreyPicture levelled =
+        EvenlyLit(ShrinkKeepingInk(*small, kLevelledShrink), smallDpi / kLevelledShrink);
     if (plan.degrees != 0)
         levelled = Turn(levelled, plan.degrees, false);
     small = &levelled;

@@ -54,6 +54,46 @@ PixelBox FindContentBox(const GreyPicture& page, double dpi) {
     return ToPage(box, found.map.factor, page);
 }
 
+GreyPicture EvenlyLit(const GreyPicture& page, double dpi) {
+    constexpr int kDarkest = 96;  // paper darker than this is not paper
+    const int block = std::max(4, static_cast<int>(0.4 * (dpi > 0 ? dpi : 300)));
+    const int across = (page.width + block - 1) / block, down = (page.height + block - 1) / block;
+    std::vector<std::uint8_t> brightest(static_cast<std::size_t>(across) * down, 0);
+    for (int y = 0; y < page.height; ++y) {
+        const std::uint8_t* row = page.pixels.data() + static_cast<std::size_t>(y) * page.width;
+        std::uint8_t* blocks = brightest.data() + static_cast<std::size_t>(y / block) * across;
+        for (int bx = 0; bx < across; ++bx) {
+            const int from = bx * block, to = std::min(page.width, from + block);
+            blocks[bx] = std::max(blocks[bx], *std::max_element(row + from, row + to));
+        }
+    }
+    // Each block's paper is the brightest of it and its neighbours: a block wholly inside a
+    // picture or a paragraph still finds paper next to it. Kept as a factor in 16.16 fixed point.
+    std::vector<std::uint32_t> gain(brightest.size(), 1u << 16);
+    for (int by = 0; by < down; ++by) {
+        for (int bx = 0; bx < across; ++bx) {
+            int level = 0;
+            for (int ny = std::max(0, by - 1); ny <= std::min(down - 1, by + 1); ++ny)
+                for (int nx = std::max(0, bx - 1); nx <= std::min(across - 1, bx + 1); ++nx)
+                    level =
+                        std::max<int>(level, brightest[static_cast<std::size_t>(ny) * across + nx]);
+            if (level >= kDarkest)
+                gain[static_cast<std::size_t>(by) * across + bx] = (255u << 16) / level;
+        }
+    }
+    GreyPicture lit = page;
+    for (int y = 0; y < page.height; ++y) {
+        std::uint8_t* row = lit.pixels.data() + static_cast<std::size_t>(y) * page.width;
+        const std::uint32_t* gains = gain.data() + static_cast<std::size_t>(y / block) * across;
+        for (int bx = 0; bx < across; ++bx) {
+            const std::uint32_t factor = gains[bx];
+            for (int x = bx * block; x < std::min(page.width, (bx + 1) * block); ++x)
+                row[x] = static_cast<std::uint8_t>(std::min(255u, (row[x] * factor) >> 16));
+        }
+    }
+    return lit;
+}
+
 std::optional<int> FindFold(const GreyPicture& sheet, double dpi) {
     // Two pages side by side make a sheet wider than tall.
     if (sheet.width < sheet.height)

@@ -13,6 +13,13 @@ namespace vellumark::imaging {
 // page with no content. `dpi` as for MeasureSkew. Thread-safe.
 PixelBox FindContentBox(const GreyPicture& page, double dpi);
 
+// The page as if lit evenly: each pixel measured against the paper around it, so that a corner
+// left dim by a lamp or a camera is paper again and the text in it ink. The paper level is the
+// brightest pixel of the blocks around, each about 0.4 inch across (`dpi` as for MeasureSkew);
+// where even that is dark (a scanner's border, a dark photograph) pixels are left as they are.
+// Thread-safe.
+GreyPicture EvenlyLit(const GreyPicture& page, double dpi);
+
 // Where a sheet holding two facing pages folds, in page pixels from the left; nothing for a
 // single page, also one that shows a sliver of the next. Thread-safe.
 std::optional<int> FindFold(const GreyPicture& sheet, double dpi);
