@@ -13,6 +13,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "common/Heap.h"
 #include "epub/Folders.h"
 #include "imaging/Document.h"
 #include "imaging/ScanDocument.h"
@@ -260,6 +261,7 @@ public:
 
 Sizes RunConvert(const fs::path& document, const fs::path& output, unsigned jobs,
                  const std::function<void(epub::ConversionSettings&)>& adjust) {
+    KeepPageBuffersInHeap();  // as the program does, first thing
     const std::shared_ptr<const imaging::ScanDocument> opened = imaging::OpenScanDocument(document);
     epub::ConversionSettings settings;
     settings.title = "bench";
