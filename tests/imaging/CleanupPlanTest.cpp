@@ -1,7 +1,7 @@
 // Whole books planned: body pages share one size with their text placed alike, a short last
 // page is not enlarged, a larger plate keeps its own box, spreads become two pages in reading
 // order, a photo is neither turned nor split, a sideways page is turned upright, a dim corner
-// is paper and a page number far below the text is content.
+// is paper and a page number far below the text is content, holes punched for a binder are not.
 
 #include <gtest/gtest.h>
 
@@ -129,6 +129,39 @@ TEST(CleanupPlanTest, ADimCornerIsPaperAndAFarPageNumberIsContent) {
             page.bits[static_cast<std::size_t>(y) * page.Stride() + x / 8] |= 0x80 >> (x % 8);
     const PagePlan numbered = PlanOne(tools::ScanSheet(page, sheet));
     EXPECT_GE(numbered.content.bottom - lit.content.bottom, 1664 - textBottom - 8);
+}
+
+void Disc(tools::BilevelPage& page, int centreX, int centreY, int radius) {
+    for (int y = centreY - radius; y <= centreY + radius; ++y)
+        for (int x = centreX - radius; x <= centreX + radius; ++x)
+            if ((x - centreX) * (x - centreX) + (y - centreY) * (y - centreY) <= radius * radius)
+                page.bits[static_cast<std::size_t>(y) * page.Stride() + x / 8] |= 0x80 >> (x % 8);
+}
+
+// Office papers come punched: under a dark lid the holes scan as black discs in the margin,
+// which used to widen every page's crop to the sheet's edge and, through the shared size, the
+// whole book's. A like blot well inside the sheet is content.
+TEST(CleanupPlanTest, PunchedHolesAreNotContentButALikeBlotInsideTheSheetIs) {
+    for (const bool grey : {false, true}) {
+        SCOPED_TRACE(grey ? "grey" : "bilevel");
+        tools::SheetOptions sheet;
+        sheet.degrees = 1.3;
+        sheet.grey = grey;
+        tools::BilevelPage page = tools::TextPage(tools::SmallA4(3), 300, 11);
+        const PagePlan plain = PlanOne(tools::ScanSheet(page, sheet));
+        // Holes 6 mm across, half an inch in from the left edge, and one at the foot.
+        for (const int y : {400, 877, 1354})
+            Disc(page, 45, y, 18);
+        Disc(page, 620, 1700, 18);
+        const PagePlan punched = PlanOne(tools::ScanSheet(page, sheet));
+        EXPECT_NEAR(punched.degrees, plain.degrees, 0.02);
+        EXPECT_EQ(punched.content, plain.content);
+
+        Disc(page, 620, 1300, 18);  // three inches from every edge
+        const PagePlan blotted = PlanOne(tools::ScanSheet(page, sheet));
+        EXPECT_GT(blotted.content.bottom, plain.content.bottom + 250);
+        EXPECT_EQ(blotted.content.left, plain.content.left);
+    }
 }
 
 }  // namespace

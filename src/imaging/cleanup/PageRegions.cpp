@@ -11,12 +11,29 @@ namespace {
 
 // The page's ink pieces that are content, in map pixels: not touching the sheet's edge (a
 // border, a shadow, the next page's edge), not a speck, not a band as tall as the sheet (a
-// fold's shadow).
+// fold's shadow), not a hole punched for a binder.
 struct ContentPieces {
     InkMap map;
     std::vector<InkPiece> pieces;
     std::vector<InkPiece> tallBands;  // the dark bands left out, for the fold
 };
+
+// A hole punched for a binder, as a dark scanner lid shows it: a solid round blot 4 to 9 mm
+// across (holes are 5 to 8 mm) whose middle is within an inch or so of the sheet's edge (holes
+// are punched about half an inch in).
+bool LooksPunched(const InkPiece& piece, const InkMap& map, double mapDpi) {
+    const PixelBox& box = piece.box;
+    const double width = box.Width() / mapDpi, height = box.Height() / mapDpi;  // inches
+    const auto holeSized = [](double across) { return across >= 0.16 && across <= 0.36; };
+    if (!holeSized(width) || !holeSized(height) || width > 1.3 * height || height > 1.3 * width)
+        return false;
+    // A disc fills about 0.79 of its box; a letter or a ring far less.
+    if (piece.area < 0.6 * box.Width() * box.Height())
+        return false;
+    const double x = (box.left + box.right) / 2.0, y = (box.top + box.bottom) / 2.0;
+    const double fromEdge = std::min({x, y, map.width - x, map.height - y}) / mapDpi;
+    return fromEdge < 1.2;
+}
 
 ContentPieces FindContentPieces(const GreyPicture& page, double dpi) {
     ContentPieces found;
@@ -25,6 +42,7 @@ ContentPieces FindContentPieces(const GreyPicture& page, double dpi) {
     const double mapDpi = (dpi > 0 ? dpi : 300) / map.factor;
     // A speck: smaller every way than the dot of an i in small print.
     const double speck = 0.02 * mapDpi;
+    std::vector<InkPiece> holes;
     for (const InkPiece& piece : FindInkPieces(map)) {
         const PixelBox& box = piece.box;
         const bool atEdge =
@@ -32,7 +50,18 @@ ContentPieces FindContentPieces(const GreyPicture& page, double dpi) {
         if (box.Height() > 0.6 * map.height && box.Width() < 0.15 * map.width)
             found.tallBands.push_back(piece);
         else if (!atEdge && (box.Width() > speck || box.Height() > speck))
-            found.pieces.push_back(piece);
+            (LooksPunched(piece, map, mapDpi) ? holes : found.pieces).push_back(piece);
+    }
+    // Only where it lies in the margin, clear of the rest: a bold dot among the text stays.
+    PixelBox rest;
+    for (const InkPiece& piece : found.pieces)
+        rest = rest.Union(piece.box);
+    for (const InkPiece& hole : holes) {
+        const bool clear = rest.Empty() || hole.box.right <= rest.left ||
+                           hole.box.left >= rest.right || hole.box.bottom <= rest.top ||
+                           hole.box.top >= rest.bottom;
+        if (!clear)
+            found.pieces.push_back(hole);
     }
     return found;
 }
