@@ -138,29 +138,53 @@ void Disc(tools::BilevelPage& page, int centreX, int centreY, int radius) {
                 page.bits[static_cast<std::size_t>(y) * page.Stride() + x / 8] |= 0x80 >> (x % 8);
 }
 
-// Office papers come punched: under a dark lid the holes scan as black discs in the margin,
-// which used to widen every page's crop to the sheet's edge and, through the shared size, the
-// whole book's. A like blot well inside the sheet is content.
-TEST(CleanupPlanTest, PunchedHolesAreNotContentButALikeBlotInsideTheSheetIs) {
+void Fill(tools::BilevelPage& page, int left, int top, int right, int bottom) {
+    for (int y = top; y < bottom; ++y)
+        for (int x = left; x < right; ++x)
+            page.bits[static_cast<std::size_t>(y) * page.Stride() + x / 8] |= 0x80 >> (x % 8);
+}
+
+// Office papers come punched, and a sheet on a lid of another shade shows its own edge: under a
+// dark lid the holes scan as black discs in the margin, and the paper's edge as a thin line a
+// little way in from the sheet's edge. Either used to widen every page's crop to the sheet's
+// edge and, through the shared size, the whole book's. A like blot well inside the sheet, and a
+// printed frame that keeps a margin, are content.
+TEST(CleanupPlanTest, HolesAndThePapersEdgeAreNotContentButPrintedMarksAre) {
     for (const bool grey : {false, true}) {
         SCOPED_TRACE(grey ? "grey" : "bilevel");
         tools::SheetOptions sheet;
         sheet.degrees = 1.3;
         sheet.grey = grey;
-        tools::BilevelPage page = tools::TextPage(tools::SmallA4(3), 300, 11);
-        const PagePlan plain = PlanOne(tools::ScanSheet(page, sheet));
+        const tools::BilevelPage text = tools::TextPage(tools::SmallA4(3), 300, 11);
+        const PagePlan plain = PlanOne(tools::ScanSheet(text, sheet));
+
+        tools::BilevelPage marked = text;
         // Holes 6 mm across, half an inch in from the left edge, and one at the foot.
         for (const int y : {400, 877, 1354})
-            Disc(page, 45, y, 18);
-        Disc(page, 620, 1700, 18);
-        const PagePlan punched = PlanOne(tools::ScanSheet(page, sheet));
-        EXPECT_NEAR(punched.degrees, plain.degrees, 0.02);
-        EXPECT_EQ(punched.content, plain.content);
+            Disc(marked, 45, y, 18);
+        Disc(marked, 620, 1700, 18);
+        // The paper's edge along the top and the right, and a stretch of it along the foot.
+        Fill(marked, 20, 14, 1220, 16);
+        Fill(marked, 1218, 14, 1220, 1740);
+        Fill(marked, 100, 1730, 1200, 1733);
+        const PagePlan cleared = PlanOne(tools::ScanSheet(marked, sheet));
+        EXPECT_NEAR(cleared.degrees, plain.degrees, 0.02);
+        EXPECT_EQ(cleared.content, plain.content);
 
-        Disc(page, 620, 1300, 18);  // three inches from every edge
-        const PagePlan blotted = PlanOne(tools::ScanSheet(page, sheet));
-        EXPECT_GT(blotted.content.bottom, plain.content.bottom + 250);
-        EXPECT_EQ(blotted.content.left, plain.content.left);
+        tools::BilevelPage blotted = text;
+        Disc(blotted, 620, 1300, 18);  // three inches from every edge
+        const PagePlan blot = PlanOne(tools::ScanSheet(blotted, sheet));
+        EXPECT_GT(blot.content.bottom, plain.content.bottom + 250);
+        EXPECT_EQ(blot.content.left, plain.content.left);
+
+        tools::BilevelPage framed = text;  // a frame 0.4 inch in from the sheet's edge
+        Fill(framed, 60, 60, 1180, 62);
+        Fill(framed, 60, 1692, 1180, 1694);
+        Fill(framed, 60, 60, 62, 1694);
+        Fill(framed, 1178, 60, 1180, 1694);
+        const PagePlan frame = PlanOne(tools::ScanSheet(framed, sheet));
+        EXPECT_LT(frame.content.left, plain.content.left - 80);
+        EXPECT_GT(frame.content.bottom, plain.content.bottom + 650);
     }
 }
 

@@ -11,7 +11,7 @@ namespace {
 
 // The page's ink pieces that are content, in map pixels: not touching the sheet's edge (a
 // border, a shadow, the next page's edge), not a speck, not a band as tall as the sheet (a
-// fold's shadow), not a hole punched for a binder.
+// fold's shadow), not a hole punched for a binder or the paper's own edge.
 struct ContentPieces {
     InkMap map;
     std::vector<InkPiece> pieces;
@@ -35,6 +35,23 @@ bool LooksPunched(const InkPiece& piece, const InkMap& map, double mapDpi) {
     return fromEdge < 1.2;
 }
 
+// The paper's own edge, where the sheet lay on a lid of another shade: a thin line, or two to
+// four meeting at corners, along most of the sheet a little way in from its edge. A printed rule
+// or frame keeps a page's margin from the edge, and stays content.
+bool LooksLikePaperEdge(const InkPiece& piece, const InkMap& map, double mapDpi) {
+    const PixelBox& box = piece.box;
+    // Ink for a line of at most 0.06 inch along the box's length and breadth: a straight line
+    // or a corner of that weight, a whole frame of half of it.
+    if (piece.area > 0.06 * mapDpi * (box.Width() + box.Height()))
+        return false;
+    const double near = 0.25 * mapDpi;
+    const bool across =
+        box.Width() >= 0.6 * map.width && (box.top < near || box.bottom > map.height - near);
+    const bool down =
+        box.Height() >= 0.6 * map.height && (box.left < near || box.right > map.width - near);
+    return across || down;
+}
+
 ContentPieces FindContentPieces(const GreyPicture& page, double dpi) {
     ContentPieces found;
     found.map = ReduceToInk(page, AnalysisFactor(dpi), InkThreshold(page));
@@ -42,7 +59,7 @@ ContentPieces FindContentPieces(const GreyPicture& page, double dpi) {
     const double mapDpi = (dpi > 0 ? dpi : 300) / map.factor;
     // A speck: smaller every way than the dot of an i in small print.
     const double speck = 0.02 * mapDpi;
-    std::vector<InkPiece> holes;
+    std::vector<InkPiece> marks;  // holes and paper edges: content only among the rest
     for (const InkPiece& piece : FindInkPieces(map)) {
         const PixelBox& box = piece.box;
         const bool atEdge =
@@ -50,18 +67,24 @@ ContentPieces FindContentPieces(const GreyPicture& page, double dpi) {
         if (box.Height() > 0.6 * map.height && box.Width() < 0.15 * map.width)
             found.tallBands.push_back(piece);
         else if (!atEdge && (box.Width() > speck || box.Height() > speck))
-            (LooksPunched(piece, map, mapDpi) ? holes : found.pieces).push_back(piece);
+            (LooksPunched(piece, map, mapDpi) || LooksLikePaperEdge(piece, map, mapDpi)
+                 ? marks
+                 : found.pieces)
+                .push_back(piece);
     }
-    // Only where it lies in the margin, clear of the rest: a bold dot among the text stays.
+    // Left out only where it lies in the margin, or around the rest as an edge does: a bold dot
+    // or a line among the text stays.
     PixelBox rest;
     for (const InkPiece& piece : found.pieces)
         rest = rest.Union(piece.box);
-    for (const InkPiece& hole : holes) {
-        const bool clear = rest.Empty() || hole.box.right <= rest.left ||
-                           hole.box.left >= rest.right || hole.box.bottom <= rest.top ||
-                           hole.box.top >= rest.bottom;
-        if (!clear)
-            found.pieces.push_back(hole);
+    for (const InkPiece& mark : marks) {
+        const PixelBox& box = mark.box;
+        const bool apart = box.right <= rest.left || box.left >= rest.right ||
+                           box.bottom <= rest.top || box.top >= rest.bottom;
+        const bool around = box.left <= rest.left && box.top <= rest.top &&
+                            box.right >= rest.right && box.bottom >= rest.bottom;
+        if (!rest.Empty() && !apart && !around)
+            found.pieces.push_back(mark);
     }
     return found;
 }
