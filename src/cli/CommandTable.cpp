@@ -117,8 +117,8 @@ constexpr OptionSpec kOptions[] = {
      "level each page whose text lines are measured to run askew (up to 7 degrees either way)",
      kConvert | kInfo},
     {Option::Crop, "--crop", "",
-     "cut each page to its content plus a margin, leaving out dark borders, shadows and specks; "
-     "body pages share one size",
+     "cut each page to its content plus a margin, leaving out dark borders, shadows, punch "
+     "holes, the paper's edge and specks; body pages share one size",
      kConvert | kInfo},
     {Option::Margin, "--margin", "LENGTH",
      "with --crop or --clean: the margin kept around the content, such as 5mm or 0.25in "

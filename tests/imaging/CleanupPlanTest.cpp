@@ -1,7 +1,8 @@
 // Whole books planned: body pages share one size with their text placed alike, a short last
 // page is not enlarged, a larger plate keeps its own box, spreads become two pages in reading
-// order, a photo is neither turned nor split, a sideways page is turned upright, a dim corner
-// is paper and a page number far below the text is content, holes punched for a binder are not.
+// order and a landscape page in two columns stays one, a photo is neither turned nor split, a
+// sideways page is turned upright, a dim corner is paper and a page number far below the text
+// is content, holes punched for a binder and the paper's own edge are not.
 
 #include <gtest/gtest.h>
 
@@ -69,6 +70,16 @@ TEST(CleanupPlanTest, ASpreadBecomesTwoPagesInReadingOrder) {
     ASSERT_EQ(reversed.size(), 2u);
     EXPECT_EQ(reversed[0].box, plans[1].box);
     EXPECT_EQ(reversed[1].box, plans[0].box);
+
+    // A landscape page set in two columns a quarter of an inch apart is one page.
+    tools::PageLayout column = tools::SmallA4(5);
+    column.width = 800;
+    column.height = 1240;
+    column.margin = 20;
+    const tools::BilevelPage left = tools::TextPage(column, 170, 11);
+    column.seed = 6;
+    const tools::BilevelPage landscape = tools::Spread(left, tools::TextPage(column, 170, 11), 0);
+    EXPECT_EQ(PlanSheet(0, tools::ScanSheet(landscape, sheet), kDpi, Clean()).size(), 1u);
 }
 
 TEST(CleanupPlanTest, APhotoIsNeitherTurnedNorSplitAndASidewaysPageIsTurnedUpright) {

@@ -201,6 +201,10 @@ std::optional<int> FindFold(const GreyPicture& sheet, double dpi) {
         if (middle >= bestBegin && middle < bestEnd)
             return std::min(sheet.width, middle * map.factor + map.factor / 2);
     }
+    // Without a shadow, a gutter is two inner margins: wider than the gap between the columns
+    // of a single landscape page (a quarter of an inch or so).
+    if (bestEnd - bestBegin < 0.4 * (dpi > 0 ? dpi : 300) / map.factor)
+        return std::nullopt;
     return std::min(sheet.width, (bestBegin + bestEnd) * map.factor / 2);
 }
 
