@@ -48,8 +48,10 @@ imaging::PixelBox CutOf(const imaging::PagePlan& plan) {
 std::string SheetPart(const imaging::PagePlan& plan) {
     if (plan.fold < 0)
         return "";
-    return plan.area.left < plan.fold ? ", left of the fold at x " + std::to_string(plan.fold)
-                                      : ", right of the fold at x " + std::to_string(plan.fold);
+    // A page levelled by its own angle has the fold aslant across its area's edge.
+    const bool left = plan.area.left + plan.area.right < 2 * plan.fold;
+    return (left ? ", left of the fold at x " : ", right of the fold at x ") +
+           std::to_string(plan.fold);
 }
 
 void PrintCleanedText(const imaging::CleanedPages& pages) {

@@ -1,8 +1,9 @@
 // Whole books planned: body pages share one size with their text placed alike, a short last
 // page is not enlarged, a larger plate keeps its own box, spreads become two pages in reading
-// order and a landscape page in two columns stays one, a photo is neither turned nor split, a
-// sideways page is turned upright, a dim corner is paper and a page number far below the text
-// is content, holes punched for a binder and the paper's own edge are not.
+// order with each page levelled by its own angle, a landscape page in two columns stays one, a
+// photo is neither turned nor split, a sideways page is turned upright, a dim corner is paper and a
+// page number far below the text is content, holes punched for a binder and the paper's own edge
+// are not.
 
 #include <gtest/gtest.h>
 
@@ -70,6 +71,39 @@ TEST(CleanupPlanTest, ASpreadBecomesTwoPagesInReadingOrder) {
     ASSERT_EQ(reversed.size(), 2u);
     EXPECT_EQ(reversed[0].box, plans[1].box);
     EXPECT_EQ(reversed[1].box, plans[0].box);
+
+    // Facing pages of an open book each lie at an angle of their own: each is levelled by its
+    // own, and found without the other's edge, here or in the page levelled the other way.
+    for (const bool grey : {false, true}) {
+        SCOPED_TRACE(grey ? "grey" : "bilevel");
+        tools::SheetOptions leftSheet, rightSheet;
+        leftSheet.degrees = 0.8;
+        rightSheet.degrees = -0.6;
+        leftSheet.grey = rightSheet.grey = grey;
+        const tools::BilevelPage leftPage = tools::TextPage(tools::SmallA4(1), 250, 11);
+        const GreyPicture leftHalf = tools::ScanSheet(leftPage, leftSheet);
+        const GreyPicture rightHalf =
+            tools::ScanSheet(tools::TextPage(tools::SmallA4(2), 250, 11), rightSheet);
+        GreyPicture open{2 * leftHalf.width, leftHalf.height, {}};
+        for (int y = 0; y < open.height; ++y) {
+            for (const GreyPicture* half : {&leftHalf, &rightHalf}) {
+                const auto row =
+                    half->pixels.begin() + static_cast<std::ptrdiff_t>(y) * half->width;
+                open.pixels.insert(open.pixels.end(), row, row + half->width);
+            }
+        }
+        const std::vector<PagePlan> facing = PlanSheet(0, open, kDpi, Clean());
+        ASSERT_EQ(facing.size(), 2u);
+        EXPECT_NEAR(facing[0].degrees, -0.8, 0.05);
+        EXPECT_NEAR(facing[1].degrees, 0.6, 0.05);
+        const std::vector<int> ink = tools::InkBox(leftPage);
+        for (const PagePlan& page : facing) {
+            EXPECT_NEAR(page.content.Width(), ink[2] - ink[0], 25);
+            EXPECT_NEAR(page.content.Height(), ink[3] - ink[1], 25);
+        }
+        EXPECT_LT(facing[0].content.right, facing[0].fold);
+        EXPECT_GT(facing[1].content.left, facing[1].fold);
+    }
 
     // A landscape page set in two columns a quarter of an inch apart is one page.
     tools::PageLayout column = tools::SmallA4(5);

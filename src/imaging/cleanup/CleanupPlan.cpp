@@ -1,7 +1,9 @@
 #include "imaging/cleanup/CleanupPlan.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <numbers>
 
 #include "imaging/cleanup/LineShape.h"
 #include "imaging/cleanup/PageRegions.h"
@@ -41,6 +43,49 @@ PixelBox Enlarged(const PixelBox& box, const PixelBox& small, const PixelBox& fu
     };
     return {std::max(x(box.left, false), 0), std::max(y(box.top, false), 0),
             std::min(x(box.right, true), full.right), std::min(y(box.bottom, true), full.bottom)};
+}
+
+// A point of a canvas levelled by `from` degrees, in the canvas levelled by `to` degrees
+// instead: both canvases share their centre.
+struct Spot {
+    double x = 0, y = 0;
+};
+Spot Relevelled(Spot at, const PixelBox& fromCanvas, double from, const PixelBox& toCanvas,
+                double to) {
+    const double angle = (to - from) * std::numbers::pi / 180.0;
+    const double c = std::cos(angle), s = std::sin(angle);
+    const double x = at.x - fromCanvas.Width() / 2.0, y = at.y - fromCanvas.Height() / 2.0;
+    return {c * x - s * y + toCanvas.Width() / 2.0, s * x + c * y + toCanvas.Height() / 2.0};
+}
+
+// The skew of each page of a sheet split at `fold` (in the canvas levelled by `degrees`, at
+// `levelledScale` of the sample's pixels): facing pages of an open book seldom lie at one angle.
+// Each side is measured on the unturned sample, leaving out a band around the fold as far as
+// the turn slants it.
+std::pair<SkewEstimate, SkewEstimate> SkewOfSides(const GreyPicture& sample, double dpi,
+                                                  double degrees, int fold,
+                                                  const PixelBox& levelled, int levelledScale) {
+    const PixelBox canvas{0, 0, sample.width, sample.height};
+    const Spot middle = Relevelled(
+        {static_cast<double>(fold * levelledScale), levelled.Height() * levelledScale / 2.0},
+        {0, 0, levelled.Width() * levelledScale, levelled.Height() * levelledScale}, degrees,
+        canvas, 0);
+    const double slant =
+        sample.height / 2.0 * std::abs(std::tan(degrees * std::numbers::pi / 180.0)) + 2;
+    const int leftEnd = std::clamp(static_cast<int>(std::floor(middle.x - slant)), 0, sample.width);
+    const int rightBegin =
+        std::clamp(static_cast<int>(std::ceil(middle.x + slant)), 0, sample.width);
+    const auto measure = [&](int from, int to) {
+        return to - from < sample.width / 5
+                   ? SkewEstimate{}
+                   : MeasureSkew(Cut(sample, {from, 0, to, sample.height}), dpi);
+    };
+    return {measure(0, leftEnd), measure(rightBegin, sample.width)};
+}
+
+// The degrees a page is levelled by, from its measured skew.
+double LevelBy(const SkewEstimate& skew) {
+    return skew.confident && std::abs(skew.degrees) >= kLevelEnough ? -skew.degrees : 0;
 }
 
 // How the sheet turns upright. The letters of a band across its middle tell as surely as the
@@ -112,11 +157,10 @@ std::vector<PagePlan> PlanSheet(int sheet, const SheetSample& sample,
     if (options.deskew || options.crop || options.splitSpreads) {
         plan.skewMeasured = skew.confident;
         plan.skew = skew.degrees;
-        if (options.deskew && skew.confident && std::abs(skew.degrees) >= kLevelEnough)
-            plan.degrees = -skew.degrees;
+        if (options.deskew)
+            plan.degrees = LevelBy(skew);
     }
     const PixelBox whole = TurnedBounds(width, height, plan.degrees);
-    std::vector<PixelBox> parts{whole};
     if (!options.crop && !options.splitSpreads) {
         plan.area = whole;
         return {plan};
@@ -124,41 +168,103 @@ std::vector<PagePlan> PlanSheet(int sheet, const SheetSample& sample,
     // Content and folds are found at half the sample's resolution, which places them to a few
     // of the sheet's pixels (the boxes are rounded outwards) at a quarter of the cost. The light
     // is evened out before the turn, whose corners are paper.
-    GreyPicture levelled =
-        EvenlyLit(ShrinkKeepingInk(*small, kLevelledShrink), smallDpi / kLevelledShrink);
-    if (plan.degrees != 0)
-        levelled = Turn(levelled, plan.degrees, false);
-    small = &levelled;
-    smallDpi /= kLevelledShrink;
-    const PixelBox smallWhole{0, 0, small->width, small->height};
-    std::vector<PixelBox> smallParts{smallWhole};
-    if (options.splitSpreads) {
-        if (const std::optional<int> fold = FindFold(*small, smallDpi)) {
-            smallParts = {{0, 0, *fold, small->height}, {*fold, 0, small->width, small->height}};
-            const int x = Enlarged({*fold, 0, *fold, 0}, smallWhole, whole).left + 1;
-            parts = {{whole.left, whole.top, x, whole.bottom},
-                     {x, whole.top, whole.right, whole.bottom}};
-            plan.fold = x;
-            if (options.rightToLeft) {
-                std::swap(parts[0], parts[1]);
-                std::swap(smallParts[0], smallParts[1]);
+    const GreyPicture& measured = *small;
+    const GreyPicture evenLit =
+        EvenlyLit(ShrinkKeepingInk(measured, kLevelledShrink), smallDpi / kLevelledShrink);
+    GreyPicture levelled = plan.degrees != 0 ? Turn(evenLit, plan.degrees, false) : evenLit;
+    const double levelledDpi = smallDpi / kLevelledShrink;
+    const PixelBox smallWhole{0, 0, levelled.width, levelled.height};
+    // Each page: its angle, the levelled sheet it is found in (and that sheet's canvas at full
+    // size), and its part of both.
+    struct Side {
+        PagePlan plan;
+        const GreyPicture* pixels = nullptr;
+        PixelBox smallWhole, whole, smallPart, part;
+    };
+    std::vector<Side> sides{{plan, &levelled, smallWhole, whole, smallWhole, whole}};
+    std::array<GreyPicture, 2> ownLevelled;
+    const std::optional<int> fold =
+        options.splitSpreads ? FindFold(levelled, levelledDpi) : std::nullopt;
+    if (fold) {
+        const int x = Enlarged({*fold, 0, *fold, 0}, smallWhole, whole).left + 1;
+        const Side unsplit = sides[0];
+        sides.assign(2, unsplit);
+        sides[0].plan.fold = sides[1].plan.fold = x;
+        sides[0].smallPart = {0, 0, *fold, levelled.height};
+        sides[1].smallPart = {*fold, 0, levelled.width, levelled.height};
+        sides[0].part = {whole.left, whole.top, x, whole.bottom};
+        sides[1].part = {x, whole.top, whole.right, whole.bottom};
+        if (options.deskew) {
+            const auto [left, right] =
+                SkewOfSides(measured, smallDpi, plan.degrees, *fold, smallWhole, kLevelledShrink);
+            for (int i = 0; i < 2; ++i) {
+                const SkewEstimate& own = i == 0 ? left : right;
+                Side& side = sides[i];
+                if (!own.confident)
+                    continue;
+                side.plan.skewMeasured = true;
+                side.plan.skew = own.degrees;
+                if (std::abs(LevelBy(own) - plan.degrees) < kLevelEnough)
+                    continue;
+                // Found again in the sheet levelled by this page's own angle, where the fold
+                // runs aslant: the other page's side of it is blanked out.
+                side.plan.degrees = LevelBy(own);
+                GreyPicture& pixels = ownLevelled[i];
+                pixels = Turn(evenLit, side.plan.degrees, false);
+                side.pixels = &pixels;
+                side.smallWhole = {0, 0, pixels.width, pixels.height};
+                side.whole = TurnedBounds(width, height, side.plan.degrees);
+                const Spot top = Relevelled({*fold + 0.5, 0}, smallWhole, plan.degrees,
+                                            side.smallWhole, side.plan.degrees);
+                const Spot bottom =
+                    Relevelled({*fold + 0.5, static_cast<double>(levelled.height)}, smallWhole,
+                               plan.degrees, side.smallWhole, side.plan.degrees);
+                const auto foldAt = [&](double y) {
+                    return top.x + (bottom.x - top.x) * (y - top.y) / (bottom.y - top.y);
+                };
+                for (int y = 0; y < pixels.height; ++y) {
+                    const int edge =
+                        std::clamp(static_cast<int>(std::lround(foldAt(y + 0.5))), 0, pixels.width);
+                    std::uint8_t* row =
+                        pixels.pixels.data() + static_cast<std::size_t>(y) * pixels.width;
+                    if (i == 0)
+                        std::fill(row + edge, row + pixels.width, 255);
+                    else
+                        std::fill(row, row + edge, 255);
+                }
+                const double first = foldAt(0), last = foldAt(pixels.height);
+                side.smallPart =
+                    i == 0
+                        ? PixelBox{0, 0,
+                                   std::clamp(static_cast<int>(std::ceil(std::max(first, last))), 1,
+                                              pixels.width),
+                                   pixels.height}
+                        : PixelBox{std::clamp(static_cast<int>(std::floor(std::min(first, last))),
+                                              0, pixels.width - 1),
+                                   0, pixels.width, pixels.height};
+                side.part = Enlarged(side.smallPart, side.smallWhole, side.whole);
+                side.plan.fold = static_cast<int>(std::lround(
+                    foldAt(pixels.height / 2.0) * side.whole.Width() / side.smallWhole.Width()));
             }
         }
+        if (options.rightToLeft)
+            std::swap(sides[0], sides[1]);
     }
     std::vector<PagePlan> plans;
     const int margin = static_cast<int>(std::lround(options.marginInches * DpiOr300(sample.dpi)));
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        PagePlan one = plan;
-        one.area = parts[i];
-        one.box = parts[i] == whole ? PixelBox{} : parts[i];
+    for (const Side& side : sides) {
+        PagePlan one = side.plan;
+        one.area = side.part;
+        one.box = side.part == side.whole ? PixelBox{} : side.part;
         if (options.crop) {
-            const PixelBox& smallPart = smallParts[i];
-            const PixelBox content =
-                FindContentBox(smallPart == smallWhole ? *small : Cut(*small, smallPart), smallDpi);
+            const PixelBox& smallPart = side.smallPart;
+            const PixelBox content = FindContentBox(
+                smallPart == side.smallWhole ? *side.pixels : Cut(*side.pixels, smallPart),
+                levelledDpi);
             if (!content.Empty()) {
                 const PixelBox inSmall = Moved(content, smallPart.left, smallPart.top);
-                one.content = Grown(Enlarged(inSmall, smallWhole, whole), 0, parts[i]);
-                one.box = Grown(one.content, margin, parts[i]);
+                one.content = Grown(Enlarged(inSmall, side.smallWhole, side.whole), 0, side.part);
+                one.box = Grown(one.content, margin, side.part);
             }
         }
         plans.push_back(one);
