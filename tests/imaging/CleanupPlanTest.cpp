@@ -1,12 +1,13 @@
 // Whole books planned: body pages share one size with their text placed alike, a short last
 // page is not enlarged, a larger plate keeps its own box, spreads become two pages in reading
 // order with each page levelled by its own angle, a landscape page in two columns stays one, a
-// photo is neither turned nor split, a sideways page is turned upright, a dim corner is paper and a
-// page number far below the text is content, holes punched for a binder and the paper's own edge
-// are not.
+// photo is neither turned nor split, a sideways page is turned upright, a dim corner is paper
+// and a page number far below the text is content, holes punched for a binder, the paper's own
+// edge and a border short of the sheet's edge are not.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "imaging/cleanup/CleanupPlan.h"
@@ -215,6 +216,20 @@ TEST(CleanupPlanTest, HolesAndThePapersEdgeAreNotContentButPrintedMarksAre) {
         const PagePlan cleared = PlanOne(tools::ScanSheet(marked, sheet));
         EXPECT_NEAR(cleared.degrees, plain.degrees, 0.02);
         EXPECT_EQ(cleared.content, plain.content);
+
+        // A scanner's dark border that stops a little short of the sheet's edge.
+        tools::SheetOptions bordered = sheet;
+        bordered.border = 40;
+        GreyPicture inset = tools::ScanSheet(text, bordered);
+        for (int y = 0; y < inset.height; ++y)
+            for (int x = 0; x < inset.width; ++x)
+                if (std::min({x, y, inset.width - 1 - x, inset.height - 1 - y}) < 6)
+                    inset.pixels[static_cast<std::size_t>(y) * inset.width + x] = 250;
+        const PagePlan inBorder = PlanOne(inset);
+        EXPECT_NEAR(inBorder.content.left, plain.content.left, 2);
+        EXPECT_NEAR(inBorder.content.top, plain.content.top, 2);
+        EXPECT_NEAR(inBorder.content.right, plain.content.right, 2);
+        EXPECT_NEAR(inBorder.content.bottom, plain.content.bottom, 2);
 
         tools::BilevelPage blotted = text;
         Disc(blotted, 620, 1300, 18);  // three inches from every edge

@@ -10,8 +10,9 @@ namespace vellumark::imaging {
 namespace {
 
 // The page's ink pieces that are content, in map pixels: not touching the sheet's edge (a
-// border, a shadow, the next page's edge), not a speck, not a band as tall as the sheet (a
-// fold's shadow), not a hole punched for a binder or the paper's own edge.
+// border, a shadow, the next page's edge) nor a border just short of it, not a speck, not a
+// band as tall as the sheet (a fold's shadow), not a hole punched for a binder or the paper's
+// own edge.
 struct ContentPieces {
     InkMap map;
     std::vector<InkPiece> pieces;
@@ -52,6 +53,24 @@ bool LooksLikePaperEdge(const InkPiece& piece, const InkMap& map, double mapDpi)
     return across || down;
 }
 
+// A scanner's dark border that stops short of the sheet's edge, where the scanner left a strip
+// of light outside it: a band along an edge, or a ring around the sheet, within a tenth of an
+// inch of the edges. A photograph that close to the edge is thicker than a band and fuller than
+// a ring.
+bool LooksLikeBorder(const InkPiece& piece, const InkMap& map, double mapDpi) {
+    const PixelBox& box = piece.box;
+    const double near = std::max(1.0, 0.1 * mapDpi);
+    const bool left = box.left < near, top = box.top < near;
+    const bool right = box.right > map.width - near, bottom = box.bottom > map.height - near;
+    const bool across =
+        (top || bottom) && box.Width() >= 0.6 * map.width && box.Height() <= 0.08 * map.height;
+    const bool down =
+        (left || right) && box.Height() >= 0.6 * map.height && box.Width() <= 0.08 * map.width;
+    const bool ring = left && top && right && bottom &&
+                      piece.area <= 0.5 * static_cast<double>(box.Width()) * box.Height();
+    return across || down || ring;
+}
+
 ContentPieces FindContentPieces(const GreyPicture& page, double dpi) {
     ContentPieces found;
     found.map = ReduceToInk(page, AnalysisFactor(dpi), InkThreshold(page));
@@ -62,8 +81,8 @@ ContentPieces FindContentPieces(const GreyPicture& page, double dpi) {
     std::vector<InkPiece> marks;  // holes and paper edges: content only among the rest
     for (const InkPiece& piece : FindInkPieces(map)) {
         const PixelBox& box = piece.box;
-        const bool atEdge =
-            box.left == 0 || box.top == 0 || box.right == map.width || box.bottom == map.height;
+        const bool atEdge = box.left == 0 || box.top == 0 || box.right == map.width ||
+                            box.bottom == map.height || LooksLikeBorder(piece, map, mapDpi);
         if (box.Height() > 0.6 * map.height && box.Width() < 0.15 * map.width)
             found.tallBands.push_back(piece);
         else if (!atEdge && (box.Width() > speck || box.Height() > speck))
