@@ -30,9 +30,10 @@ struct PagePlan {
     int quarters = 0;
     double degrees = 0;
     PixelBox box;
-    PixelBox area;  // the part of the levelled sheet the page comes from (all of it, or a half)
-    // What was measured, for reports: the sheet's skew (when measured with confidence), the
-    // content box in the levelled sheet, and the fold where it was split.
+    PixelBox area;  // the part of the levelled sheet the page comes from (all of it, or a side)
+    // What was measured, for reports: the skew of the page's sheet, or of its side of a split
+    // sheet (when measured with confidence), the content box in the levelled sheet, and the fold
+    // where it was split, across the middle of the page's levelled sheet.
     bool skewMeasured = false;
     double skew = 0;
     PixelBox content;
@@ -59,8 +60,9 @@ int SampleFactor(double dpi);
 // The sample of a sheet given at its own pixels.
 SheetSample SampleOf(const GreyPicture& pixels, double dpi);
 
-// Measures one sheet and plans its pages (one, or two when it is split), with each page's box
-// its content plus the margin, in the sheet's own pixels. Thread-safe.
+// Measures one sheet and plans its pages (one, or two when it is split, each levelled by its own
+// angle), with each page's box its content plus the margin, in the sheet's own pixels.
+// Thread-safe.
 std::vector<PagePlan> PlanSheet(int sheet, const SheetSample& sample,
                                 const CleanupOptions& options);
 // The same for a sheet given at its own pixels.
