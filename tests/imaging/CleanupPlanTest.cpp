@@ -1,9 +1,10 @@
 // Whole books planned: body pages share one size with their text placed alike, a short last
 // page is not enlarged, a larger plate keeps its own box, spreads become two pages in reading
-// order with each page levelled by its own angle, a landscape page in two columns stays one, a
-// photo is neither turned nor split, a sideways page is turned upright, a dim corner is paper
-// and a page number far below the text is content, holes punched for a binder, the paper's own
-// edge and a border short of the sheet's edge are not.
+// order with each page levelled by its own angle (and a sheet with a blank page where the
+// others fold), a landscape page in two columns stays one, a photo is neither turned nor split,
+// a sideways page is turned upright, a dim corner is paper and a page number far below the text
+// is content, holes punched for a binder, the paper's own edge and a border short of the
+// sheet's edge are not.
 
 #include <gtest/gtest.h>
 
@@ -115,6 +116,45 @@ TEST(CleanupPlanTest, ASpreadBecomesTwoPagesInReadingOrder) {
     column.seed = 6;
     const tools::BilevelPage landscape = tools::Spread(left, tools::TextPage(column, 170, 11), 0);
     EXPECT_EQ(PlanSheet(0, tools::ScanSheet(landscape, sheet), kDpi, Clean()).size(), 1u);
+}
+
+// A book scanned open has blank pages (a chapter's end): such a sheet cannot be told from a
+// single page by its text, and is split where the book's other sheets fold; a plate across the
+// fold stays whole.
+TEST(CleanupPlanTest, ASheetWithABlankPageIsSplitWhereTheOthersFold) {
+    const auto spread = [](const tools::BilevelPage& left, const tools::BilevelPage& right) {
+        return tools::ScanSheet(tools::Spread(left, right, 0));
+    };
+    const auto text = [](unsigned seed) { return tools::TextPage(tools::SmallA4(seed), 250, 11); };
+    std::vector<GreyPicture> sheets;
+    for (unsigned i = 0; i < 3; ++i)
+        sheets.push_back(spread(text(2 * i + 1), text(2 * i + 2)));
+    sheets.push_back(spread(tools::TextPage(tools::SmallA4(7), 0, 11), text(8)));
+    GreyPicture plate = spread(tools::TextPage(tools::SmallA4(9), 0, 11),
+                               tools::TextPage(tools::SmallA4(10), 0, 11));
+    for (int y = 300; y < 1400; ++y)
+        for (int x = 400; x < 2080; ++x)
+            plate.pixels[static_cast<std::size_t>(y) * plate.width + x] = 60;
+    sheets.push_back(plate);
+
+    std::vector<PagePlan> plans;
+    for (int i = 0; i < static_cast<int>(sheets.size()); ++i)
+        for (const PagePlan& plan :
+             PlanSheet(i, sheets[static_cast<std::size_t>(i)], kDpi, Clean()))
+            plans.push_back(plan);
+    ASSERT_EQ(plans.size(), 8u);
+    const PagePlan unsplit = plans[6];
+    SplitLikeTheRest(
+        plans, [](int) { return kDpi; }, Clean());
+    ASSERT_EQ(plans.size(), 9u);
+    EXPECT_EQ(plans[6].sheet, 3);
+    EXPECT_EQ(plans[7].sheet, 3);
+    EXPECT_NEAR(plans[6].fold, plans[0].fold, 0.01 * sheets[0].width);
+    EXPECT_TRUE(plans[6].content.Empty());
+    EXPECT_EQ(plans[7].content, unsplit.content);
+    EXPECT_GE(plans[7].area.left, plans[6].area.right);
+    EXPECT_EQ(plans[8].sheet, 4);
+    EXPECT_EQ(plans[8].fold, -1);
 }
 
 TEST(CleanupPlanTest, APhotoIsNeitherTurnedNorSplitAndASidewaysPageIsTurnedUpright) {

@@ -79,6 +79,8 @@ std::shared_ptr<const CleanedPages> CleanedPages::Plan(
     std::vector<PagePlan> plans;
     for (auto& sheetPlans : perSheet)
         plans.insert(plans.end(), sheetPlans.begin(), sheetPlans.end());
+    if (options.splitSpreads)
+        SplitLikeTheRest(plans, dpi, options);
     if (options.crop)
         MatchPageSizes(plans, dpi, options);
     return std::make_shared<const CleanedPages>(std::move(source), std::move(plans), options,

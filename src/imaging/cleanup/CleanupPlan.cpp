@@ -272,6 +272,72 @@ std::vector<PagePlan> PlanSheet(int sheet, const SheetSample& sample,
     return plans;
 }
 
+void SplitLikeTheRest(std::vector<PagePlan>& plans, const SheetResolution& dpi,
+                      const CleanupOptions& options) {
+    // The split sheets: their size in inches and where they fold, as a share of their width.
+    const auto inches = [&](const PagePlan& plan, const PixelBox& box) {
+        const double perInch = DpiOr300(dpi(plan.sheet));
+        return std::pair{box.Width() / perInch, box.Height() / perInch};
+    };
+    std::vector<double> folds, widths, heights;
+    int landscape = 0;
+    for (std::size_t i = 0; i < plans.size(); ++i) {
+        const PagePlan& plan = plans[i];
+        const bool split = plan.fold >= 0;
+        if (split && (i + 1 >= plans.size() || plans[i + 1].sheet != plan.sheet))
+            continue;  // the second page of a split sheet: counted with the first
+        const PixelBox whole = split ? plan.area.Union(plans[i + 1].area) : plan.area;
+        if (whole.Width() <= whole.Height())
+            continue;
+        ++landscape;
+        if (split) {
+            folds.push_back(static_cast<double>(plan.fold - whole.left) / whole.Width());
+            const auto [width, height] = inches(plan, whole);
+            widths.push_back(width);
+            heights.push_back(height);
+            ++i;
+        }
+    }
+    if (folds.size() < 3 || 10 * folds.size() < 6 * static_cast<std::size_t>(landscape))
+        return;
+    const auto median = [](std::vector<double> values) {
+        std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+        return values[values.size() / 2];
+    };
+    const double fold = median(folds), width = median(widths), height = median(heights);
+    std::vector<PagePlan> out;
+    for (std::size_t i = 0; i < plans.size(); ++i) {
+        const PagePlan& plan = plans[i];
+        const PixelBox& whole = plan.area;
+        const auto [ownWidth, ownHeight] = inches(plan, whole);
+        const bool alike = plan.fold < 0 && whole.Width() > whole.Height() &&
+                           std::abs(ownWidth - width) < 0.05 * width &&
+                           std::abs(ownHeight - height) < 0.05 * height;
+        const int x = whole.left + static_cast<int>(std::lround(fold * whole.Width()));
+        // A plate or a map across the fold is one page.
+        if (!alike || (!plan.content.Empty() && plan.content.left < x && plan.content.right > x)) {
+            out.push_back(plan);
+            continue;
+        }
+        const int margin =
+            static_cast<int>(std::lround(options.marginInches * DpiOr300(dpi(plan.sheet))));
+        std::array<PagePlan, 2> sides{plan, plan};
+        sides[0].area = {whole.left, whole.top, x, whole.bottom};
+        sides[1].area = {x, whole.top, whole.right, whole.bottom};
+        for (PagePlan& side : sides) {
+            side.fold = x;
+            const bool holds = !plan.content.Empty() && plan.content.left >= side.area.left &&
+                               plan.content.right <= side.area.right;
+            side.content = holds ? plan.content : PixelBox{};
+            side.box = holds ? Grown(plan.content, margin, side.area) : side.area;
+        }
+        if (options.rightToLeft)
+            std::swap(sides[0], sides[1]);
+        out.insert(out.end(), sides.begin(), sides.end());
+    }
+    plans = std::move(out);
+}
+
 void MatchPageSizes(std::vector<PagePlan>& plans, const SheetResolution& dpi,
                     const CleanupOptions& options) {
     // Content sizes in inches, so that sheets of different resolutions compare.

@@ -69,6 +69,13 @@ std::vector<PagePlan> PlanSheet(int sheet, const SheetSample& sample,
 std::vector<PagePlan> PlanSheet(int sheet, const GreyPicture& pixels, double dpi,
                                 const CleanupOptions& options);
 
+// Splits the sheets of a book scanned open that could not be told apart from single pages
+// because one of their two pages is blank (a chapter's end, say): a landscape sheet the size of
+// the split ones, whose content lies wholly on one side of where those fold, is split there too.
+// Needs most landscape sheets, and at least three, split. Plans are in sheet order.
+void SplitLikeTheRest(std::vector<PagePlan>& plans, const SheetResolution& dpi,
+                      const CleanupOptions& options);
+
 // Gives the pages of a book one shared size where they are body pages (their content no larger
 // than most pages'), with the content placed alike in each: centred across, at the same
 // distance from the top, within the page's area. Pages with more content keep their own box.
