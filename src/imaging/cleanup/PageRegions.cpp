@@ -15,6 +15,7 @@ namespace {
 // own edge.
 struct ContentPieces {
     InkMap map;
+    double mapDpi = 0;  // the map's resolution
     std::vector<InkPiece> pieces;
     std::vector<InkPiece> tallBands;  // the dark bands left out, for the fold
 };
@@ -75,7 +76,8 @@ ContentPieces FindContentPieces(const GreyPicture& page, double dpi) {
     ContentPieces found;
     found.map = ReduceToInk(page, AnalysisFactor(dpi), InkThreshold(page));
     const InkMap& map = found.map;
-    const double mapDpi = (dpi > 0 ? dpi : 300) / map.factor;
+    found.mapDpi = (dpi > 0 ? dpi : 300) / map.factor;
+    const double mapDpi = found.mapDpi;
     // A speck: smaller every way than the dot of an i in small print.
     const double speck = 0.02 * mapDpi;
     std::vector<InkPiece> marks;  // holes and paper edges: content only among the rest
@@ -201,7 +203,7 @@ std::optional<int> FindFold(const GreyPicture& sheet, double dpi) {
     // Each side must hold a page's worth of text, not a sliver of the next page.
     std::size_t leftText = 0, rightText = 0;
     PixelBox left, right;
-    const std::vector<InkPiece> text = TextPieces(found.pieces, (dpi > 0 ? dpi : 300) / map.factor);
+    const std::vector<InkPiece> text = TextPieces(found.pieces, found.mapDpi);
     for (const InkPiece& piece : text) {
         if (piece.box.right <= bestBegin) {
             ++leftText;
@@ -222,7 +224,7 @@ std::optional<int> FindFold(const GreyPicture& sheet, double dpi) {
     }
     // Without a shadow, a gutter is two inner margins: wider than the gap between the columns
     // of a single landscape page (a quarter of an inch or so).
-    if (bestEnd - bestBegin < 0.4 * (dpi > 0 ? dpi : 300) / map.factor)
+    if (bestEnd - bestBegin < 0.4 * found.mapDpi)
         return std::nullopt;
     return std::min(sheet.width, (bestBegin + bestEnd) * map.factor / 2);
 }
