@@ -137,7 +137,11 @@ GreyPicture EvenlyLit(const GreyPicture& page, double dpi) {
         std::uint8_t* blocks = brightest.data() + static_cast<std::size_t>(y / block) * across;
         for (int bx = 0; bx < across; ++bx) {
             const int from = bx * block, to = std::min(page.width, from + block);
-            blocks[bx] = std::max(blocks[bx], *std::max_element(row + from, row + to));
+            std::uint8_t level = blocks[bx];
+            // A plain loop, not max_element, which keeps its place and is done one by one.
+            for (int x = from; x < to; ++x)
+                level = std::max(level, row[x]);
+            blocks[bx] = level;
         }
     }
     // Each block's paper is the brightest of it and its neighbours: a block wholly inside a
