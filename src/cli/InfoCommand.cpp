@@ -17,7 +17,10 @@ namespace {
 
 std::string Number(double v) {
     std::ostringstream out;
-    out << (std::abs(v - std::round(v)) < 0.005 ? std::round(v) : std::round(v * 100) / 100);
+    const double shown =
+        std::abs(v - std::round(v)) < 0.005 ? std::round(v) : std::round(v * 100) / 100;
+    // A skew a hair below zero rounds to -0, which reads as a turn.
+    out << (shown == 0 ? 0.0 : shown);
     return out.str();
 }
 
