@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config git clang libclang-rt-14-dev
     qt6-base-dev qt6-base-dev-tools libqt6printsupport6 libgl-dev
-    libtiff-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev libdeflate-dev libpugixml-dev libarchive-dev libdjvulibre-dev djvulibre-bin libpoppler-cpp-dev libqpdf-dev
+    libtiff-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev libdeflate-dev libpugixml-dev libarchive-dev libdjvulibre-dev djvulibre-bin minidjvu libpoppler-cpp-dev libqpdf-dev
     libtesseract-dev libleptonica-dev tesseract-ocr-eng tesseract-ocr-osd
     libgtest-dev libgmock-dev libfreetype-dev fonts-dejavu-core
     epubcheck default-jre-headless unzip python3 libarchive-tools

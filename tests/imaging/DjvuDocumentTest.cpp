@@ -1,9 +1,11 @@
-// DjVu documents made with djvulibre's own tools: pages at their own size and resolution, the
-// bilevel layer exact, the hidden text as words with boxes, and damaged files refused.
+// DjVu documents made with djvulibre's own tools and with minidjvu: pages at their own size and
+// resolution, the bilevel layer exact, also where pages share a dictionary of shapes and are read
+// on several threads at once, the hidden text as words with boxes, and damaged files refused.
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "RunProgram.h"
@@ -22,6 +24,22 @@ void RunTool(const std::string& program, const std::vector<std::string>& args) {
     ASSERT_EQ(result.exitCode, 0) << program << ": " << result.err;
 }
 
+// A bilevel page of `width` x `height` as PBM, from 0 (black) and 255.
+void WritePbm(const fs::path& path, const std::vector<std::uint8_t>& pixels, int width,
+              int height) {
+    std::ofstream pbm(path, std::ios::binary);
+    pbm << "P4\n" << width << " " << height << "\n";
+    for (int y = 0; y < height; ++y) {
+        for (int byte = 0; byte < (width + 7) / 8; ++byte) {
+            unsigned char bits = 0;
+            for (int b = 0; b < 8 && byte * 8 + b < width; ++b)
+                bits |= (pixels[std::size_t(y) * width + std::size_t(byte * 8 + b)] == 0)
+                        << (7 - b);
+            pbm.put(static_cast<char>(bits));
+        }
+    }
+}
+
 class DjvuDocumentTest : public ::testing::Test {
 protected:
     // A 200 x 120 bilevel page at 150 dpi with two black bars, and a 90 x 60 colour page at
@@ -34,18 +52,7 @@ protected:
         for (int y = 70; y < 80; ++y)
             for (int x = 30; x < 190; ++x)
                 bars_[std::size_t(y) * 200 + std::size_t(x)] = 0;
-        std::ofstream pbm(temp_ / "p1.pbm", std::ios::binary);
-        pbm << "P4\n200 120\n";
-        for (int y = 0; y < 120; ++y) {
-            for (int byte = 0; byte < 25; ++byte) {
-                unsigned char bits = 0;
-                for (int b = 0; b < 8; ++b)
-                    bits |= (bars_[std::size_t(y) * 200 + std::size_t(byte * 8 + b)] == 0)
-                            << (7 - b);
-                pbm.put(static_cast<char>(bits));
-            }
-        }
-        pbm.close();
+        WritePbm(temp_ / "p1.pbm", bars_, 200, 120);
         std::ofstream ppm(temp_ / "p2.ppm", std::ios::binary);
         ppm << "P6\n90 60\n255\n";
         for (int i = 0; i < 90 * 60; ++i)
@@ -97,6 +104,58 @@ TEST_F(DjvuDocumentTest, PagesComeAtTheirOwnSizeWithTheirTextLayer) {
     EXPECT_EQ(words[0].height, 20);
     EXPECT_EQ(words[1].line, words[0].line);
     EXPECT_TRUE(document->StoredWords(1).empty());
+}
+
+// Scanned books encoded by minidjvu keep the letters the pages share in one dictionary. Pages
+// read on several threads at once (a conversion's pages, the window's thumbnails) each come
+// with their letters, every time.
+TEST_F(DjvuDocumentTest, PagesSharingADictionaryReadOnManyThreadsAtOnce) {
+    constexpr int kWidth = 240, kHeight = 160, kPages = 8;
+    std::vector<std::vector<std::uint8_t>> drawn;
+    std::vector<std::string> args = {"-d", "150", "-p", std::to_string(kPages)};
+    for (int page = 0; page < kPages; ++page) {
+        // The same twelve letter-like shapes on every page, placed apart.
+        std::vector<std::uint8_t> pixels(std::size_t(kWidth) * kHeight, 255);
+        for (int k = 0; k < 12; ++k) {
+            const int left = 10 + (k * 37 + page * 5) % 200, top = 10 + (k * 23 + page * 7) % 130;
+            for (int y = 0; y < 14; ++y)
+                for (int x = 0; x < 9; ++x)
+                    if (x < 2 || y < 2 || (k % 3 == 0 && y > 11))
+                        pixels[std::size_t(top + y) * kWidth + std::size_t(left + x)] = 0;
+        }
+        const fs::path pbm = temp_ / ("shared" + std::to_string(page) + ".pbm");
+        WritePbm(pbm, pixels, kWidth, kHeight);
+        args.push_back(pbm.string());
+        drawn.push_back(std::move(pixels));
+    }
+    const fs::path shared = temp_ / "shared.djvu";
+    args.push_back(shared.string());
+    RunTool("minidjvu", args);
+
+    const auto document = OpenScanDocument(shared);
+    ASSERT_EQ(document->PageCount(), kPages);
+    std::vector<std::string> failures(4);
+    std::vector<std::thread> readers;
+    for (std::size_t t = 0; t < failures.size(); ++t) {
+        readers.emplace_back([&, t] {
+            try {
+                for (int round = 0; round < 5; ++round) {
+                    for (int page = 0; page < kPages; ++page) {
+                        const Picture picture = document->PagePicture(page, kWidth, kHeight);
+                        if (picture.samples != drawn[std::size_t(page)])
+                            throw std::runtime_error("page " + std::to_string(page + 1) +
+                                                     " differs from what was drawn");
+                    }
+                }
+            } catch (const std::exception& e) {
+                failures[t] = e.what();
+            }
+        });
+    }
+    for (std::thread& reader : readers)
+        reader.join();
+    for (const std::string& failure : failures)
+        EXPECT_EQ(failure, "");
 }
 
 TEST_F(DjvuDocumentTest, ADamagedFileIsRefusedNamingIt) {

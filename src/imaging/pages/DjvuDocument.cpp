@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "common/Error.h"
 #include "imaging/Document.h"
@@ -12,10 +13,19 @@
 namespace vellumark::imaging {
 namespace {
 
-// One opened file: a djvulibre context and its document, released together.
+// djvulibre is not safe with one file open in two contexts on two threads: a page that takes
+// its shapes from a dictionary the pages share then decodes without it, now and then. So one
+// thread at a time uses it, from opening a file to releasing it.
+std::mutex& DjvuLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+// One opened file: a djvulibre context and its document, released together, with the library
+// held for the while.
 class Opened {
 public:
-    explicit Opened(const std::filesystem::path& path) : path_(path) {
+    explicit Opened(const std::filesystem::path& path) : lock_(DjvuLock()), path_(path) {
         context_ = ddjvu_context_create("vellumark");
         if (!context_)
             throw Error(ErrorCode::Internal, "djvulibre could not start");
@@ -58,6 +68,7 @@ public:
     }
 
 private:
+    std::lock_guard<std::mutex> lock_;
     std::filesystem::path path_;
     ddjvu_context_t* context_ = nullptr;
     ddjvu_document_t* document_ = nullptr;

@@ -2,8 +2,9 @@
 // A DjVu document (bundled or single page), read with djvulibre: pages at their own resolution,
 // and the hidden text layer, where there is one, as the pages' words.
 //
-// Threads: every call opens the file through its own djvulibre context, so calls from several
-// threads do not wait for one another.
+// Threads: every call opens the file through its own djvulibre context. Calls from several
+// threads are safe, and take turns: djvulibre itself is used by one thread at a time in the
+// process, as pages sharing a dictionary of shapes fail to decode otherwise.
 
 #include <filesystem>
 #include <memory>
