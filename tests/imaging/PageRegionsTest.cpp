@@ -105,6 +105,47 @@ TEST(ContentBoxTest, ABlankPageHasNoContent) {
     EXPECT_TRUE(FindContentBox(blank, 100).Empty());
 }
 
+// Dirt on the glass scans as dots a millimetre across, which alone in a margin are not content;
+// a page number, a dotted leader in the margin and the full stops among the text are.
+TEST(ContentBoxTest, DirtInTheMarginIsLeftOutAndSmallPrintKept) {
+    tools::PageLayout layout;
+    layout.margin = 400;
+    BilevelPage page = tools::TextPage(layout, 300);
+    const PixelBox text = TruthOf(page);
+    const auto blot = [](BilevelPage& on, int left, int top, int width, int height) {
+        for (int y = top; y < top + height; ++y)
+            for (int x = left; x < left + width; ++x)
+                on.SetBlack(x, y);
+    };
+    // A page number 0.1 inch tall, 0.4 inch below the text.
+    blot(page, (text.left + text.right) / 2, text.bottom + 120, 18, 30);
+    // A leader of dots 0.03 inch across, 0.1 inch apart, half an inch right of the text.
+    for (int i = 0; i < 6; ++i)
+        blot(page, text.right + 150 + 30 * i, text.top + 200, 9, 9);
+    const PixelBox truth = TruthOf(page);
+    const std::vector<std::pair<int, int>> dirt = {
+        {100, 1000}, {2350, 2000}, {1200, 150}, {630, 3380}, {2300, 3300}};
+    for (const bool grey : {false, true}) {
+        SheetOptions options;
+        options.grey = grey;
+        GreyPicture sheet = tools::ScanSheet(page, options);
+        for (const auto& [left, top] : dirt)  // 1 mm, and where they fall on the grid varies
+            for (int y = top; y < top + 12; ++y)
+                for (int x = left; x < left + 12 + (left % 3); ++x)
+                    sheet.pixels[std::size_t(y) * sheet.width + x] = 20;
+        CleanupOptions crop;
+        crop.crop = true;
+        for (const PixelBox& found :
+             {FindContentBox(sheet, 300), PlanSheet(0, sheet, 300, crop).at(0).content}) {
+            EXPECT_GE(Overlap(found, truth), 0.97) << (grey ? "grey" : "bilevel");
+            EXPECT_LE(found.left, truth.left);
+            EXPECT_LE(found.top, truth.top);
+            EXPECT_GE(found.right, truth.right);
+            EXPECT_GE(found.bottom, truth.bottom);
+        }
+    }
+}
+
 // A fold's shadow: columns darkened towards the fold.
 void ShadeFold(GreyPicture& sheet, int fold, int halfWidth) {
     for (int y = 0; y < sheet.height; ++y) {

@@ -10,9 +10,9 @@ namespace vellumark::imaging {
 namespace {
 
 // The page's ink pieces that are content, in map pixels: not touching the sheet's edge (a
-// border, a shadow, the next page's edge) nor a border just short of it, not a speck, not a
-// band as tall as the sheet (a fold's shadow), not a hole punched for a binder or the paper's
-// own edge.
+// border, a shadow, the next page's edge) nor a border just short of it, not a speck nor a dot
+// of dirt alone in a margin, not a band as tall as the sheet (a fold's shadow), not a hole
+// punched for a binder or the paper's own edge.
 struct ContentPieces {
     InkMap map;
     double mapDpi = 0;  // the map's resolution
@@ -72,6 +72,45 @@ bool LooksLikeBorder(const InkPiece& piece, const InkMap& map, double mapDpi) {
     return across || down || ring;
 }
 
+// Dirt on the glass scans as dots in the margin, each one widening the crop to it. A dot is
+// kept where other ink lies within `near` of it: a full stop, a dotted rule or the dots of an
+// engraving stay, and so does a dot among the rest of the content. Too many dots to weigh one
+// by one (a stipple, heavy noise) are all kept.
+void KeepDotsNearInk(const std::vector<InkPiece>& dots, std::vector<InkPiece>& pieces,
+                     double near) {
+    constexpr std::size_t kMostWeighed = 400;
+    PixelBox rest;
+    for (const InkPiece& piece : pieces)
+        rest = rest.Union(piece.box);
+    const auto within = [&](const PixelBox& a, const PixelBox& b) {
+        return a.left - near < b.right && b.left - near < a.right && a.top - near < b.bottom &&
+               b.top - near < a.bottom;
+    };
+    const auto nearInk = [&](const InkPiece& dot) {
+        const PixelBox& box = dot.box;
+        if (box.left >= rest.left && box.top >= rest.top && box.right <= rest.right &&
+            box.bottom <= rest.bottom && !rest.Empty())
+            return true;  // among the rest: it widens nothing
+        if (!rest.Empty() && within(dot.box, rest)) {
+            for (const InkPiece& piece : pieces) {
+                if (within(dot.box, piece.box))
+                    return true;
+            }
+        }
+        for (const InkPiece& other : dots) {
+            if (&other != &dot && within(dot.box, other.box))
+                return true;
+        }
+        return false;
+    };
+    std::vector<InkPiece> kept;
+    for (const InkPiece& dot : dots) {
+        if (dots.size() > kMostWeighed || nearInk(dot))
+            kept.push_back(dot);
+    }
+    pieces.insert(pieces.end(), kept.begin(), kept.end());
+}
+
 ContentPieces FindContentPieces(const GreyPicture& page, double dpi) {
     ContentPieces found;
     found.map = ReduceToInk(page, AnalysisFactor(dpi), InkThreshold(page));
@@ -80,19 +119,28 @@ ContentPieces FindContentPieces(const GreyPicture& page, double dpi) {
     const double mapDpi = found.mapDpi;
     // A speck: smaller every way than the dot of an i in small print.
     const double speck = 0.02 * mapDpi;
+    // A dot: smaller every way than a figure of the smallest print, as dirt on the glass is,
+    // with a map pixel for where it falls across them.
+    const double dot = 0.045 * mapDpi + 1;
     std::vector<InkPiece> marks;  // holes and paper edges: content only among the rest
+    std::vector<InkPiece> dots;   // content only near other ink
     for (const InkPiece& piece : FindInkPieces(map)) {
         const PixelBox& box = piece.box;
         const bool atEdge = box.left == 0 || box.top == 0 || box.right == map.width ||
                             box.bottom == map.height || LooksLikeBorder(piece, map, mapDpi);
         if (box.Height() > 0.6 * map.height && box.Width() < 0.15 * map.width)
             found.tallBands.push_back(piece);
-        else if (!atEdge && (box.Width() > speck || box.Height() > speck))
+        else if (atEdge || (box.Width() <= speck && box.Height() <= speck))
+            continue;
+        else if (box.Width() <= dot && box.Height() <= dot)
+            dots.push_back(piece);
+        else
             (LooksPunched(piece, map, mapDpi) || LooksLikePaperEdge(piece, map, mapDpi)
                  ? marks
                  : found.pieces)
                 .push_back(piece);
     }
+    KeepDotsNearInk(dots, found.pieces, 0.25 * mapDpi);
     // Left out only where it lies in the margin, or around the rest as an edge does: a bold dot
     // or a line among the text stays.
     PixelBox rest;
