@@ -21,42 +21,42 @@ std::mutex& DjvuLock() {
     return lock;
 }
 
-// One opened file: a djvulibre context and its document, released together, with the library
-// held for the while.
+struct ContextEnd {
+    void operator()(ddjvu_context_t* context) const { ddjvu_context_release(context); }
+};
+struct DocumentEnd {
+    void operator()(ddjvu_document_t* document) const { ddjvu_document_release(document); }
+};
+
+// One opened file: a djvulibre context and its document, released together (the document
+// first), with the library held for the while.
 class Opened {
 public:
-    explicit Opened(const std::filesystem::path& path) : lock_(DjvuLock()), path_(path) {
-        context_ = ddjvu_context_create("vellumark");
+    explicit Opened(const std::filesystem::path& path)
+        : lock_(DjvuLock()), path_(path), context_(ddjvu_context_create("vellumark")) {
         if (!context_)
             throw Error(ErrorCode::Internal, "djvulibre could not start");
-        ddjvu_cache_set_size(context_, 8 << 20);
-        document_ = ddjvu_document_create_by_filename_utf8(context_, path.c_str(), 0);
+        ddjvu_cache_set_size(context_.get(), 8 << 20);
+        document_.reset(ddjvu_document_create_by_filename_utf8(context_.get(), path.c_str(), 0));
         if (!document_)
             Fail("not a DjVu file that can be read");
-        while (!ddjvu_document_decoding_done(document_))
+        while (!ddjvu_document_decoding_done(document_.get()))
             Messages(true);
-        if (ddjvu_document_decoding_error(document_))
+        if (ddjvu_document_decoding_error(document_.get()))
             Fail("not a DjVu file that can be read");
     }
-    Opened(const Opened&) = delete;
-    Opened& operator=(const Opened&) = delete;
-    ~Opened() {
-        if (document_)
-            ddjvu_document_release(document_);
-        ddjvu_context_release(context_);
-    }
 
-    ddjvu_document_t* Document() const { return document_; }
+    ddjvu_document_t* Document() const { return document_.get(); }
 
     // Handles what djvulibre has to say, waiting for a message first when asked to; keeps the
     // last error's words for the message thrown.
     void Messages(bool wait) {
         if (wait)
-            ddjvu_message_wait(context_);
-        while (const ddjvu_message_t* message = ddjvu_message_peek(context_)) {
+            ddjvu_message_wait(context_.get());
+        while (const ddjvu_message_t* message = ddjvu_message_peek(context_.get())) {
             if (message->m_any.tag == DDJVU_ERROR && message->m_error.message)
                 error_ = message->m_error.message;
-            ddjvu_message_pop(context_);
+            ddjvu_message_pop(context_.get());
         }
     }
 
@@ -68,10 +68,11 @@ public:
     }
 
 private:
+    // Made in this order and undone in the reverse: the library is let go last.
     std::lock_guard<std::mutex> lock_;
     std::filesystem::path path_;
-    ddjvu_context_t* context_ = nullptr;
-    ddjvu_document_t* document_ = nullptr;
+    std::unique_ptr<ddjvu_context_t, ContextEnd> context_;
+    std::unique_ptr<ddjvu_document_t, DocumentEnd> document_;
     std::string error_;
 };
 
