@@ -1,5 +1,6 @@
 // Whole books planned: body pages share one size with their text placed alike, a short last
-// page is not enlarged, a larger plate keeps its own box, spreads become two pages in reading
+// page is not enlarged, a larger plate keeps its own box, a blank page takes the book's size
+// without its border (a full-page picture is not blank), spreads become two pages in reading
 // order with each page levelled by its own angle (and a sheet with a blank page where the
 // others fold), a landscape page in two columns stays one, a photo is neither turned nor split,
 // a sideways page is turned upright, a dim corner is paper and a page number far below the text
@@ -53,6 +54,46 @@ TEST(CleanupPlanTest, BodyPagesShareOneSizeAndAShortPageIsNotEnlarged) {
     }
     // The border is gone: the page is the text and its margins.
     EXPECT_LT(plans[0].box.Width(), 1240 - 2 * 150 + 2 * 0.2 * kDpi + 8);
+}
+
+// A blank page (the back of a title, a chapter's end) is cut to the book's page size from its
+// middle, without the scanner's border along its edges; a picture that fills its sheet to the
+// edges is not taken for one.
+TEST(CleanupPlanTest, ABlankPageTakesTheBooksSizeAndAFullPagePictureIsNotBlank) {
+    std::vector<PagePlan> plans;
+    tools::SheetOptions bordered;
+    bordered.border = 40;
+    for (int i = 0; i < 3; ++i) {
+        const GreyPicture page =
+            tools::ScanSheet(tools::TextPage(tools::SmallA4(i + 1), 250, 11), bordered);
+        for (PagePlan& plan : PlanSheet(i, page, kDpi, Clean()))
+            plans.push_back(plan);
+    }
+    tools::BilevelPage empty{1240, 1754, {}};
+    empty.bits.assign(static_cast<std::size_t>(empty.Stride()) * empty.height, 0);
+    const GreyPicture blank = tools::ScanSheet(empty, bordered);
+    const std::vector<PagePlan> none = PlanSheet(3, blank, kDpi, Clean());
+    ASSERT_EQ(none.size(), 1u);
+    EXPECT_TRUE(none[0].content.Empty());
+    EXPECT_TRUE(none[0].blank);
+    plans.push_back(none[0]);
+    // A dark photograph to every edge is not blank, whatever content is found in it.
+    GreyPicture picture{1240, 1754, std::vector<std::uint8_t>(1240u * 1754u)};
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = 0; x < picture.width; ++x)
+            picture.pixels[static_cast<std::size_t>(y) * picture.width + x] =
+                static_cast<std::uint8_t>(70 + 40 * std::sin(x / 31.0) * std::cos(y / 17.0));
+    EXPECT_FALSE(PlanSheet(4, picture, kDpi, Clean()).at(0).blank);
+    MatchPageSizes(
+        plans, [](int) { return kDpi; }, Clean());
+    const PixelBox& body = plans[0].box;
+    const PixelBox& cut = plans[3].box;
+    EXPECT_EQ(cut.Width(), body.Width());
+    EXPECT_EQ(cut.Height(), body.Height());
+    EXPECT_GE(cut.left, 40);
+    EXPECT_GE(cut.top, 40);
+    EXPECT_LE(cut.right, 1240 - 40);
+    EXPECT_LE(cut.bottom, 1754 - 40);
 }
 
 TEST(CleanupPlanTest, ASpreadBecomesTwoPagesInReadingOrder) {

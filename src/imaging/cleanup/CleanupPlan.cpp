@@ -258,9 +258,11 @@ std::vector<PagePlan> PlanSheet(int sheet, const SheetSample& sample,
         one.box = side.part == side.whole ? PixelBox{} : side.part;
         if (options.crop) {
             const PixelBox& smallPart = side.smallPart;
-            const PixelBox content = FindContentBox(
-                smallPart == side.smallWhole ? *side.pixels : Cut(*side.pixels, smallPart),
-                levelledDpi);
+            const GreyPicture cut =
+                smallPart == side.smallWhole ? GreyPicture{} : Cut(*side.pixels, smallPart);
+            const GreyPicture& page = smallPart == side.smallWhole ? *side.pixels : cut;
+            const PixelBox content = FindContentBox(page, levelledDpi);
+            one.blank = content.Empty() && LooksBlank(page);
             if (!content.Empty()) {
                 const PixelBox inSmall = Moved(content, smallPart.left, smallPart.top);
                 one.content = Grown(Enlarged(inSmall, side.smallWhole, side.whole), 0, side.part);
@@ -358,15 +360,23 @@ void MatchPageSizes(std::vector<PagePlan>& plans, const SheetResolution& dpi,
     };
     const double commonWidth = fitsMost(widths), commonHeight = fitsMost(heights);
     for (PagePlan& plan : plans) {
-        if (plan.content.Empty())
-            continue;
         const double perInch = DpiOr300(dpi(plan.sheet));
         const int width = static_cast<int>(std::lround(commonWidth * perInch));
         const int height = static_cast<int>(std::lround(commonHeight * perInch));
-        if (plan.content.Width() > width || plan.content.Height() > height)
-            continue;
         const int margin = static_cast<int>(std::lround(options.marginInches * perInch));
         const PixelBox& sheet = plan.area;
+        if (plan.blank && plan.content.Empty()) {
+            // In the middle of the page, where a blank page's paper is.
+            const int left = (sheet.left + sheet.right) / 2 - width / 2 - margin;
+            const int top = (sheet.top + sheet.bottom) / 2 - height / 2 - margin;
+            const PixelBox box{left, top, left + width + 2 * margin, top + height + 2 * margin};
+            if (box.left >= sheet.left && box.top >= sheet.top && box.right <= sheet.right &&
+                box.bottom <= sheet.bottom)
+                plan.box = box;
+            continue;
+        }
+        if (plan.content.Empty() || plan.content.Width() > width || plan.content.Height() > height)
+            continue;
         // Centred across, at the margin from the top; moved back onto the sheet where it would
         // reach past it.
         PixelBox box;

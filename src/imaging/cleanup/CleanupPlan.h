@@ -38,6 +38,9 @@ struct PagePlan {
     double skew = 0;
     PixelBox content;
     int fold = -1;
+    // Cut to the content when it was measured and found to hold none, with paper across its
+    // middle (a blank page, whatever border or shadow lies along its edges).
+    bool blank = false;
 };
 
 // The resolution of a sheet's own pixels, in pixels per inch; 0 when unknown (300 is assumed).
@@ -78,7 +81,9 @@ void SplitLikeTheRest(std::vector<PagePlan>& plans, const SheetResolution& dpi,
 
 // Gives the pages of a book one shared size where they are body pages (their content no larger
 // than most pages'), with the content placed alike in each: centred across, at the same
-// distance from the top, within the page's area. Pages with more content keep their own box.
+// distance from the top, within the page's area. Pages with more content keep their own box;
+// blank pages get the shared size in the middle of their area, leaving out what lies along its
+// edges.
 void MatchPageSizes(std::vector<PagePlan>& plans, const SheetResolution& dpi,
                     const CleanupOptions& options);
 

@@ -175,6 +175,22 @@ PixelBox FindContentBox(const GreyPicture& page, double dpi) {
     return ToPage(box, found.map.factor, page);
 }
 
+bool LooksBlank(const GreyPicture& page) {
+    const int left = page.width / 5, right = page.width - left;
+    const int top = page.height / 5, bottom = page.height - top;
+    if (right <= left || bottom <= top)
+        return false;
+    const std::uint8_t threshold = InkThreshold(page);
+    std::size_t ink = 0;
+    for (int y = top; y < bottom; ++y) {
+        const std::uint8_t* row = page.pixels.data() + static_cast<std::size_t>(y) * page.width;
+        for (int x = left; x < right; ++x)
+            ink += row[x] < threshold ? 1 : 0;
+    }
+    // A thousandth of the middle: dust, a pencil mark, show-through darker than most.
+    return ink * 1000 <= static_cast<std::size_t>(right - left) * (bottom - top);
+}
+
 GreyPicture EvenlyLit(const GreyPicture& page, double dpi) {
     constexpr int kDarkest = 96;  // paper darker than this is not paper
     const int block = std::max(4, static_cast<int>(0.4 * (dpi > 0 ? dpi : 300)));

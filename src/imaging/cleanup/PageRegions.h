@@ -13,6 +13,11 @@ namespace vellumark::imaging {
 // page with no content. `dpi` as for MeasureSkew. Thread-safe.
 PixelBox FindContentBox(const GreyPicture& page, double dpi);
 
+// True for a page with paper across its middle: at most a few dots of ink in the middle three
+// fifths each way, whatever lies nearer its edges (a border, a shadow). A picture that fills the
+// page to its edges is not blank. Thread-safe.
+bool LooksBlank(const GreyPicture& page);
+
 // The page as if lit evenly: each pixel measured against the paper around it, so that a corner
 // left dim by a lamp or a camera is paper again and the text in it ink. The paper level is the
 // brightest pixel of the blocks around, each about 0.4 inch across (`dpi` as for MeasureSkew);
