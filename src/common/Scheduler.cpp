@@ -123,6 +123,11 @@ void ParallelFor(Scheduler& scheduler, int count, const std::function<void(int i
         std::rethrow_exception(state.failures.begin()->second);
     if (state.posted < count || (stop != nullptr && stop->load() && state.done < count))
         throw Error(ErrorCode::Cancelled, "the work was cancelled");
+    // The last tasks may end while progress is being told of the ones before: the whole count
+    // is told once all have ended.
+    lock.unlock();
+    if (progress && state.done != reported)
+        progress(state.done);
 }
 
 }  // namespace vellumark
