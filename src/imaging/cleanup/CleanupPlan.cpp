@@ -365,13 +365,12 @@ void MatchPageSizes(std::vector<PagePlan>& plans, const SheetResolution& dpi,
         const int height = static_cast<int>(std::lround(commonHeight * perInch));
         const int margin = static_cast<int>(std::lround(options.marginInches * perInch));
         const PixelBox& sheet = plan.area;
-        if (plan.blank && plan.content.Empty()) {
+        if (plan.blank) {
             // In the middle of the page, where a blank page's paper is.
             const int left = (sheet.left + sheet.right) / 2 - width / 2 - margin;
             const int top = (sheet.top + sheet.bottom) / 2 - height / 2 - margin;
             const PixelBox box{left, top, left + width + 2 * margin, top + height + 2 * margin};
-            if (box.left >= sheet.left && box.top >= sheet.top && box.right <= sheet.right &&
-                box.bottom <= sheet.bottom)
+            if (sheet.Contains(box))
                 plan.box = box;
             continue;
         }

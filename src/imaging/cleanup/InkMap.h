@@ -20,6 +20,11 @@ struct PixelBox {
     int Width() const { return right - left; }
     int Height() const { return bottom - top; }
     bool Empty() const { return right <= left || bottom <= top; }
+    // True when `other` lies wholly within this box (edges may meet).
+    bool Contains(const PixelBox& other) const {
+        return other.left >= left && other.top >= top && other.right <= right &&
+               other.bottom <= bottom;
+    }
     // The smallest box holding both; an empty box is no part of the union.
     PixelBox Union(const PixelBox& other) const;
     bool operator==(const PixelBox&) const = default;

@@ -87,9 +87,7 @@ void KeepDotsNearInk(const std::vector<InkPiece>& dots, std::vector<InkPiece>& p
                b.top - near < a.bottom;
     };
     const auto nearInk = [&](const InkPiece& dot) {
-        const PixelBox& box = dot.box;
-        if (box.left >= rest.left && box.top >= rest.top && box.right <= rest.right &&
-            box.bottom <= rest.bottom && !rest.Empty())
+        if (!rest.Empty() && rest.Contains(dot.box))
             return true;  // among the rest: it widens nothing
         if (!rest.Empty() && within(dot.box, rest)) {
             for (const InkPiece& piece : pieces) {
@@ -150,8 +148,7 @@ ContentPieces FindContentPieces(const GreyPicture& page, double dpi) {
         const PixelBox& box = mark.box;
         const bool apart = box.right <= rest.left || box.left >= rest.right ||
                            box.bottom <= rest.top || box.top >= rest.bottom;
-        const bool around = box.left <= rest.left && box.top <= rest.top &&
-                            box.right >= rest.right && box.bottom >= rest.bottom;
+        const bool around = box.Contains(rest);
         if (!rest.Empty() && !apart && !around)
             found.pieces.push_back(mark);
     }
