@@ -202,6 +202,16 @@ Picture Document::PagePicture(int page, int width, int height) const {
     return impl_->Read(page, width, height);
 }
 
+std::optional<BitPicture> Document::PageBits(int page) const {
+    const PageLayout& layout = impl_->Page(page);
+    if (layout.orientation != ORIENTATION_TOPLEFT ||
+        std::uint64_t{layout.width} * layout.height > kMaxPicturePixels)
+        return std::nullopt;
+    impl_->CheckDecodable(page);
+    auto handle = impl_->OpenPage(page);
+    return ReadPageBits(*handle, layout, impl_->path, page);
+}
+
 std::pair<int, int> Document::OwnSize(int page) const {
     const PageLayout& layout = impl_->Page(page);
     const int w = static_cast<int>(std::min<std::uint32_t>(layout.width, INT32_MAX));

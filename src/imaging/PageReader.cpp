@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "common/Error.h"
@@ -273,7 +274,8 @@ std::vector<std::uint8_t> Buffer(const Context& context, std::uint64_t bytes) {
 
 // Contiguous strips: one scanline at a time, so a page stored as one big strip still needs
 // only a row of memory (libtiff reads the strip's data in pieces).
-void ReadScanlines(const Context& context, TIFF* tif, const PageLayout& page, RowConverter& rows) {
+template <typename Rows>
+void ReadScanlines(const Context& context, TIFF* tif, const PageLayout& page, Rows& rows) {
     // A few spare bytes: bits rows are read a byte at a time past the last pixel.
     std::vector<std::uint8_t> line =
         Buffer(context, static_cast<std::uint64_t>(TIFFScanlineSize64(tif)) + 8);
@@ -286,7 +288,8 @@ void ReadScanlines(const Context& context, TIFF* tif, const PageLayout& page, Ro
 
 // Tiles, or separate planes: a band of rows (a row of tiles, or a strip of each plane) is
 // decoded and handed on row by row, its planes interleaved.
-void ReadBands(const Context& context, TIFF* tif, const PageLayout& page, RowConverter& rows) {
+template <typename Rows>
+void ReadBands(const Context& context, TIFF* tif, const PageLayout& page, Rows& rows) {
     const bool separate = page.planar == PLANARCONFIG_SEPARATE && page.samplesPerPixel > 1;
     const int planes = separate ? page.samplesPerPixel : 1;
     const std::uint64_t planeRowBytes = static_cast<std::uint64_t>(TIFFScanlineSize64(tif));
@@ -361,6 +364,33 @@ void ReadBands(const Context& context, TIFF* tif, const PageLayout& page, RowCon
             rows.Add(band.data() + rowBytes * r);
     }
 }
+
+// Bilevel rows kept whole, ink as set bits.
+class BitRows {
+public:
+    BitRows(const PageLayout& page, BitPicture& out)
+        : out_(out), invert_(page.photometric == PHOTOMETRIC_MINISBLACK) {}
+
+    void Add(const std::uint8_t* row) {
+        if (y_ >= out_.height)
+            return;
+        const std::size_t bytes = (static_cast<std::size_t>(out_.width) + 7) / 8;
+        std::uint8_t* to = out_.Row(y_++);
+        std::memcpy(to, row, bytes);
+        if (invert_) {
+            for (std::size_t i = 0; i < bytes; ++i)
+                to[i] = static_cast<std::uint8_t>(~to[i]);
+        }
+        if (const int spare = out_.width % 8; spare != 0)
+            to[bytes - 1] &= static_cast<std::uint8_t>(0xFF00 >> spare);
+    }
+    int Rows() const { return y_; }
+
+private:
+    BitPicture& out_;
+    bool invert_;
+    int y_ = 0;
+};
 
 struct RgbaImageEnd {
     void operator()(TIFFRGBAImage* image) const { TIFFRGBAImageEnd(image); }
@@ -450,6 +480,26 @@ Picture ReadPage(TiffHandle& handle, const PageLayout& page, int width, int heig
     if (resampler.RowsAdded() != static_cast<int>(page.height))
         context.Fail(ErrorCode::BadInput, "rows are missing");
     return resampler.Finish();
+}
+
+std::optional<BitPicture> ReadPageBits(TiffHandle& handle, const PageLayout& page,
+                                       const std::filesystem::path& path, int pageIndex) {
+    const Context context{handle, path, pageIndex};
+    TIFF* tif = handle.Get();
+    if (page.width == 0 || page.height == 0 || page.width > INT32_MAX - 64 ||
+        page.height > INT32_MAX)
+        return std::nullopt;
+    if (ChoosePlan(tif, page).kind != Kind::Bits)
+        return std::nullopt;
+    BitPicture out(static_cast<int>(page.width), static_cast<int>(page.height));
+    BitRows rows(page, out);
+    if (page.tiled)
+        ReadBands(context, tif, page, rows);
+    else
+        ReadScanlines(context, tif, page, rows);
+    if (rows.Rows() != out.height)
+        context.Fail(ErrorCode::BadInput, "rows are missing");
+    return out;
 }
 
 }  // namespace vellumark::imaging

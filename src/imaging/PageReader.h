@@ -5,6 +5,7 @@
 // libtiff's RGBA reader, still a band at a time.
 
 #include <filesystem>
+#include <optional>
 
 #include "imaging/PageLayout.h"
 #include "imaging/Picture.h"
@@ -19,6 +20,12 @@ namespace vellumark::imaging {
 // general forces libtiff's RGBA reader (tests compare the two paths with it).
 Picture ReadPage(TiffHandle& handle, const PageLayout& page, int width, int height,
                  const std::filesystem::path& path, int pageIndex, bool general = false);
+
+// The page the handle's current directory holds as bits, in its stored orientation, when it is
+// stored one bit a pixel; nothing for any other layout. The caller limits the page's size. Throws
+// vellumark::Error as ReadPage does for damaged data.
+std::optional<BitPicture> ReadPageBits(TiffHandle& handle, const PageLayout& page,
+                                       const std::filesystem::path& path, int pageIndex);
 
 // Most memory one band of decoded rows may take.
 constexpr std::size_t kMaxBandBytes = std::size_t{256} << 20;

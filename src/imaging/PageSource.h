@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -45,6 +46,13 @@ public:
     virtual Picture PagePicture(int page) const = 0;
     // The page resampled from its own pixels to exactly width x height, orientation applied.
     virtual Picture PagePicture(int page, int width, int height) const = 0;
+    // The page's own pixels as bits, orientation applied, when it is stored one bit a pixel and
+    // can be read so whole; nothing otherwise (callers then read PagePicture). Throws as
+    // PagePicture does for a damaged page.
+    virtual std::optional<BitPicture> PageBits(int page) const {
+        (void)page;
+        return std::nullopt;
+    }
     // The file the pages come from, for messages; empty when they come from no file.
     virtual const std::filesystem::path& Path() const {
         static const std::filesystem::path none;

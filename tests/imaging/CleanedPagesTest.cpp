@@ -1,6 +1,7 @@
 // A scanned document through clean-up, as a conversion reads it: a turned spread becomes two
 // level pages, a bordered page loses its border, bilevel pages stay bilevel, and the pages'
-// shapes are what their pictures turn out to be.
+// shapes are what their pictures turn out to be, whether the sheets are read as pictures or
+// as bits.
 
 #include <gtest/gtest.h>
 
@@ -15,10 +16,11 @@
 namespace vellumark::imaging {
 namespace {
 
-// Sheets held in memory, given as the document would give them.
+// Sheets held in memory, given as the document would give them: as pictures, and as bits too
+// when `bits` (as a bilevel TIFF page gives them).
 class Sheets final : public PageSource {
 public:
-    explicit Sheets(std::vector<GreyPicture> sheets) : sheets_(std::move(sheets)) {}
+    Sheets(std::vector<GreyPicture> sheets, bool bits) : sheets_(std::move(sheets)), bits_(bits) {}
     int PageCount() const override { return static_cast<int>(sheets_.size()); }
     PageShape Shape(int page) const override {
         return {sheets_[page].width, sheets_[page].height, PageKind::Bilevel};
@@ -33,9 +35,21 @@ public:
             resampler.AddRow(sheet.pixels.data() + static_cast<std::size_t>(y) * sheet.width);
         return resampler.Finish();
     }
+    std::optional<BitPicture> PageBits(int page) const override {
+        if (!bits_)
+            return std::nullopt;
+        const GreyPicture& sheet = sheets_[page];
+        BitPicture bits(sheet.width, sheet.height);
+        for (int y = 0; y < sheet.height; ++y)
+            for (int x = 0; x < sheet.width; ++x)
+                if (sheet.pixels[static_cast<std::size_t>(y) * sheet.width + x] < 128)
+                    bits.Row(y)[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+        return bits;
+    }
 
 private:
     std::vector<GreyPicture> sheets_;
+    bool bits_;
 };
 
 // Where a picture's ink is, on average, weighed by its darkness.
@@ -52,17 +66,19 @@ std::pair<double, double> InkCentre(const Picture& picture) {
     return {x / ink, y / ink};
 }
 
-TEST(CleanedPagesTest, ASpreadAndABorderedPageBecomeThreeLevelPagesOfOneSize) {
+void ExpectThreeLevelPagesOfOneSize(bool bits) {
     tools::SheetOptions turned;
     turned.degrees = 1.5;
     tools::SheetOptions bordered;
     bordered.border = 40;
     bordered.degrees = -0.8;
-    const auto source = std::make_shared<Sheets>(std::vector<GreyPicture>{
-        tools::ScanSheet(tools::Spread(tools::TextPage(tools::SmallA4(1), 250, 11),
-                                       tools::TextPage(tools::SmallA4(2), 250, 11), 0),
-                         turned),
-        tools::ScanSheet(tools::TextPage(tools::SmallA4(3), 250, 11), bordered)});
+    const auto source = std::make_shared<Sheets>(
+        std::vector<GreyPicture>{
+            tools::ScanSheet(tools::Spread(tools::TextPage(tools::SmallA4(1), 250, 11),
+                                           tools::TextPage(tools::SmallA4(2), 250, 11), 0),
+                             turned),
+            tools::ScanSheet(tools::TextPage(tools::SmallA4(3), 250, 11), bordered)},
+        bits);
     CleanupOptions options;
     options.deskew = options.crop = options.splitSpreads = options.despeckle = true;
     std::vector<int> progress;
@@ -111,6 +127,15 @@ TEST(CleanedPagesTest, ASpreadAndABorderedPageBecomeThreeLevelPagesOfOneSize) {
         EXPECT_NEAR(x, expectedX, 0.5);
         EXPECT_NEAR(y, expectedY, 0.5);
     }
+}
+
+TEST(CleanedPagesTest, ASpreadAndABorderedPageBecomeThreeLevelPagesOfOneSize) {
+    {
+        SCOPED_TRACE("sheets read as pictures");
+        ExpectThreeLevelPagesOfOneSize(false);
+    }
+    SCOPED_TRACE("sheets read as bits");
+    ExpectThreeLevelPagesOfOneSize(true);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <future>
 #include <thread>
+#include <tuple>
 
 #include "TestTiff.h"
 #include "common/Error.h"
@@ -315,6 +316,56 @@ TEST(DocumentTest, OrientationIsHonoured) {
         EXPECT_EQ(thumb.width, 10);
         EXPECT_EQ(thumb.height, 30);
     }
+}
+
+// A bilevel page's bits are its own pixels, however it is stored; other layouts and turned
+// pages have none (they are read as pictures).
+TEST(DocumentTest, BilevelPagesGiveTheirOwnBits) {
+    std::vector<TestPage> pages;
+    for (const auto& [codec, tiled, minIsBlack] :
+         {std::tuple{Codec::G4, false, false}, std::tuple{Codec::None, false, true},
+          std::tuple{Codec::PackBits, true, false}, std::tuple{Codec::G3, false, false}}) {
+        TestPage page;
+        page.width = 75;  // neither whole bytes nor whole words
+        page.height = 41;
+        page.layout = Layout::Bilevel;
+        page.codec = codec;
+        page.tiled = tiled;
+        page.minIsBlack = minIsBlack;
+        page.fill = Fill::Text;
+        pages.push_back(page);
+    }
+    TestPage grey = pages.front(), turned = pages.front();
+    grey.layout = Layout::Grey8;
+    grey.codec = Codec::Default;
+    turned.orientation = 3;
+    pages.push_back(grey);
+    pages.push_back(turned);
+    TempFolder folder;
+    testing::WriteTestTiff(folder / "b.tif", pages);
+    const auto doc = Document::Open(folder / "b.tif");
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        const auto bits = doc->PageBits(i);
+        ASSERT_TRUE(bits);
+        ASSERT_EQ(bits->width, 75);
+        ASSERT_EQ(bits->height, 41);
+        int ink = 0;
+        for (int y = 0; y < 41; ++y) {
+            const std::uint8_t* row = bits->Row(y);
+            for (int x = 0; x < 75; ++x) {
+                const bool set = (row[x / 8] & (0x80 >> (x % 8))) != 0;
+                ink += set;
+                ASSERT_EQ(set, testing::ExpectedColour(pages[i], x, y)[0] < 128) << x << "," << y;
+            }
+            // Paper past the last pixel, to the end of the row's spare word.
+            for (std::size_t x = 75; x < bits->stride * 8; ++x)
+                ASSERT_EQ(row[x / 8] & (0x80 >> (x % 8)), 0) << x;
+        }
+        EXPECT_GT(ink, 0);
+    }
+    EXPECT_FALSE(doc->PageBits(4));
+    EXPECT_FALSE(doc->PageBits(5));
 }
 
 TEST(DocumentTest, MdiOpensAndGivesItsStoredText) {

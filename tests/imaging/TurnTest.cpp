@@ -1,6 +1,8 @@
 // Turning a picture by a small angle: every dot lands where the turn takes it, wherever it lies
 // on the page, paper is white, and a part of the turned page is that part of the whole (to a
-// level of grey: positions are stepped from the part's own corner).
+// level of grey: positions are stepped from the part's own corner). A bilevel page turned as
+// bits keeps every piece of ink within a pixel of where the turn takes it, and a straight line
+// steps a pixel at a time.
 
 #include <gtest/gtest.h>
 
@@ -104,6 +106,137 @@ TEST(TurnTest, APartIsThatPartOfTheWholeTurn) {
     for (int y = 0; y < cut.height; ++y)
         for (int x = 0; x < cut.width; ++x)
             ASSERT_NEAR(cut.Row(y)[x], whole.Row(y + part.top)[x + part.left], 1) << x << "," << y;
+}
+
+bool Ink(const BitPicture& page, long x, long y) {
+    if (x < 0 || y < 0 || x >= page.width || y >= page.height)
+        return false;
+    return (page.Row(static_cast<int>(y))[x / 8] & (0x80 >> (x % 8))) != 0;
+}
+
+void SetInk(BitPicture& page, int x, int y) {
+    page.Row(y)[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+}
+
+bool InkNear(const BitPicture& page, double x, double y) {
+    for (long v = static_cast<long>(std::floor(y)) - 1; v <= static_cast<long>(std::floor(y)) + 1;
+         ++v)
+        for (long u = static_cast<long>(std::floor(x)) - 1;
+             u <= static_cast<long>(std::floor(x)) + 1; ++u)
+            if (Ink(page, u, v))
+                return true;
+    return false;
+}
+
+// Strokes, dots and rules on a page whose rows are neither whole bytes nor whole words. None is
+// thinner than two pixels: turned, any pixel's nearest may be its neighbour.
+BitPicture Strokes(int width, int height) {
+    BitPicture page(width, height);
+    unsigned seed = 7;
+    const auto next = [&seed](int below) {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<int>((seed >> 8) % static_cast<unsigned>(below));
+    };
+    for (int i = 0; i < 120; ++i) {
+        const int w = 2 + next(8), h = 2 + next(11), x = next(width - w), y = next(height - h);
+        for (int v = y; v < y + h; ++v)
+            for (int u = x; u < x + w; ++u)
+                SetInk(page, u, v);
+    }
+    for (int y = 0; y < height; ++y)
+        for (int x : {0, 1, width - 2, width - 1})
+            SetInk(page, x, y);
+    for (int x = 0; x < width; ++x)
+        SetInk(page, x, height / 2), SetInk(page, x, height / 2 + 1);
+    return page;
+}
+
+TEST(TurnBitsTest, InkLandsWithinAPixelOfWhereTheTurnTakesItAndNoneIsLost) {
+    const BitPicture page = Strokes(333, 251);
+    for (double degrees : {0.0, 0.3, -2.5, 7.0, -7.0}) {
+        const PixelBox canvas = TurnedBounds(page.width, page.height, degrees);
+        const double angle = degrees * std::numbers::pi / 180.0;
+        const double c = std::cos(angle), s = std::sin(angle);
+        const double ox = canvas.Width() / 2.0, oy = canvas.Height() / 2.0;
+        const double cx = page.width / 2.0, cy = page.height / 2.0;
+        // The whole canvas, and a part off its centre that reaches past it.
+        for (const PixelBox& part : {canvas, PixelBox{-20, 31, 150, canvas.bottom + 9}}) {
+            SCOPED_TRACE(::testing::Message() << degrees << " degrees, part at " << part.left);
+            const BitPicture turned = TurnBits(page, degrees, part);
+            ASSERT_EQ(turned.width, part.Width());
+            ASSERT_EQ(turned.height, part.Height());
+            for (int y = 0; y < turned.height; ++y) {
+                for (int x = 0; x < turned.width; ++x) {
+                    if (!Ink(turned, x, y))
+                        continue;
+                    const double dx = part.left + x + 0.5 - ox, dy = part.top + y + 0.5 - oy;
+                    ASSERT_TRUE(InkNear(page, c * dx + s * dy + cx, -s * dx + c * dy + cy))
+                        << "ink at " << x << "," << y << " has none near it on the page";
+                }
+                for (std::size_t x = static_cast<std::size_t>(turned.width); x < turned.stride * 8;
+                     ++x)
+                    ASSERT_EQ(turned.Row(y)[x / 8] & (0x80 >> (x % 8)), 0) << "past the row";
+            }
+            for (int y = 0; y < page.height; ++y) {
+                for (int x = 0; x < page.width; ++x) {
+                    if (!Ink(page, x, y))
+                        continue;
+                    const double sx = x + 0.5 - cx, sy = y + 0.5 - cy;
+                    const double tx = c * sx - s * sy + ox - part.left;
+                    const double ty = s * sx + c * sy + oy - part.top;
+                    if (tx >= 2 && ty >= 2 && tx < part.Width() - 2 && ty < part.Height() - 2) {
+                        ASSERT_TRUE(InkNear(turned, tx, ty))
+                            << "ink at " << x << "," << y << " lost";
+                    }
+                }
+            }
+            if (degrees == 0 && part == canvas) {
+                EXPECT_EQ(turned.bits, page.bits);
+            }
+        }
+    }
+}
+
+// Turned by shears whose roundings fell together, a column of ink would jump two pixels within
+// a few rows every few hundred, which makes upright letters look italic when the page is
+// shrunk for a screen.
+TEST(TurnBitsTest, ALineStepsAPixelAtATime) {
+    BitPicture page(400, 1500);
+    for (int y = 0; y < page.height; ++y)
+        for (int x = 199; x < 202; ++x)
+            SetInk(page, x, y);
+    for (int x = 0; x < page.width; ++x)
+        SetInk(page, x, 750);
+    for (double degrees : {0.3, 1.1, -2.5, 6.0}) {
+        SCOPED_TRACE(degrees);
+        const double c = std::cos(degrees * std::numbers::pi / 180.0);
+        const double s = std::sin(degrees * std::numbers::pi / 180.0);
+        const BitPicture turned =
+            TurnBits(page, degrees, TurnedBounds(page.width, page.height, degrees));
+        int previous = -1, steps = 0;
+        for (int y = 0; y < turned.height; ++y) {
+            if (std::abs(y - turned.height / 2) < 40) {
+                previous = -1;  // the rule crosses here
+                continue;
+            }
+            int left = -1;
+            for (int x = 0; x < turned.width && left < 0; ++x)
+                if (Ink(turned, x, y))
+                    left = x;
+            if (left < 0)
+                continue;
+            // Where the line's left edge crosses the row's middle.
+            const double sx = 199 - page.width / 2.0;
+            const double sy = (y + 0.5 - turned.height / 2.0 - s * sx) / c;
+            ASSERT_NEAR(left + 0.5, c * sx - s * sy + turned.width / 2.0, 1.0) << "row " << y;
+            if (previous >= 0) {
+                ASSERT_LE(std::abs(left - previous), 1) << "row " << y;
+                steps += left != previous;
+            }
+            previous = left;
+        }
+        EXPECT_GT(steps, 0);
+    }
 }
 
 }  // namespace

@@ -160,6 +160,20 @@ Picture CleanedPages::Cleaned(int page, double scale, int fitWidth, int fitHeigh
     return picture;
 }
 
+Picture CleanedPages::FromBits(int page, const BitPicture& sheet, int width, int height) const {
+    const PagePlan& plan = PlanOf(page);
+    const BitPicture turned = TurnBits(sheet, plan.degrees, CutBox(page));
+    Resampler resampler(turned.width, turned.height, width, height, 1);
+    for (int y = 0; y < turned.height; ++y)
+        resampler.AddBitsRow(turned.Row(y), true);
+    Picture picture = resampler.Finish();
+    if (options_.despeckle) {
+        const double scale = std::min(1.0, static_cast<double>(width) / turned.width);
+        DespeckleBilevel(picture, DpiOr300(dpi_(plan.sheet)) * scale);
+    }
+    return picture;
+}
+
 Picture CleanedPages::PagePicture(int page) const {
     const auto [width, height] = PictureSize(page);
     return PagePicture(page, width, height);
@@ -172,6 +186,12 @@ Picture CleanedPages::PagePicture(int page, int width, int height) const {
     const double asked = std::max(static_cast<double>(width) / std::max(shape.width, 1),
                                   static_cast<double>(height) / std::max(shape.height, 1));
     const PagePlan& plan = PlanOf(page);
+    // A bilevel sheet that can be read as bits turns at its own pixels, exactly, and is made
+    // smaller from the bits: sharper, and a fraction of the cost of turning grey pixels.
+    if (plan.degrees != 0 && plan.quarters == 0 && shape.kind == PageKind::Bilevel) {
+        if (const auto bits = source_->PageBits(plan.sheet))
+            return FromBits(page, *bits, width, height);
+    }
     const double scale = plan.degrees == 0 && plan.quarters == 0 ? asked : 2 * asked;
     Picture cleaned =
         scale >= 0.75 ? Cleaned(page, 1.0) : Cleaned(page, scale, 2 * width, 2 * height);

@@ -52,6 +52,9 @@ private:
     // page is made `fitWidth` x `fitHeight` when given and within a pixel or two of its size.
     Picture Cleaned(int page, double scale, int fitWidth = 0, int fitHeight = 0) const;
 
+    // The turned page made width x height from its sheet's bits.
+    Picture FromBits(int page, const BitPicture& sheet, int width, int height) const;
+
     std::shared_ptr<const PageSource> source_;
     std::vector<PagePlan> plans_;
     CleanupOptions options_;

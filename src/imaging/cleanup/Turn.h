@@ -18,6 +18,12 @@ Picture Turn(const Picture& page, double degrees);
 // made without the rest.
 Picture TurnPart(const Picture& page, double degrees, const PixelBox& part);
 
+// The `part` of a bilevel page turned as TurnPart turns a picture (the same canvas and centre),
+// each pixel the sheet's nearest: ink stays ink and nothing blurs, so a page read at its own
+// pixels and made smaller afterwards keeps its text sharp. Paper where the part reaches past the
+// page. Takes a few milliseconds for a 300 dpi page. Thread-safe.
+BitPicture TurnBits(const BitPicture& page, double degrees, const PixelBox& part);
+
 // The picture turned clockwise by `quarters` quarter turns (any integer; taken modulo 4).
 GreyPicture TurnQuarters(const GreyPicture& page, int quarters);
 Picture TurnQuarters(const Picture& page, int quarters);
