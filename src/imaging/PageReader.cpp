@@ -369,26 +369,17 @@ void ReadBands(const Context& context, TIFF* tif, const PageLayout& page, Rows& 
 class BitRows {
 public:
     BitRows(const PageLayout& page, BitPicture& out)
-        : out_(out), invert_(page.photometric == PHOTOMETRIC_MINISBLACK) {}
+        : out_(out), oneIsInk_(page.photometric != PHOTOMETRIC_MINISBLACK) {}
 
     void Add(const std::uint8_t* row) {
-        if (y_ >= out_.height)
-            return;
-        const std::size_t bytes = (static_cast<std::size_t>(out_.width) + 7) / 8;
-        std::uint8_t* to = out_.Row(y_++);
-        std::memcpy(to, row, bytes);
-        if (invert_) {
-            for (std::size_t i = 0; i < bytes; ++i)
-                to[i] = static_cast<std::uint8_t>(~to[i]);
-        }
-        if (const int spare = out_.width % 8; spare != 0)
-            to[bytes - 1] &= static_cast<std::uint8_t>(0xFF00 >> spare);
+        if (y_ < out_.height)
+            SetBitsRow(out_, y_++, row, oneIsInk_);
     }
     int Rows() const { return y_; }
 
 private:
     BitPicture& out_;
-    bool invert_;
+    bool oneIsInk_;
     int y_ = 0;
 };
 

@@ -50,6 +50,10 @@ struct BitPicture {
     }
 };
 
+// Puts a row of width packed bits (first pixel in the high bit) into row y of `picture`, ink
+// where a bit is set when oneIsInk, where it is clear otherwise; the bits past width stay clear.
+void SetBitsRow(BitPicture& picture, int y, const std::uint8_t* bits, bool oneIsInk);
+
 // The picture's grey: a one-channel picture's own samples (moved, not copied), an RGB one's
 // luma (integer Rec. 601).
 GreyPicture ToGrey(Picture picture);

@@ -114,6 +114,20 @@ TEST_F(PdfDocumentTest, ScannedImagesComeAtTheirOwnPixelsAndKind) {
     const Picture bits = FromTiff(temp_ / "2.tif", bilevel);
     EXPECT_EQ(OwnPixels(*document, 2).samples, bits.samples);
     EXPECT_EQ(OwnPixels(*document, 3).samples, bits.samples);
+    // Both bilevel images give their bits too (for a turn at their own pixels); the others none.
+    for (int page : {2, 3}) {
+        SCOPED_TRACE(page);
+        const auto own = document->PageBits(page);
+        ASSERT_TRUE(own);
+        ASSERT_EQ(own->width, bits.width);
+        ASSERT_EQ(own->height, bits.height);
+        for (int y = 0; y < bits.height; ++y)
+            for (int x = 0; x < bits.width; ++x)
+                ASSERT_EQ((own->Row(y)[x / 8] & (0x80 >> (x % 8))) != 0, bits.Row(y)[x] == 0)
+                    << x << "," << y;
+    }
+    for (int page : {0, 1, 4})
+        EXPECT_FALSE(document->PageBits(page)) << page;
     // The JPEG page is what its own bytes decode to, and near the page it was made from.
     std::ofstream(temp_ / "page.jpg", std::ios::binary)
         .write(reinterpret_cast<const char*>(jpeg.data()), std::streamsize(jpeg.size()));

@@ -1,5 +1,6 @@
 #include "imaging/pages/FaxImage.h"
 
+#include <optional>
 #include <vector>
 
 #include "common/Error.h"
@@ -63,10 +64,12 @@ std::vector<std::uint8_t> WrapInTiff(std::span<const std::uint8_t> data, const F
 
 }  // namespace
 
-Picture DecodeFaxImage(std::span<const std::uint8_t> data, const FaxCoding& coding, int width,
-                       int height, const std::string& name) {
-    if (width < 1 || height < 1)
-        throw Error(ErrorCode::Internal, "cannot make an empty picture");
+namespace {
+
+// Hands each decoded row of packed bits to `add`, top to bottom.
+template <typename AddRow>
+void ReadFaxRows(std::span<const std::uint8_t> data, const FaxCoding& coding,
+                 const std::string& name, AddRow&& add) {
     if (coding.columns < 1 || coding.rows < 1)
         throw Error(ErrorCode::BadInput, name + ": damaged fax image (no size)");
     if (std::uint64_t(coding.columns) * std::uint64_t(coding.rows) > kMaxPagePixels)
@@ -77,16 +80,40 @@ Picture DecodeFaxImage(std::span<const std::uint8_t> data, const FaxCoding& codi
         throw Error(ErrorCode::Unsupported, name + ": byte-aligned Group 4 fax image");
 
     TiffHandle tiff(std::make_shared<MemorySource>(WrapInTiff(data, coding)), name, "r", false);
-    Resampler resampler(coding.columns, coding.rows, width, height, 1);
     std::vector<std::uint8_t> row(static_cast<std::size_t>(coding.columns + 7) / 8);
     for (int y = 0; y < coding.rows; ++y) {
         if (TIFFReadScanline(tiff.Get(), row.data(), static_cast<std::uint32_t>(y), 0) < 0 ||
             tiff.Messages().HasErrors())
             throw Error(ErrorCode::BadInput,
                         name + ": damaged fax image (" + tiff.Messages().Text() + ")");
-        resampler.AddBitsRow(row.data(), coding.oneIsBlack);
+        add(y, row.data());
     }
-    return resampler.Finish();
+}
+
+}  // namespace
+
+Picture DecodeFaxImage(std::span<const std::uint8_t> data, const FaxCoding& coding, int width,
+                       int height, const std::string& name) {
+    if (width < 1 || height < 1)
+        throw Error(ErrorCode::Internal, "cannot make an empty picture");
+    std::optional<Resampler> resampler;  // made once the coding's size has passed the checks
+    ReadFaxRows(data, coding, name, [&](int y, const std::uint8_t* row) {
+        if (y == 0)
+            resampler.emplace(coding.columns, coding.rows, width, height, 1);
+        resampler->AddBitsRow(row, coding.oneIsBlack);
+    });
+    return resampler->Finish();
+}
+
+BitPicture DecodeFaxBits(std::span<const std::uint8_t> data, const FaxCoding& coding,
+                         const std::string& name) {
+    BitPicture bits;
+    ReadFaxRows(data, coding, name, [&](int y, const std::uint8_t* row) {
+        if (y == 0)
+            bits = BitPicture(coding.columns, coding.rows);
+        SetBitsRow(bits, y, row, coding.oneIsBlack);
+    });
+    return bits;
 }
 
 }  // namespace vellumark::imaging

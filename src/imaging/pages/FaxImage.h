@@ -15,5 +15,8 @@ namespace vellumark::imaging {
 // alignment, TooLarge beyond kMaxPagePixels.
 Picture DecodeFaxImage(std::span<const std::uint8_t> data, const FaxCoding& coding, int width,
                        int height, const std::string& name);
+// The picture at its own pixels as bits, ink set. Thread-safe. Throws as DecodeFaxImage does.
+BitPicture DecodeFaxBits(std::span<const std::uint8_t> data, const FaxCoding& coding,
+                         const std::string& name);
 
 }  // namespace vellumark::imaging

@@ -163,6 +163,40 @@ Picture PdfDocument::PagePicture(int page, int width, int height) const {
     return Render(page, width, height);
 }
 
+std::pair<std::vector<std::uint8_t>, std::size_t> PdfDocument::Samples(int page) const {
+    const PdfPageImage& image = *EntryOf(page).image;
+    const std::size_t rowBytes = image.bits == 1
+                                     ? (static_cast<std::size_t>(image.width) + 7) / 8
+                                     : static_cast<std::size_t>(image.width) * image.channels;
+    const std::size_t size = rowBytes * static_cast<std::size_t>(image.height);
+    std::vector<std::uint8_t> bytes = streams_->Read(page, image, true, size);
+    if (bytes.size() < size)
+        FailPdf(path_, "the page's image data is damaged or cut short", page);
+    return {std::move(bytes), rowBytes};
+}
+
+std::optional<BitPicture> PdfDocument::PageBits(int page) const {
+    const PageEntry& entry = EntryOf(page);
+    if (!entry.image ||
+        std::uint64_t(entry.image->width) * std::uint64_t(entry.image->height) > kMaxPicturePixels)
+        return std::nullopt;
+    const PdfPageImage& image = *entry.image;
+    // The bits must be the page's own pixels, as Shape gives them.
+    if (image.coding == PdfImageCoding::Fax && image.fax.columns == image.width &&
+        image.fax.rows == image.height) {
+        return DecodeFaxBits(streams_->Read(page, image, false, std::size_t{kMaxImageBytes}),
+                             image.fax, path_.string() + ": page " + std::to_string(page + 1));
+    }
+    if (image.coding != PdfImageCoding::Samples || image.bits != 1 || image.channels != 1)
+        return std::nullopt;
+    const auto [bytes, rowBytes] = Samples(page);
+    BitPicture bits(image.width, image.height);
+    for (int y = 0; y < image.height; ++y)
+        SetBitsRow(bits, y, bytes.data() + rowBytes * static_cast<std::size_t>(y),
+                   image.oneIsBlack);
+    return bits;
+}
+
 Picture PdfDocument::Decode(int page, int width, int height) const {
     const PdfPageImage& image = *EntryOf(page).image;
     const std::string name = path_.string() + ": page " + std::to_string(page + 1);
@@ -178,13 +212,7 @@ Picture PdfDocument::Decode(int page, int width, int height) const {
         return DecodeFaxImage(streams_->Read(page, image, false, std::size_t{kMaxImageBytes}),
                               image.fax, width, height, name);
 
-    const std::size_t rowBytes = image.bits == 1
-                                     ? (static_cast<std::size_t>(image.width) + 7) / 8
-                                     : static_cast<std::size_t>(image.width) * image.channels;
-    const std::size_t size = rowBytes * static_cast<std::size_t>(image.height);
-    const std::vector<std::uint8_t> bytes = streams_->Read(page, image, true, size);
-    if (bytes.size() < size)
-        FailPdf(path_, "the page's image data is damaged or cut short", page);
+    const auto [bytes, rowBytes] = Samples(page);
     Resampler resampler(image.width, image.height, width, height, image.channels);
     for (int y = 0; y < image.height; ++y) {
         const std::uint8_t* row = bytes.data() + rowBytes * static_cast<std::size_t>(y);

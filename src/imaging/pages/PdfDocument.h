@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -39,6 +40,9 @@ public:
     // Throws vellumark::Error: BadInput for damaged page data, TooLarge beyond
     // kMaxPicturePixels.
     Picture PagePicture(int page, int width, int height) const override;
+    // A page that is one bilevel image (fax-coded or plain samples), as its bits. Throws as
+    // PagePicture does.
+    std::optional<BitPicture> PageBits(int page) const override;
     // The words of the file's text layer, in reading order; empty when the page has none.
     std::vector<StoredWord> StoredWords(int page) const override;
 
@@ -57,6 +61,8 @@ private:
     const PageEntry& EntryOf(int page) const;
     Picture Render(int page, int width, int height) const;
     Picture Decode(int page, int width, int height) const;
+    // The page's image as plain samples, and the bytes of each of its rows.
+    std::pair<std::vector<std::uint8_t>, std::size_t> Samples(int page) const;
 
     std::filesystem::path path_;
     std::vector<PageEntry> pages_;
