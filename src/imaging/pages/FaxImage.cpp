@@ -62,10 +62,6 @@ std::vector<std::uint8_t> WrapInTiff(std::span<const std::uint8_t> data, const F
     return tiff;
 }
 
-}  // namespace
-
-namespace {
-
 // Hands each decoded row of packed bits to `add`, top to bottom.
 template <typename AddRow>
 void ReadFaxRows(std::span<const std::uint8_t> data, const FaxCoding& coding,
