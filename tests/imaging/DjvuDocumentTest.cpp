@@ -89,6 +89,17 @@ TEST_F(DjvuDocumentTest, PagesComeAtTheirOwnSizeWithTheirTextLayer) {
     const Picture page = document->PagePicture(0, 200, 120);
     ASSERT_EQ(page.channels, 1);
     EXPECT_EQ(page.samples, bars_);
+    // And as bits, for a turn at its own pixels; the colour page has none.
+    const auto bits = document->PageBits(0);
+    ASSERT_TRUE(bits);
+    ASSERT_EQ(bits->width, 200);
+    ASSERT_EQ(bits->height, 120);
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 200; ++x)
+            ASSERT_EQ((bits->Row(y)[x / 8] & (0x80 >> (x % 8))) != 0,
+                      bars_[std::size_t(y) * 200 + std::size_t(x)] == 0)
+                << x << "," << y;
+    EXPECT_FALSE(document->PageBits(1));
     const Picture colour = document->PagePicture(1, 90, 60);
     ASSERT_EQ(colour.channels, 3);
     EXPECT_NEAR(colour.Row(30)[3 * 45], 200, 12);

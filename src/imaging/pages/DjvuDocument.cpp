@@ -204,6 +204,37 @@ Picture DjvuDocument::PagePicture(int page, int width, int height) const {
     if (std::uint64_t(width) * std::uint64_t(height) > kMaxPicturePixels)
         throw Error(ErrorCode::TooLarge, path_.string() + ": the page picture is too large", path_,
                     page);
+    const bool colour = entry.shape.kind == PageKind::Colour;
+    Picture picture;
+    picture.width = width;
+    picture.height = height;
+    picture.channels = colour ? 3 : 1;
+    picture.samples.assign(picture.RowBytes() * static_cast<std::size_t>(height), 255);
+    Draw(page, width, height, colour ? Drawn::Colour : Drawn::Grey, picture.RowBytes(),
+         picture.samples.data());
+    return picture;
+}
+
+std::optional<BitPicture> DjvuDocument::PageBits(int page) const {
+    const PageShape& shape = EntryOf(page).shape;
+    if (shape.kind != PageKind::Bilevel ||
+        std::uint64_t(shape.width) * std::uint64_t(shape.height) > kMaxPicturePixels)
+        return std::nullopt;
+    BitPicture bits(shape.width, shape.height);
+    Draw(page, shape.width, shape.height, Drawn::Bits, bits.stride, bits.bits.data());
+    // The bits past the last pixel are paper, whatever djvulibre left there.
+    const std::size_t bytes = (static_cast<std::size_t>(shape.width) + 7) / 8;
+    for (int y = 0; y < bits.height; ++y) {
+        std::uint8_t* row = bits.Row(y);
+        if (const int spare = shape.width % 8; spare != 0)
+            row[bytes - 1] &= static_cast<std::uint8_t>(0xFF00 >> spare);
+        std::fill(row + bytes, row + bits.stride, 0);
+    }
+    return bits;
+}
+
+void DjvuDocument::Draw(int page, int width, int height, Drawn drawn, std::size_t rowBytes,
+                        std::uint8_t* out) const {
     Opened opened(path_);
     std::unique_ptr<ddjvu_page_t, PageEnd> djvuPage(
         ddjvu_page_create_by_pageno(opened.Document(), page));
@@ -214,21 +245,17 @@ Picture DjvuDocument::PagePicture(int page, int width, int height) const {
     if (ddjvu_page_decoding_error(djvuPage.get()))
         opened.Fail("damaged page data", page);
 
-    const bool colour = entry.shape.kind == PageKind::Colour;
-    std::unique_ptr<ddjvu_format_t, FormatEnd> format(
-        ddjvu_format_create(colour ? DDJVU_FORMAT_RGB24 : DDJVU_FORMAT_GREY8, 0, nullptr));
+    // Bits are drawn black on white: a set bit is ink.
+    const ddjvu_format_style_t style = drawn == Drawn::Bits   ? DDJVU_FORMAT_MSBTOLSB
+                                       : drawn == Drawn::Grey ? DDJVU_FORMAT_GREY8
+                                                              : DDJVU_FORMAT_RGB24;
+    std::unique_ptr<ddjvu_format_t, FormatEnd> format(ddjvu_format_create(style, 0, nullptr));
     ddjvu_format_set_row_order(format.get(), 1);
     ddjvu_format_set_y_direction(format.get(), 1);
-    Picture picture;
-    picture.width = width;
-    picture.height = height;
-    picture.channels = colour ? 3 : 1;
-    picture.samples.assign(picture.RowBytes() * static_cast<std::size_t>(height), 255);
     const ddjvu_rect_t rect{0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height)};
     if (!ddjvu_page_render(djvuPage.get(), DDJVU_RENDER_COLOR, &rect, &rect, format.get(),
-                           picture.RowBytes(), reinterpret_cast<char*>(picture.samples.data())))
+                           static_cast<unsigned long>(rowBytes), reinterpret_cast<char*>(out)))
         opened.Fail("the page cannot be drawn", page);
-    return picture;
 }
 
 std::vector<StoredWord> DjvuDocument::StoredWords(int page) const {

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -35,6 +36,8 @@ public:
     // Rendered by djvulibre at that size. Throws vellumark::Error: BadInput for a damaged page,
     // TooLarge beyond kMaxPicturePixels.
     Picture PagePicture(int page, int width, int height) const override;
+    // A bilevel page (shapes alone) at its own size, as bits. Throws as PagePicture does.
+    std::optional<BitPicture> PageBits(int page) const override;
     std::vector<StoredWord> StoredWords(int page) const override;
 
 private:
@@ -46,6 +49,10 @@ private:
     DjvuDocument(std::filesystem::path path, std::vector<PageEntry> pages)
         : path_(std::move(path)), pages_(std::move(pages)) {}
     const PageEntry& EntryOf(int page) const;
+    enum class Drawn { Bits, Grey, Colour };
+    // Draws the whole page at width x height into `out`, rows `rowBytes` apart.
+    void Draw(int page, int width, int height, Drawn drawn, std::size_t rowBytes,
+              std::uint8_t* out) const;
 
     std::filesystem::path path_;
     std::vector<PageEntry> pages_;
