@@ -113,8 +113,9 @@ void ExpectThreeLevelPagesOfOneSize(bool bits) {
         // At 96 pixels per inch of the sheet's 150.
         const Picture screen = pages->PagePicture(page);
         EXPECT_EQ(screen.width, static_cast<int>(std::lround(shape.width * 96.0 / 150)));
-        // Far smaller (a turned page is then made at twice the size and halved): the same page
-        // as the full-size one shrunk, not moved by half a pixel or more.
+        // Far smaller (a turned page is then made at twice the size and halved, or shrunk from
+        // its turned bits): the same page as the full-size one shrunk, not moved by half a pixel
+        // or more.
         const int w = shape.width / 3, h = shape.height / 3;
         const Picture small = pages->PagePicture(page, w, h);
         ASSERT_EQ(small.width, w);
