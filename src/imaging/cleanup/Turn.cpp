@@ -12,10 +12,30 @@ struct Canvas {
     int width = 0, height = 0;
 };
 
+// Pixels whose four neighbours lie in source rows `r0` and `r0 + stride`, at columns
+// `k` and `k + 1` for the k-th: within a run the turn keeps to one pair of rows and steps one
+// column a pixel, so the loop reads rows in order and holds no test.
+template <int Channels>
+void BlendRun(const std::uint8_t* __restrict r0, std::size_t stride, std::uint8_t* __restrict out,
+              int count, int ex, int stepEx, int ey, int stepEy) {
+    const std::uint8_t* __restrict r1 = r0 + stride;
+    for (int k = 0; k < count; ++k, ex += stepEx, ey += stepEy) {
+        const int wx = ex >> 8, wy = ey >> 8;
+        for (int ch = 0; ch < Channels; ++ch) {
+            const int i = k * Channels + ch;
+            const int top = r0[i] * (256 - wx) + r0[i + Channels] * wx;
+            const int bottom = r1[i] * (256 - wx) + r1[i + Channels] * wx;
+            out[i] = static_cast<std::uint8_t>((top * (256 - wy) + bottom * wy + 32768) >> 16);
+        }
+    }
+}
+
 // Each output pixel's centre turned back onto the source, weighted from its four neighbours. The
 // output is the `part` of the turned canvas. Positions step along a row in fixed point (16 bits
 // of fraction: a row of 10,000 pixels drifts by under a tenth of a pixel), and the weights are
-// eighths of a byte, so that a page turns in a few milliseconds.
+// eighths of a byte. Along a row, runs that keep to one pair of source rows and step a column a
+// pixel (tens of pixels at a few degrees) are blended without a test each, so that a page turns
+// in a few milliseconds.
 template <int Channels>
 void TurnPixels(const std::uint8_t* source, int width, int height, std::uint8_t* out, Canvas canvas,
                 const PixelBox& part, double degrees) {
@@ -38,29 +58,36 @@ void TurnPixels(const std::uint8_t* source, int width, int height, std::uint8_t*
         std::int64_t fx = std::llround((c * dx + s * dy + cx - 0.5) * kOne);
         std::int64_t fy = std::llround((-s * dx + c * dy + cy - 0.5) * kOne);
         std::uint8_t* row = out + static_cast<std::size_t>(y - part.top) * part.Width() * Channels;
-        for (int x = 0; x < part.Width(); ++x, fx += stepX, fy += stepY) {
+        for (int x = 0; x < part.Width();) {
             const int ix = static_cast<int>(fx >> 16), iy = static_cast<int>(fy >> 16);
-            const int wx = static_cast<int>((fx >> 8) & 255),
-                      wy = static_cast<int>((fy >> 8) & 255);
             std::uint8_t* pixel = row + static_cast<std::size_t>(x) * Channels;
             if (ix >= 0 && iy >= 0 && ix + 1 < width && iy + 1 < height) {
+                // The run ends where the row pair changes, where a column is skipped or kept
+                // (c < 1), or at the source's last column.
+                const std::int64_t ex = fx - (std::int64_t{ix} << 16);
+                const std::int64_t ey = fy - (std::int64_t{iy} << 16);
+                const std::int64_t slip = stepX - 65536;
+                std::int64_t count = std::min<std::int64_t>(part.Width() - x, width - 1 - ix);
+                if (stepY < 0)
+                    count = std::min(count, ey / -stepY + 1);
+                else if (stepY > 0)
+                    count = std::min(count, (65535 - ey) / stepY + 1);
+                if (slip < 0)
+                    count = std::min(count, ex / -slip + 1);
+                else if (slip > 0)
+                    count = std::min(count, (65535 - ex) / slip + 1);
                 const std::uint8_t* p = source + static_cast<std::size_t>(iy) * stride +
                                         static_cast<std::size_t>(ix) * Channels;
-                // Most of a page is paper: four white neighbours make white, at a fraction of
-                // the cost of weighing them.
-                if (Channels == 1 && (p[0] & p[1] & p[stride] & p[stride + 1]) == 255) {
-                    pixel[0] = 255;
-                    continue;
-                }
-                for (int ch = 0; ch < Channels; ++ch) {
-                    const int top = p[ch] * 256 + (p[Channels + ch] - p[ch]) * wx;
-                    const int bottom =
-                        p[stride + ch] * 256 + (p[stride + Channels + ch] - p[stride + ch]) * wx;
-                    pixel[ch] =
-                        static_cast<std::uint8_t>((top * 256 + (bottom - top) * wy + 32768) >> 16);
-                }
+                BlendRun<Channels>(p, stride, pixel, static_cast<int>(count), static_cast<int>(ex),
+                                   static_cast<int>(slip), static_cast<int>(ey),
+                                   static_cast<int>(stepY));
+                x += static_cast<int>(count);
+                fx += stepX * count;
+                fy += stepY * count;
                 continue;
             }
+            const int wx = static_cast<int>((fx >> 8) & 255),
+                      wy = static_cast<int>((fy >> 8) & 255);
             for (int ch = 0; ch < Channels; ++ch) {
                 const int top =
                     sample(ix, iy, ch) * 256 + (sample(ix + 1, iy, ch) - sample(ix, iy, ch)) * wx;
@@ -69,6 +96,9 @@ void TurnPixels(const std::uint8_t* source, int width, int height, std::uint8_t*
                 pixel[ch] =
                     static_cast<std::uint8_t>((top * 256 + (bottom - top) * wy + 32768) >> 16);
             }
+            ++x;
+            fx += stepX;
+            fy += stepY;
         }
     }
 }
