@@ -1,6 +1,7 @@
 // Turning a picture by a small angle: every dot lands where the turn takes it, wherever it lies
 // on the page, paper is white, and a part of the turned page is that part of the whole (to a
-// level of grey: positions are stepped from the part's own corner). A bilevel page turned as
+// level of grey: positions are stepped from the part's own corner), each pixel the blend of the
+// four it turns back to. A bilevel page turned as
 // bits keeps every piece of ink within a pixel of where the turn takes it, and a straight line
 // steps a pixel at a time.
 
@@ -106,6 +107,50 @@ TEST(TurnTest, APartIsThatPartOfTheWholeTurn) {
     for (int y = 0; y < cut.height; ++y)
         for (int x = 0; x < cut.width; ++x)
             ASSERT_NEAR(cut.Row(y)[x], whole.Row(y + part.top)[x + part.left], 1) << x << "," << y;
+}
+
+// On a picture of noise, where any slip to a wrong neighbour shows, every pixel of a turn, grey
+// or colour, is the blend of the four source pixels around where it turns back to, within the
+// rounding of the weights, paper beyond the edges.
+TEST(TurnTest, EachPixelBlendsItsFourNeighbours) {
+    unsigned seed = 3;
+    for (int channels : {1, 3}) {
+        Picture page{97, 61, std::vector<std::uint8_t>(97u * 61u * channels), channels};
+        for (std::uint8_t& v : page.samples) {
+            seed = seed * 1103515245u + 12345u;
+            v = static_cast<std::uint8_t>(seed >> 16);
+        }
+        const auto at = [&](int x, int y, int ch) -> double {
+            if (x < 0 || y < 0 || x >= page.width || y >= page.height)
+                return 255;
+            return page.Row(y)[x * channels + ch];
+        };
+        for (double degrees : {0.3, -2.5, 7.0, -7.0}) {
+            SCOPED_TRACE(::testing::Message() << channels << " channels, " << degrees);
+            const Picture turned = Turn(page, degrees);
+            const double angle = degrees * std::numbers::pi / 180.0;
+            const double c = std::cos(angle), s = std::sin(angle);
+            for (int y = 0; y < turned.height; ++y) {
+                for (int x = 0; x < turned.width; ++x) {
+                    const double dx = x + 0.5 - turned.width / 2.0;
+                    const double dy = y + 0.5 - turned.height / 2.0;
+                    const double sx = c * dx + s * dy + page.width / 2.0 - 0.5;
+                    const double sy = -s * dx + c * dy + page.height / 2.0 - 0.5;
+                    const int ix = static_cast<int>(std::floor(sx));
+                    const int iy = static_cast<int>(std::floor(sy));
+                    const double fx = sx - ix, fy = sy - iy;
+                    for (int ch = 0; ch < channels; ++ch) {
+                        const double top = at(ix, iy, ch) * (1 - fx) + at(ix + 1, iy, ch) * fx;
+                        const double bottom =
+                            at(ix, iy + 1, ch) * (1 - fx) + at(ix + 1, iy + 1, ch) * fx;
+                        ASSERT_NEAR(turned.Row(y)[x * channels + ch], top * (1 - fy) + bottom * fy,
+                                    2.5)
+                            << x << "," << y;
+                    }
+                }
+            }
+        }
+    }
 }
 
 bool Ink(const BitPicture& page, long x, long y) {
