@@ -1,9 +1,8 @@
 // Turning a picture by a small angle: every dot lands where the turn takes it, wherever it lies
 // on the page, paper is white, and a part of the turned page is that part of the whole (to a
 // level of grey: positions are stepped from the part's own corner), each pixel the blend of the
-// four it turns back to. A bilevel page turned as
-// bits keeps every piece of ink within a pixel of where the turn takes it, and a straight line
-// steps a pixel at a time.
+// four it turns back to. A bilevel page turned as bits keeps every piece of ink within a pixel
+// of where the turn takes it, and a straight line steps a pixel at a time.
 
 #include <gtest/gtest.h>
 
