@@ -160,8 +160,8 @@ TEST(CleanupPlanTest, ASpreadBecomesTwoPagesInReadingOrder) {
 }
 
 // A book scanned open has blank pages (a chapter's end): such a sheet cannot be told from a
-// single page by its text, and is split where the book's other sheets fold; a plate across the
-// fold stays whole.
+// single page by its text, and is split where the book's other sheets fold, its blank page cut
+// to the book's size; a plate across the fold stays whole.
 TEST(CleanupPlanTest, ASheetWithABlankPageIsSplitWhereTheOthersFold) {
     const auto spread = [](const tools::BilevelPage& left, const tools::BilevelPage& right) {
         return tools::ScanSheet(tools::Spread(left, right, 0));
@@ -196,6 +196,14 @@ TEST(CleanupPlanTest, ASheetWithABlankPageIsSplitWhereTheOthersFold) {
     EXPECT_GE(plans[7].area.left, plans[6].area.right);
     EXPECT_EQ(plans[8].sheet, 4);
     EXPECT_EQ(plans[8].fold, -1);
+    // The blank page takes the book's size, from the middle of its half, like any blank page.
+    EXPECT_TRUE(plans[6].blank);
+    EXPECT_FALSE(plans[7].blank);
+    MatchPageSizes(
+        plans, [](int) { return kDpi; }, Clean());
+    EXPECT_TRUE(plans[6].area.Contains(plans[6].box));
+    EXPECT_EQ(plans[6].box.Width(), std::min(plans[0].box.Width(), plans[6].area.Width()));
+    EXPECT_EQ(plans[6].box.Height(), plans[0].box.Height());
 }
 
 TEST(CleanupPlanTest, APhotoIsNeitherTurnedNorSplitAndASidewaysPageIsTurnedUpright) {

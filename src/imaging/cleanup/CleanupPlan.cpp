@@ -263,6 +263,11 @@ std::vector<PagePlan> PlanSheet(int sheet, const SheetSample& sample,
             const GreyPicture& page = smallPart == side.smallWhole ? *side.pixels : cut;
             const PixelBox content = FindContentBox(page, levelledDpi);
             one.blank = content.Empty() && LooksBlank(page);
+            if (options.splitSpreads && sides.size() == 1 && page.width > page.height) {
+                const int middle = page.width / 2;
+                one.blankHalves = {LooksBlank(Cut(page, {0, 0, middle, page.height})),
+                                   LooksBlank(Cut(page, {middle, 0, page.width, page.height}))};
+            }
             if (!content.Empty()) {
                 const PixelBox inSmall = Moved(content, smallPart.left, smallPart.top);
                 one.content = Grown(Enlarged(inSmall, side.smallWhole, side.whole), 0, side.part);
@@ -326,10 +331,13 @@ void SplitLikeTheRest(std::vector<PagePlan>& plans, const SheetResolution& dpi,
         std::array<PagePlan, 2> sides{plan, plan};
         sides[0].area = {whole.left, whole.top, x, whole.bottom};
         sides[1].area = {x, whole.top, whole.right, whole.bottom};
-        for (PagePlan& side : sides) {
+        for (int i = 0; i < 2; ++i) {
+            PagePlan& side = sides[static_cast<std::size_t>(i)];
             side.fold = x;
             const bool holds = !plan.content.Empty() && plan.content.left >= side.area.left &&
                                plan.content.right <= side.area.right;
+            // The other page's side, blank as the sheet's half is: cut to the book's size.
+            side.blank = plan.blank || (!holds && plan.blankHalves[static_cast<std::size_t>(i)]);
             side.content = holds ? plan.content : PixelBox{};
             side.box = holds ? Grown(plan.content, margin, side.area) : side.area;
         }
@@ -366,12 +374,12 @@ void MatchPageSizes(std::vector<PagePlan>& plans, const SheetResolution& dpi,
         const int margin = static_cast<int>(std::lround(options.marginInches * perInch));
         const PixelBox& sheet = plan.area;
         if (plan.blank) {
-            // In the middle of the page, where a blank page's paper is.
+            // In the middle of the page, where a blank page's paper is; no larger than the page
+            // (half a sheet may be a little narrower than the book's pages with their margin).
             const int left = (sheet.left + sheet.right) / 2 - width / 2 - margin;
             const int top = (sheet.top + sheet.bottom) / 2 - height / 2 - margin;
-            const PixelBox box{left, top, left + width + 2 * margin, top + height + 2 * margin};
-            if (sheet.Contains(box))
-                plan.box = box;
+            plan.box =
+                Grown({left, top, left + width + 2 * margin, top + height + 2 * margin}, 0, sheet);
             continue;
         }
         if (plan.content.Empty() || plan.content.Width() > width || plan.content.Height() > height)

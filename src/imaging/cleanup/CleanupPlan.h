@@ -3,6 +3,7 @@
 // how it is turned and cut. Planned over the whole document first, so that body pages can share
 // one size and a sheet of two pages can become two.
 
+#include <array>
 #include <functional>
 #include <vector>
 
@@ -41,6 +42,9 @@ struct PagePlan {
     // Cut to the content when it was measured and found to hold none, with paper across its
     // middle (a blank page, whatever border or shadow lies along its edges).
     bool blank = false;
+    // A landscape sheet made one page: whether its left and its right half (split at the
+    // middle) look blank, for a sheet split later where the book's other sheets fold.
+    std::array<bool, 2> blankHalves{};
 };
 
 // The resolution of a sheet's own pixels, in pixels per inch; 0 when unknown (300 is assumed).
