@@ -3,6 +3,7 @@
 #include <cctype>
 #include <fstream>
 
+#include "common/Error.h"
 #include "imaging/Document.h"
 #include "imaging/pages/ArchiveImages.h"
 #include "imaging/pages/DjvuDocument.h"
@@ -26,6 +27,9 @@ std::unique_ptr<ScanDocument> OpenScanDocument(const std::filesystem::path& path
     if (std::filesystem::is_directory(path, ec))
         return std::make_unique<ImagePages>(path, "image folder", FolderImageStore(path));
     if (std::filesystem::is_regular_file(path, ec)) {
+        // Named for any kind, an empty file is none: said plainly, not as a damaged PDF.
+        if (std::filesystem::file_size(path, ec) == 0 && !ec)
+            throw Error(ErrorCode::BadInput, path.string() + " is empty", path);
         std::uint8_t head[8] = {};
         std::ifstream(path, std::ios::binary).read(reinterpret_cast<char*>(head), sizeof head);
         if (head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF)

@@ -244,6 +244,11 @@ TEST_F(PdfDocumentTest, DamagedLockedAndOversizedFilesAreRefused) {
     refusal(temp_ / "cut.pdf", ErrorCode::BadInput, "damaged");
     std::ofstream(temp_ / "words.pdf") << "not a PDF at all";
     refusal(temp_ / "words.pdf", ErrorCode::BadInput, "damaged");
+    // An empty file is called empty, whatever its name says it holds.
+    for (const char* name : {"empty.pdf", "empty.djvu", "empty.cbz", "empty.jpg"}) {
+        std::ofstream(temp_ / name).flush();
+        refusal(temp_ / name, ErrorCode::BadInput, "is empty");
+    }
 
     // An image that claims more pixels than any page, and one whose data stops short.
     PdfImage huge = testing::FlateImage(40, 30, 1, Samples(grey, 1));
