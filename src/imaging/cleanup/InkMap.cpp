@@ -17,12 +17,26 @@ PixelBox PixelBox::Union(const PixelBox& other) const {
 }
 
 std::uint8_t InkThreshold(const GreyPicture& page) {
-    // Every fourth row tells the grey levels as well as all of them.
-    std::array<std::uint64_t, 256> histogram{};
+    // Every fourth row tells the grey levels as well as all of them. Most pixels are paper, of
+    // one or a few levels: four counts per level, taken in turn, keep each count from waiting
+    // on the one before.
+    std::array<std::array<std::uint32_t, 256>, 4> counts{};
     for (int y = 0; y < page.height; y += 4) {
         const std::uint8_t* row = page.pixels.data() + static_cast<std::size_t>(y) * page.width;
-        for (int x = 0; x < page.width; ++x)
-            ++histogram[row[x]];
+        int x = 0;
+        for (; x + 4 <= page.width; x += 4) {
+            ++counts[0][row[x]];
+            ++counts[1][row[x + 1]];
+            ++counts[2][row[x + 2]];
+            ++counts[3][row[x + 3]];
+        }
+        for (; x < page.width; ++x)
+            ++counts[0][row[x]];
+    }
+    std::array<std::uint64_t, 256> histogram{};
+    for (const auto& part : counts) {
+        for (int v = 0; v < 256; ++v)
+            histogram[v] += part[v];
     }
     double total = 0;
     for (std::uint64_t count : histogram)
@@ -60,9 +74,13 @@ InkMap ReduceToInk(const GreyPicture& page, int factor, std::uint8_t threshold) 
     map.ink.assign(static_cast<std::size_t>(map.width) * map.height, 0);
     const GreyPicture shrunk = factor == 1 ? GreyPicture{} : ShrinkKeepingInk(page, factor);
     const GreyPicture& darkest = factor == 1 ? page : shrunk;
-    // A plain threshold, which the compiler makes a few instructions per 32 pixels.
-    for (std::size_t i = 0; i < darkest.pixels.size(); ++i)
-        map.ink[i] = darkest.pixels[i] < threshold ? 1 : 0;
+    // A plain threshold, which the compiler makes a few instructions per 32 pixels once it
+    // knows the stores cannot change the vectors' own pointers.
+    const std::uint8_t* __restrict in = darkest.pixels.data();
+    std::uint8_t* __restrict out = map.ink.data();
+    const std::size_t count = darkest.pixels.size();
+    for (std::size_t i = 0; i < count; ++i)
+        out[i] = in[i] < threshold ? 1 : 0;
     return map;
 }
 
