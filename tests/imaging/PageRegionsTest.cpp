@@ -262,5 +262,65 @@ TEST(ShrinkKeepingInkTest, EachPixelIsTheDarkestOfItsBlock) {
     }
 }
 
+// The pieces are those a plain flood fill finds, on maps whose runs of ink and paper start and
+// end anywhere within and across eight-cell words, reach both edges, and touch only diagonally.
+TEST(FindInkPiecesTest, PiecesAreThoseAFloodFillFinds) {
+    std::mt19937 random(11);
+    for (const int width : {1, 7, 8, 9, 23, 64, 67}) {
+        for (int round = 0; round < 20; ++round) {
+            const int height = 1 + static_cast<int>(random() % 12);
+            // Runs of random length, ink more often in some rounds than in others.
+            GreyPicture page{width, height, std::vector<std::uint8_t>(std::size_t(width) * height)};
+            const unsigned inkOdds = 1 + round % 3;
+            std::size_t at = 0;
+            while (at < page.pixels.size()) {
+                const std::size_t run = 1 + random() % 20;
+                const std::uint8_t grey = random() % 4 < inkOdds ? 0 : 255;
+                for (std::size_t i = 0; i < run && at < page.pixels.size(); ++i)
+                    page.pixels[at++] = grey;
+            }
+            std::vector<std::array<int, 5>> expected;  // left, top, right, bottom, area
+            std::vector<bool> seen(page.pixels.size());
+            const auto ink = [&](int x, int y) {
+                return x >= 0 && y >= 0 && x < width && y < height &&
+                       page.pixels[std::size_t(y) * width + x] == 0;
+            };
+            for (int y = 0; y < height; ++y) {
+                for (int x = 0; x < width; ++x) {
+                    if (!ink(x, y) || seen[std::size_t(y) * width + x])
+                        continue;
+                    std::array<int, 5> piece{x, y, x + 1, y + 1, 0};
+                    std::vector<std::pair<int, int>> stack{{x, y}};
+                    seen[std::size_t(y) * width + x] = true;
+                    while (!stack.empty()) {
+                        const auto [u, v] = stack.back();
+                        stack.pop_back();
+                        piece = {std::min(piece[0], u), std::min(piece[1], v),
+                                 std::max(piece[2], u + 1), std::max(piece[3], v + 1),
+                                 piece[4] + 1};
+                        for (int dv = -1; dv <= 1; ++dv) {
+                            for (int du = -1; du <= 1; ++du) {
+                                if (ink(u + du, v + dv) &&
+                                    !seen[std::size_t(v + dv) * width + u + du]) {
+                                    seen[std::size_t(v + dv) * width + u + du] = true;
+                                    stack.push_back({u + du, v + dv});
+                                }
+                            }
+                        }
+                    }
+                    expected.push_back(piece);
+                }
+            }
+            std::vector<std::array<int, 5>> found;
+            for (const InkPiece& piece : FindInkPieces(ReduceToInk(page, 1, 128)))
+                found.push_back(
+                    {piece.box.left, piece.box.top, piece.box.right, piece.box.bottom, piece.area});
+            std::sort(expected.begin(), expected.end());
+            std::sort(found.begin(), found.end());
+            ASSERT_EQ(found, expected) << width << "x" << height << ", round " << round;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace vellumark::imaging

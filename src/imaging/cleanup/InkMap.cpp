@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <numeric>
 
@@ -158,16 +159,26 @@ int Find(std::vector<int>& parent, int i) {
     return i;
 }
 
-// The first ink at or after `x` on the row (`width` when none): most of a map is paper, and is
-// passed eight cells at a time.
-int NextInk(const std::uint8_t* row, int x, int width) {
+// The index of the first byte in memory order that is not zero, of a word that is not zero.
+int FirstSetByte(std::uint64_t word) {
+    return (std::endian::native == std::endian::little ? std::countr_zero(word)
+                                                       : std::countl_zero(word)) /
+           8;
+}
+
+// The first cell at or after `x` on the row (`width` when none) that is ink, or paper: most of a
+// map is paper, and runs of ink are often long, so both are passed eight cells at a time.
+template <bool Ink>
+int NextCell(const std::uint8_t* row, int x, int width) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101;
     for (; x + 8 <= width; x += 8) {
         std::uint64_t eight;
         std::memcpy(&eight, row + x, sizeof eight);
-        if (eight != 0)
-            break;
+        // Cells are 0 or 1: the bytes that differ from what is passed over.
+        if (const std::uint64_t other = Ink ? eight : eight ^ kOnes; other != 0)
+            return x + FirstSetByte(other);
     }
-    while (x < width && !row[x])
+    while (x < width && (row[x] != 0) != Ink)
         ++x;
     return x;
 }
@@ -189,12 +200,11 @@ LabelledRuns LabelRuns(const InkMap& map) {
         std::size_t above = previousBegin;
         for (int x = 0; x < map.width;) {
             if (!row[x]) {
-                x = NextInk(row, x + 1, map.width);
+                x = NextCell<true>(row, x + 1, map.width);
                 continue;
             }
             const int begin = x;
-            while (x < map.width && row[x])
-                ++x;
+            x = NextCell<false>(row, x + 1, map.width);
             const int label = static_cast<int>(parent.size());
             parent.push_back(label);
             // Runs above that touch this one, diagonals included.
