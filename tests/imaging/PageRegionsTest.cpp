@@ -322,5 +322,37 @@ TEST(FindInkPiecesTest, PiecesAreThoseAFloodFillFinds) {
     }
 }
 
+// Paper in shadow comes out white with its ink still dark, relative to the paper around it;
+// white paper and a wide dark border are left byte for byte, also in the short blocks at the
+// right and bottom edges.
+TEST(EvenlyLitTest, DimPaperIsWhiteAgainAndTheRestIsLeftAlone) {
+    // At 75 dpi paper is sought in blocks of 30 pixels; neither side is whole blocks.
+    const int width = 203, height = 97;
+    GreyPicture page{width, height, std::vector<std::uint8_t>(std::size_t(width) * height)};
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const int paper = x < 100 ? 255 : 160;  // the right half in shadow
+            const bool ink = x % 7 == 3 && y % 5 < 2;
+            page.pixels[std::size_t(y) * width + x] = static_cast<std::uint8_t>(y >= 60 ? 20
+                                                                                : ink   ? paper / 4
+                                                                                        : paper);
+        }
+    }
+    const GreyPicture lit = EvenlyLit(page, 75);
+    ASSERT_EQ(lit.width, width);
+    ASSERT_EQ(lit.height, height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const std::size_t i = std::size_t(y) * width + x;
+            if (x < 60 || y >= 90) {
+                ASSERT_EQ(lit.pixels[i], page.pixels[i]) << x << "," << y;
+            } else if (x >= 150 && y < 30) {
+                // Where no white paper is near: the shadow's paper white, its ink as dark as
+                // ink on white is.
+                ASSERT_EQ(lit.pixels[i], page.pixels[i] == 160 ? 255 : 63) << x << "," << y;
+            }
+        }
+    }
+}
 }  // namespace
 }  // namespace vellumark::imaging

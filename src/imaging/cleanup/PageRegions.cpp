@@ -220,12 +220,16 @@ GreyPicture EvenlyLit(const GreyPicture& page, double dpi) {
         }
     }
     GreyPicture lit = page;
+    const int width = page.width;  // read once: the stores below could change it, for all GCC knows
     for (int y = 0; y < page.height; ++y) {
-        std::uint8_t* row = lit.pixels.data() + static_cast<std::size_t>(y) * page.width;
+        std::uint8_t* __restrict row = lit.pixels.data() + static_cast<std::size_t>(y) * width;
         const std::uint32_t* gains = gain.data() + static_cast<std::size_t>(y / block) * across;
         for (int bx = 0; bx < across; ++bx) {
             const std::uint32_t factor = gains[bx];
-            for (int x = bx * block; x < std::min(page.width, (bx + 1) * block); ++x)
+            if (factor == 1u << 16)
+                continue;  // white paper, or none: left as it is
+            const int to = std::min(width, (bx + 1) * block);
+            for (int x = bx * block; x < to; ++x)
                 row[x] = static_cast<std::uint8_t>(std::min(255u, (row[x] * factor) >> 16));
         }
     }
