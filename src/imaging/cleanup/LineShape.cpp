@@ -25,12 +25,27 @@ double AscenderRatio(const GreyPicture& page, double lineDegrees) {
     const double slope = std::tan(lineDegrees * std::numbers::pi / 180.0);
     const int lift = static_cast<int>(std::ceil(std::abs(slope) * page.width)) + 1;
     const int rows = page.height + 2 * lift;
+    // Columns that share how far their pixels move: runs of several columns for a few
+    // degrees, the whole width for none. Each run's ink is counted at once, with no branch.
+    struct Span {
+        int from, to, shift;
+    };
+    std::vector<Span> spans;
+    for (int x = 0; x < page.width; ++x) {
+        const int shift = static_cast<int>(std::lround(lift - x * slope));
+        if (spans.empty() || spans.back().shift != shift)
+            spans.push_back({x, x + 1, shift});
+        else
+            spans.back().to = x + 1;
+    }
     std::vector<int> profile(static_cast<std::size_t>(rows), 0);
     for (int y = 0; y < page.height; ++y) {
         const std::uint8_t* row = page.pixels.data() + static_cast<std::size_t>(y) * page.width;
-        for (int x = 0; x < page.width; ++x) {
-            if (row[x] < threshold)
-                ++profile[static_cast<std::size_t>(std::lround(y + lift - x * slope))];
+        for (const Span& span : spans) {
+            int ink = 0;
+            for (int x = span.from; x < span.to; ++x)
+                ink += row[x] < threshold ? 1 : 0;
+            profile[static_cast<std::size_t>(y + span.shift)] += ink;
         }
     }
     const int most = *std::max_element(profile.begin(), profile.end());
