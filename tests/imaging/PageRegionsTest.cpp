@@ -236,6 +236,40 @@ TEST(DespeckleTest, DustGoesAndEveryLetterStays) {
     EXPECT_EQ(dusty.pixels, before.pixels);
 }
 
+// A page of bits loses the same specks as the same page in grey, whatever the width (runs
+// that start, stop or go on at 64-pixel word edges and at the row's end).
+TEST(DespeckleTest, BitsLoseWhatGreyLoses) {
+    std::mt19937 random(3);
+    for (const int width : {1, 5, 63, 64, 65, 128, 130, 200}) {
+        for (int round = 0; round < 10; ++round) {
+            const int height = 1 + static_cast<int>(random() % 9);
+            GreyPicture grey{width, height, std::vector<std::uint8_t>(std::size_t(width) * height)};
+            std::size_t at = 0;
+            while (at < grey.pixels.size()) {
+                // Short runs of ink make specks; long ones join them into pieces that stay.
+                const std::size_t run = 1 + random() % (round % 2 == 0 ? 4 : 70);
+                const std::uint8_t level = random() % 3 == 0 ? 0 : 255;
+                for (std::size_t i = 0; i < run && at < grey.pixels.size(); ++i)
+                    grey.pixels[at++] = level;
+            }
+            BitPicture bits(width, height);
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width; ++x)
+                    if (grey.pixels[std::size_t(y) * width + x] == 0)
+                        bits.Row(y)[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+            const int cleared = Despeckle(grey, 5);
+            ASSERT_EQ(Despeckle(bits, 5), cleared) << width << "x" << height << ", " << round;
+            for (int y = 0; y < height; ++y) {
+                for (int x = 0; x < width + 64; ++x) {  // and past the row's end, clear
+                    const bool ink = (bits.Row(y)[x / 8] >> (7 - x % 8)) & 1;
+                    ASSERT_EQ(ink, x < width && grey.pixels[std::size_t(y) * width + x] == 0)
+                        << width << "x" << height << ", " << round << " at " << x << "," << y;
+                }
+            }
+        }
+    }
+}
+
 // Each shrunk pixel is the darkest of the block it covers, also the short blocks at the right
 // and bottom edges.
 TEST(ShrinkKeepingInkTest, EachPixelIsTheDarkestOfItsBlock) {

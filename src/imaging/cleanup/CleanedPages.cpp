@@ -162,16 +162,15 @@ Picture CleanedPages::Cleaned(int page, double scale, int fitWidth, int fitHeigh
 
 Picture CleanedPages::FromBits(int page, const BitPicture& sheet, int width, int height) const {
     const PagePlan& plan = PlanOf(page);
-    const BitPicture turned = TurnBits(sheet, plan.degrees, CutBox(page));
+    BitPicture turned = TurnBits(sheet, plan.degrees, CutBox(page));
+    // Specks are cleared at the sheet's own pixels, where they are whole: made smaller first,
+    // a speck becomes a grey smudge that can no longer be told from the edge of a letter.
+    if (options_.despeckle)
+        Despeckle(turned, SpeckArea(DpiOr300(dpi_(plan.sheet))));
     Resampler resampler(turned.width, turned.height, width, height, 1);
     for (int y = 0; y < turned.height; ++y)
         resampler.AddBitsRow(turned.Row(y), true);
-    Picture picture = resampler.Finish();
-    if (options_.despeckle) {
-        const double scale = std::min(1.0, static_cast<double>(width) / turned.width);
-        DespeckleBilevel(picture, DpiOr300(dpi_(plan.sheet)) * scale);
-    }
-    return picture;
+    return resampler.Finish();
 }
 
 Picture CleanedPages::PagePicture(int page) const {
@@ -187,8 +186,10 @@ Picture CleanedPages::PagePicture(int page, int width, int height) const {
                                   static_cast<double>(height) / std::max(shape.height, 1));
     const PagePlan& plan = PlanOf(page);
     // A bilevel sheet that can be read as bits turns at its own pixels, exactly, and is made
-    // smaller from the bits: sharper, and a fraction of the cost of turning grey pixels.
-    if (plan.degrees != 0 && plan.quarters == 0 && shape.kind == PageKind::Bilevel) {
+    // smaller from the bits: sharper, and a fraction of the cost of turning grey pixels. It is
+    // despeckled there too.
+    if ((plan.degrees != 0 || options_.despeckle) && plan.quarters == 0 &&
+        shape.kind == PageKind::Bilevel) {
         if (const auto bits = source_->PageBits(plan.sheet))
             return FromBits(page, *bits, width, height);
     }

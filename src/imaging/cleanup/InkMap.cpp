@@ -183,41 +183,37 @@ int NextCell(const std::uint8_t* row, int x, int width) {
     return x;
 }
 
-// The map's runs of ink, each labelled with its piece's number (0 to count - 1).
+// Runs of ink, each labelled with its piece's number (0 to count - 1).
 struct LabelledRuns {
     std::vector<Run> runs;
     int count = 0;
 };
 
-LabelledRuns LabelRuns(const InkMap& map) {
+// Labels the runs that `rowRuns(y, add)` gives, calling add(begin, end) for each run of row y
+// from left to right, rows from the top.
+template <class RowRuns>
+LabelledRuns LabelRows(int height, RowRuns&& rowRuns) {
     LabelledRuns labelled;
     std::vector<Run>& runs = labelled.runs;
     std::vector<int> parent;
     std::size_t previousBegin = 0, previousEnd = 0;  // runs of the row above
-    for (int y = 0; y < map.height; ++y) {
-        const std::uint8_t* row = map.ink.data() + static_cast<std::size_t>(y) * map.width;
+    for (int y = 0; y < height; ++y) {
         const std::size_t rowBegin = runs.size();
         std::size_t above = previousBegin;
-        for (int x = 0; x < map.width;) {
-            if (!row[x]) {
-                x = NextCell<true>(row, x + 1, map.width);
-                continue;
-            }
-            const int begin = x;
-            x = NextCell<false>(row, x + 1, map.width);
+        rowRuns(y, [&](int begin, int end) {
             const int label = static_cast<int>(parent.size());
             parent.push_back(label);
             // Runs above that touch this one, diagonals included.
             while (above < previousEnd && runs[above].end < begin)
                 ++above;
-            for (std::size_t a = above; a < previousEnd && runs[a].begin <= x; ++a) {
+            for (std::size_t a = above; a < previousEnd && runs[a].begin <= end; ++a) {
                 const int root = Find(parent, runs[a].label);
                 const int mine = Find(parent, label);
                 if (root != mine)
                     parent[std::max(root, mine)] = std::min(root, mine);
             }
-            runs.push_back({y, begin, x, label});
-        }
+            runs.push_back({y, begin, end, label});
+        });
         previousBegin = rowBegin;
         previousEnd = runs.size();
     }
@@ -229,6 +225,84 @@ LabelledRuns LabelRuns(const InkMap& map) {
         run.label = number[root];
     }
     return labelled;
+}
+
+LabelledRuns LabelRuns(const InkMap& map) {
+    return LabelRows(map.height, [&](int y, auto&& add) {
+        const std::uint8_t* row = map.ink.data() + static_cast<std::size_t>(y) * map.width;
+        for (int x = NextCell<true>(row, 0, map.width); x < map.width;) {
+            const int begin = x;
+            x = NextCell<false>(row, x + 1, map.width);
+            add(begin, x);
+            x = NextCell<true>(row, x, map.width);
+        }
+    });
+}
+
+// Sixty-four pixels of a bit row from byte `at`, the first in the high bit.
+std::uint64_t LoadBits(const std::uint8_t* row, std::size_t at) {
+    std::uint64_t word;
+    std::memcpy(&word, row + at, sizeof word);
+    if constexpr (std::endian::native == std::endian::little)
+        word = __builtin_bswap64(word);
+    return word;
+}
+
+// A bit row's runs of ink, found a word at a time from where each run starts and stops.
+LabelledRuns LabelBitRuns(const BitPicture& page) {
+    const std::size_t words = (static_cast<std::size_t>(page.width) + 63) / 64;
+    return LabelRows(page.height, [&](int y, auto&& add) {
+        const std::uint8_t* row = page.Row(y);
+        bool inRun = false;
+        int begin = 0;
+        for (std::size_t w = 0; w < words; ++w) {
+            const std::uint64_t word = LoadBits(row, 8 * w);
+            const int base = static_cast<int>(64 * w);
+            int at = 0;
+            while (at < 64) {
+                // The rest of the word from `at`, paper where a run is sought and ink where its
+                // end is; the zeros shifted in from below are passed over when all the rest is.
+                const std::uint64_t rest = (inRun ? ~word : word) << at;
+                if (rest == 0)
+                    break;
+                at += std::countl_zero(rest);
+                if (inRun)
+                    add(begin, base + at);
+                else
+                    begin = base + at;
+                inRun = !inRun;
+            }
+        }
+        if (inRun)
+            add(begin, page.width);  // ink to the row's end: the bits past it are clear
+    });
+}
+
+// Clears bits [begin, end) of a row.
+void ClearBits(std::uint8_t* row, int begin, int end) {
+    for (int x = begin; x < end;) {
+        if (x % 8 == 0 && end - x >= 8) {
+            row[x / 8] = 0;
+            x += 8;
+        } else {
+            row[x / 8] &= static_cast<std::uint8_t>(~(0x80u >> (x % 8)));
+            ++x;
+        }
+    }
+}
+
+// Clears the pieces of at most `maxArea` pixels; how many there were.
+template <class ClearRun>
+int ClearSmallPieces(const LabelledRuns& labelled, int maxArea, ClearRun&& clear) {
+    std::vector<int> area(static_cast<std::size_t>(labelled.count), 0);
+    for (const Run& run : labelled.runs)
+        area[static_cast<std::size_t>(run.label)] += run.end - run.begin;
+    for (const Run& run : labelled.runs) {
+        if (area[static_cast<std::size_t>(run.label)] <= maxArea)
+            clear(run);
+    }
+    return static_cast<int>(
+        std::count_if(area.begin(), area.end(), [&](int a) { return a <= maxArea; }));
 }
 
 }  // namespace
@@ -245,20 +319,17 @@ std::vector<InkPiece> FindInkPieces(const InkMap& map) {
 }
 
 int Despeckle(GreyPicture& page, int maxArea) {
-    const InkMap map = ReduceToInk(page, 1, 128);
-    const LabelledRuns labelled = LabelRuns(map);
-    std::vector<int> area(static_cast<std::size_t>(labelled.count), 0);
-    for (const Run& run : labelled.runs)
-        area[static_cast<std::size_t>(run.label)] += run.end - run.begin;
-    for (const Run& run : labelled.runs) {
-        if (area[static_cast<std::size_t>(run.label)] <= maxArea) {
-            std::fill_n(
-                page.pixels.begin() + static_cast<std::ptrdiff_t>(run.y) * page.width + run.begin,
-                run.end - run.begin, 255);
-        }
-    }
-    return static_cast<int>(
-        std::count_if(area.begin(), area.end(), [&](int a) { return a <= maxArea; }));
+    return ClearSmallPieces(LabelRuns(ReduceToInk(page, 1, 128)), maxArea, [&](const Run& run) {
+        std::fill_n(
+            page.pixels.begin() + static_cast<std::ptrdiff_t>(run.y) * page.width + run.begin,
+            run.end - run.begin, 255);
+    });
+}
+
+int Despeckle(BitPicture& page, int maxArea) {
+    return ClearSmallPieces(LabelBitRuns(page), maxArea, [&](const Run& run) {
+        ClearBits(page.Row(run.y), run.begin, run.end);
+    });
 }
 
 }  // namespace vellumark::imaging

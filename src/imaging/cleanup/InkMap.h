@@ -63,5 +63,7 @@ std::vector<InkPiece> FindInkPieces(const InkMap& map);
 // Clears specks from a bilevel page (black 0, white 255): every 8-connected piece of ink of at
 // most `maxArea` pixels becomes paper. Returns how many were cleared.
 int Despeckle(GreyPicture& page, int maxArea);
+// The same for a page of bits (a set bit is ink).
+int Despeckle(BitPicture& page, int maxArea);
 
 }  // namespace vellumark::imaging
