@@ -164,8 +164,9 @@ TEST(CleanedPagesTest, DustIsClearedBeforeThePageIsMadeSmaller) {
     int smudges = 0;
     for (std::size_t i = 0; i < fromClean.samples.size(); ++i)
         smudges += std::abs(fromClean.samples[i] - fromDusty.samples[i]) > 16 ? 1 : 0;
-    // Only specks that fell on letters or touch them stay, as part of them.
-    EXPECT_LT(smudges, 60);
+    // Only specks that fell on or right beside letters stay (382 pixels differed when specks
+    // were cleared at the book's size).
+    EXPECT_LT(smudges, 120);
 }
 }  // namespace
 }  // namespace vellumark::imaging

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <numeric>
 
@@ -291,18 +292,40 @@ void ClearBits(std::uint8_t* row, int begin, int end) {
     }
 }
 
-// Clears the pieces of at most `maxArea` pixels; how many there were.
-template <class ClearRun>
-int ClearSmallPieces(const LabelledRuns& labelled, int maxArea, ClearRun&& clear) {
-    std::vector<int> area(static_cast<std::size_t>(labelled.count), 0);
-    for (const Run& run : labelled.runs)
-        area[static_cast<std::size_t>(run.label)] += run.end - run.begin;
+// Clears the pieces of at most `maxArea` pixels that lie alone on bare paper, with no other ink
+// within one and a half times a speck's width (the root of `maxArea`): the dots of a halftone
+// picture, a dotted rule or a stipple stay. `inkIn(box)` counts the ink within a box of the page
+// (clipped to it). Returns how many were cleared.
+template <class InkIn, class ClearRun>
+int ClearSmallPieces(const LabelledRuns& labelled, int maxArea, InkIn&& inkIn, ClearRun&& clear) {
+    struct Piece {
+        int area = 0;
+        PixelBox box;
+    };
+    std::vector<Piece> pieces(static_cast<std::size_t>(labelled.count));
     for (const Run& run : labelled.runs) {
-        if (area[static_cast<std::size_t>(run.label)] <= maxArea)
+        Piece& piece = pieces[static_cast<std::size_t>(run.label)];
+        piece.area += run.end - run.begin;
+        piece.box = piece.box.Union({run.begin, run.y, run.end, run.y + 1});
+    }
+    const int near =
+        std::max(1, static_cast<int>(std::lround(1.5 * std::sqrt(static_cast<double>(maxArea)))));
+    std::vector<bool> alone(pieces.size(), false);
+    int cleared = 0;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        const Piece& piece = pieces[i];
+        if (piece.area > maxArea)
+            continue;
+        const PixelBox& box = piece.box;
+        alone[i] = inkIn(PixelBox{box.left - near, box.top - near, box.right + near,
+                                  box.bottom + near}) == piece.area;
+        cleared += alone[i] ? 1 : 0;
+    }
+    for (const Run& run : labelled.runs) {
+        if (alone[static_cast<std::size_t>(run.label)])
             clear(run);
     }
-    return static_cast<int>(
-        std::count_if(area.begin(), area.end(), [&](int a) { return a <= maxArea; }));
+    return cleared;
 }
 
 }  // namespace
@@ -319,7 +342,17 @@ std::vector<InkPiece> FindInkPieces(const InkMap& map) {
 }
 
 int Despeckle(GreyPicture& page, int maxArea) {
-    return ClearSmallPieces(LabelRuns(ReduceToInk(page, 1, 128)), maxArea, [&](const Run& run) {
+    const InkMap map = ReduceToInk(page, 1, 128);
+    const auto inkIn = [&](const PixelBox& box) {
+        int ink = 0;
+        for (int y = std::max(box.top, 0); y < std::min(box.bottom, map.height); ++y) {
+            const std::uint8_t* row = map.ink.data() + static_cast<std::size_t>(y) * map.width;
+            for (int x = std::max(box.left, 0); x < std::min(box.right, map.width); ++x)
+                ink += row[x];
+        }
+        return ink;
+    };
+    return ClearSmallPieces(LabelRuns(map), maxArea, inkIn, [&](const Run& run) {
         std::fill_n(
             page.pixels.begin() + static_cast<std::ptrdiff_t>(run.y) * page.width + run.begin,
             run.end - run.begin, 255);
@@ -327,7 +360,24 @@ int Despeckle(GreyPicture& page, int maxArea) {
 }
 
 int Despeckle(BitPicture& page, int maxArea) {
-    return ClearSmallPieces(LabelBitRuns(page), maxArea, [&](const Run& run) {
+    const auto inkIn = [&](const PixelBox& box) {
+        const int left = std::max(box.left, 0), right = std::min(box.right, page.width);
+        int ink = 0;
+        for (int y = std::max(box.top, 0); y < std::min(box.bottom, page.height); ++y) {
+            const std::uint8_t* row = page.Row(y);
+            // A box is a few words wide at most: each word counted under a mask of its columns.
+            for (int word = left / 64 * 64; word < right; word += 64) {
+                std::uint64_t bits = LoadBits(row, static_cast<std::size_t>(word / 8));
+                if (left > word)
+                    bits &= ~std::uint64_t{0} >> (left - word);
+                if (right < word + 64)
+                    bits &= ~(~std::uint64_t{0} >> (right - word));
+                ink += std::popcount(bits);
+            }
+        }
+        return ink;
+    };
+    return ClearSmallPieces(LabelBitRuns(page), maxArea, inkIn, [&](const Run& run) {
         ClearBits(page.Row(run.y), run.begin, run.end);
     });
 }

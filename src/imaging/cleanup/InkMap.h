@@ -61,7 +61,9 @@ struct InkPiece {
 std::vector<InkPiece> FindInkPieces(const InkMap& map);
 
 // Clears specks from a bilevel page (black 0, white 255): every 8-connected piece of ink of at
-// most `maxArea` pixels becomes paper. Returns how many were cleared.
+// most `maxArea` pixels becomes paper, unless other ink lies within one and a half times a
+// speck's width of it (the dots of a halftone picture or a dotted rule, a full stop beside its
+// word). Returns how many were cleared.
 int Despeckle(GreyPicture& page, int maxArea);
 // The same for a page of bits (a set bit is ink).
 int Despeckle(BitPicture& page, int maxArea);
