@@ -143,6 +143,21 @@ TEST(ImagePagesTest, ArchivePagesComeInNaturalOrderWithTheirOwnPixels) {
     const Picture small = document->PagePicture(2, 40, 25);
     EXPECT_EQ(small.width, 40);
     EXPECT_NEAR(small.Row(24)[3 * 39 + 1], 245, 12);
+
+    // The bilevel page gives its own bits, ink set and paper past its width; the others none.
+    const auto bits = document->PageBits(3);
+    ASSERT_TRUE(bits);
+    ASSERT_EQ(bits->width, bilevel.width);
+    ASSERT_EQ(bits->height, bilevel.height);
+    for (int y = 0; y < bits->height; ++y) {
+        for (std::size_t x = 0; x < bits->stride * 8; ++x) {
+            const bool ink = x < std::size_t(bilevel.width) &&
+                             bilevel.pixels[std::size_t(y) * bilevel.width + x] == 0;
+            ASSERT_EQ((bits->Row(y)[x / 8] >> (7 - x % 8)) & 1, ink ? 1 : 0) << x << "," << y;
+        }
+    }
+    for (int page = 0; page < 3; ++page)
+        EXPECT_FALSE(document->PageBits(page)) << page;
 }
 
 TEST(ImagePagesTest, SolidArchivePagesComeRightInAnyOrder) {

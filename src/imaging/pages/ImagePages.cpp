@@ -221,6 +221,18 @@ Picture ImagePages::PagePicture(int page, int width, int height) const {
     }
 }
 
+std::optional<BitPicture> ImagePages::PageBits(int page) const {
+    const ImageHeader& header = HeaderOf(page);
+    if (header.kind != PageKind::Bilevel || header.orientation != 1)
+        return std::nullopt;
+    try {
+        return DecodeImageBits(store_->Read(page), header,
+                               PageName(static_cast<std::size_t>(page)));
+    } catch (const Error& e) {
+        throw Error(e.Code(), e.what(), path_, page);
+    }
+}
+
 std::unique_ptr<const ImageStore> SingleImageStore(const std::filesystem::path& path) {
     return std::make_unique<SingleImage>(path);
 }

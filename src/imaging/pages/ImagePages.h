@@ -46,6 +46,8 @@ public:
     PageInfo Info(int page) const override;
     Picture PagePicture(int page) const override;
     Picture PagePicture(int page, int width, int height) const override;
+    // A bilevel PNG page shown as stored (orientation 1) gives its bits.
+    std::optional<BitPicture> PageBits(int page) const override;
 
 private:
     const ImageHeader& HeaderOf(int page) const;

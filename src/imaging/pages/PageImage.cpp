@@ -220,8 +220,10 @@ struct PngImage {
     ~PngImage() { png_image_free(&image); }
 };
 
-Picture DecodePngImage(std::span<const std::uint8_t> bytes, const ImageHeader& header, int width,
-                       int height, const std::string& name) {
+// The PNG's pixels at its own size: grey (one channel) for a grey or bilevel page, RGB
+// otherwise, transparency laid over white paper.
+std::vector<std::uint8_t> DecodePngPixels(std::span<const std::uint8_t> bytes,
+                                          const ImageHeader& header, const std::string& name) {
     PngImage png;
     if (!png_image_begin_read_from_memory(&png.image, bytes.data(), bytes.size()))
         throw Error(ErrorCode::BadInput, name + ": damaged PNG (" + png.image.message + ")");
@@ -235,14 +237,30 @@ Picture DecodePngImage(std::span<const std::uint8_t> bytes, const ImageHeader& h
     if (size > kMaxPngBytes)
         throw Error(ErrorCode::TooLarge, name + ": the PNG is too large to decode");
     std::vector<std::uint8_t> pixels(static_cast<std::size_t>(size), 255);
-    png_color white{255, 255, 255};  // transparency is laid over paper
+    png_color white{255, 255, 255};
     if (!png_image_finish_read(&png.image, &white, pixels.data(), 0, nullptr))
         throw Error(ErrorCode::BadInput, name + ": damaged PNG (" + png.image.message + ")");
+    return pixels;
+}
+
+Picture DecodePngImage(std::span<const std::uint8_t> bytes, const ImageHeader& header, int width,
+                       int height, const std::string& name) {
+    const std::vector<std::uint8_t> pixels = DecodePngPixels(bytes, header, name);
+    const int channels = header.kind != PageKind::Colour ? 1 : 3;
     Resampler resampler(header.width, header.height, width, height, channels);
     const std::size_t stride = static_cast<std::size_t>(header.width) * channels;
     for (int y = 0; y < header.height; ++y)
         resampler.AddRow(pixels.data() + stride * static_cast<std::size_t>(y));
     return resampler.Finish();
+}
+
+void CheckPagePixels(const ImageHeader& header, const std::string& name) {
+    if (std::uint64_t{static_cast<std::uint32_t>(header.width)} *
+            static_cast<std::uint32_t>(header.height) >
+        kMaxPagePixels)
+        throw Error(ErrorCode::TooLarge,
+                    name + ": the image has more pixels than any scanned page (" +
+                        std::to_string(header.width) + " x " + std::to_string(header.height) + ")");
 }
 
 }  // namespace
@@ -258,14 +276,25 @@ Picture DecodeImage(std::span<const std::uint8_t> bytes, const ImageHeader& head
                     int height, const std::string& name) {
     if (width < 1 || height < 1)
         throw Error(ErrorCode::Internal, "cannot make an empty picture");
-    if (std::uint64_t{static_cast<std::uint32_t>(header.width)} *
-            static_cast<std::uint32_t>(header.height) >
-        kMaxPagePixels)
-        throw Error(ErrorCode::TooLarge,
-                    name + ": the image has more pixels than any scanned page (" +
-                        std::to_string(header.width) + " x " + std::to_string(header.height) + ")");
+    CheckPagePixels(header, name);
     return header.codec == ImageCodec::Jpeg ? DecodeJpegImage(bytes, header, width, height, name)
                                             : DecodePngImage(bytes, header, width, height, name);
+}
+
+std::optional<BitPicture> DecodeImageBits(std::span<const std::uint8_t> bytes,
+                                          const ImageHeader& header, const std::string& name) {
+    if (header.codec != ImageCodec::Png || header.kind != PageKind::Bilevel)
+        return std::nullopt;
+    CheckPagePixels(header, name);
+    const std::vector<std::uint8_t> pixels = DecodePngPixels(bytes, header, name);
+    BitPicture bits(header.width, header.height);
+    for (int y = 0; y < header.height; ++y) {
+        const std::uint8_t* in = pixels.data() + static_cast<std::size_t>(y) * header.width;
+        std::uint8_t* out = bits.Row(y);
+        for (int x = 0; x < header.width; ++x)
+            out[x / 8] |= static_cast<std::uint8_t>((in[x] < 128 ? 0x80u : 0u) >> (x % 8));
+    }
+    return bits;
 }
 
 }  // namespace vellumark::imaging

@@ -39,4 +39,9 @@ constexpr std::size_t kImageHeadBytes = 256 * 1024;
 Picture DecodeImage(std::span<const std::uint8_t> bytes, const ImageHeader& header, int width,
                     int height, const std::string& name);
 
+// A bilevel PNG's pixels at its own size as bits, ink set, as stored (not turned by its
+// orientation); none for any other image. Thread-safe. Throws as DecodeImage does.
+std::optional<BitPicture> DecodeImageBits(std::span<const std::uint8_t> bytes,
+                                          const ImageHeader& header, const std::string& name);
+
 }  // namespace vellumark::imaging
