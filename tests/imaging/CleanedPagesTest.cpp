@@ -11,6 +11,7 @@
 #include "imaging/Resampler.h"
 #include "imaging/cleanup/CleanedPages.h"
 #include "imaging/cleanup/Skew.h"
+#include "imaging/cleanup/Turn.h"
 #include "tools/ScannedSheet.h"
 
 namespace vellumark::imaging {
@@ -168,5 +169,26 @@ TEST(CleanedPagesTest, DustIsClearedBeforeThePageIsMadeSmaller) {
     // were cleared at the book's size).
     EXPECT_LT(smudges, 120);
 }
+// A bilevel sheet scanned sideways comes out upright, the same whether it is read as bits
+// (turned by quarters as bits) or as a picture.
+TEST(CleanedPagesTest, ASidewaysSheetIsTurnedUprightAlikeAsBitsAndAsAPicture) {
+    const GreyPicture sideways =
+        TurnQuarters(tools::ScanSheet(tools::TextPage(tools::SmallA4(6), 250, 11)), 1);
+    CleanupOptions options;
+    options.upright = true;
+    std::vector<Picture> made;
+    for (const bool bits : {false, true}) {
+        Scheduler scheduler(1);
+        const auto pages = CleanedPages::Plan(
+            std::make_shared<Sheets>(std::vector<GreyPicture>{sideways}, bits), options,
+            [](int) { return 150.0; }, scheduler, nullptr);
+        ASSERT_EQ(pages->PlanOf(0).quarters, 3);
+        const PageShape shape = pages->Shape(0);
+        ASSERT_EQ(shape.width, sideways.height);
+        made.push_back(pages->PagePicture(0, shape.width, shape.height));
+    }
+    EXPECT_EQ(made[0].samples, made[1].samples);
+}
+
 }  // namespace
 }  // namespace vellumark::imaging

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <random>
 
 #include "imaging/cleanup/CleanupPlan.h"
 #include "imaging/cleanup/LineShape.h"
@@ -23,6 +24,36 @@ TEST(UprightTest, QuarterTurnsComeBackWhereTheyStarted) {
     EXPECT_EQ(TurnQuarters(page, 2).pixels, (std::vector<std::uint8_t>{6, 5, 4, 3, 2, 1}));
     EXPECT_EQ(TurnQuarters(TurnQuarters(page, 3), 1).pixels, page.pixels);
     EXPECT_EQ(TurnQuarters(page, -1).pixels, TurnQuarters(page, 3).pixels);
+
+    // Bits turn as pixels do, with paper past each row's end; widths neither whole bytes nor
+    // whole words.
+    std::mt19937 random(7);
+    for (const auto& [width, height] : {std::pair{13, 70}, std::pair{70, 9}, std::pair{64, 1}}) {
+        GreyPicture grey{width, height, std::vector<std::uint8_t>(std::size_t(width) * height)};
+        BitPicture bits(width, height);
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const bool ink = random() % 3 == 0;
+                grey.pixels[std::size_t(y) * width + x] = ink ? 0 : 255;
+                if (ink)
+                    bits.Row(y)[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+            }
+        }
+        for (int quarters = -1; quarters <= 4; ++quarters) {
+            const GreyPicture want = TurnQuarters(grey, quarters);
+            const BitPicture got = TurnQuarters(bits, quarters);
+            ASSERT_EQ(got.width, want.width);
+            ASSERT_EQ(got.height, want.height);
+            for (int y = 0; y < got.height; ++y) {
+                for (std::size_t x = 0; x < got.stride * 8; ++x) {
+                    const bool ink = x < std::size_t(got.width) &&
+                                     want.pixels[std::size_t(y) * want.width + x] == 0;
+                    ASSERT_EQ((got.Row(y)[x / 8] >> (7 - x % 8)) & 1, ink ? 1 : 0)
+                        << width << "x" << height << " by " << quarters << " at " << x << "," << y;
+                }
+            }
+        }
+    }
 }
 
 TEST(UprightTest, TurnedTextPagesAreFoundAndBlankOnesLeft) {

@@ -187,11 +187,14 @@ Picture CleanedPages::PagePicture(int page, int width, int height) const {
     const PagePlan& plan = PlanOf(page);
     // A bilevel sheet that can be read as bits turns at its own pixels, exactly, and is made
     // smaller from the bits: sharper, and a fraction of the cost of turning grey pixels. It is
-    // despeckled there too.
-    if ((plan.degrees != 0 || options_.despeckle) && plan.quarters == 0 &&
+    // turned by quarters and despeckled there too.
+    if ((plan.degrees != 0 || plan.quarters != 0 || options_.despeckle) &&
         shape.kind == PageKind::Bilevel) {
-        if (const auto bits = source_->PageBits(plan.sheet))
+        if (auto bits = source_->PageBits(plan.sheet)) {
+            if (plan.quarters != 0)
+                *bits = TurnQuarters(*bits, plan.quarters);
             return FromBits(page, *bits, width, height);
+        }
     }
     const double scale = plan.degrees == 0 && plan.quarters == 0 ? asked : 2 * asked;
     Picture cleaned =
