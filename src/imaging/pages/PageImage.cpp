@@ -254,15 +254,6 @@ Picture DecodePngImage(std::span<const std::uint8_t> bytes, const ImageHeader& h
     return resampler.Finish();
 }
 
-void CheckPagePixels(const ImageHeader& header, const std::string& name) {
-    if (std::uint64_t{static_cast<std::uint32_t>(header.width)} *
-            static_cast<std::uint32_t>(header.height) >
-        kMaxPagePixels)
-        throw Error(ErrorCode::TooLarge,
-                    name + ": the image has more pixels than any scanned page (" +
-                        std::to_string(header.width) + " x " + std::to_string(header.height) + ")");
-}
-
 }  // namespace
 
 std::optional<ImageHeader> ReadImageHeader(std::span<const std::uint8_t> head,
@@ -276,16 +267,22 @@ Picture DecodeImage(std::span<const std::uint8_t> bytes, const ImageHeader& head
                     int height, const std::string& name) {
     if (width < 1 || height < 1)
         throw Error(ErrorCode::Internal, "cannot make an empty picture");
-    CheckPagePixels(header, name);
+    if (std::uint64_t{static_cast<std::uint32_t>(header.width)} *
+            static_cast<std::uint32_t>(header.height) >
+        kMaxPagePixels)
+        throw Error(ErrorCode::TooLarge,
+                    name + ": the image has more pixels than any scanned page (" +
+                        std::to_string(header.width) + " x " + std::to_string(header.height) + ")");
     return header.codec == ImageCodec::Jpeg ? DecodeJpegImage(bytes, header, width, height, name)
                                             : DecodePngImage(bytes, header, width, height, name);
 }
 
 std::optional<BitPicture> DecodeImageBits(std::span<const std::uint8_t> bytes,
                                           const ImageHeader& header, const std::string& name) {
-    if (header.codec != ImageCodec::Png || header.kind != PageKind::Bilevel)
+    // A page too large to hold as a picture takes the picture road, which shrinks it.
+    if (header.codec != ImageCodec::Png || header.kind != PageKind::Bilevel ||
+        std::uint64_t(header.width) * std::uint64_t(header.height) > kMaxPicturePixels)
         return std::nullopt;
-    CheckPagePixels(header, name);
     const std::vector<std::uint8_t> pixels = DecodePngPixels(bytes, header, name);
     BitPicture bits(header.width, header.height);
     for (int y = 0; y < header.height; ++y) {

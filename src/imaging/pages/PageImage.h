@@ -40,7 +40,8 @@ Picture DecodeImage(std::span<const std::uint8_t> bytes, const ImageHeader& head
                     int height, const std::string& name);
 
 // A bilevel PNG's pixels at its own size as bits, ink set, as stored (not turned by its
-// orientation); none for any other image. Thread-safe. Throws as DecodeImage does.
+// orientation); none for any other image, or one of more than kMaxPicturePixels. Thread-safe.
+// Throws as DecodeImage does.
 std::optional<BitPicture> DecodeImageBits(std::span<const std::uint8_t> bytes,
                                           const ImageHeader& header, const std::string& name);
 
