@@ -298,28 +298,27 @@ void ClearBits(std::uint8_t* row, int begin, int end) {
 // (clipped to it). Returns how many were cleared.
 template <class InkIn, class ClearRun>
 int ClearSmallPieces(const LabelledRuns& labelled, int maxArea, InkIn&& inkIn, ClearRun&& clear) {
-    struct Piece {
-        int area = 0;
-        PixelBox box;
-    };
-    std::vector<Piece> pieces(static_cast<std::size_t>(labelled.count));
+    std::vector<int> area(static_cast<std::size_t>(labelled.count), 0);
+    for (const Run& run : labelled.runs)
+        area[static_cast<std::size_t>(run.label)] += run.end - run.begin;
+    // Boxes only for the small pieces: most runs are of letters.
+    std::vector<PixelBox> boxes(area.size());
     for (const Run& run : labelled.runs) {
-        Piece& piece = pieces[static_cast<std::size_t>(run.label)];
-        piece.area += run.end - run.begin;
-        piece.box = piece.box.Union({run.begin, run.y, run.end, run.y + 1});
+        const auto label = static_cast<std::size_t>(run.label);
+        if (area[label] <= maxArea)
+            boxes[label] = boxes[label].Union({run.begin, run.y, run.end, run.y + 1});
     }
     const int near =
         std::max(1, static_cast<int>(std::lround(1.5 * std::sqrt(static_cast<double>(maxArea)))));
-    std::vector<bool> alone(pieces.size(), false);
+    std::vector<char> alone(area.size(), 0);
     int cleared = 0;
-    for (std::size_t i = 0; i < pieces.size(); ++i) {
-        const Piece& piece = pieces[i];
-        if (piece.area > maxArea)
+    for (std::size_t i = 0; i < area.size(); ++i) {
+        if (area[i] > maxArea)
             continue;
-        const PixelBox& box = piece.box;
+        const PixelBox& box = boxes[i];
         alone[i] = inkIn(PixelBox{box.left - near, box.top - near, box.right + near,
-                                  box.bottom + near}) == piece.area;
-        cleared += alone[i] ? 1 : 0;
+                                  box.bottom + near}) == area[i];
+        cleared += alone[i];
     }
     for (const Run& run : labelled.runs) {
         if (alone[static_cast<std::size_t>(run.label)])
