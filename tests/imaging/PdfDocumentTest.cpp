@@ -158,7 +158,10 @@ TEST_F(PdfDocumentTest, PagesThatAreNotOneImageAreRenderedAtTheResolutionAsked) 
     TestPage tall = Page(100, 200, testing::Layout::Grey8);
     PdfPage turned = ImagePage(tall, 100, testing::FlateImage(100, 200, 1, Samples(tall, 1)));
     turned.rotate = 90;
-    testing::WriteTestPdf(temp_ / "drawn.pdf", {text, stamped, inset, turned});
+    TestPage letters = Page(203, 150, testing::Layout::Bilevel, testing::Fill::Text);
+    PdfPage turnedFax = ImagePage(letters, 300, testing::FaxImage(letters));
+    turnedFax.rotate = 270;
+    testing::WriteTestPdf(temp_ / "drawn.pdf", {text, stamped, inset, turned, turnedFax});
 
     const auto document = OpenScanDocument(temp_ / "drawn.pdf");
     EXPECT_EQ(document->Shape(0).width, 833);  // 200 and 100 points at 300 dpi
@@ -167,10 +170,30 @@ TEST_F(PdfDocumentTest, PagesThatAreNotOneImageAreRenderedAtTheResolutionAsked) 
     EXPECT_EQ(document->Info(0).source, "rendering at 300 dpi");
     EXPECT_EQ(document->Info(1).source, "rendering at 300 dpi");
     EXPECT_EQ(document->Info(2).source, "rendering at 300 dpi");
-    // A scan the file turns is drawn by the renderer at the scan's resolution, turned.
-    EXPECT_EQ(document->Info(3).source, "its image, rendered at 100 dpi");
+    // A scan the file turns (clockwise) is its own pixels turned as the file shows them, as
+    // pixels and as bits.
+    EXPECT_EQ(document->Info(3).source, "its image, turned as the file shows it");
     EXPECT_EQ(document->Shape(3).width, 200);
     EXPECT_EQ(document->Shape(3).height, 100);
+    const Picture shown = OwnPixels(*document, 3);
+    ASSERT_EQ(shown.width, 200);
+    ASSERT_EQ(shown.channels, 1);
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 200; ++x)
+            ASSERT_EQ(shown.Row(y)[x], testing::ExpectedColour(tall, y, 199 - x)[0])
+                << x << "," << y;
+    ASSERT_EQ(document->Shape(4).width, 150);
+    const auto bits = document->PageBits(4);
+    ASSERT_TRUE(bits);
+    ASSERT_EQ(bits->width, 150);
+    ASSERT_EQ(bits->height, 203);
+    const Picture letterPixels = OwnPixels(*document, 4);
+    for (int y = 0; y < 203; ++y)
+        for (int x = 0; x < 150; ++x) {
+            const bool ink = testing::ExpectedColour(letters, 202 - y, x)[0] < 128;
+            ASSERT_EQ((bits->Row(y)[x / 8] >> (7 - x % 8)) & 1, ink ? 1 : 0) << x << "," << y;
+            ASSERT_EQ(letterPixels.Row(y)[x] < 128, ink) << x << "," << y;
+        }
 
     const auto low = OpenScanDocument(temp_ / "drawn.pdf", 72);
     EXPECT_EQ(low->Shape(0).width, 200);

@@ -14,6 +14,7 @@
 #include "common/Error.h"
 #include "imaging/Document.h"
 #include "imaging/Resampler.h"
+#include "imaging/cleanup/Turn.h"
 #include "imaging/pages/FaxImage.h"
 #include "imaging/pages/ImagePages.h"
 #include "imaging/pages/PageImage.h"
@@ -91,14 +92,18 @@ std::unique_ptr<PdfDocument> PdfDocument::Open(const std::filesystem::path& path
         if (images.size() == static_cast<std::size_t>(count))
             entry.image = std::move(images[static_cast<std::size_t>(page)]);
         if (entry.image) {
-            // A page turned by the file is drawn by poppler, at the image's resolution.
-            if (quarter != 0)
-                entry.image->coding = PdfImageCoding::Rendered;
-            entry.dpi = entry.image->yDpi;
+            // A page the file turns shows its image turned: decoded, it is turned by quarters;
+            // drawn by poppler, at the image's resolution down the page as shown.
+            entry.quarters = quarter;
+            entry.dpi = turned ? entry.image->xDpi : entry.image->yDpi;
         }
         const bool own = entry.image && entry.image->coding != PdfImageCoding::Rendered;
-        entry.shape.width = own ? entry.image->width : Pixels(entry.widthPt, entry.dpi);
-        entry.shape.height = own ? entry.image->height : Pixels(entry.heightPt, entry.dpi);
+        entry.shape.width = !own     ? Pixels(entry.widthPt, entry.dpi)
+                            : turned ? entry.image->height
+                                     : entry.image->width;
+        entry.shape.height = !own     ? Pixels(entry.heightPt, entry.dpi)
+                             : turned ? entry.image->width
+                                      : entry.image->height;
         entry.shape.kind = entry.image ? entry.image->kind : PageKind::Colour;
         if (std::uint64_t(entry.shape.width) * std::uint64_t(entry.shape.height) > kMaxPagePixels)
             throw Error(ErrorCode::TooLarge,
@@ -129,7 +134,9 @@ PageInfo PdfDocument::Info(int page) const {
     PageInfo info;
     info.width = static_cast<std::uint32_t>(entry.shape.width);
     info.height = static_cast<std::uint32_t>(entry.shape.height);
-    info.xResolution = entry.image ? entry.image->xDpi : entry.dpi;
+    info.xResolution = !entry.image              ? entry.dpi
+                       : entry.quarters % 2 != 0 ? entry.image->yDpi
+                                                 : entry.image->xDpi;
     info.yResolution = entry.dpi;
     info.layout = entry.image ? entry.image->layout : "RGB 8-bit";
     info.codec = entry.image ? entry.image->codec : "PDF drawing";
@@ -138,6 +145,8 @@ PageInfo PdfDocument::Info(int page) const {
         info.source = "rendering at " + dpi;
     else if (entry.image->coding == PdfImageCoding::Rendered)
         info.source = "its image, rendered at " + dpi;
+    else if (entry.quarters != 0)
+        info.source = "its image, turned as the file shows it";
     else
         info.source = "its image";
     const auto [width, height] = PictureSize(page);
@@ -181,23 +190,33 @@ std::optional<BitPicture> PdfDocument::PageBits(int page) const {
         std::uint64_t(entry.image->width) * std::uint64_t(entry.image->height) > kMaxPicturePixels)
         return std::nullopt;
     const PdfPageImage& image = *entry.image;
-    // The bits must be the page's own pixels, as Shape gives them.
+    // The bits must be the page's own pixels, as Shape gives them once turned.
+    std::optional<BitPicture> bits;
     if (image.coding == PdfImageCoding::Fax && image.fax.columns == image.width &&
         image.fax.rows == image.height) {
-        return DecodeFaxBits(streams_->Read(page, image, false, std::size_t{kMaxImageBytes}),
+        bits = DecodeFaxBits(streams_->Read(page, image, false, std::size_t{kMaxImageBytes}),
                              image.fax, path_.string() + ": page " + std::to_string(page + 1));
+    } else if (image.coding == PdfImageCoding::Samples && image.bits == 1 && image.channels == 1) {
+        const auto [bytes, rowBytes] = Samples(page);
+        bits.emplace(image.width, image.height);
+        for (int y = 0; y < image.height; ++y)
+            SetBitsRow(*bits, y, bytes.data() + rowBytes * static_cast<std::size_t>(y),
+                       image.oneIsBlack);
     }
-    if (image.coding != PdfImageCoding::Samples || image.bits != 1 || image.channels != 1)
-        return std::nullopt;
-    const auto [bytes, rowBytes] = Samples(page);
-    BitPicture bits(image.width, image.height);
-    for (int y = 0; y < image.height; ++y)
-        SetBitsRow(bits, y, bytes.data() + rowBytes * static_cast<std::size_t>(y),
-                   image.oneIsBlack);
+    if (bits && entry.quarters != 0)
+        *bits = TurnQuarters(*bits, entry.quarters);
     return bits;
 }
 
 Picture PdfDocument::Decode(int page, int width, int height) const {
+    const int quarters = EntryOf(page).quarters;
+    if (quarters == 0)
+        return DecodeStored(page, width, height);
+    return quarters % 2 != 0 ? TurnQuarters(DecodeStored(page, height, width), quarters)
+                             : TurnQuarters(DecodeStored(page, width, height), quarters);
+}
+
+Picture PdfDocument::DecodeStored(int page, int width, int height) const {
     const PdfPageImage& image = *EntryOf(page).image;
     const std::string name = path_.string() + ": page " + std::to_string(page + 1);
     if (image.coding == PdfImageCoding::Jpeg) {

@@ -53,6 +53,7 @@ private:
         double widthPt = 0;  // the crop box as shown (rotation applied)
         double heightPt = 0;
         std::optional<PdfPageImage> image;
+        int quarters = 0;  // clockwise quarter turns the file shows its image by
     };
     PdfDocument(std::filesystem::path path, std::vector<PageEntry> pages)
         : path_(std::move(path)),
@@ -61,6 +62,8 @@ private:
     const PageEntry& EntryOf(int page) const;
     Picture Render(int page, int width, int height) const;
     Picture Decode(int page, int width, int height) const;
+    // The image as stored, before the file's quarter turns.
+    Picture DecodeStored(int page, int width, int height) const;
     // The page's image as plain samples, and the bytes of each of its rows.
     std::pair<std::vector<std::uint8_t>, std::size_t> Samples(int page) const;
 
