@@ -204,12 +204,14 @@ Picture Document::PagePicture(int page, int width, int height) const {
 
 std::optional<BitPicture> Document::PageBits(int page) const {
     const PageLayout& layout = impl_->Page(page);
-    if (layout.orientation != ORIENTATION_TOPLEFT ||
-        std::uint64_t{layout.width} * layout.height > kMaxPicturePixels)
+    if (std::uint64_t{layout.width} * layout.height > kMaxPicturePixels)
         return std::nullopt;
     impl_->CheckDecodable(page);
     auto handle = impl_->OpenPage(page);
-    return ReadPageBits(*handle, layout, impl_->path, page);
+    auto bits = ReadPageBits(*handle, layout, impl_->path, page);
+    if (bits)
+        *bits = Upright(std::move(*bits), layout.orientation);
+    return bits;
 }
 
 std::pair<int, int> Document::OwnSize(int page) const {

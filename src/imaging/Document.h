@@ -54,7 +54,7 @@ public:
     // Thread-safe. Throws as above; Internal when width or height is below 1, TooLarge when
     // width x height is beyond kMaxPicturePixels.
     Picture PagePicture(int page, int width, int height) const override;
-    // A bilevel page stored upright (orientation 1) of at most kMaxPicturePixels, as bits.
+    // A bilevel page of at most kMaxPicturePixels, as bits, orientation applied.
     // Thread-safe. Throws as PagePicture does.
     std::optional<BitPicture> PageBits(int page) const override;
     // The page's own size (as OwnSize) and its kind, from its tags.

@@ -7,6 +7,7 @@
 #include <numbers>
 #include <vector>
 
+#include "imaging/Orientation.h"
 #include "imaging/cleanup/Turn.h"
 
 namespace vellumark::imaging {
@@ -193,38 +194,10 @@ BitPicture TurnBits(const BitPicture& page, double degrees, const PixelBox& part
 }
 
 BitPicture TurnQuarters(const BitPicture& page, int quarters) {
-    quarters = (quarters % 4 + 4) % 4;
-    const bool across = quarters % 2 != 0;
-    BitPicture out(across ? page.height : page.width, across ? page.width : page.height);
-    const std::size_t bytes = (static_cast<std::size_t>(page.width) + 7) / 8;
-    // Ink is a small part of a page: only its pixels are moved, found a byte at a time.
-    for (int y = 0; y < page.height; ++y) {
-        const std::uint8_t* row = page.Row(y);
-        for (std::size_t i = 0; i < bytes; ++i) {
-            for (unsigned byte = row[i]; byte != 0; byte &= byte - 1) {
-                const int x = static_cast<int>(8 * i) + 7 - std::countr_zero(byte);
-                int tx = x, ty = y;
-                switch (quarters) {
-                    case 1:  // clockwise: the left column becomes the top row
-                        tx = page.height - 1 - y;
-                        ty = x;
-                        break;
-                    case 2:
-                        tx = page.width - 1 - x;
-                        ty = page.height - 1 - y;
-                        break;
-                    case 3:
-                        tx = y;
-                        ty = page.width - 1 - x;
-                        break;
-                    default:
-                        break;
-                }
-                out.Row(ty)[tx / 8] |= static_cast<std::uint8_t>(0x80 >> (tx % 8));
-            }
-        }
-    }
-    return out;
+    // A clockwise quarter turn is how a page stored in orientation 6 is made upright, a half
+    // turn orientation 3, three quarters orientation 8.
+    static constexpr int kOrientation[] = {1, 6, 3, 8};
+    return Upright(page, kOrientation[(quarters % 4 + 4) % 4]);
 }
 
 }  // namespace vellumark::imaging

@@ -223,11 +223,14 @@ Picture ImagePages::PagePicture(int page, int width, int height) const {
 
 std::optional<BitPicture> ImagePages::PageBits(int page) const {
     const ImageHeader& header = HeaderOf(page);
-    if (header.kind != PageKind::Bilevel || header.orientation != 1)
+    if (header.kind != PageKind::Bilevel)
         return std::nullopt;
     try {
-        return DecodeImageBits(store_->Read(page), header,
-                               PageName(static_cast<std::size_t>(page)));
+        auto bits =
+            DecodeImageBits(store_->Read(page), header, PageName(static_cast<std::size_t>(page)));
+        if (bits)
+            *bits = Upright(std::move(*bits), header.orientation);
+        return bits;
     } catch (const Error& e) {
         throw Error(e.Code(), e.what(), path_, page);
     }

@@ -46,7 +46,7 @@ public:
     PageInfo Info(int page) const override;
     Picture PagePicture(int page) const override;
     Picture PagePicture(int page, int width, int height) const override;
-    // A bilevel PNG page shown as stored (orientation 1) gives its bits.
+    // A bilevel PNG page gives its bits, turned as its orientation says.
     std::optional<BitPicture> PageBits(int page) const override;
 
 private:
