@@ -1,61 +1,42 @@
 #include "imaging/Orientation.h"
 
+#include <algorithm>
 #include <bit>
-#include <cstring>
-#include <utility>
 
 namespace vellumark::imaging {
+namespace {
+
+template <int Channels>
+void Place(const Picture& stored, Picture& out, int orientation) {
+    for (int y = 0; y < stored.height; ++y) {
+        const std::uint8_t* from = stored.Row(y);
+        for (int x = 0; x < stored.width; ++x, from += Channels) {
+            const auto [ux, uy] = UprightPosition(orientation, stored.width, stored.height, x, y);
+            std::copy_n(from, Channels, out.Row(uy) + Channels * ux);
+        }
+    }
+}
+
+}  // namespace
+
+int OrientationOfQuarters(int quarters) {
+    static constexpr int kOrientation[] = {1, 6, 3, 8};
+    return kOrientation[(quarters % 4 + 4) % 4];
+}
 
 Picture Upright(Picture stored, int orientation) {
     if (orientation < 2 || orientation > 8)
         return stored;
-    const int w = stored.width, h = stored.height;
     const bool transposed = orientation >= 5;
-    const int channels = stored.channels;
     Picture out;
-    out.width = transposed ? h : w;
-    out.height = transposed ? w : h;
-    out.channels = channels;
+    out.width = transposed ? stored.height : stored.width;
+    out.height = transposed ? stored.width : stored.height;
+    out.channels = stored.channels;
     out.samples.resize(stored.samples.size());
-    for (int y = 0; y < out.height; ++y) {
-        std::uint8_t* to = out.Row(y);
-        for (int x = 0; x < out.width; ++x) {
-            // Where the upright pixel (x, y) is stored.
-            int sx = x, sy = y;
-            switch (orientation) {
-                case 2:
-                    sx = w - 1 - x;
-                    break;  // mirrored
-                case 3:
-                    sx = w - 1 - x;
-                    sy = h - 1 - y;
-                    break;  // upside down
-                case 4:
-                    sy = h - 1 - y;
-                    break;  // flipped
-                case 5:
-                    sx = y;
-                    sy = x;
-                    break;  // transposed
-                case 6:
-                    sx = y;
-                    sy = h - 1 - x;
-                    break;  // turned a quarter left
-                case 7:
-                    sx = w - 1 - y;
-                    sy = h - 1 - x;
-                    break;  // transverse
-                case 8:
-                    sx = w - 1 - y;
-                    sy = x;
-                    break;  // turned a quarter right
-                default:
-                    break;
-            }
-            std::memcpy(to + channels * x, stored.Row(sy) + channels * sx,
-                        static_cast<std::size_t>(channels));
-        }
-    }
+    if (stored.channels == 1)
+        Place<1>(stored, out, orientation);
+    else
+        Place<3>(stored, out, orientation);
     return out;
 }
 
@@ -66,42 +47,13 @@ BitPicture Upright(BitPicture stored, int orientation) {
     const bool transposed = orientation >= 5;
     BitPicture out(transposed ? h : w, transposed ? w : h);
     const std::size_t bytes = (static_cast<std::size_t>(w) + 7) / 8;
-    // Where each stored ink pixel (sx, sy) goes, found a set bit at a time: ink is a small part
-    // of a page.
+    // Ink is a small part of a page: only its pixels are moved, found a set bit at a time.
     for (int sy = 0; sy < h; ++sy) {
         const std::uint8_t* row = stored.Row(sy);
         for (std::size_t i = 0; i < bytes; ++i) {
             for (unsigned byte = row[i]; byte != 0; byte &= byte - 1) {
                 const int sx = static_cast<int>(8 * i) + 7 - std::countr_zero(byte);
-                int x = sx, y = sy;
-                switch (orientation) {
-                    case 2:
-                        x = w - 1 - sx;
-                        break;
-                    case 3:
-                        x = w - 1 - sx;
-                        y = h - 1 - sy;
-                        break;
-                    case 4:
-                        y = h - 1 - sy;
-                        break;
-                    case 5:
-                        x = sy;
-                        y = sx;
-                        break;
-                    case 6:
-                        x = h - 1 - sy;
-                        y = sx;
-                        break;
-                    case 7:
-                        x = h - 1 - sy;
-                        y = w - 1 - sx;
-                        break;
-                    default:  // 8
-                        x = sy;
-                        y = w - 1 - sx;
-                        break;
-                }
+                const auto [x, y] = UprightPosition(orientation, w, h, sx, sy);
                 out.Row(y)[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
             }
         }

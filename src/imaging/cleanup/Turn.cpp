@@ -4,6 +4,9 @@
 #include <cmath>
 #include <cstdint>
 #include <numbers>
+#include <utility>
+
+#include "imaging/Orientation.h"
 
 namespace vellumark::imaging {
 namespace {
@@ -127,39 +130,6 @@ void CutPixels(const std::uint8_t* source, int width, int height, std::uint8_t* 
     }
 }
 
-template <int Channels>
-void TurnPixelsQuarters(const std::uint8_t* source, int width, int height, std::uint8_t* out,
-                        int quarters) {
-    const int outWidth = quarters % 2 ? height : width;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            int tx = x, ty = y;
-            switch (quarters) {
-                case 1:  // clockwise: the left column becomes the top row
-                    tx = height - 1 - y;
-                    ty = x;
-                    break;
-                case 2:
-                    tx = width - 1 - x;
-                    ty = height - 1 - y;
-                    break;
-                case 3:
-                    tx = y;
-                    ty = width - 1 - x;
-                    break;
-                default:
-                    break;
-            }
-            std::copy_n(source + (static_cast<std::size_t>(y) * width + x) * Channels, Channels,
-                        out + (static_cast<std::size_t>(ty) * outWidth + tx) * Channels);
-        }
-    }
-}
-
-int Quarters(int quarters) {
-    return ((quarters % 4) + 4) % 4;
-}
-
 }  // namespace
 
 PixelBox TurnedBounds(int width, int height, double degrees) {
@@ -168,26 +138,13 @@ PixelBox TurnedBounds(int width, int height, double degrees) {
 }
 
 GreyPicture TurnQuarters(const GreyPicture& page, int quarters) {
-    quarters = Quarters(quarters);
-    GreyPicture out = page;
-    if (quarters % 2)
-        std::swap(out.width, out.height);
-    TurnPixelsQuarters<1>(page.pixels.data(), page.width, page.height, out.pixels.data(), quarters);
-    return out;
+    Picture turned =
+        Upright(Picture{page.width, page.height, page.pixels, 1}, OrientationOfQuarters(quarters));
+    return {turned.width, turned.height, std::move(turned.samples)};
 }
 
 Picture TurnQuarters(const Picture& page, int quarters) {
-    quarters = Quarters(quarters);
-    Picture out = page;
-    if (quarters % 2)
-        std::swap(out.width, out.height);
-    if (page.channels == 1)
-        TurnPixelsQuarters<1>(page.samples.data(), page.width, page.height, out.samples.data(),
-                              quarters);
-    else
-        TurnPixelsQuarters<3>(page.samples.data(), page.width, page.height, out.samples.data(),
-                              quarters);
-    return out;
+    return Upright(page, OrientationOfQuarters(quarters));
 }
 
 GreyPicture Turn(const GreyPicture& page, double degrees, bool bilevel) {

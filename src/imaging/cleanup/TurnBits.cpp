@@ -194,10 +194,7 @@ BitPicture TurnBits(const BitPicture& page, double degrees, const PixelBox& part
 }
 
 BitPicture TurnQuarters(const BitPicture& page, int quarters) {
-    // A clockwise quarter turn is how a page stored in orientation 6 is made upright, a half
-    // turn orientation 3, three quarters orientation 8.
-    static constexpr int kOrientation[] = {1, 6, 3, 8};
-    return Upright(page, kOrientation[(quarters % 4 + 4) % 4]);
+    return Upright(page, OrientationOfQuarters(quarters));
 }
 
 }  // namespace vellumark::imaging
