@@ -42,7 +42,7 @@ for target in build-fuzz/bin/*_fuzz; do
     seeds="$root/fuzz/seeds/$(basename "$target")"
     [ -d "$seeds" ] && cp -r "$seeds"/. "$corpus"/
     echo "-- $(basename "$target")"
-    "$target" -max_total_time=20 -rss_limit_mb=2048 -timeout=10 "$corpus" 2>&1 | tail -n 3
+    "$target" -max_total_time=12 -rss_limit_mb=2048 -timeout=10 "$corpus" 2>&1 | tail -n 3
     rm -rf "$corpus"
 done
 step "All checks passed."
