@@ -22,6 +22,10 @@ int SpeckArea(double dpi) {
     return std::max(1, static_cast<int>(2 * scale * scale));
 }
 
+// Pictures made at fewer pixels per inch of the sheet than this are thumbnails: book pages and
+// the page view are made at 96 or near it.
+constexpr double kThumbnailDpi = 40;
+
 void DespeckleBilevel(Picture& picture, double dpi) {
     const int channels = picture.channels;
     GreyPicture grey = ToGrey(std::move(picture));
@@ -187,9 +191,11 @@ Picture CleanedPages::PagePicture(int page, int width, int height) const {
     const PagePlan& plan = PlanOf(page);
     // A bilevel sheet that can be read as bits turns at its own pixels, exactly, and is made
     // smaller from the bits: sharper, and a fraction of the cost of turning grey pixels. It is
-    // turned by quarters and despeckled there too.
+    // turned by quarters and despeckled there too. Not for a thumbnail: it would show nothing
+    // of that, and the sheet read small costs a third as much.
+    const bool thumbnail = asked * DpiOr300(dpi_(plan.sheet)) < kThumbnailDpi;
     if ((plan.degrees != 0 || plan.quarters != 0 || options_.despeckle) &&
-        shape.kind == PageKind::Bilevel) {
+        shape.kind == PageKind::Bilevel && !thumbnail) {
         if (auto bits = source_->PageBits(plan.sheet)) {
             if (plan.quarters != 0)
                 *bits = TurnQuarters(*bits, plan.quarters);
