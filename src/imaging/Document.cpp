@@ -233,7 +233,13 @@ std::pair<int, int> Document::PictureSize(int page) const {
 }
 
 double Document::Resolution(int page) const {
-    return impl_->Page(page).yDpi;
+    const PageLayout& layout = impl_->Page(page);
+    return layout.Transposed() ? layout.xDpi : layout.yDpi;
+}
+
+double Document::ResolutionAcross(int page) const {
+    const PageLayout& layout = impl_->Page(page);
+    return layout.Transposed() ? layout.yDpi : layout.xDpi;
 }
 
 std::string Document::StoredText(int page) const {

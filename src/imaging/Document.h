@@ -69,6 +69,7 @@ public:
     std::string StoredText(int page) const override;
     // The page's vertical resolution from its tags (0 when it has none).
     double Resolution(int page) const override;
+    double ResolutionAcross(int page) const override;
 
 private:
     struct Impl;

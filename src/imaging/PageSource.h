@@ -62,19 +62,22 @@ public:
     // when its resolution is unknown.
     virtual std::pair<int, int> PictureSize(int page) const {
         const PageShape shape = Shape(page);
-        const double dpi = Resolution(page);
-        if (!(dpi > 0))
+        const double dpi = Resolution(page), across = ResolutionAcross(page);
+        if (!(dpi > 0) || !(across > 0))
             return {shape.width, shape.height};
-        const auto scaled = [dpi](int size) {
-            return std::max(1, static_cast<int>(std::lround(size * 96.0 / dpi)));
+        const auto scaled = [](int size, double at) {
+            return std::max(1, static_cast<int>(std::lround(size * 96.0 / at)));
         };
-        return {scaled(shape.width), scaled(shape.height)};
+        return {scaled(shape.width, across), scaled(shape.height, dpi)};
     }
-    // The page's own pixels per inch (vertical); 0 when unknown.
+    // The page's own pixels per inch down the page as shown; 0 when unknown.
     virtual double Resolution(int page) const {
         (void)page;
         return 0;
     }
+    // The same across the page: Resolution's, unless the page's pixels are not square (a fax's
+    // 204 x 98 dpi, say).
+    virtual double ResolutionAcross(int page) const { return Resolution(page); }
     // OCR text the file stores for the page, as UTF-8 (words without boxes); empty when none.
     virtual std::string StoredText(int page) const {
         (void)page;

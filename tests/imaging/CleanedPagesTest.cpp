@@ -21,7 +21,9 @@ namespace {
 // when `bits` (as a bilevel TIFF page gives them).
 class Sheets final : public PageSource {
 public:
-    Sheets(std::vector<GreyPicture> sheets, bool bits) : sheets_(std::move(sheets)), bits_(bits) {}
+    // Pixels per inch down and across the sheets: unknown unless given.
+    Sheets(std::vector<GreyPicture> sheets, bool bits, double down = 0, double across = 0)
+        : sheets_(std::move(sheets)), bits_(bits), down_(down), across_(across) {}
     int PageCount() const override { return static_cast<int>(sheets_.size()); }
     PageShape Shape(int page) const override {
         return {sheets_[page].width, sheets_[page].height, PageKind::Bilevel};
@@ -48,9 +50,13 @@ public:
         return bits;
     }
 
+    double Resolution(int) const override { return down_; }
+    double ResolutionAcross(int) const override { return across_; }
+
 private:
     std::vector<GreyPicture> sheets_;
     bool bits_;
+    double down_, across_;
 };
 
 // Where a picture's ink is, on average, weighed by its darkness.
@@ -192,6 +198,39 @@ TEST(CleanedPagesTest, ASidewaysSheetIsTurnedUprightAlikeAsBitsAndAsAPicture) {
         made.push_back(pages->PagePicture(0, shape.width, shape.height));
     }
     EXPECT_EQ(made[0].samples, made[1].samples);
+}
+
+// A sheet whose pixels are twice as tall as wide (a fax at its normal resolution) is levelled
+// by its true angle and cut to its true shape: turned in its own pixels, it would be sheared,
+// and its page would come out twice as wide.
+TEST(CleanedPagesTest, ASheetOfOblongPixelsIsLevelledAndCutToItsOwnShape) {
+    tools::SheetOptions skewed;
+    skewed.degrees = 2;
+    const GreyPicture square =
+        tools::ScanSheet(tools::TextPage(tools::SmallA4(7), 250, 11), skewed);
+    Resampler squash(square.width, square.height, square.width / 2, square.height, 1);
+    for (int y = 0; y < square.height; ++y)
+        squash.AddRow(square.pixels.data() + static_cast<std::size_t>(y) * square.width);
+    const Picture squashed = squash.Finish();
+    CleanupOptions options;
+    options.deskew = options.crop = true;
+    std::vector<std::shared_ptr<const CleanedPages>> made;
+    for (const auto& [sheet, across] :
+         {std::pair{square, 150.0}, std::pair{ToGrey(squashed), 75.0}}) {
+        Scheduler scheduler(1);
+        made.push_back(CleanedPages::Plan(
+            std::make_shared<Sheets>(std::vector<GreyPicture>{sheet}, true, 150.0, across), options,
+            [](int) { return 150.0; }, scheduler, nullptr));
+    }
+    const PagePlan& plan = made[1]->PlanOf(0);
+    ASSERT_TRUE(plan.skewMeasured);
+    EXPECT_NEAR(plan.skew, made[0]->PlanOf(0).skew, 0.05);
+    EXPECT_NEAR(made[1]->Shape(0).width, made[0]->Shape(0).width, 3);
+    EXPECT_NEAR(made[1]->Shape(0).height, made[0]->Shape(0).height, 3);
+    const Picture page = made[1]->PagePicture(0);
+    const auto [width, height] = made[0]->PictureSize(0);
+    EXPECT_NEAR(page.width, width, 2);
+    EXPECT_NEAR(page.height, height, 2);
 }
 
 }  // namespace

@@ -143,6 +143,19 @@ TEST_F(PdfDocumentTest, ScannedImagesComeAtTheirOwnPixelsAndKind) {
     const Picture small = document->PagePicture(2, 101, 75);
     EXPECT_EQ(small.width, 101);
     EXPECT_EQ(small.channels, 1);
+
+    // A fax at its normal resolution, 200 dpi across and 100 down, fills a page twice as tall as
+    // its pixels: its picture has the page's shape.
+    const double widthPt = 203 * 72.0 / 200, heightPt = 150 * 72.0 / 100;
+    testing::WriteTestPdf(
+        temp_ / "normal.pdf",
+        {{widthPt, heightPt, testing::DrawImage(widthPt, heightPt), {testing::FaxImage(bilevel)}}});
+    const auto normal = OpenScanDocument(temp_ / "normal.pdf");
+    EXPECT_NEAR(normal->Resolution(0), 100, 0.01);
+    EXPECT_NEAR(normal->ResolutionAcross(0), 200, 0.01);
+    EXPECT_NEAR(normal->Info(0).xResolution, 200, 0.01);
+    EXPECT_EQ(normal->PictureSize(0), std::pair(97, 144));
+    EXPECT_EQ(document->ResolutionAcross(2), document->Resolution(2));
 }
 
 TEST_F(PdfDocumentTest, PagesThatAreNotOneImageAreRenderedAtTheResolutionAsked) {

@@ -1,6 +1,8 @@
 #include "imaging/cleanup/CleanedPages.h"
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "common/Error.h"
 #include "imaging/Resampler.h"
@@ -41,12 +43,63 @@ void DespeckleBilevel(Picture& picture, double dpi) {
             grey.pixels[i];
 }
 
+// A document's sheets with square pixels: one whose pixels are not (a fax's 204 x 98 dpi) is
+// read as a picture as wide as it is across at its resolution down the page. Turned in pixels
+// twice as tall as wide, a page would be sheared, and cut to them it would come out stretched.
+class SquarePixels final : public PageSource {
+public:
+    explicit SquarePixels(std::shared_ptr<const PageSource> source) : source_(std::move(source)) {}
+
+    // Whether any of the source's sheets needs it.
+    static bool Needed(const PageSource& source) {
+        for (int sheet = 0; sheet < source.PageCount(); ++sheet) {
+            if (Stretch(source, sheet) != 1)
+                return true;
+        }
+        return false;
+    }
+
+    int PageCount() const override { return source_->PageCount(); }
+    PageShape Shape(int page) const override {
+        PageShape shape = source_->Shape(page);
+        const double stretch = Stretch(*source_, page);
+        if (stretch != 1)
+            shape.width = std::max(1, static_cast<int>(std::lround(shape.width * stretch)));
+        return shape;
+    }
+    Picture PagePicture(int page) const override { return source_->PagePicture(page); }
+    Picture PagePicture(int page, int width, int height) const override {
+        return source_->PagePicture(page, width, height);
+    }
+    std::optional<BitPicture> PageBits(int page) const override {
+        if (Stretch(*source_, page) != 1)
+            return std::nullopt;
+        return source_->PageBits(page);
+    }
+    const std::filesystem::path& Path() const override { return source_->Path(); }
+    std::pair<int, int> PictureSize(int page) const override { return source_->PictureSize(page); }
+    double Resolution(int page) const override { return source_->Resolution(page); }
+    std::string StoredText(int page) const override { return source_->StoredText(page); }
+
+private:
+    // How much wider the sheet is with square pixels: 1 when they are square or either
+    // resolution is unknown.
+    static double Stretch(const PageSource& source, int sheet) {
+        const double down = source.Resolution(sheet), across = source.ResolutionAcross(sheet);
+        return down > 0 && across > 0 && down != across ? down / across : 1.0;
+    }
+
+    std::shared_ptr<const PageSource> source_;
+};
+
 }  // namespace
 
 std::shared_ptr<const CleanedPages> CleanedPages::Plan(
     std::shared_ptr<const PageSource> source, const CleanupOptions& options, SheetResolution dpi,
     Scheduler& scheduler, const std::function<void(int done, int total)>& progress,
     const std::atomic<bool>* cancel) {
+    if (SquarePixels::Needed(*source))
+        source = std::make_shared<SquarePixels>(std::move(source));
     const int sheets = source->PageCount();
     std::vector<std::vector<PagePlan>> perSheet(static_cast<std::size_t>(std::max(sheets, 0)));
     const bool measure = options.upright || options.deskew || options.crop || options.splitSpreads;

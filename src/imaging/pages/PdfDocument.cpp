@@ -129,14 +129,22 @@ double PdfDocument::Resolution(int page) const {
     return EntryOf(page).dpi;
 }
 
+double PdfDocument::ResolutionAcross(int page) const {
+    const PageEntry& entry = EntryOf(page);
+    if (!entry.image)
+        return entry.dpi;
+    const double across = entry.quarters % 2 != 0 ? entry.image->yDpi : entry.image->xDpi;
+    // Within a percent the pixels are square: the two figures are worked out from the image's
+    // placement on the page, and differ in their last digits.
+    return std::abs(across / entry.dpi - 1) > 0.01 ? across : entry.dpi;
+}
+
 PageInfo PdfDocument::Info(int page) const {
     const PageEntry& entry = EntryOf(page);
     PageInfo info;
     info.width = static_cast<std::uint32_t>(entry.shape.width);
     info.height = static_cast<std::uint32_t>(entry.shape.height);
-    info.xResolution = !entry.image              ? entry.dpi
-                       : entry.quarters % 2 != 0 ? entry.image->yDpi
-                                                 : entry.image->xDpi;
+    info.xResolution = ResolutionAcross(page);
     info.yResolution = entry.dpi;
     info.layout = entry.image ? entry.image->layout : "RGB 8-bit";
     info.codec = entry.image ? entry.image->codec : "PDF drawing";

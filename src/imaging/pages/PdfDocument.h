@@ -35,6 +35,7 @@ public:
     int PageCount() const override { return static_cast<int>(pages_.size()); }
     PageShape Shape(int page) const override;
     double Resolution(int page) const override;
+    double ResolutionAcross(int page) const override;
     PageInfo Info(int page) const override;
     Picture PagePicture(int page) const override;
     // Throws vellumark::Error: BadInput for damaged page data, TooLarge beyond
