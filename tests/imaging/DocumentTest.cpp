@@ -316,6 +316,24 @@ TEST(DocumentTest, OrientationIsHonoured) {
         EXPECT_EQ(thumb.width, 10);
         EXPECT_EQ(thumb.height, 30);
     }
+
+    // Resolutions are given as the page is shown: stored at 200 dpi across and 50 down and
+    // turned a quarter, a page is 50 across and 200 down, and twice as wide as tall.
+    TestPage oblong;
+    oblong.width = 40;
+    oblong.height = 20;
+    oblong.xResolution = 200;
+    oblong.yResolution = 50;
+    TestPage turned = oblong;
+    turned.orientation = 6;
+    testing::WriteTestTiff(folder / "oblong.tif", {oblong, turned});
+    const auto oblongs = Document::Open(folder / "oblong.tif");
+    EXPECT_EQ(oblongs->Resolution(0), 50);
+    EXPECT_EQ(oblongs->ResolutionAcross(0), 200);
+    EXPECT_EQ(oblongs->PictureSize(0), std::pair(19, 38));
+    EXPECT_EQ(oblongs->Resolution(1), 200);
+    EXPECT_EQ(oblongs->ResolutionAcross(1), 50);
+    EXPECT_EQ(oblongs->PictureSize(1), std::pair(38, 19));
 }
 
 // A bilevel page's bits are its own pixels, however it is stored, and turned as the page is
