@@ -1,8 +1,8 @@
 #pragma once
 // The body of the fuzz targets that open arbitrary bytes as a scan file: the bytes are written
 // to a file (as the program reads these kinds from files), opened, and every page's picture,
-// information and stored words are asked for. Whatever the bytes, the only way out must be a
-// vellumark::Error (no crash, leak, hang or huge allocation).
+// bits, information and stored words are asked for. Whatever the bytes, the only way out must
+// be a vellumark::Error (no crash, leak, hang or huge allocation).
 
 #include <unistd.h>
 
@@ -42,6 +42,7 @@ inline int FuzzScanFile(const std::uint8_t* data, std::size_t size, const char* 
                 continue;
             try {
                 (void)document->PagePicture(page, 37 + page % 2 * 100, 53);
+                (void)document->PageBits(page);
                 (void)document->Info(page);
                 (void)document->StoredWords(page);
             } catch (const Error&) {
