@@ -13,11 +13,6 @@
 namespace vellumark::epub {
 namespace {
 
-constexpr const char* kOpfNamespace = "http://www.idpf.org/2007/opf";
-constexpr const char* kDcNamespace = "http://purl.org/dc/elements/1.1/";
-constexpr const char* kXhtmlNamespace = "http://www.w3.org/1999/xhtml";
-constexpr const char* kOpsNamespace = "http://www.idpf.org/2007/ops";
-constexpr const char* kXhtmlType = "application/xhtml+xml";
 
 // What a reader of the book can rely on. The OCR text is not proofread, so text alone is never
 // said to be sufficient.
@@ -129,10 +124,6 @@ std::string CoverImageId(const BookDescription& book) {
     return HasCover(book) ? "cover-image" : "image1";
 }
 
-std::string Modified(const BookIdentity& identity) {
-    return identity.modified.empty() ? identity.date + "T00:00:00Z" : identity.modified;
-}
-
 void AddAccessibility(XmlDocument& xml, pugi::xml_node metadata, const BookDescription& book,
                       bool text) {
     if (text)
@@ -155,40 +146,20 @@ void AddAccessibility(XmlDocument& xml, pugi::xml_node metadata, const BookDescr
 void BuildPackageDocument(const BookDescription& book, XmlDocument& xml) {
     const int pages = Pages(book);
     const bool text = HasTextLayer(book);
-    pugi::xml_node package = xml.AddRoot("package", kOpfNamespace);
-    XmlDocument::SetAttribute(package, "version", "3.0");
-    XmlDocument::SetAttribute(package, "unique-identifier", "BookId");
-    XmlDocument::SetAttribute(package, "xml:lang", book.languageTag);
-
-    pugi::xml_node metadata = xml.AddChild(package, "metadata");
-    XmlDocument::DeclareNamespace(metadata, "dc", kDcNamespace);
-    pugi::xml_node identifier = xml.AddChild(metadata, "dc:identifier");
-    XmlDocument::SetAttribute(identifier, "id", "BookId");
-    XmlDocument::SetText(identifier, "urn:uuid:" + book.identity.uuid);
-    AddText(xml, metadata, "dc:title", book.title);
-    AddText(xml, metadata, "dc:creator", book.author);
-    AddText(xml, metadata, "dc:language", book.languageTag);
-    AddText(xml, metadata, "dc:date", book.identity.date);
+    pugi::xml_node metadata = AddPackageMetadata(xml, book);
+    pugi::xml_node package = metadata.parent();
     // The source of the page list's breaks: the printed book the scans show.
     if (HasPrintedLabels(book))
         AddText(xml, metadata, "dc:source",
                 "The printed edition of " + book.title + ", as scanned");
-    AddProperty(xml, metadata, "dcterms:modified", Modified(book.identity));
+    AddProperty(xml, metadata, "dcterms:modified", ModifiedTime(book.identity));
     AddProperty(xml, metadata, "rendition:layout", "pre-paginated");
     AddProperty(xml, metadata, "rendition:spread", "none");
     AddAccessibility(xml, metadata, book, text);
-    if (HasCover(book) || pages > 0) {
-        // For reading systems that look for the cover the EPUB 2 way.
-        pugi::xml_node meta = xml.AddChild(metadata, "meta");
-        XmlDocument::SetAttribute(meta, "name", "cover");
-        XmlDocument::SetAttribute(meta, "content", CoverImageId(book));
-    }
+    if (HasCover(book) || pages > 0)
+        AddCoverMeta(xml, metadata, CoverImageId(book));
 
-    pugi::xml_node manifest = xml.AddChild(package, "manifest");
-    XmlDocument::SetAttribute(AddItem(xml, manifest, "nav", kFixedNavigationName, kXhtmlType),
-                              "properties", "nav");
-    AddItem(xml, manifest, "ncx", kNavigationDocumentName, "application/x-dtbncx+xml");
-    AddItem(xml, manifest, "style", kFixedStylesheetName, "text/css");
+    pugi::xml_node manifest = AddManifest(xml, package, kFixedNavigationName, kFixedStylesheetName);
     if (text)
         AddItem(xml, manifest, "font", kBlankFontName, "font/ttf");
     if (HasCover(book)) {
@@ -212,27 +183,17 @@ void BuildPackageDocument(const BookDescription& book, XmlDocument& xml) {
             XmlDocument::SetAttribute(item, "properties", "cover-image");
     }
 
-    pugi::xml_node spine = xml.AddChild(package, "spine");
-    XmlDocument::SetAttribute(spine, "toc", "ncx");
-    const auto addRef = [&](const std::string& id) {
-        XmlDocument::SetAttribute(xml.AddChild(spine, "itemref"), "idref", id);
-    };
+    std::vector<std::string> spine;
     if (HasCover(book))
-        addRef("cover");
+        spine.push_back("cover");
     for (int n = 1; n <= pages; ++n)
-        addRef("page" + std::to_string(n));
+        spine.push_back("page" + std::to_string(n));
+    AddSpine(xml, package, spine);
 }
 
 void BuildNavigationDocument(const BookDescription& book, XmlDocument& xml) {
     const int pages = Pages(book);
-    pugi::xml_node html = xml.AddRoot("html", kXhtmlNamespace);
-    XmlDocument::DeclareNamespace(html, "epub", kOpsNamespace);
-    XmlDocument::SetAttribute(html, "xml:lang", book.languageTag);
-    XmlDocument::SetAttribute(html, "lang", book.languageTag);
-    pugi::xml_node head = xml.AddChild(html, "head");
-    XmlDocument::SetAttribute(xml.AddChild(head, "meta"), "charset", "UTF-8");
-    AddText(xml, head, "title", book.title);
-    pugi::xml_node body = xml.AddChild(html, "body");
+    pugi::xml_node body = AddNavigationBody(xml, book);
 
     pugi::xml_node toc = AddNav(xml, body, "toc", "doc-toc", "h1", "Contents", false);
     if (HasCover(book))

@@ -13,11 +13,6 @@ namespace {
 using structure::FlowItem;
 using structure::FlowKind;
 
-constexpr const char* kOpfNamespace = "http://www.idpf.org/2007/opf";
-constexpr const char* kDcNamespace = "http://purl.org/dc/elements/1.1/";
-constexpr const char* kXhtmlNamespace = "http://www.w3.org/1999/xhtml";
-constexpr const char* kOpsNamespace = "http://www.idpf.org/2007/ops";
-constexpr const char* kXhtmlType = "application/xhtml+xml";
 
 constexpr const char* kSummaryText =
     "This publication is the text of a scanned book, read by optical character recognition "
@@ -239,19 +234,8 @@ std::string PackageText(const ReflowBook& book, const Layout& layout) {
     const BookDescription& d = book.book;
     const bool pictures = HasPictures(book);
     XmlDocument xml;
-    pugi::xml_node package = xml.AddRoot("package", kOpfNamespace);
-    XmlDocument::SetAttribute(package, "version", "3.0");
-    XmlDocument::SetAttribute(package, "unique-identifier", "BookId");
-    XmlDocument::SetAttribute(package, "xml:lang", d.languageTag);
-    pugi::xml_node metadata = xml.AddChild(package, "metadata");
-    XmlDocument::DeclareNamespace(metadata, "dc", kDcNamespace);
-    pugi::xml_node identifier = xml.AddChild(metadata, "dc:identifier");
-    XmlDocument::SetAttribute(identifier, "id", "BookId");
-    XmlDocument::SetText(identifier, "urn:uuid:" + d.identity.uuid);
-    AddText(xml, metadata, "dc:title", d.title);
-    AddText(xml, metadata, "dc:creator", d.author);
-    AddText(xml, metadata, "dc:language", d.languageTag);
-    AddText(xml, metadata, "dc:date", d.identity.date);
+    pugi::xml_node metadata = AddPackageMetadata(xml, d);
+    pugi::xml_node package = metadata.parent();
     // The page list's breaks are those of the printed book the scans show.
     pugi::xml_node source = xml.AddChild(metadata, "dc:source");
     XmlDocument::SetAttribute(source, "id", "pagination-source");
@@ -260,8 +244,7 @@ std::string PackageText(const ReflowBook& book, const Layout& layout) {
     XmlDocument::SetAttribute(sourceOf, "refines", "#pagination-source");
     XmlDocument::SetAttribute(sourceOf, "property", "source-of");
     XmlDocument::SetText(sourceOf, "pagination");
-    AddProperty(xml, metadata, "dcterms:modified",
-                d.identity.modified.empty() ? d.identity.date + "T00:00:00Z" : d.identity.modified);
+    AddProperty(xml, metadata, "dcterms:modified", ModifiedTime(d.identity));
     AddProperty(xml, metadata, "schema:accessMode", "textual");
     if (pictures)
         AddProperty(xml, metadata, "schema:accessMode", "visual");
@@ -278,17 +261,11 @@ std::string PackageText(const ReflowBook& book, const Layout& layout) {
     AddProperty(xml, metadata, "schema:accessibilityHazard", "none");
     AddProperty(xml, metadata, "schema:accessibilitySummary",
                 std::string(kSummaryText) + (pictures ? kSummaryPictures : ""));
-    if (!d.coverName.empty()) {
-        pugi::xml_node meta = xml.AddChild(metadata, "meta");
-        XmlDocument::SetAttribute(meta, "name", "cover");
-        XmlDocument::SetAttribute(meta, "content", "cover-image");
-    }
+    if (!d.coverName.empty())
+        AddCoverMeta(xml, metadata, "cover-image");
 
-    pugi::xml_node manifest = xml.AddChild(package, "manifest");
-    XmlDocument::SetAttribute(AddItem(xml, manifest, "nav", kReflowNavigationName, kXhtmlType),
-                              "properties", "nav");
-    AddItem(xml, manifest, "ncx", kNavigationDocumentName, "application/x-dtbncx+xml");
-    AddItem(xml, manifest, "style", kReflowStylesheetName, "text/css");
+    pugi::xml_node manifest =
+        AddManifest(xml, package, kReflowNavigationName, kReflowStylesheetName);
     if (!d.coverName.empty()) {
         AddItem(xml, manifest, "cover", kReflowCoverFile, kXhtmlType);
         XmlDocument::SetAttribute(
@@ -304,15 +281,12 @@ std::string PackageText(const ReflowBook& book, const Layout& layout) {
             AddItem(xml, manifest, "picture" + std::to_string(++count), picture.name,
                     picture.mediaType);
     }
-    pugi::xml_node spine = xml.AddChild(package, "spine");
-    XmlDocument::SetAttribute(spine, "toc", "ncx");
-    const auto addRef = [&](const std::string& id) {
-        XmlDocument::SetAttribute(xml.AddChild(spine, "itemref"), "idref", id);
-    };
+    std::vector<std::string> spine;
     if (!d.coverName.empty())
-        addRef("cover");
+        spine.push_back("cover");
     for (int n = 1; n <= documents; ++n)
-        addRef("chapter" + std::to_string(n));
+        spine.push_back("chapter" + std::to_string(n));
+    AddSpine(xml, package, spine);
     return xml.Text();
 }
 
@@ -362,14 +336,7 @@ void Nest(const std::vector<Entry>& entries, pugi::xml_node top, Open open, Add 
 std::string NavigationText(const ReflowBook& book, const Layout& layout) {
     const BookDescription& d = book.book;
     XmlDocument xml;
-    pugi::xml_node html = xml.AddRoot("html", kXhtmlNamespace);
-    XmlDocument::DeclareNamespace(html, "epub", kOpsNamespace);
-    XmlDocument::SetAttribute(html, "xml:lang", d.languageTag);
-    XmlDocument::SetAttribute(html, "lang", d.languageTag);
-    pugi::xml_node head = xml.AddChild(html, "head");
-    XmlDocument::SetAttribute(xml.AddChild(head, "meta"), "charset", "UTF-8");
-    AddText(xml, head, "title", d.title);
-    pugi::xml_node body = xml.AddChild(html, "body");
+    pugi::xml_node body = AddNavigationBody(xml, d);
     pugi::xml_node toc = AddNav(xml, body, "toc", "doc-toc", "h1", "Contents", false);
     Nest(
         ContentsEntries(book, layout), toc,

@@ -103,7 +103,8 @@ TEST_F(BookSinkTest, BothRoadsMakeTheSameBytesInEveryFormat) {
                           Case{"epub2-cover", BookFormat::Epub2, true, {}, false},
                           Case{"epub3", BookFormat::Epub3, true, {}, false},
                           Case{"epub3-profile", BookFormat::Epub3, false, PageBox{60, 80}, false},
-                          Case{"epub3-text", BookFormat::Epub3, true, {}, true}}) {
+                          Case{"epub3-text", BookFormat::Epub3, true, {}, true},
+                          Case{"reflow", BookFormat::Reflow, true, {}, true}}) {
         ConversionSettings settings;
         settings.format = c.format;
         settings.pageBox = c.box;
@@ -121,16 +122,19 @@ TEST_F(BookSinkTest, BothRoadsMakeTheSameBytesInEveryFormat) {
         EXPECT_TRUE(ReadBytes(threads) == bytes) << name;
 
         const std::vector<std::string> names = EntryNames(streamed);
-        ASSERT_GE(names.size(), 29u) << name;
-        const std::string picture = c.format == BookFormat::Epub2 ? ".jpg" : ".png";
+        ASSERT_GE(names.size(), 20u) << name;
         EXPECT_EQ(names[0], "mimetype");
         EXPECT_EQ(names[1], "META-INF/container.xml");
+        EXPECT_TRUE(std::is_sorted(names.begin() + 2, names.end())) << name;
+        books.push_back(streamed);
+        if (c.format == BookFormat::Reflow)
+            continue;  // its text in chapters, its pages' pictures as figures
+        ASSERT_GE(names.size(), 29u) << name;
+        const std::string picture = c.format == BookFormat::Epub2 ? ".jpg" : ".png";
         EXPECT_EQ(names[2], "OEBPS/1" + picture) << name;
         EXPECT_EQ(names[3], "OEBPS/10" + picture) << name;
         EXPECT_EQ(names[4], "OEBPS/11.jpg") << name;
         EXPECT_EQ(names[6], "OEBPS/2.jpg") << name;
-        EXPECT_TRUE(std::is_sorted(names.begin() + 2, names.end())) << name;
-        books.push_back(streamed);
     }
     testing::ExpectValidBooks(books);
 }
