@@ -43,7 +43,8 @@ constexpr CommandSpec kCommands[] = {
      "and where it comes from (an archive's member; a PDF page's own image, or its rendering). "
      "With clean-up options (as convert takes them), it also prints each page clean-up makes: "
      "the sheet it comes from and its half when split, the skew measured, the content box and "
-     "the part cut out, in the levelled sheet's pixels. --json prints all of it as one object.",
+     "the part cut out, in the levelled sheet's pixels (made square first where they are not, as "
+     "a fax's). --json prints all of it as one object.",
      "vellumark info scan.tif\n"
      "vellumark info scan.tif --clean --json",
      &RunInfo},

@@ -13,7 +13,6 @@
 namespace vellumark::epub {
 namespace {
 
-
 // What a reader of the book can rely on. The OCR text is not proofread, so text alone is never
 // said to be sufficient.
 constexpr const char* kSummaryWithText =

@@ -13,7 +13,6 @@ namespace {
 using structure::FlowItem;
 using structure::FlowKind;
 
-
 constexpr const char* kSummaryText =
     "This publication is the text of a scanned book, read by optical character recognition "
     "(OCR): it may contain errors of recognition. The text reflows to any screen and size; its "

@@ -67,7 +67,8 @@ public:
     // OCR text an MDI page stores (tag 37679) as UTF-8; empty when it has none. Thread-safe.
     // Throws vellumark::Error (BadInput) only when the page's directory cannot be read.
     std::string StoredText(int page) const override;
-    // The page's vertical resolution from its tags (0 when it has none).
+    // The page's resolution from its tags, down and across the page as shown (0 when it has
+    // none).
     double Resolution(int page) const override;
     double ResolutionAcross(int page) const override;
 

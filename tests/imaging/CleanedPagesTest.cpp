@@ -231,6 +231,14 @@ TEST(CleanedPagesTest, ASheetOfOblongPixelsIsLevelledAndCutToItsOwnShape) {
     const auto [width, height] = made[0]->PictureSize(0);
     EXPECT_NEAR(page.width, width, 2);
     EXPECT_NEAR(page.height, height, 2);
+
+    // Resolutions a rounding apart are one: the sheet is taken as it is.
+    Scheduler scheduler(1);
+    const auto rounded = CleanedPages::Plan(
+        std::make_shared<Sheets>(std::vector<GreyPicture>{square}, true, 150.0, 149.9), options,
+        [](int) { return 150.0; }, scheduler, nullptr);
+    EXPECT_EQ(rounded->Shape(0).width, made[0]->Shape(0).width);
+    EXPECT_EQ(rounded->PlanOf(0).skew, made[0]->PlanOf(0).skew);
 }
 
 }  // namespace

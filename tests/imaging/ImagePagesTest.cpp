@@ -3,6 +3,7 @@
 #include <archive.h>
 #include <archive_entry.h>
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <cmath>
 #include <fstream>
@@ -199,6 +200,41 @@ TEST(ImagePagesTest, SingleImagesAreDocumentsOfOnePage) {
     EXPECT_EQ(photo->KindName(), "JPEG image");
     EXPECT_EQ(photo->Info(0).layout, "RGB 8-bit");
     EXPECT_EQ(photo->Info(0).source, "photo.jpeg");
+}
+
+// A fax kept as an image says it has 200 pixels an inch across and 100 down: its picture has
+// the page's shape, not its pixels'.
+TEST(ImagePagesTest, PixelsNotSquareGiveThePageItsOwnShape) {
+    TempFolder folder;
+    const GreyPicture page = GreyPage(200, 100, 20);
+    std::vector<std::uint8_t> png = EncodeGreyPng(page, 256);
+    const auto u32 = [](std::uint32_t v) {
+        return std::vector<std::uint8_t>{std::uint8_t(v >> 24), std::uint8_t(v >> 16),
+                                         std::uint8_t(v >> 8), std::uint8_t(v)};
+    };
+    std::vector<std::uint8_t> phys = u32(9);
+    for (const auto& part : {std::vector<std::uint8_t>{'p', 'H', 'Y', 's'}, u32(7874), u32(3937),
+                             std::vector<std::uint8_t>{1}})
+        phys.insert(phys.end(), part.begin(), part.end());
+    const std::uint32_t crc = static_cast<std::uint32_t>(
+        crc32(0, phys.data() + 4, static_cast<unsigned>(phys.size() - 4)));
+    const auto sum = u32(crc);
+    phys.insert(phys.end(), sum.begin(), sum.end());
+    png.insert(png.begin() + 33, phys.begin(), phys.end());  // after the header chunk
+    WriteBytesTo(folder / "fax.png", png);
+    std::vector<std::uint8_t> jpeg = EncodeGreyJpeg(page, 90);
+    ASSERT_EQ(jpeg[3], 0xE0);  // JFIF: units, then the densities across and down
+    jpeg[13] = 1;
+    jpeg[14] = 0, jpeg[15] = 200, jpeg[16] = 0, jpeg[17] = 100;
+    WriteBytesTo(folder / "fax.jpg", jpeg);
+    for (const char* name : {"fax.png", "fax.jpg"}) {
+        SCOPED_TRACE(name);
+        const auto fax = OpenScanDocument(folder / name);
+        EXPECT_NEAR(fax->Resolution(0), 100, 0.1);
+        EXPECT_NEAR(fax->ResolutionAcross(0), 200, 0.1);
+        EXPECT_NEAR(fax->Info(0).xResolution, 200, 0.1);
+        EXPECT_EQ(fax->PictureSize(0), std::pair(96, 96));
+    }
 }
 
 TEST(ImagePagesTest, APhotoIsShownAsItsExifOrientationSays) {

@@ -145,16 +145,24 @@ TEST_F(PdfDocumentTest, ScannedImagesComeAtTheirOwnPixelsAndKind) {
     EXPECT_EQ(small.channels, 1);
 
     // A fax at its normal resolution, 200 dpi across and 100 down, fills a page twice as tall as
-    // its pixels: its picture has the page's shape.
+    // its pixels: its picture has the page's shape. So has the page when poppler draws such an
+    // image (here, one whose /Decode swaps black and white), at one resolution both ways.
     const double widthPt = 203 * 72.0 / 200, heightPt = 150 * 72.0 / 100;
+    testing::PdfImage inverted = testing::FlateImage(203, 150, 1, Samples(bilevel, 1));
+    inverted.dict += " /Decode [1 0]";
     testing::WriteTestPdf(
         temp_ / "normal.pdf",
-        {{widthPt, heightPt, testing::DrawImage(widthPt, heightPt), {testing::FaxImage(bilevel)}}});
+        {{widthPt, heightPt, testing::DrawImage(widthPt, heightPt), {testing::FaxImage(bilevel)}},
+         {widthPt, heightPt, testing::DrawImage(widthPt, heightPt), {inverted}}});
     const auto normal = OpenScanDocument(temp_ / "normal.pdf");
     EXPECT_NEAR(normal->Resolution(0), 100, 0.01);
     EXPECT_NEAR(normal->ResolutionAcross(0), 200, 0.01);
     EXPECT_NEAR(normal->Info(0).xResolution, 200, 0.01);
     EXPECT_EQ(normal->PictureSize(0), std::pair(97, 144));
+    EXPECT_EQ(normal->Info(1).source, "its image, rendered at 100 dpi");
+    EXPECT_EQ(normal->ResolutionAcross(1), normal->Resolution(1));
+    EXPECT_NEAR(normal->PictureSize(1).first, 97, 1);  // drawn 102 pixels wide
+    EXPECT_EQ(normal->PictureSize(1).second, 144);
     EXPECT_EQ(document->ResolutionAcross(2), document->Resolution(2));
 }
 

@@ -25,7 +25,7 @@ int SpeckArea(double dpi) {
 }
 
 // Pictures made at fewer pixels per inch of the sheet than this are thumbnails: book pages and
-// the page view are made at 96 or near it.
+// the page view are made at 96 or more.
 constexpr double kThumbnailDpi = 40;
 
 void DespeckleBilevel(Picture& picture, double dpi) {
@@ -44,8 +44,8 @@ void DespeckleBilevel(Picture& picture, double dpi) {
 }
 
 // A document's sheets with square pixels: one whose pixels are not (a fax's 204 x 98 dpi) is
-// read as a picture as wide as it is across at its resolution down the page. Turned in pixels
-// twice as tall as wide, a page would be sheared, and cut to them it would come out stretched.
+// read as a picture at its finer resolution both ways. Turned in pixels twice as tall as wide,
+// a page would be sheared, and cut to them it would come out stretched.
 class SquarePixels final : public PageSource {
 public:
     explicit SquarePixels(std::shared_ptr<const PageSource> source) : source_(std::move(source)) {}
@@ -53,18 +53,24 @@ public:
     // Whether any of the source's sheets needs it.
     static bool Needed(const PageSource& source) {
         for (int sheet = 0; sheet < source.PageCount(); ++sheet) {
-            if (Stretch(source, sheet) != 1)
+            if (Finer(source, sheet) > 0)
                 return true;
         }
         return false;
     }
+    // The resolution a sheet whose pixels are not square is made square at; 0 for the others.
+    double Finer(int sheet) const { return Finer(*source_, sheet); }
 
     int PageCount() const override { return source_->PageCount(); }
     PageShape Shape(int page) const override {
         PageShape shape = source_->Shape(page);
-        const double stretch = Stretch(*source_, page);
-        if (stretch != 1)
-            shape.width = std::max(1, static_cast<int>(std::lround(shape.width * stretch)));
+        if (const double finer = Finer(page); finer > 0) {
+            const auto scaled = [](int size, double by) {
+                return std::max(1, static_cast<int>(std::lround(size * by)));
+            };
+            shape.width = scaled(shape.width, finer / source_->ResolutionAcross(page));
+            shape.height = scaled(shape.height, finer / source_->Resolution(page));
+        }
         return shape;
     }
     Picture PagePicture(int page) const override { return source_->PagePicture(page); }
@@ -72,21 +78,25 @@ public:
         return source_->PagePicture(page, width, height);
     }
     std::optional<BitPicture> PageBits(int page) const override {
-        if (Stretch(*source_, page) != 1)
+        if (Finer(page) > 0)
             return std::nullopt;
         return source_->PageBits(page);
     }
     const std::filesystem::path& Path() const override { return source_->Path(); }
     std::pair<int, int> PictureSize(int page) const override { return source_->PictureSize(page); }
-    double Resolution(int page) const override { return source_->Resolution(page); }
+    double Resolution(int page) const override {
+        const double finer = Finer(page);
+        return finer > 0 ? finer : source_->Resolution(page);
+    }
     std::string StoredText(int page) const override { return source_->StoredText(page); }
 
 private:
-    // How much wider the sheet is with square pixels: 1 when they are square or either
-    // resolution is unknown.
-    static double Stretch(const PageSource& source, int sheet) {
+    static double Finer(const PageSource& source, int sheet) {
         const double down = source.Resolution(sheet), across = source.ResolutionAcross(sheet);
-        return down > 0 && across > 0 && down != across ? down / across : 1.0;
+        // Within a percent, the two differ by rounding in the file.
+        if (!(down > 0) || !(across > 0) || std::abs(down / across - 1) <= 0.01)
+            return 0;
+        return std::max(down, across);
     }
 
     std::shared_ptr<const PageSource> source_;
@@ -98,8 +108,14 @@ std::shared_ptr<const CleanedPages> CleanedPages::Plan(
     std::shared_ptr<const PageSource> source, const CleanupOptions& options, SheetResolution dpi,
     Scheduler& scheduler, const std::function<void(int done, int total)>& progress,
     const std::atomic<bool>* cancel) {
-    if (SquarePixels::Needed(*source))
-        source = std::make_shared<SquarePixels>(std::move(source));
+    if (SquarePixels::Needed(*source)) {
+        auto square = std::make_shared<const SquarePixels>(std::move(source));
+        dpi = [square, given = std::move(dpi)](int sheet) {
+            const double finer = square->Finer(sheet);
+            return finer > 0 ? finer : given(sheet);
+        };
+        source = std::move(square);
+    }
     const int sheets = source->PageCount();
     std::vector<std::vector<PagePlan>> perSheet(static_cast<std::size_t>(std::max(sheets, 0)));
     const bool measure = options.upright || options.deskew || options.crop || options.splitSpreads;
@@ -185,7 +201,7 @@ Picture CleanedPages::Cleaned(int page, double scale, int fitWidth, int fitHeigh
                     plan.sheet, std::max(1, static_cast<int>(std::lround(own.width * scale))),
                     std::max(1, static_cast<int>(std::lround(own.height * scale))));
     if (plan.quarters != 0)
-        picture = TurnQuarters(picture, plan.quarters);
+        picture = TurnQuarters(std::move(picture), plan.quarters);
     const int levelWidth = plan.quarters % 2 != 0 ? own.height : own.width;
     const int levelHeight = plan.quarters % 2 != 0 ? own.width : own.height;
     // The box in the picture turned at this scale: both canvases share their centre.
@@ -245,13 +261,13 @@ Picture CleanedPages::PagePicture(int page, int width, int height) const {
     // A bilevel sheet that can be read as bits turns at its own pixels, exactly, and is made
     // smaller from the bits: sharper, and a fraction of the cost of turning grey pixels. It is
     // turned by quarters and despeckled there too. Not for a thumbnail: it would show nothing
-    // of that, and the sheet read small costs a third as much.
+    // of that, and the sheet read small costs about half as much.
     const bool thumbnail = asked * DpiOr300(dpi_(plan.sheet)) < kThumbnailDpi;
     if ((plan.degrees != 0 || plan.quarters != 0 || options_.despeckle) &&
         shape.kind == PageKind::Bilevel && !thumbnail) {
         if (auto bits = source_->PageBits(plan.sheet)) {
             if (plan.quarters != 0)
-                *bits = TurnQuarters(*bits, plan.quarters);
+                *bits = TurnQuarters(std::move(*bits), plan.quarters);
             return FromBits(page, *bits, width, height);
         }
     }

@@ -30,7 +30,8 @@ public:
                  CleanupOptions options, SheetResolution dpi);
 
     int PageCount() const override { return static_cast<int>(plans_.size()); }
-    // The cleaned page's size in the sheet's own pixels, and the sheet's kind.
+    // The cleaned page's size in the sheet's own pixels (made square first where they are not,
+    // as a fax's), and the sheet's kind.
     PageShape Shape(int page) const override;
     // At 96 pixels per inch of the sheet's resolution (the cleaned size when it has none).
     Picture PagePicture(int page) const override;

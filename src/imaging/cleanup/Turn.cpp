@@ -137,14 +137,14 @@ PixelBox TurnedBounds(int width, int height, double degrees) {
     return {0, 0, canvas.width, canvas.height};
 }
 
-GreyPicture TurnQuarters(const GreyPicture& page, int quarters) {
-    Picture turned =
-        Upright(Picture{page.width, page.height, page.pixels, 1}, OrientationOfQuarters(quarters));
+GreyPicture TurnQuarters(GreyPicture page, int quarters) {
+    Picture turned = Upright(Picture{page.width, page.height, std::move(page.pixels), 1},
+                             OrientationOfQuarters(quarters));
     return {turned.width, turned.height, std::move(turned.samples)};
 }
 
-Picture TurnQuarters(const Picture& page, int quarters) {
-    return Upright(page, OrientationOfQuarters(quarters));
+Picture TurnQuarters(Picture page, int quarters) {
+    return Upright(std::move(page), OrientationOfQuarters(quarters));
 }
 
 GreyPicture Turn(const GreyPicture& page, double degrees, bool bilevel) {

@@ -25,9 +25,9 @@ Picture TurnPart(const Picture& page, double degrees, const PixelBox& part);
 BitPicture TurnBits(const BitPicture& page, double degrees, const PixelBox& part);
 
 // The picture turned clockwise by `quarters` quarter turns (any integer; taken modulo 4).
-GreyPicture TurnQuarters(const GreyPicture& page, int quarters);
-Picture TurnQuarters(const Picture& page, int quarters);
-BitPicture TurnQuarters(const BitPicture& page, int quarters);
+GreyPicture TurnQuarters(GreyPicture page, int quarters);
+Picture TurnQuarters(Picture page, int quarters);
+BitPicture TurnQuarters(BitPicture page, int quarters);
 
 // The picture made `factor` times smaller each way (at least 1), each pixel the mean of the
 // pixels it covers; the last row and column cover what is left.

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <numbers>
+#include <utility>
 #include <vector>
 
 #include "imaging/Orientation.h"
@@ -193,8 +194,8 @@ BitPicture TurnBits(const BitPicture& page, double degrees, const PixelBox& part
     return out;
 }
 
-BitPicture TurnQuarters(const BitPicture& page, int quarters) {
-    return Upright(page, OrientationOfQuarters(quarters));
+BitPicture TurnQuarters(BitPicture page, int quarters) {
+    return Upright(std::move(page), OrientationOfQuarters(quarters));
 }
 
 }  // namespace vellumark::imaging

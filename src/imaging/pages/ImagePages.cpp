@@ -180,7 +180,13 @@ PageShape ImagePages::Shape(int page) const {
 }
 
 double ImagePages::Resolution(int page) const {
-    return HeaderOf(page).dpi;
+    const ImageHeader& header = HeaderOf(page);
+    return header.orientation >= 5 ? header.dpiAcross : header.dpi;
+}
+
+double ImagePages::ResolutionAcross(int page) const {
+    const ImageHeader& header = HeaderOf(page);
+    return header.orientation >= 5 ? header.dpi : header.dpiAcross;
 }
 
 PageInfo ImagePages::Info(int page) const {
@@ -188,7 +194,8 @@ PageInfo ImagePages::Info(int page) const {
     PageInfo info;
     info.width = static_cast<std::uint32_t>(header.width);
     info.height = static_cast<std::uint32_t>(header.height);
-    info.xResolution = info.yResolution = header.dpi;
+    info.xResolution = header.dpiAcross;
+    info.yResolution = header.dpi;
     info.layout = header.layout;
     info.orientation = header.orientation;
     info.codec = header.codec == ImageCodec::Jpeg ? "JPEG" : "PNG";
@@ -226,11 +233,8 @@ std::optional<BitPicture> ImagePages::PageBits(int page) const {
     if (header.kind != PageKind::Bilevel)
         return std::nullopt;
     try {
-        auto bits =
-            DecodeImageBits(store_->Read(page), header, PageName(static_cast<std::size_t>(page)));
-        if (bits)
-            *bits = Upright(std::move(*bits), header.orientation);
-        return bits;
+        return DecodeImageBits(store_->Read(page), header,
+                               PageName(static_cast<std::size_t>(page)));
     } catch (const Error& e) {
         throw Error(e.Code(), e.what(), path_, page);
     }

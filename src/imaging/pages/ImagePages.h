@@ -43,10 +43,11 @@ public:
     int PageCount() const override { return static_cast<int>(headers_.size()); }
     PageShape Shape(int page) const override;
     double Resolution(int page) const override;
+    double ResolutionAcross(int page) const override;
     PageInfo Info(int page) const override;
     Picture PagePicture(int page) const override;
     Picture PagePicture(int page, int width, int height) const override;
-    // A bilevel PNG page gives its bits, turned as its orientation says.
+    // A bilevel PNG page gives its bits (a PNG is never stored turned).
     std::optional<BitPicture> PageBits(int page) const override;
 
 private:

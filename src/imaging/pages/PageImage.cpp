@@ -78,8 +78,10 @@ std::optional<ImageHeader> JpegHeader(std::span<const std::uint8_t> b, const std
         const std::uint8_t* segment = &b[at + 4];
         const std::size_t have = std::min(length - 2, b.size() - (at + 4));
         if (marker == 0xE0 && have >= 12 && std::memcmp(segment, "JFIF\0", 5) == 0) {
-            const unsigned units = segment[7], density = Be16(segment + 10);
-            header.dpi = units == 1 ? density : units == 2 ? density * 2.54 : 0;
+            const unsigned units = segment[7];
+            const double perInch = units == 1 ? 1 : units == 2 ? 2.54 : 0;
+            header.dpiAcross = Be16(segment + 8) * perInch;
+            header.dpi = Be16(segment + 10) * perInch;
         } else if (marker == 0xE1 && have >= 14 && std::memcmp(segment, "Exif\0\0", 6) == 0) {
             // A camera's or phone's way of saying the picture is to be shown turned.
             header.orientation = ExifOrientation(segment + 6, have - 6);
@@ -137,8 +139,10 @@ std::optional<ImageHeader> PngHeader(std::span<const std::uint8_t> b) {
         if (std::memcmp(&b[at + 4], "IDAT", 4) == 0 || length > b.size())
             break;
         if (std::memcmp(&b[at + 4], "pHYs", 4) == 0 && length == 9 && at + 17 <= b.size() &&
-            b[at + 16] == 1)
-            header.dpi = Be32(&b[at + 12]) * 0.0254;  // per metre
+            b[at + 16] == 1) {
+            header.dpiAcross = Be32(&b[at + 8]) * 0.0254;  // per metre
+            header.dpi = Be32(&b[at + 12]) * 0.0254;
+        }
         at += 12 + static_cast<std::size_t>(length);
     }
     return header;

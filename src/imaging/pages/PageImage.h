@@ -19,9 +19,10 @@ struct ImageHeader {
     int width = 0;
     int height = 0;
     PageKind kind = PageKind::Colour;
-    double dpi = 0;       // pixels per inch the file gives; 0 when none
-    int orientation = 1;  // how the stored pixels are to be shown: Exif's (and TIFF's) 1 to 8
-    std::string layout;   // as `vellumark info` names it, e.g. "RGB 8-bit"
+    double dpi = 0;        // pixels per inch the file gives down the stored pixels; 0 when none
+    double dpiAcross = 0;  // and across them (a fax's are not square)
+    int orientation = 1;   // how the stored pixels are to be shown: Exif's (and TIFF's) 1 to 8
+    std::string layout;    // as `vellumark info` names it, e.g. "RGB 8-bit"
 };
 
 // The header of a JPEG or PNG from the file's first bytes (the whole file or the first

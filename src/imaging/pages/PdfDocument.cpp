@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 #include "common/Error.h"
 #include "imaging/Document.h"
@@ -131,7 +132,8 @@ double PdfDocument::Resolution(int page) const {
 
 double PdfDocument::ResolutionAcross(int page) const {
     const PageEntry& entry = EntryOf(page);
-    if (!entry.image)
+    // A page poppler draws is drawn at one resolution both ways.
+    if (!entry.image || entry.image->coding == PdfImageCoding::Rendered)
         return entry.dpi;
     const double across = entry.quarters % 2 != 0 ? entry.image->yDpi : entry.image->xDpi;
     // Within a percent the pixels are square: the two figures are worked out from the image's
@@ -212,7 +214,7 @@ std::optional<BitPicture> PdfDocument::PageBits(int page) const {
                        image.oneIsBlack);
     }
     if (bits && entry.quarters != 0)
-        *bits = TurnQuarters(*bits, entry.quarters);
+        *bits = TurnQuarters(std::move(*bits), entry.quarters);
     return bits;
 }
 
