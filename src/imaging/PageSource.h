@@ -62,9 +62,11 @@ public:
     // when its resolution is unknown.
     virtual std::pair<int, int> PictureSize(int page) const {
         const PageShape shape = Shape(page);
-        const double dpi = Resolution(page), across = ResolutionAcross(page);
-        if (!(dpi > 0) || !(across > 0))
+        const double dpi = Resolution(page);
+        if (!(dpi > 0))
             return {shape.width, shape.height};
+        const double given = ResolutionAcross(page);
+        const double across = given > 0 ? given : dpi;
         const auto scaled = [](int size, double at) {
             return std::max(1, static_cast<int>(std::lround(size * 96.0 / at)));
         };
