@@ -66,6 +66,7 @@ std::string FillerText(unsigned seed, int words);
 
 struct WriteOptions {
     int dpi = 300;
+    int dpiAcross = 0;  // across the rows, when not `dpi` (a fax's pixels are not square)
     // Write an MDI file: the TIFF's byte-order mark "II" replaced by "EP".
     bool mdi = false;
     // Per page, OCR text stored in tag 37679 as UTF-8 bytes (BYTE type); nullopt or a missing entry

@@ -75,7 +75,8 @@ void WritePages(TIFF* tiff, const std::vector<BilevelPage>& pages, const WriteOp
         TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
         TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, static_cast<uint32_t>(page.height));
         TIFFSetField(tiff, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-        TIFFSetField(tiff, TIFFTAG_XRESOLUTION, static_cast<float>(options.dpi));
+        TIFFSetField(tiff, TIFFTAG_XRESOLUTION,
+                     static_cast<float>(options.dpiAcross > 0 ? options.dpiAcross : options.dpi));
         TIFFSetField(tiff, TIFFTAG_YRESOLUTION, static_cast<float>(options.dpi));
         TIFFSetField(tiff, TIFFTAG_PAGENUMBER, static_cast<uint16_t>(i), count);
         if (options.orientation != 1)

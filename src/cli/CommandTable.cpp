@@ -44,7 +44,7 @@ constexpr CommandSpec kCommands[] = {
      "With clean-up options (as convert takes them), it also prints each page clean-up makes: "
      "the sheet it comes from and its half when split, the skew measured, the content box and "
      "the part cut out, in the levelled sheet's pixels (made square first where they are not, as "
-     "a fax's). --json prints all of it as one object.",
+     "a fax's). --json prints all of it as one object, with the resolution the boxes are in.",
      "vellumark info scan.tif\n"
      "vellumark info scan.tif --clean --json",
      &RunInfo},

@@ -103,6 +103,7 @@ void PrintJson(const std::string& input, const imaging::ScanDocument& document,
             const imaging::PagePlan& plan = cleaned->PlanOf(page);
             std::cout << (page == 0 ? "" : ", ") << "{\"page\": " << page + 1
                       << ", \"sheet\": " << plan.sheet + 1
+                      << ", \"resolution\": " << Number(cleaned->Resolution(page))
                       << ", \"quarterTurns\": " << plan.quarters << ", \"skew\": "
                       << (plan.skewMeasured ? Number(plan.skew) : std::string("null"))
                       << ", \"rotation\": " << Number(plan.degrees) << ", \"content\": "

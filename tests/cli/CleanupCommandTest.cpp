@@ -78,6 +78,22 @@ TEST_F(CleanupCommandTest, InfoReportsEachCleanedPage) {
     ASSERT_EQ(widths.size(), 4u + 5u + 5u);  // the sheets, then each page's content and cut
     for (std::size_t page = 1; page < 5; ++page)
         EXPECT_EQ(widths[4 + 2 * page + 1], widths[4 + 1]) << page;
+    // The boxes are in the sheets' pixels, at their resolution.
+    EXPECT_EQ(Values(run.out, "resolution"), std::vector<double>(5, 150));
+
+    // Sheets whose pixels are half as wide as tall are measured made square, at their finer
+    // resolution, which the boxes are then in: the same content is twice as many pixels wide.
+    tools::WriteOptions oblong;
+    oblong.dpi = 150;
+    oblong.dpiAcross = 75;
+    const fs::path fax = out_ / "fax.tif";
+    tools::WriteScan(fax, tools::ScannedBook(4, tools::SmallA4()), oblong);
+    const RunResult squared = Vellumark({"info", fax.string(), "--deskew", "--crop", "--json"});
+    ASSERT_EQ(squared.exitCode, 0) << squared.err;
+    EXPECT_EQ(Values(squared.out, "resolution"), std::vector<double>(4, 150));
+    const std::vector<double> faxWidths = Values(squared.out, "width");
+    ASSERT_EQ(faxWidths.size(), 4u + 4u + 4u);
+    EXPECT_NEAR(faxWidths[4], 2 * widths[4], 0.05 * widths[4]);
 
     const RunResult text =
         Vellumark({"info", Scan().string(), "--split-spreads", "--right-to-left"});
