@@ -209,15 +209,18 @@ Picture CleanedPages::Cleaned(int page, double scale, int fitWidth, int fitHeigh
     const PixelBox turned = TurnedBounds(picture.width, picture.height, plan.degrees);
     const double sx = static_cast<double>(turned.Width()) / full.Width();
     const double sy = static_cast<double>(turned.Height()) / full.Height();
-    const auto at = [](double v, bool up) {
-        return static_cast<int>(up ? std::ceil(v) : std::floor(v));
-    };
-    PixelBox here{at((box.left - full.Width() / 2.0) * sx + turned.Width() / 2.0, false),
-                  at((box.top - full.Height() / 2.0) * sy + turned.Height() / 2.0, false),
-                  at((box.right - full.Width() / 2.0) * sx + turned.Width() / 2.0, true),
-                  at((box.bottom - full.Height() / 2.0) * sy + turned.Height() / 2.0, true)};
+    const double left = (box.left - full.Width() / 2.0) * sx + turned.Width() / 2.0;
+    const double top = (box.top - full.Height() / 2.0) * sy + turned.Height() / 2.0;
+    const double right = (box.right - full.Width() / 2.0) * sx + turned.Width() / 2.0;
+    const double bottom = (box.bottom - full.Height() / 2.0) * sy + turned.Height() / 2.0;
+    PixelBox here{static_cast<int>(std::floor(left)), static_cast<int>(std::floor(top)),
+                  static_cast<int>(std::ceil(right)), static_cast<int>(std::ceil(bottom))};
     if (plan.degrees != 0) {
+        // Made to the size asked for, around the box's own middle: rounded outwards first, its
+        // ink would sit up to a pixel of this picture (half of the one made from it) off.
         if (std::abs(here.Width() - fitWidth) <= 2 && std::abs(here.Height() - fitHeight) <= 2) {
+            here.left = static_cast<int>(std::lround((left + right - fitWidth) / 2));
+            here.top = static_cast<int>(std::lround((top + bottom - fitHeight) / 2));
             here.right = here.left + fitWidth;
             here.bottom = here.top + fitHeight;
         }
