@@ -1,5 +1,6 @@
 // The skew of generated pages whose angle is known: text pages turned across the whole range,
-// bilevel and grey with blur and noise, with and without a dark border; pages with no text.
+// bilevel and grey with blur and noise, with and without a dark border, in one column and in
+// two.
 
 #include <gtest/gtest.h>
 
@@ -52,6 +53,32 @@ TEST(SkewTest, TextPagesAreMeasuredToAHundredthOfADegree) {
     const double mean = sum / measured;
     std::printf("mean residual %.4f deg, worst %.4f deg\n", mean, worst);
     EXPECT_LE(mean, 0.02);
+}
+
+// Two columns of different type at different spacing, as in a journal or a dictionary: their
+// baselines do not line up, and across the page a slight turn that brings one column's lines
+// near the other's would seem as good as the columns' own angle.
+TEST(SkewTest, PagesInTwoColumnsAreMeasuredByEachColumnsOwnLines) {
+    tools::PageLayout wide;
+    wide.width = 1240;
+    wide.margin = 120;
+    tools::PageLayout dense = wide;
+    dense.lineSpacing = 1.25;
+    dense.seed = 2;
+    const tools::BilevelPage page =
+        tools::Spread(tools::TextPage(wide, 300, 12), tools::TextPage(dense, 500, 9), 0);
+    for (const double angle : {0.0, -0.6, 1.9, -4.4}) {
+        SheetOptions options;
+        options.degrees = angle;
+        options.grey = angle < 0;
+        const SkewEstimate estimate = MeasureSkew(tools::ScanSheet(page, options), 300);
+        ASSERT_TRUE(estimate.confident) << angle;
+        if (angle == 0) {
+            EXPECT_LT(std::abs(estimate.degrees), 0.015);  // left as it is
+        }
+        EXPECT_LT(std::abs(estimate.degrees - angle), 0.05)
+            << angle << " measured " << estimate.degrees;
+    }
 }
 
 }  // namespace
