@@ -1,11 +1,11 @@
-// Whole books planned: body pages share one size with their text placed alike, a short last
-// page is not enlarged, a larger plate keeps its own box, a blank page takes the book's size
-// without its border (a full-page picture is not blank), spreads become two pages in reading
-// order with each page levelled by its own angle (and a sheet with a blank page where the
-// others fold), a landscape page in two columns stays one, a photo is neither turned nor split,
-// a sideways page is turned upright, a dim corner is paper and a page number far below the text
-// is content, holes punched for a binder, the paper's own edge and a border short of the
-// sheet's edge are not.
+// Whole books planned: body pages share one size with their text placed alike (short lines at
+// the book's left edge, a narrow block centred), a short last page is not enlarged, a larger plate
+// keeps its own box, a blank page takes the book's size without its border (a full-page picture is
+// not blank), spreads become two pages in reading order with each page levelled by its own angle
+// (and a sheet with a blank page where the others fold), a landscape page in two columns stays one,
+// a photo is neither turned nor split, a sideways page is turned upright, a dim corner is paper and
+// a page number far below the text is content, holes punched for a binder, the paper's own edge and
+// a border short of the sheet's edge are not.
 
 #include <gtest/gtest.h>
 
@@ -54,6 +54,48 @@ TEST(CleanupPlanTest, BodyPagesShareOneSizeAndAShortPageIsNotEnlarged) {
     }
     // The border is gone: the page is the text and its margins.
     EXPECT_LT(plans[0].box.Width(), 1240 - 2 * 150 + 2 * 0.2 * kDpi + 8);
+}
+
+// Text ragged at the right, a page of short lines and a narrow block in the middle of its page:
+// across their shared size, the first two keep the left edge the book's text has on pages of
+// their hand, and the block stays in the middle.
+TEST(CleanupPlanTest, ShortLinesKeepTheBooksLeftEdgeAndANarrowBlockStaysCentred) {
+    // Ink kept only between two fractions of the sheet's width.
+    const auto keep = [](tools::BilevelPage page, double from, double to) {
+        for (int y = 0; y < page.height; ++y)
+            for (int x = 0; x < page.width; ++x)
+                if (x < from * page.width || x >= to * page.width)
+                    page.bits[static_cast<std::size_t>(y) * page.Stride() + x / 8] &=
+                        static_cast<std::uint8_t>(~(0x80 >> (x % 8)));
+        return page;
+    };
+    std::vector<PagePlan> plans;
+    for (int i = 0; i < 8; ++i) {
+        tools::BilevelPage page = tools::TextPage(tools::SmallA4(i + 1), 250, 11);
+        if (i == 6)
+            page = keep(std::move(page), 0, 0.45);  // short lines
+        if (i == 7)
+            page = keep(std::move(page), 0.35, 0.65);  // a narrow block
+        tools::SheetOptions sheet;
+        sheet.degrees = i % 2 == 0 ? 0.4 : -0.3;
+        for (PagePlan& plan : PlanSheet(i, tools::ScanSheet(page, sheet), kDpi, Clean()))
+            plans.push_back(plan);
+    }
+    ASSERT_EQ(plans.size(), 8u);
+    MatchPageSizes(
+        plans, [](int) { return kDpi; }, Clean());
+    const auto leftRoom = [](const PagePlan& plan) { return plan.content.left - plan.box.left; };
+    for (const PagePlan& plan : plans) {
+        SCOPED_TRACE(plan.sheet);
+        EXPECT_EQ(plan.box.Width(), plans[0].box.Width());
+        EXPECT_LE(plan.box.left, plan.content.left);
+        EXPECT_GE(plan.box.right, plan.content.right);
+        if (plan.sheet < 7) {  // as the full pages of its hand
+            EXPECT_NEAR(leftRoom(plan), leftRoom(plans[plan.sheet % 2]), 2);
+        }
+    }
+    // Centred: the block was centred on the page.
+    EXPECT_NEAR(leftRoom(plans[7]), plans[7].box.right - plans[7].content.right, 2);
 }
 
 // A blank page (the back of a title, a chapter's end) is cut to the book's page size from its

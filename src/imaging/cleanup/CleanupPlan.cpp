@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 #include "imaging/cleanup/LineShape.h"
 #include "imaging/cleanup/PageRegions.h"
@@ -109,6 +110,12 @@ bool LooksUpright(const GreyPicture& sheet, const SkewEstimate& skew) {
     if (!skew.confident)
         return false;
     return AscenderRatio(sheet, skew.degrees) >= kUprightAscenders;
+}
+
+// The middle one of values (not empty).
+double MedianOf(std::vector<double> values) {
+    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+    return values[values.size() / 2];
 }
 
 }  // namespace
@@ -307,11 +314,7 @@ void SplitLikeTheRest(std::vector<PagePlan>& plans, const SheetResolution& dpi,
     }
     if (folds.size() < 3 || 10 * folds.size() < 6 * static_cast<std::size_t>(landscape))
         return;
-    const auto median = [](std::vector<double> values) {
-        std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
-        return values[values.size() / 2];
-    };
-    const double fold = median(folds), width = median(widths), height = median(heights);
+    const double fold = MedianOf(folds), width = MedianOf(widths), height = MedianOf(heights);
     std::vector<PagePlan> out;
     for (std::size_t i = 0; i < plans.size(); ++i) {
         const PagePlan& plan = plans[i];
@@ -348,6 +351,50 @@ void SplitLikeTheRest(std::vector<PagePlan>& plans, const SheetResolution& dpi,
     plans = std::move(out);
 }
 
+namespace {
+
+// Within this, two pages' text starts (or ends) at the same place on their sheets: a book on a
+// scanner moves by less between pages, and a paragraph's indent is more.
+constexpr double kSameEdgeInches = 0.1;
+
+// Which hand a page is: the left or right page of a split sheet, else odd or even sheets, whose
+// margins differ as a book's rectos' and versos' do.
+int HandOf(const PagePlan& plan) {
+    if (plan.fold >= 0)
+        return plan.area.left < plan.fold ? 0 : 1;
+    return plan.sheet % 2;
+}
+
+// Where the text of a hand's full pages starts and ends across their page, in inches from its
+// area's left: their medians.
+struct TextEdges {
+    bool known = false;
+    double left = 0, right = 0;
+};
+
+TextEdges TypicalEdges(const std::vector<PagePlan>& plans, const SheetResolution& dpi,
+                       double commonWidth, double commonHeight, int hand) {
+    std::vector<double> lefts, rights;
+    for (const PagePlan& plan : plans) {
+        if (plan.content.Empty() || HandOf(plan) != hand)
+            continue;
+        const double perInch = DpiOr300(dpi(plan.sheet));
+        const double width = plan.content.Width() / perInch;
+        // Pages of full lines, no larger than the shared size.
+        if (width < 0.9 * commonWidth || width > commonWidth ||
+            plan.content.Height() / perInch > commonHeight)
+            continue;
+        lefts.push_back((plan.content.left - plan.area.left) / perInch);
+        rights.push_back((plan.content.right - plan.area.left) / perInch);
+    }
+    // Too few to tell a book's layout from chance.
+    if (lefts.size() < 3)
+        return {};
+    return {true, MedianOf(std::move(lefts)), MedianOf(std::move(rights))};
+}
+
+}  // namespace
+
 void MatchPageSizes(std::vector<PagePlan>& plans, const SheetResolution& dpi,
                     const CleanupOptions& options) {
     // Content sizes in inches, so that sheets of different resolutions compare.
@@ -367,6 +414,8 @@ void MatchPageSizes(std::vector<PagePlan>& plans, const SheetResolution& dpi,
         return values[std::min(values.size() - 1, values.size() * 9 / 10)];
     };
     const double commonWidth = fitsMost(widths), commonHeight = fitsMost(heights);
+    const std::array<TextEdges, 2> edges = {TypicalEdges(plans, dpi, commonWidth, commonHeight, 0),
+                                            TypicalEdges(plans, dpi, commonWidth, commonHeight, 1)};
     for (PagePlan& plan : plans) {
         const double perInch = DpiOr300(dpi(plan.sheet));
         const int width = static_cast<int>(std::lround(commonWidth * perInch));
@@ -384,10 +433,29 @@ void MatchPageSizes(std::vector<PagePlan>& plans, const SheetResolution& dpi,
         }
         if (plan.content.Empty() || plan.content.Width() > width || plan.content.Height() > height)
             continue;
-        // Centred across, at the margin from the top; moved back onto the sheet where it would
-        // reach past it.
+        // At the margin from the top; across, where the book's text lies on its page when the
+        // content starts or ends where the text of the pages like it does (by the nearer of its
+        // edges: a page of short lines, ragged at the right, keeps its left edge), else centred.
+        // Moved back onto the sheet where it would reach past it.
         PixelBox box;
         box.left = (plan.content.left + plan.content.right) / 2 - width / 2 - margin;
+        if (const TextEdges& typical = edges[static_cast<std::size_t>(HandOf(plan))];
+            typical.known) {
+            const double fromLeft =
+                std::abs((plan.content.left - plan.area.left) / perInch - typical.left);
+            const double fromRight =
+                std::abs((plan.content.right - plan.area.left) / perInch - typical.right);
+            // The room the typical text has on each side, centred.
+            const int room = static_cast<int>(std::lround(
+                std::max(0.0, commonWidth - (typical.right - typical.left)) / 2 * perInch));
+            if (std::min(fromLeft, fromRight) <= kSameEdgeInches) {
+                // Never so far that content wider than the typical text would be cut.
+                box.left =
+                    std::clamp(fromLeft <= fromRight ? plan.content.left - margin - room
+                                                     : plan.content.right + room - width - margin,
+                               plan.content.right - width - margin, plan.content.left - margin);
+            }
+        }
         box.top = plan.content.top - margin;
         box.right = box.left + width + 2 * margin;
         box.bottom = box.top + height + 2 * margin;

@@ -84,10 +84,11 @@ void SplitLikeTheRest(std::vector<PagePlan>& plans, const SheetResolution& dpi,
                       const CleanupOptions& options);
 
 // Gives the pages of a book one shared size where they are body pages (their content no larger
-// than most pages'), with the content placed alike in each: centred across, at the same
-// distance from the top, within the page's area. Pages with more content keep their own box;
-// blank pages get the shared size in the middle of their area, leaving out what lies along its
-// edges.
+// than most pages'), with the content placed alike in each, within the page's area: at the same
+// distance from the top; across, at the place the text of the pages of its hand (odd or even
+// sheets, left or right of a fold) has when its content starts or ends where theirs does, else
+// centred. Pages with more content keep their own box; blank pages get the shared size in the
+// middle of their area, leaving out what lies along its edges.
 void MatchPageSizes(std::vector<PagePlan>& plans, const SheetResolution& dpi,
                     const CleanupOptions& options);
 
