@@ -1,11 +1,13 @@
 // The skew of generated pages whose angle is known: text pages turned across the whole range,
 // bilevel and grey with blur and noise, with and without a dark border, in one column and in
-// two.
+// two, a listing and a few short lines.
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "imaging/cleanup/Skew.h"
 #include "tools/ScannedSheet.h"
@@ -78,6 +80,39 @@ TEST(SkewTest, PagesInTwoColumnsAreMeasuredByEachColumnsOwnLines) {
         }
         EXPECT_LT(std::abs(estimate.degrees - angle), 0.05)
             << angle << " measured " << estimate.degrees;
+    }
+}
+
+// Pages whose lines are short or close: a program's listing in small monospaced type, indented,
+// and a figure's few lines of text under a heading, the rest of the page blank.
+TEST(SkewTest, AListingAndAFewShortLinesAreMeasured) {
+    const char* code[] = {"for (i = 0; i < count; i++) {",
+                          "    if (next(i) > limit)",
+                          "        break;",
+                          "    total += weight[i] * value(i);",
+                          "    seen[i] = 1;",
+                          "}",
+                          "return total;"};
+    std::vector<tools::TextLine> listing;
+    for (int line = 0; line < 60; ++line)
+        listing.push_back({code[line % std::size(code)], 9});
+    tools::PageLayout mono;
+    mono.font = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf";
+    mono.lineSpacing = 1.2;
+    std::vector<tools::TextLine> figure{{"Figure 2", 12}};
+    for (int line = 0; line < 12; ++line)
+        figure.push_back({std::string(line % 3 == 0 ? "return B;" : "A := A + 0x10000 - Z"), 11});
+    const tools::BilevelPage pages[] = {tools::RenderPage(listing, mono),
+                                        tools::RenderPage(figure)};
+    for (const tools::BilevelPage& page : pages) {
+        for (const double angle : {-4.3, 1.9}) {
+            SheetOptions options;
+            options.degrees = angle;
+            const SkewEstimate estimate = MeasureSkew(tools::ScanSheet(page, options), 300);
+            ASSERT_TRUE(estimate.confident) << angle;
+            EXPECT_LT(std::abs(estimate.degrees - angle), 0.05)
+                << angle << " measured " << estimate.degrees;
+        }
     }
 }
 

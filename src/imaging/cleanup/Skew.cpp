@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <numbers>
+#include <optional>
 #include <vector>
 
 #include "imaging/cleanup/InkMap.h"
@@ -227,6 +228,29 @@ constexpr int kCoarseStride = 4;
 // The strips angles are found in: one for each column of a page in two.
 constexpr int kStrips = 2;
 
+// The lines' angle found roughly: from the pieces' lower and upper middles, in steps that move
+// a point by about one bin across the map. None where no lines stand out.
+struct RoughAngle {
+    double degrees = 0;
+    double step = 0;
+};
+std::optional<RoughAngle> FindRoughAngle(const InkMap& map, const std::vector<InkPiece>& text) {
+    if (text.size() < kMinTextPieces)
+        return std::nullopt;
+    std::vector<Point> middles;
+    for (const InkPiece& piece : text) {
+        const float x = 0.5f * static_cast<float>(piece.box.left + piece.box.right);
+        middles.push_back({x, static_cast<float>(piece.box.bottom)});
+        middles.push_back({x, static_cast<float>(piece.box.top)});
+    }
+    Projection coarse(middles, map.width, map.height, kStrips);
+    const double step = std::atan(1.0 / map.width) * 180.0 / std::numbers::pi;
+    const Peak rough = SparseSearch(coarse, -kMaxSkewDegrees, kMaxSkewDegrees, step, kCoarseStride);
+    if (rough.score < kConfidentPeak * Median(rough.scores))
+        return std::nullopt;
+    return RoughAngle{rough.degrees, step};
+}
+
 }  // namespace
 
 SkewEstimate MeasureSkew(const GreyPicture& page, double dpi) {
@@ -235,26 +259,22 @@ SkewEstimate MeasureSkew(const GreyPicture& page, double dpi) {
         return estimate;
     const std::uint8_t threshold = InkThreshold(page);
     // The pieces are found at half the analysis resolution, where letters run together into
-    // words: as good for a first angle and a tenth of the pieces.
-    const InkMap map = ReduceToInk(page, 2 * AnalysisFactor(dpi), threshold);
-    const std::vector<InkPiece> text = TextPieces(FindInkPieces(map), dpi / map.factor);
-    if (text.size() < kMinTextPieces)
-        return estimate;
-
-    // Coarse: the pieces' lower and upper middles, in steps that move a point by about one
-    // bin across the map.
-    std::vector<Point> middles;
-    for (const InkPiece& piece : text) {
-        const float x = 0.5f * static_cast<float>(piece.box.left + piece.box.right);
-        middles.push_back({x, static_cast<float>(piece.box.bottom)});
-        middles.push_back({x, static_cast<float>(piece.box.top)});
+    // words: as good for a first angle and a tenth of the pieces. Where lines are close and
+    // their words a jumble of heights (a program's listing), or short (a poem's), they stand out
+    // too little there, and the letters at the analysis resolution are looked at instead.
+    InkMap map;
+    std::vector<InkPiece> text;
+    std::optional<RoughAngle> rough;
+    for (const int factor : {2 * AnalysisFactor(dpi), AnalysisFactor(dpi)}) {
+        map = ReduceToInk(page, factor, threshold);
+        text = TextPieces(FindInkPieces(map), dpi / map.factor);
+        rough = FindRoughAngle(map, text);
+        if (rough || text.empty())
+            break;
     }
-    Projection coarse(middles, map.width, map.height, kStrips);
-    const double coarseStep = std::atan(1.0 / map.width) * 180.0 / std::numbers::pi;
-    const Peak rough =
-        SparseSearch(coarse, -kMaxSkewDegrees, kMaxSkewDegrees, coarseStep, kCoarseStride);
-    if (rough.score < kConfidentPeak * Median(rough.scores))
+    if (!rough)
         return estimate;
+    const double coarseStep = rough->step;
 
     // Fine: the ink's lower edges at the page's own resolution, around the coarse angle, in
     // strips; then the peak itself across the whole page, whose lines' full length places it
@@ -264,8 +284,8 @@ SkewEstimate MeasureSkew(const GreyPicture& page, double dpi) {
     const std::vector<Point> edges = LowerEdges(page, map, text, threshold, kFinePoints);
     Projection inStrips(edges, page.width, page.height, kStrips);
     const double fineStep = std::atan(0.25 / page.width) * 180.0 / std::numbers::pi;
-    const Peak sharp = SparseSearch(inStrips, rough.degrees - 2 * coarseStep,
-                                    rough.degrees + 2 * coarseStep, fineStep, 2);
+    const Peak sharp = SparseSearch(inStrips, rough->degrees - 2 * coarseStep,
+                                    rough->degrees + 2 * coarseStep, fineStep, 2);
     Projection whole(edges, page.width, page.height);
     double best = GoldenPeak(whole, sharp.degrees - 2 * fineStep, sharp.degrees + 2 * fineStep);
     // Less than an eighth of a pixel across the page is level.
