@@ -1,5 +1,6 @@
 // Whole books planned: body pages share one size with their text placed alike (short lines at
-// the book's left edge, a narrow block centred), a short last page is not enlarged, a larger plate
+// the book's left edge, a narrow block centred), a short last page is not enlarged, a plate
+// does not set a short document's page size, a larger plate
 // keeps its own box, a blank page takes the book's size without its border (a full-page picture is
 // not blank), spreads become two pages in reading order with each page levelled by its own angle
 // (and a sheet with a blank page where the others fold), a landscape page in two columns stays one,
@@ -96,6 +97,31 @@ TEST(CleanupPlanTest, ShortLinesKeepTheBooksLeftEdgeAndANarrowBlockStaysCentred)
     }
     // Centred: the block was centred on the page.
     EXPECT_NEAR(leftRoom(plans[7]), plans[7].box.right - plans[7].content.right, 2);
+}
+
+// A short document: eight pages of text, one of them measured a pixel taller, and a plate far
+// wider. The text pages share a size that fits each of them; the plate does not set it.
+TEST(CleanupPlanTest, APlateDoesNotSetAShortDocumentsPageSize) {
+    std::vector<PagePlan> plans;
+    for (int sheet = 0; sheet < 9; ++sheet) {
+        PagePlan plan;
+        plan.sheet = sheet;
+        plan.area = {0, 0, 1240, 1754};
+        plan.content = sheet == 8   ? PixelBox{100, 300, 1140, 1000}
+                       : sheet == 3 ? PixelBox{200, 150, 1000 + sheet, 1451}
+                                    : PixelBox{200, 150, 1000 + sheet, 1450};
+        plan.box = plan.content;
+        plans.push_back(plan);
+    }
+    MatchPageSizes(
+        plans, [](int) { return kDpi; }, Clean());
+    const int margin = static_cast<int>(std::lround(Clean().marginInches * kDpi));
+    for (int sheet = 0; sheet < 8; ++sheet) {
+        SCOPED_TRACE(sheet);
+        EXPECT_EQ(plans[sheet].box.Width(), 807 + 2 * margin);
+        EXPECT_EQ(plans[sheet].box.Height(), 1301 + 2 * margin);
+    }
+    EXPECT_EQ(plans[8].box, plans[8].content);  // its own
 }
 
 // A blank page (the back of a title, a chapter's end) is cut to the book's page size from its

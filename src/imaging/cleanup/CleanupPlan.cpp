@@ -112,6 +112,11 @@ bool LooksUpright(const GreyPicture& sheet, const SkewEstimate& skew) {
     return AscenderRatio(sheet, skew.degrees) >= kUprightAscenders;
 }
 
+// Content this many times the typical page's is a plate or a fold-out, not a page of text.
+constexpr double kFarLarger = 1.25;
+// Content this much larger than most pages' is as large as theirs, measured a little apart.
+constexpr double kAlmost = 1.02;
+
 // The middle one of values (not empty).
 double MedianOf(std::vector<double> values) {
     std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
@@ -408,10 +413,23 @@ void MatchPageSizes(std::vector<PagePlan>& plans, const SheetResolution& dpi,
     }
     if (widths.empty())
         return;
-    // Most pages' content fits; the few with more (a plate, a fold-out) keep their own.
+    // Nine in ten pages' content fits, and so does what is larger by no more than measuring
+    // leaves between pages of one kind; the few with more (a plate, a fold-out) keep their own.
+    // Content far larger than the typical page's is left out first: in a short document, or one
+    // with many plates, they would be the tenth that sets the size, and every page would come
+    // out with wide margins.
     const auto fitsMost = [](std::vector<double> values) {
+        const double typical = MedianOf(values);
+        std::erase_if(values, [&](double v) { return v > kFarLarger * typical; });
         std::sort(values.begin(), values.end());
-        return values[std::min(values.size() - 1, values.size() * 9 / 10)];
+        const auto fitting = static_cast<std::size_t>(std::ceil(0.9 * values.size()));
+        const double most = values[std::max<std::size_t>(fitting, 1) - 1];
+        double size = most;
+        for (const double v : values) {
+            if (v <= kAlmost * most)
+                size = std::max(size, v);
+        }
+        return size;
     };
     const double commonWidth = fitsMost(widths), commonHeight = fitsMost(heights);
     const std::array<TextEdges, 2> edges = {TypicalEdges(plans, dpi, commonWidth, commonHeight, 0),
