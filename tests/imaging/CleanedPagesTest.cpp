@@ -153,6 +153,43 @@ TEST(CleanedPagesTest, ASpreadAndABorderedPageBecomeThreeLevelPagesOfOneSize) {
 // Dust is cleared where it is whole, at the sheet's own pixels: a dusty bilevel sheet comes
 // out at a screen's size as its clean self, where specks made smaller first would be grey
 // smudges too faint to be told from ink.
+// Text close to a dark border: once the page is levelled, the border runs aslant past the
+// corners of the content's margin. What of it reaches into the page is cleared; ink within the
+// content is left as it is.
+TEST(CleanedPagesTest, ABorderReachingIntoTheMarginIsCleared) {
+    tools::PageLayout tight = tools::SmallA4(5);
+    tight.margin = 80;
+    tools::SheetOptions sheet;
+    sheet.border = 40;
+    sheet.degrees = 2;
+    for (const bool bits : {false, true}) {
+        SCOPED_TRACE(bits ? "bits" : "picture");
+        const auto source = std::make_shared<Sheets>(
+            std::vector<GreyPicture>{tools::ScanSheet(tools::TextPage(tight, 300, 11), sheet)},
+            bits);
+        CleanupOptions options;
+        options.deskew = options.crop = true;
+        Scheduler scheduler(1);
+        const auto pages = CleanedPages::Plan(
+            source, options, [](int) { return 150.0; }, scheduler);
+        const PageShape shape = pages->Shape(0);
+        for (const int times : {1, 3}) {
+            SCOPED_TRACE(times);
+            const GreyPicture page =
+                ToGrey(pages->PagePicture(0, shape.width / times, shape.height / times));
+            const auto at = [&](int x, int y) {
+                return page.pixels[static_cast<std::size_t>(y) * page.width + x];
+            };
+            int dark = 0;
+            for (int x = 0; x < page.width; ++x)
+                dark += (at(x, 0) < 200) + (at(x, page.height - 1) < 200);
+            for (int y = 0; y < page.height; ++y)
+                dark += (at(0, y) < 200) + (at(page.width - 1, y) < 200);
+            EXPECT_EQ(dark, 0);
+        }
+    }
+}
+
 TEST(CleanedPagesTest, DustIsClearedBeforeThePageIsMadeSmaller) {
     tools::PageLayout layout;  // a part of an A4 page at 300 dpi
     layout.width = 1240;

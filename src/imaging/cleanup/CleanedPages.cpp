@@ -6,6 +6,7 @@
 
 #include "common/Error.h"
 #include "imaging/Resampler.h"
+#include "imaging/cleanup/EdgeInk.h"
 #include "imaging/cleanup/Turn.h"
 
 namespace vellumark::imaging {
@@ -255,6 +256,23 @@ Picture CleanedPages::PagePicture(int page) const {
 }
 
 Picture CleanedPages::PagePicture(int page, int width, int height) const {
+    Picture picture = Made(page, width, height);
+    const PagePlan& plan = PlanOf(page);
+    if (options_.crop && !plan.content.Empty()) {
+        // The content in the picture's pixels, rounded outwards.
+        const PixelBox box = CutBox(page);
+        const double sx = static_cast<double>(picture.width) / std::max(box.Width(), 1);
+        const double sy = static_cast<double>(picture.height) / std::max(box.Height(), 1);
+        const PixelBox keep{static_cast<int>(std::floor((plan.content.left - box.left) * sx)) - 1,
+                            static_cast<int>(std::floor((plan.content.top - box.top) * sy)) - 1,
+                            static_cast<int>(std::ceil((plan.content.right - box.left) * sx)) + 1,
+                            static_cast<int>(std::ceil((plan.content.bottom - box.top) * sy)) + 1};
+        ClearEdgeInk(picture, keep);
+    }
+    return picture;
+}
+
+Picture CleanedPages::Made(int page, int width, int height) const {
     const PageShape shape = Shape(page);
     // Made at twice the size asked for, and no larger than the sheet: a turn and a cut there
     // lose nothing the smaller picture shows, and cost a fraction of the sheet's own pixels.

@@ -53,6 +53,9 @@ private:
     // page is made `fitWidth` x `fitHeight` when given and within a pixel or two of its size.
     Picture Cleaned(int page, double scale, int fitWidth = 0, int fitHeight = 0) const;
 
+    // The page made width x height, before what reaches its edge from outside the content is
+    // cleared.
+    Picture Made(int page, int width, int height) const;
     // The turned page made width x height from its sheet's bits.
     Picture FromBits(int page, const BitPicture& sheet, int width, int height) const;
 
