@@ -154,9 +154,24 @@ TEST(CleanedPagesTest, ASpreadAndABorderedPageBecomeThreeLevelPagesOfOneSize) {
 // out at a screen's size as its clean self, where specks made smaller first would be grey
 // smudges too faint to be told from ink.
 // Text close to a dark border: once the page is levelled, the border runs aslant past the
-// corners of the content's margin. What of it reaches into the page is cleared; ink within the
-// content is left as it is.
-TEST(CleanedPagesTest, ABorderReachingIntoTheMarginIsCleared) {
+// corners of the content's margin. What of it reaches into the page is cleared. A picture printed
+// to the paper's edges is left whole, wherever its content was found.
+TEST(CleanedPagesTest, ABorderReachingIntoTheMarginIsClearedAndAPictureToTheEdgeIsNot) {
+    {
+        GreyPicture photo{1240, 1754, std::vector<std::uint8_t>(1240u * 1754u)};
+        for (int y = 0; y < photo.height; ++y)
+            for (int x = 0; x < photo.width; ++x)
+                photo.pixels[static_cast<std::size_t>(y) * photo.width + x] =
+                    static_cast<std::uint8_t>(70 + 40 * std::sin(x / 31.0) * std::cos(y / 17.0));
+        CleanupOptions options;
+        options.crop = true;
+        Scheduler scheduler(1);
+        const auto pages = CleanedPages::Plan(
+            std::make_shared<Sheets>(std::vector<GreyPicture>{photo}, false), options,
+            [](int) { return 150.0; }, scheduler);
+        const Picture page = pages->PagePicture(0, pages->Shape(0).width, pages->Shape(0).height);
+        EXPECT_EQ(std::count(page.samples.begin(), page.samples.end(), 255), 0);
+    }
     tools::PageLayout tight = tools::SmallA4(5);
     tight.margin = 80;
     tools::SheetOptions sheet;

@@ -14,6 +14,8 @@ namespace {
 constexpr int kDark = 200;
 constexpr int kFringe = 235;
 
+constexpr double kMostOfTheMargin = 0.4;
+
 constexpr std::pair<int, int> kNeighbours[] = {{-1, 0}, {1, 0}, {0, -1}, {0, 1}};
 
 }  // namespace
@@ -70,6 +72,15 @@ void ClearEdgeInk(Picture& picture, const PixelBox& keep) {
         for (const auto& [dx, dy] : kNeighbours)
             reach(x + dx, y + dy);
     }
+    // Most of the margin dark and joined to the edge is a picture printed to the paper's edge
+    // (a plate, a cover), whatever was found to be its content: it is left whole.
+    const PixelBox inside{std::clamp(keep.left, 0, width), std::clamp(keep.top, 0, height),
+                          std::clamp(keep.right, 0, width), std::clamp(keep.bottom, 0, height)};
+    const std::size_t marginPixels =
+        static_cast<std::size_t>(width) * height -
+        static_cast<std::size_t>(std::max(inside.Width(), 0)) * std::max(inside.Height(), 0);
+    if (reached.size() > kMostOfTheMargin * marginPixels)
+        return;
     const auto paper = [&](std::size_t at) {
         std::fill_n(picture.samples.data() + at * channels, channels, std::uint8_t{255});
     };
