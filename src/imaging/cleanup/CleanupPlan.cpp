@@ -112,7 +112,7 @@ bool LooksUpright(const GreyPicture& sheet, const SkewEstimate& skew) {
     return AscenderRatio(sheet, skew.degrees) >= kUprightAscenders;
 }
 
-// Content this many times the typical page's is a plate or a fold-out, not a page of text.
+// Content this many times the typical text page's is a plate or a fold-out.
 constexpr double kFarLarger = 1.25;
 // Content this much larger than most pages' is as large as theirs, measured a little apart.
 constexpr double kAlmost = 1.02;
@@ -362,16 +362,23 @@ namespace {
 // scanner moves by less between pages, and a paragraph's indent is more.
 constexpr double kSameEdgeInches = 0.1;
 
-// Which hand a page is: the left or right page of a split sheet, else odd or even sheets, whose
-// margins differ as a book's rectos' and versos' do.
+// Which hand a page is: the left or right page of a split sheet (by its middle: a page levelled
+// by its own angle reaches past the fold), else odd or even sheets, whose margins differ as a
+// book's rectos' and versos' do.
 int HandOf(const PagePlan& plan) {
     if (plan.fold >= 0)
-        return plan.area.left < plan.fold ? 0 : 1;
+        return plan.area.left + plan.area.right < 2 * plan.fold ? 0 : 1;
     return plan.sheet % 2;
 }
 
+// Where across its page a page's edges are measured from: the fold it was split at, else its
+// sheet's middle, which levelling does not move (the levelled canvas widens both ways).
+double EdgeOrigin(const PagePlan& plan) {
+    return plan.fold >= 0 ? plan.fold : (plan.area.left + plan.area.right) / 2.0;
+}
+
 // Where the text of a hand's full pages starts and ends across their page, in inches from its
-// area's left: their medians.
+// EdgeOrigin: their medians.
 struct TextEdges {
     bool known = false;
     double left = 0, right = 0;
@@ -389,8 +396,8 @@ TextEdges TypicalEdges(const std::vector<PagePlan>& plans, const SheetResolution
         if (width < 0.9 * commonWidth || width > commonWidth ||
             plan.content.Height() / perInch > commonHeight)
             continue;
-        lefts.push_back((plan.content.left - plan.area.left) / perInch);
-        rights.push_back((plan.content.right - plan.area.left) / perInch);
+        lefts.push_back((plan.content.left - EdgeOrigin(plan)) / perInch);
+        rights.push_back((plan.content.right - EdgeOrigin(plan)) / perInch);
     }
     // Too few to tell a book's layout from chance.
     if (lefts.size() < 3)
@@ -419,9 +426,11 @@ void MatchPageSizes(std::vector<PagePlan>& plans, const SheetResolution& dpi,
     // with many plates, they would be the tenth that sets the size, and every page would come
     // out with wide margins.
     const auto fitsMost = [](std::vector<double> values) {
-        const double typical = MedianOf(values);
-        std::erase_if(values, [&](double v) { return v > kFarLarger * typical; });
+        // The typical text page: as large as three pages in four, so that full pages set it
+        // also where many are short (poems, chapters' ends).
         std::sort(values.begin(), values.end());
+        const double typical = values[values.size() * 3 / 4];
+        std::erase_if(values, [&](double v) { return v > kFarLarger * typical; });
         const auto fitting = static_cast<std::size_t>(std::ceil(0.9 * values.size()));
         const double most = values[std::max<std::size_t>(fitting, 1) - 1];
         double size = most;
@@ -460,9 +469,9 @@ void MatchPageSizes(std::vector<PagePlan>& plans, const SheetResolution& dpi,
         if (const TextEdges& typical = edges[static_cast<std::size_t>(HandOf(plan))];
             typical.known) {
             const double fromLeft =
-                std::abs((plan.content.left - plan.area.left) / perInch - typical.left);
+                std::abs((plan.content.left - EdgeOrigin(plan)) / perInch - typical.left);
             const double fromRight =
-                std::abs((plan.content.right - plan.area.left) / perInch - typical.right);
+                std::abs((plan.content.right - EdgeOrigin(plan)) / perInch - typical.right);
             // The room the typical text has on each side, centred.
             const int room = static_cast<int>(std::lround(
                 std::max(0.0, commonWidth - (typical.right - typical.left)) / 2 * perInch));
