@@ -150,9 +150,6 @@ TEST(CleanedPagesTest, ASpreadAndABorderedPageBecomeThreeLevelPagesOfOneSize) {
     ExpectThreeLevelPagesOfOneSize(true);
 }
 
-// Dust is cleared where it is whole, at the sheet's own pixels: a dusty bilevel sheet comes
-// out at a screen's size as its clean self, where specks made smaller first would be grey
-// smudges too faint to be told from ink.
 // Text close to a dark border: once the page is levelled, the border runs aslant past the
 // corners of the content's margin. What of it reaches into the page is cleared. A picture printed
 // to the paper's edges is left whole, wherever its content was found.
@@ -205,6 +202,9 @@ TEST(CleanedPagesTest, ABorderReachingIntoTheMarginIsClearedAndAPictureToTheEdge
     }
 }
 
+// Dust is cleared where it is whole, at the sheet's own pixels: a dusty bilevel sheet comes
+// out at a screen's size as its clean self, where specks made smaller first would be grey
+// smudges too faint to be told from ink.
 TEST(CleanedPagesTest, DustIsClearedBeforeThePageIsMadeSmaller) {
     tools::PageLayout layout;  // a part of an A4 page at 300 dpi
     layout.width = 1240;

@@ -8,9 +8,11 @@
 
 namespace vellumark::imaging {
 
-// Makes paper of every dark pixel joined to the picture's edge without passing through `keep`
-// (the content, in the picture's pixels), and of the grey fringe around them. Ink inside `keep`,
-// and specks in the margin that do not reach the edge, stay. Grey or RGB pictures.
+// Makes paper, of the margin's own colour, of every pixel well darker than the margin's paper
+// that is joined to the picture's edge without passing through `keep` (the content, in the
+// picture's pixels), and of the grey fringe around them. Ink inside `keep`, and specks in the
+// margin that do not reach the edge, stay; so does all of it when most of the margin is dark and
+// joined to the edge (a picture printed to the paper's edge). Grey or RGB pictures.
 // Thread-safe.
 void ClearEdgeInk(Picture& picture, const PixelBox& keep);
 
