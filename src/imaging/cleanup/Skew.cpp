@@ -269,7 +269,8 @@ SkewEstimate MeasureSkew(const GreyPicture& page, double dpi) {
         map = ReduceToInk(page, factor, threshold);
         text = TextPieces(FindInkPieces(map), dpi / map.factor);
         rough = FindRoughAngle(map, text);
-        if (rough || text.empty())
+        // Too few pieces for lines (a photograph, a drawing) are not looked at again.
+        if (rough || text.size() < kMinTextPieces)
             break;
     }
     if (!rough)
