@@ -102,8 +102,9 @@ void PrintJson(const std::string& input, const imaging::ScanDocument& document,
         for (int page = 0; page < cleaned->PageCount(); ++page) {
             const imaging::PagePlan& plan = cleaned->PlanOf(page);
             std::cout << (page == 0 ? "" : ", ") << "{\"page\": " << page + 1
-                      << ", \"sheet\": " << plan.sheet + 1
-                      << ", \"resolution\": " << Number(cleaned->Resolution(page))
+                      << ", \"sheet\": " << plan.sheet + 1 << ", \"resolution\": "
+                      << (cleaned->Resolution(page) > 0 ? Number(cleaned->Resolution(page))
+                                                        : std::string("null"))
                       << ", \"quarterTurns\": " << plan.quarters << ", \"skew\": "
                       << (plan.skewMeasured ? Number(plan.skew) : std::string("null"))
                       << ", \"rotation\": " << Number(plan.degrees) << ", \"content\": "

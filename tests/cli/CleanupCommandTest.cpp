@@ -81,19 +81,21 @@ TEST_F(CleanupCommandTest, InfoReportsEachCleanedPage) {
     // The boxes are in the sheets' pixels, at their resolution.
     EXPECT_EQ(Values(run.out, "resolution"), std::vector<double>(5, 150));
 
-    // Sheets whose pixels are half as wide as tall are measured made square, at their finer
-    // resolution, which the boxes are then in: the same content is twice as many pixels wide.
+    // Sheets whose pixels are half as tall as wide (a fax's) are measured made square, at their
+    // finer resolution, which the boxes are then in: the same content is twice as many pixels
+    // tall.
     tools::WriteOptions oblong;
-    oblong.dpi = 150;
-    oblong.dpiAcross = 75;
+    oblong.dpi = 75;
+    oblong.dpiAcross = 150;
     const fs::path fax = out_ / "fax.tif";
     tools::WriteScan(fax, tools::ScannedBook(4, tools::SmallA4()), oblong);
     const RunResult squared = Vellumark({"info", fax.string(), "--deskew", "--crop", "--json"});
     ASSERT_EQ(squared.exitCode, 0) << squared.err;
     EXPECT_EQ(Values(squared.out, "resolution"), std::vector<double>(4, 150));
-    const std::vector<double> faxWidths = Values(squared.out, "width");
-    ASSERT_EQ(faxWidths.size(), 4u + 4u + 4u);
-    EXPECT_NEAR(faxWidths[4], 2 * widths[4], 0.05 * widths[4]);
+    const std::vector<double> heights = Values(run.out, "height");
+    const std::vector<double> faxHeights = Values(squared.out, "height");
+    ASSERT_EQ(faxHeights.size(), 4u + 4u + 4u);  // the spread is not split here
+    EXPECT_NEAR(faxHeights[4], 2 * heights[4], 0.05 * heights[4]);
 
     const RunResult text =
         Vellumark({"info", Scan().string(), "--split-spreads", "--right-to-left"});
