@@ -38,17 +38,32 @@ void ClearEdgeInk(Picture& picture, const PixelBox& keep) {
             return std::nullopt;
         return static_cast<std::size_t>(y) * width + x;
     };
+    // Every few pixels of the margin, and every pixel of the picture's edge.
+    const auto eachSample = [&](auto&& visit) {
+        for (int y = 0; y < height; y += kPaperSampleStep) {
+            for (int x = 0; x < width; x += kPaperSampleStep) {
+                if (const auto at = margin(x, y))
+                    visit(*at);
+            }
+        }
+    };
+    const auto eachEdgePixel = [&](auto&& visit) {
+        for (int x = 0; x < width; ++x) {
+            visit(x, 0);
+            visit(x, height - 1);
+        }
+        for (int y = 0; y < height; ++y) {
+            visit(0, y);
+            visit(width - 1, y);
+        }
+    };
     // The paper: the level most of the margin is at or under, the brightest quarter left out.
     std::array<std::size_t, 256> histogram{};
     std::size_t sampled = 0;
-    for (int y = 0; y < height; y += kPaperSampleStep) {
-        for (int x = 0; x < width; x += kPaperSampleStep) {
-            if (const auto at = margin(x, y)) {
-                ++histogram[static_cast<std::size_t>(level(*at))];
-                ++sampled;
-            }
-        }
-    }
+    eachSample([&](std::size_t at) {
+        ++histogram[static_cast<std::size_t>(level(at))];
+        ++sampled;
+    });
     if (sampled == 0)
         return;
     int paper = 255;
@@ -64,10 +79,7 @@ void ClearEdgeInk(Picture& picture, const PixelBox& keep) {
     };
     // Most pages' edges are paper all round: they cost a look at their edges.
     bool any = false;
-    for (int x = 0; x < width && !any; ++x)
-        any = isDark(x, 0) || isDark(x, height - 1);
-    for (int y = 0; y < height && !any; ++y)
-        any = isDark(0, y) || isDark(width - 1, y);
+    eachEdgePixel([&](int x, int y) { any = any || isDark(x, y); });
     if (!any)
         return;
 
@@ -89,14 +101,7 @@ void ClearEdgeInk(Picture& picture, const PixelBox& keep) {
             ++reached;
         }
     };
-    for (int x = 0; x < width; ++x) {
-        reach(x, 0);
-        reach(x, height - 1);
-    }
-    for (int y = 0; y < height; ++y) {
-        reach(0, y);
-        reach(width - 1, y);
-    }
+    eachEdgePixel(reach);
     while (!pending.empty()) {
         // A picture printed to the paper's edge (a plate, a cover), whatever was found to be its
         // content: left whole.
@@ -111,16 +116,13 @@ void ClearEdgeInk(Picture& picture, const PixelBox& keep) {
     // Made the paper's own colour: the mean of the margin's pixels at its level.
     std::array<double, 3> sum{};
     double count = 0;
-    for (int y = 0; y < height; y += kPaperSampleStep) {
-        for (int x = 0; x < width; x += kPaperSampleStep) {
-            const auto at = margin(x, y);
-            if (!at || level(*at) < paper)
-                continue;
-            for (int c = 0; c < channels; ++c)
-                sum[static_cast<std::size_t>(c)] += picture.samples[*at * channels + c];
-            ++count;
-        }
-    }
+    eachSample([&](std::size_t at) {
+        if (level(at) < paper)
+            return;
+        for (int c = 0; c < channels; ++c)
+            sum[static_cast<std::size_t>(c)] += picture.samples[at * channels + c];
+        ++count;
+    });
     std::array<std::uint8_t, 3> colour{};
     for (int c = 0; c < channels; ++c)
         colour[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(
