@@ -225,6 +225,8 @@ constexpr double kConfidentPeak = 1.6;
 constexpr std::size_t kFinePoints = 12000;
 // Every fourth coarse angle first: a peak is wider than that.
 constexpr int kCoarseStride = 4;
+// One point in this many looks for the fine peak first.
+constexpr std::size_t kThinning = 4;
 // The strips angles are found in: one for each column of a page in two.
 constexpr int kStrips = 2;
 
@@ -282,11 +284,19 @@ SkewEstimate MeasureSkew(const GreyPicture& page, double dpi) {
     // closest, within two steps of the strips' (a column's own peak is sharp there, and the
     // other column's pull too broad to move it). The peak is sharp where lines are straight: a
     // parabola would miss it.
+    // The strips' peak is looked for with every fourth point first, at a quarter of the cost:
+    // enough to place it within a step or two, where all of them then find it.
     const std::vector<Point> edges = LowerEdges(page, map, text, threshold, kFinePoints);
-    Projection inStrips(edges, page.width, page.height, kStrips);
+    std::vector<Point> fewer;
+    for (std::size_t i = 0; i < edges.size(); i += kThinning)
+        fewer.push_back(edges[i]);
     const double fineStep = std::atan(0.25 / page.width) * 180.0 / std::numbers::pi;
-    const Peak sharp = SparseSearch(inStrips, rough->degrees - 2 * coarseStep,
-                                    rough->degrees + 2 * coarseStep, fineStep, 2);
+    Projection fewerInStrips(fewer, page.width, page.height, kStrips);
+    const Peak near = SparseSearch(fewerInStrips, rough->degrees - 2 * coarseStep,
+                                   rough->degrees + 2 * coarseStep, fineStep, 2);
+    Projection inStrips(edges, page.width, page.height, kStrips);
+    const Peak sharp =
+        Search(inStrips, near.degrees - 2 * fineStep, near.degrees + 2 * fineStep, fineStep);
     Projection whole(edges, page.width, page.height);
     double best = GoldenPeak(whole, sharp.degrees - 2 * fineStep, sharp.degrees + 2 * fineStep);
     // Less than an eighth of a pixel across the page is level.
