@@ -5,7 +5,8 @@
 // not blank), spreads become two pages in reading order with each page levelled by its own angle
 // (and a sheet with a blank page where the others fold), a landscape page in two columns stays one,
 // a photo is neither turned nor split, a sideways page is turned upright, a dim corner is paper and
-// a page number far below the text is content, holes punched for a binder, the paper's own edge and
+// a page number far below the text is content, faded letters and a dim scan inside a wide
+// border are their text, holes punched for a binder, the paper's own edge and
 // a border short of the sheet's edge are not.
 
 #include <gtest/gtest.h>
@@ -377,6 +378,43 @@ TEST(CleanupPlanTest, ADimCornerIsPaperAndAFarPageNumberIsContent) {
             page.bits[static_cast<std::size_t>(y) * page.Stride() + x / 8] |= 0x80 >> (x % 8);
     const PagePlan numbered = PlanOne(tools::ScanSheet(page, sheet));
     EXPECT_GE(numbered.content.bottom - lit.content.bottom, 1664 - textBottom - 8);
+}
+
+// A faded print (grey letters on light paper) and an underexposed scan (black letters on dark
+// grey paper), each inside a wide dark border: the border used to set where ink begins, so the
+// faded letters were paper (the page cut to one table's rules) and the dim paper was ink (the
+// page neither levelled nor cut).
+TEST(CleanupPlanTest, FadedLettersAndADimScanInsideAWideBorderAreTheirText) {
+    tools::SheetOptions sheet;
+    sheet.degrees = 1.3;
+    sheet.grey = true;
+    sheet.border = 70;
+    GreyPicture pixels = tools::ScanSheet(tools::TextPage(tools::SmallA4(4), 300, 11), sheet);
+    const PagePlan lit = PlanOne(pixels);
+    ASSERT_TRUE(lit.skewMeasured);
+    const auto remapped = [&](auto level) {
+        GreyPicture changed = pixels;
+        for (int y = 0; y < changed.height; ++y) {
+            for (int x = 0; x < changed.width; ++x) {
+                const int edge = std::min({x, y, changed.width - 1 - x, changed.height - 1 - y});
+                std::uint8_t& v = changed.pixels[static_cast<std::size_t>(y) * changed.width + x];
+                v = static_cast<std::uint8_t>(edge < sheet.border ? v / 5 : level(v));
+            }
+        }
+        return changed;
+    };
+    const GreyPicture faded = remapped([](int v) { return 130 + v * 105 / 255; });
+    const GreyPicture dim = remapped([](int v) { return v * 60 / 255; });
+    for (const GreyPicture* changed : {&faded, &dim}) {
+        SCOPED_TRACE(changed == &faded ? "faded" : "dim");
+        const PagePlan plan = PlanOne(*changed);
+        EXPECT_TRUE(plan.skewMeasured);
+        EXPECT_NEAR(plan.degrees, lit.degrees, 0.05);
+        EXPECT_NEAR(plan.content.left, lit.content.left, 4);
+        EXPECT_NEAR(plan.content.top, lit.content.top, 4);
+        EXPECT_NEAR(plan.content.right, lit.content.right, 4);
+        EXPECT_NEAR(plan.content.bottom, lit.content.bottom, 4);
+    }
 }
 
 void Disc(tools::BilevelPage& page, int centreX, int centreY, int radius) {

@@ -19,20 +19,25 @@ PixelBox PixelBox::Union(const PixelBox& other) const {
 }
 
 std::uint8_t InkThreshold(const GreyPicture& page) {
-    // Every fourth row tells the grey levels as well as all of them. Most pixels are paper, of
-    // one or a few levels: four counts per level, taken in turn, keep each count from waiting
-    // on the one before.
+    // The levels are counted in the middle of the sheet: a scanner's dark border can be a tenth
+    // of a sheet or more, and against it a faded print's grey letters would count as paper.
+    // Every fourth row tells the levels as well as all of them. Most pixels are paper, of one or
+    // a few levels: four counts per level, taken in turn, keep each count from waiting on the
+    // one before.
+    const bool roomy = page.width >= 48 && page.height >= 48;
+    const int left = roomy ? page.width / 6 : 0, right = page.width - left;
+    const int top = roomy ? page.height / 6 : 0, bottom = page.height - top;
     std::array<std::array<std::uint32_t, 256>, 4> counts{};
-    for (int y = 0; y < page.height; y += 4) {
+    for (int y = top; y < bottom; y += 4) {
         const std::uint8_t* row = page.pixels.data() + static_cast<std::size_t>(y) * page.width;
-        int x = 0;
-        for (; x + 4 <= page.width; x += 4) {
+        int x = left;
+        for (; x + 4 <= right; x += 4) {
             ++counts[0][row[x]];
             ++counts[1][row[x + 1]];
             ++counts[2][row[x + 2]];
             ++counts[3][row[x + 3]];
         }
-        for (; x < page.width; ++x)
+        for (; x < right; ++x)
             ++counts[0][row[x]];
     }
     std::array<std::uint64_t, 256> histogram{};
@@ -48,7 +53,7 @@ std::uint8_t InkThreshold(const GreyPicture& page) {
     double sumAll = 0;
     for (int v = 0; v < 256; ++v)
         sumAll += static_cast<double>(v) * static_cast<double>(histogram[v]);
-    double below = 0, sumBelow = 0, best = -1;
+    double below = 0, sumBelow = 0, best = -1, paper = 255;
     int threshold = 128;
     for (int v = 0; v < 256; ++v) {
         below += static_cast<double>(histogram[v]);
@@ -62,9 +67,14 @@ std::uint8_t InkThreshold(const GreyPicture& page) {
         if (between > best) {
             best = between;
             threshold = v + 1;  // values below it are ink
+            paper = meanAbove;
         }
     }
-    return static_cast<std::uint8_t>(std::clamp(threshold, 64, 192));
+    // Ink is well darker than the paper, so that a blank page's noise is not taken for it; and
+    // not far darker than half the paper, so that a dim scan's letters still are.
+    const int lightest = static_cast<int>(paper - std::max(24.0, paper / 5));
+    const int darkest = std::min(64, static_cast<int>(paper / 2));
+    return static_cast<std::uint8_t>(std::clamp(threshold, darkest, std::max(darkest, lightest)));
 }
 
 InkMap ReduceToInk(const GreyPicture& page, int factor, std::uint8_t threshold) {

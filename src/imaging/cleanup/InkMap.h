@@ -39,8 +39,9 @@ struct InkMap {
     bool At(int x, int y) const { return ink[static_cast<std::size_t>(y) * width + x] != 0; }
 };
 
-// The grey level that best parts ink from paper (Otsu's), kept between 64 and 192 so that a
-// blank or all-dark page does not make its own noise the ink.
+// The grey level that best parts ink from paper (Otsu's) in the middle of the sheet, kept well
+// darker than the paper there so that a blank page does not make its own noise the ink, and
+// lighter than half of it (or 64) so that the letters of a dim scan are ink.
 std::uint8_t InkThreshold(const GreyPicture& page);
 
 // The page reduced by `factor` (at least 1) along each axis; a map pixel is ink when any of its
