@@ -157,13 +157,19 @@ std::vector<PagePlan> PlanSheet(int sheet, const SheetSample& sample,
     // costs more than all the rest of clean-up together.
     if (options.upright && !LooksUpright(*small, skew)) {
         const std::optional<UprightTurn> upright = FindUpright(*small, smallDpi);
-        if (upright && upright->quarters != 0 && upright->confidence >= kConfidentUpright) {
-            plan.quarters = upright->quarters;
-            turned = TurnQuarters(*small, plan.quarters);
-            small = &turned;
-            if (plan.quarters % 2 != 0)
-                std::swap(width, height);
-            skew = MeasureSkew(*small, smallDpi);
+        if (upright && upright->quarters != 0 && upright->confidence >= kGuessedUpright) {
+            GreyPicture candidate = TurnQuarters(*small, upright->quarters);
+            const SkewEstimate candidateSkew = MeasureSkew(candidate, smallDpi);
+            // A guess is taken only where the page it makes plainly reads the right way up.
+            if (upright->confidence >= kConfidentUpright ||
+                LooksUpright(candidate, candidateSkew)) {
+                plan.quarters = upright->quarters;
+                turned = std::move(candidate);
+                small = &turned;
+                if (plan.quarters % 2 != 0)
+                    std::swap(width, height);
+                skew = candidateSkew;
+            }
         }
     }
     if (options.deskew || options.crop || options.splitSpreads) {

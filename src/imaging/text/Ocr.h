@@ -33,6 +33,9 @@ struct UprightTurn {
 // wrong turns with confidences up to about 10 for letters too small for it (a page at 100 dpi),
 // and right ones at 18 and more on the same page at 150 dpi; OCRmyPDF trusts 14 and up too.
 inline constexpr double kConfidentUpright = 14.0;
+// Above this, a detected orientation is a guess worth checking: common book faces at 150 dpi
+// come out between 9 and 14, right.
+inline constexpr double kGuessedUpright = 3.0;
 
 // How the page must be turned to be upright, from the shapes of its letters; nothing when the
 // page has too little text to tell or the orientation data is not installed. Uses the calling
