@@ -157,12 +157,15 @@ std::vector<PagePlan> PlanSheet(int sheet, const SheetSample& sample,
     // costs more than all the rest of clean-up together.
     if (options.upright && !LooksUpright(*small, skew)) {
         const std::optional<UprightTurn> upright = FindUpright(*small, smallDpi);
-        if (upright && upright->quarters != 0 && upright->confidence >= kGuessedUpright) {
+        // A guess is checked by its letters' ascenders, which tell for Latin script only
+        // (Cyrillic and Greek letters hang below their lines more than they rise above them).
+        const bool sure = upright && upright->confidence >= kConfidentUpright;
+        const bool guess = upright && upright->confidence >= kGuessedUpright && upright->latin;
+        if (upright && upright->quarters != 0 && (sure || guess)) {
             GreyPicture candidate = TurnQuarters(*small, upright->quarters);
             const SkewEstimate candidateSkew = MeasureSkew(candidate, smallDpi);
             // A guess is taken only where the page it makes plainly reads the right way up.
-            if (upright->confidence >= kConfidentUpright ||
-                LooksUpright(candidate, candidateSkew)) {
+            if (sure || LooksUpright(candidate, candidateSkew)) {
                 plan.quarters = upright->quarters;
                 turned = std::move(candidate);
                 small = &turned;

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <numeric>
+#include <optional>
 
 namespace vellumark::imaging {
 
@@ -18,46 +19,52 @@ PixelBox PixelBox::Union(const PixelBox& other) const {
             std::max(bottom, other.bottom)};
 }
 
-std::uint8_t InkThreshold(const GreyPicture& page) {
-    // The levels are counted in the middle of the sheet: a scanner's dark border can be a tenth
-    // of a sheet or more, and against it a faded print's grey letters would count as paper.
-    // Every fourth row tells the levels as well as all of them. Most pixels are paper, of one or
-    // a few levels: four counts per level, taken in turn, keep each count from waiting on the
-    // one before.
-    const bool roomy = page.width >= 48 && page.height >= 48;
-    const int left = roomy ? page.width / 6 : 0, right = page.width - left;
-    const int top = roomy ? page.height / 6 : 0, bottom = page.height - top;
+namespace {
+
+using Levels = std::array<std::uint64_t, 256>;
+
+// How many pixels of each grey level the box holds, every fourth row: that tells the levels as
+// well as all of them. Most pixels are paper, of one or a few levels: four counts per level,
+// taken in turn, keep each count from waiting on the one before.
+Levels LevelsIn(const GreyPicture& page, const PixelBox& box) {
     std::array<std::array<std::uint32_t, 256>, 4> counts{};
-    for (int y = top; y < bottom; y += 4) {
+    for (int y = box.top; y < box.bottom; y += 4) {
         const std::uint8_t* row = page.pixels.data() + static_cast<std::size_t>(y) * page.width;
-        int x = left;
-        for (; x + 4 <= right; x += 4) {
+        int x = box.left;
+        for (; x + 4 <= box.right; x += 4) {
             ++counts[0][row[x]];
             ++counts[1][row[x + 1]];
             ++counts[2][row[x + 2]];
             ++counts[3][row[x + 3]];
         }
-        for (; x < right; ++x)
+        for (; x < box.right; ++x)
             ++counts[0][row[x]];
     }
-    std::array<std::uint64_t, 256> histogram{};
+    Levels levels{};
     for (const auto& part : counts) {
         for (int v = 0; v < 256; ++v)
-            histogram[v] += part[v];
+            levels[v] += part[v];
     }
-    double total = 0;
-    for (std::uint64_t count : histogram)
-        total += static_cast<double>(count);
-    if (total == 0)
-        return 128;
-    double sumAll = 0;
-    for (int v = 0; v < 256; ++v)
-        sumAll += static_cast<double>(v) * static_cast<double>(histogram[v]);
-    double below = 0, sumBelow = 0, best = -1, paper = 255;
+    return levels;
+}
+
+// Otsu's split of the levels: values below `threshold` are the dark class; `light` is the
+// light class's mean. None for a picture of one level.
+struct Split {
     int threshold = 128;
+    double light = 255;
+};
+std::optional<Split> OtsuSplit(const Levels& levels) {
+    double total = 0, sumAll = 0;
     for (int v = 0; v < 256; ++v) {
-        below += static_cast<double>(histogram[v]);
-        sumBelow += static_cast<double>(v) * static_cast<double>(histogram[v]);
+        total += static_cast<double>(levels[v]);
+        sumAll += static_cast<double>(v) * static_cast<double>(levels[v]);
+    }
+    double below = 0, sumBelow = 0, best = -1;
+    std::optional<Split> split;
+    for (int v = 0; v < 256; ++v) {
+        below += static_cast<double>(levels[v]);
+        sumBelow += static_cast<double>(v) * static_cast<double>(levels[v]);
         const double above = total - below;
         if (below == 0 || above == 0)
             continue;
@@ -66,15 +73,44 @@ std::uint8_t InkThreshold(const GreyPicture& page) {
         const double between = below * above * (meanBelow - meanAbove) * (meanBelow - meanAbove);
         if (between > best) {
             best = between;
-            threshold = v + 1;  // values below it are ink
-            paper = meanAbove;
+            split = Split{v + 1, meanAbove};
         }
     }
-    // Ink is well darker than the paper, so that a blank page's noise is not taken for it; and
-    // not far darker than half the paper, so that a dim scan's letters still are.
-    const int lightest = static_cast<int>(paper - std::max(24.0, paper / 5));
-    const int darkest = std::min(64, static_cast<int>(paper / 2));
-    return static_cast<std::uint8_t>(std::clamp(threshold, darkest, std::max(darkest, lightest)));
+    return split;
+}
+
+// The part of the sheet whose levels part ink from paper: all but a sixth at each side, where
+// a scanner's dark border lies. Small pictures are taken whole.
+constexpr int kMiddleFrom = 48;
+constexpr int kSideShare = 6;
+// Ink is at least this much darker than the paper (and a fifth of the paper's level), so that a
+// blank page's noise is not taken for it, and never lighter than kLightestInk, so that
+// show-through and pencil on white paper are not either.
+constexpr double kInkBelowPaper = 24;
+constexpr int kLightestInk = 192;
+// Ink may be as light as this, or half the paper's level on a dim scan.
+constexpr int kDarkestInk = 64;
+
+}  // namespace
+
+std::uint8_t InkThreshold(const GreyPicture& page) {
+    // Taken in the middle of the sheet: a scanner's dark border can be a tenth of a sheet or
+    // more, and against it a faded print's grey letters would count as paper. (The whole sheet
+    // cannot say what the paper is either: a levelled sheet's corners are filled white.)
+    const bool roomy = page.width >= kMiddleFrom && page.height >= kMiddleFrom;
+    const PixelBox middle = roomy ? PixelBox{page.width / kSideShare, page.height / kSideShare,
+                                             page.width - page.width / kSideShare,
+                                             page.height - page.height / kSideShare}
+                                  : PixelBox{0, 0, page.width, page.height};
+    const std::optional<Split> split = OtsuSplit(LevelsIn(page, middle));
+    if (!split)
+        return 128;
+    const double paper = split->light;
+    const int lightest =
+        std::min(kLightestInk, static_cast<int>(paper - std::max(kInkBelowPaper, paper / 5)));
+    const int darkest = std::min(kDarkestInk, static_cast<int>(paper / 2));
+    return static_cast<std::uint8_t>(
+        std::clamp(split->threshold, darkest, std::max(darkest, lightest)));
 }
 
 InkMap ReduceToInk(const GreyPicture& page, int factor, std::uint8_t threshold) {

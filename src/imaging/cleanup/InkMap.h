@@ -40,8 +40,9 @@ struct InkMap {
 };
 
 // The grey level that best parts ink from paper (Otsu's) in the middle of the sheet, kept well
-// darker than the paper there so that a blank page does not make its own noise the ink, and
-// lighter than half of it (or 64) so that the letters of a dim scan are ink.
+// darker than the paper so that a blank page does not make its own noise the ink (and at most
+// 192), and no darker than 64 or half the paper's level, so that the letters of a dim scan are
+// ink.
 std::uint8_t InkThreshold(const GreyPicture& page);
 
 // The page reduced by `factor` (at least 1) along each axis; a map pixel is ink when any of its

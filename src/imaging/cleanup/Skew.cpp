@@ -225,8 +225,10 @@ constexpr double kConfidentPeak = 1.6;
 constexpr std::size_t kFinePoints = 12000;
 // Every fourth coarse angle first: a peak is wider than that.
 constexpr int kCoarseStride = 4;
-// One point in this many looks for the fine peak first.
+// One point in this many looks for the fine peak first, on pages with points enough that
+// those still place it (a spread's half or a sparse page has all of its own look).
 constexpr std::size_t kThinning = 4;
+constexpr std::size_t kThinnedFrom = 4000;
 // The strips angles are found in: one for each column of a page in two.
 constexpr int kStrips = 2;
 
@@ -288,7 +290,8 @@ SkewEstimate MeasureSkew(const GreyPicture& page, double dpi) {
     // enough to place it within a step or two, where all of them then find it.
     const std::vector<Point> edges = LowerEdges(page, map, text, threshold, kFinePoints);
     std::vector<Point> fewer;
-    for (std::size_t i = 0; i < edges.size(); i += kThinning)
+    const std::size_t every = edges.size() >= kThinnedFrom ? kThinning : 1;
+    for (std::size_t i = 0; i < edges.size(); i += every)
         fewer.push_back(edges[i]);
     const double fineStep = std::atan(0.25 / page.width) * 180.0 / std::numbers::pi;
     Projection fewerInStrips(fewer, page.width, page.height, kStrips);

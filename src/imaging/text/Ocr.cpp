@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "common/Error.h"
 #include "imaging/text/PictureFragments.h"
@@ -285,7 +286,10 @@ std::optional<UprightTurn> DetectUpright(const GreyPicture& picture, int dpi) {
     if (!api->DetectOrientationScript(&degrees, &confidence, &script, &scriptConfidence))
         return std::nullopt;
     // Tesseract gives how far the page is turned clockwise; undoing it turns it back.
-    return UprightTurn{((360 - degrees) / 90) % 4, confidence};
+    // Blackletter is the Latin alphabet too, and Tesseract may name plain type so.
+    const std::string_view name = script != nullptr ? script : "";
+    return UprightTurn{((360 - degrees) / 90) % 4, confidence,
+                       name == "Latin" || name == "Fraktur"};
 }
 
 }  // namespace vellumark::imaging

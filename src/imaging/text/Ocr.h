@@ -27,14 +27,16 @@ inline constexpr const char* kOrientationData = "osd";
 struct UprightTurn {
     int quarters = 0;       // quarter turns clockwise that bring the page upright, 0 to 3
     double confidence = 0;  // Tesseract's; a few units is a guess, tens are sure
+    bool latin = false;     // the letters were taken for the Latin alphabet
 };
 
-// Below this, a detected orientation is a guess and the page is left as it is. Tesseract gives
-// wrong turns with confidences up to about 10 for letters too small for it (a page at 100 dpi),
-// and right ones at 18 and more on the same page at 150 dpi; OCRmyPDF trusts 14 and up too.
+// From this on, a detected orientation is sure. Below it, it is a guess, taken only where the
+// page's own lines confirm it. Tesseract gives wrong turns with confidences up to about 10 for
+// letters too small for it (a page at 100 dpi), and right ones at 18 and more on the same page
+// at 150 dpi; OCRmyPDF trusts 14 and up too.
 inline constexpr double kConfidentUpright = 14.0;
-// Above this, a detected orientation is a guess worth checking: common book faces at 150 dpi
-// come out between 9 and 14, right.
+// From this on, a guess is worth checking: common book faces at 150 dpi come out between 5 and
+// 14, right; below it Tesseract has next to nothing to go on.
 inline constexpr double kGuessedUpright = 3.0;
 
 // How the page must be turned to be upright, from the shapes of its letters; nothing when the
