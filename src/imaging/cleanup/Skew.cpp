@@ -286,20 +286,25 @@ SkewEstimate MeasureSkew(const GreyPicture& page, double dpi) {
     // closest, within two steps of the strips' (a column's own peak is sharp there, and the
     // other column's pull too broad to move it). The peak is sharp where lines are straight: a
     // parabola would miss it.
-    // The strips' peak is looked for with every fourth point first, at a quarter of the cost:
-    // enough to place it within a step or two, where all of them then find it.
+    // On a page with points enough, the strips' peak is looked for with every fourth point
+    // first, at a quarter of the cost: enough to place it within a step or two, where all of
+    // them then find it.
     const std::vector<Point> edges = LowerEdges(page, map, text, threshold, kFinePoints);
-    std::vector<Point> fewer;
-    const std::size_t every = edges.size() >= kThinnedFrom ? kThinning : 1;
-    for (std::size_t i = 0; i < edges.size(); i += every)
-        fewer.push_back(edges[i]);
     const double fineStep = std::atan(0.25 / page.width) * 180.0 / std::numbers::pi;
-    Projection fewerInStrips(fewer, page.width, page.height, kStrips);
-    const Peak near = SparseSearch(fewerInStrips, rough->degrees - 2 * coarseStep,
-                                   rough->degrees + 2 * coarseStep, fineStep, 2);
+    const double from = rough->degrees - 2 * coarseStep, to = rough->degrees + 2 * coarseStep;
     Projection inStrips(edges, page.width, page.height, kStrips);
-    const Peak sharp =
-        Search(inStrips, near.degrees - 2 * fineStep, near.degrees + 2 * fineStep, fineStep);
+    Peak sharp;
+    if (edges.size() >= kThinnedFrom) {
+        std::vector<Point> fewer;
+        for (std::size_t i = 0; i < edges.size(); i += kThinning)
+            fewer.push_back(edges[i]);
+        Projection fewerInStrips(fewer, page.width, page.height, kStrips);
+        const Peak near = SparseSearch(fewerInStrips, from, to, fineStep, 2);
+        sharp =
+            Search(inStrips, near.degrees - 2 * fineStep, near.degrees + 2 * fineStep, fineStep);
+    } else {
+        sharp = SparseSearch(inStrips, from, to, fineStep, 2);
+    }
     Projection whole(edges, page.width, page.height);
     double best = GoldenPeak(whole, sharp.degrees - 2 * fineStep, sharp.degrees + 2 * fineStep);
     // Less than an eighth of a pixel across the page is level.
