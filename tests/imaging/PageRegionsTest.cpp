@@ -100,6 +100,51 @@ TEST(ContentBoxTest, TheBoxHoldsAllTheTextAndNoBorderShadowOrSpeck) {
     }
 }
 
+// A book pressed flat on the glass: an inch of shadow deepening evenly to a quarter of the
+// paper at the fold, with the ends of the lines a third of an inch from it, on the shadow's lit
+// side. The ends of the lines are content; the shadow is not.
+TEST(ContentBoxTest, LinesRunningIntoAFoldsShadowAreKeptWhole) {
+    tools::PageLayout layout;
+    layout.margin = 250;
+    const BilevelPage page = Moved(tools::TextPage(layout, 300), 145, 0);
+    const PixelBox truth = TruthOf(page);
+    SheetOptions options;
+    options.grey = true;
+    GreyPicture right = tools::ScanSheet(page, options);
+    constexpr int kShadow = 300;
+    for (int y = 0; y < right.height; ++y) {
+        for (int x = right.width - kShadow; x < right.width; ++x) {
+            std::uint8_t& v = right.pixels[static_cast<std::size_t>(y) * right.width + x];
+            v = static_cast<std::uint8_t>(v * (0.25 + 0.75 * (right.width - 1 - x) / kShadow));
+        }
+    }
+    // The same page facing the other way: its fold on the left.
+    GreyPicture left = right;
+    for (int y = 0; y < left.height; ++y) {
+        auto row = left.pixels.begin() + static_cast<std::ptrdiff_t>(y) * left.width;
+        std::reverse(row, row + left.width);
+    }
+    const GreyPicture& facing = left;
+    const PixelBox mirrored{page.width - truth.right, truth.top, page.width - truth.left,
+                            truth.bottom};
+    CleanupOptions crop;
+    crop.crop = true;
+    for (const auto& [sheet, ink] :
+         {std::pair{&std::as_const(right), truth}, std::pair{&facing, mirrored}}) {
+        for (const PixelBox& found :
+             {FindContentBox(*sheet, 300), PlanSheet(0, *sheet, 300, crop).at(0).content}) {
+            EXPECT_GE(Overlap(found, ink), 0.97);
+            // Up to a pixel of the letters' blurred edges, which the shadow makes as light as
+            // paper, may go.
+            EXPECT_LE(found.left, ink.left + 1);
+            EXPECT_GE(found.right, ink.right - 1);
+            // Nor the shadow's core either.
+            EXPECT_LE(found.right - ink.right, 20);
+            EXPECT_LE(ink.left - found.left, 20);
+        }
+    }
+}
+
 TEST(ContentBoxTest, ABlankPageHasNoContent) {
     GreyPicture blank{400, 600, std::vector<std::uint8_t>(400 * 600, 250)};
     EXPECT_TRUE(FindContentBox(blank, 100).Empty());

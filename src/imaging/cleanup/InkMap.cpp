@@ -93,7 +93,7 @@ constexpr int kDarkestInk = 64;
 
 }  // namespace
 
-std::uint8_t InkThreshold(const GreyPicture& page) {
+InkLevels MeasureInk(const GreyPicture& page) {
     // Taken in the middle of the sheet: a scanner's dark border can be a tenth of a sheet or
     // more, and against it a faded print's grey letters would count as paper. (The whole sheet
     // cannot say what the paper is either: a levelled sheet's corners are filled white.)
@@ -104,24 +104,25 @@ std::uint8_t InkThreshold(const GreyPicture& page) {
                                   : PixelBox{0, 0, page.width, page.height};
     const std::optional<Split> split = OtsuSplit(LevelsIn(page, middle));
     if (!split)
-        return 128;
+        return {};
     const double paper = split->light;
     const int lightest =
         std::min(kLightestInk, static_cast<int>(paper - std::max(kInkBelowPaper, paper / 5)));
     const int darkest = std::min(kDarkestInk, static_cast<int>(paper / 2));
-    return static_cast<std::uint8_t>(
-        std::clamp(split->threshold, darkest, std::max(darkest, lightest)));
+    return {static_cast<std::uint8_t>(
+                std::clamp(split->threshold, darkest, std::max(darkest, lightest))),
+            paper};
 }
 
-InkMap ReduceToInk(const GreyPicture& page, int factor, std::uint8_t threshold) {
-    factor = std::max(factor, 1);
+namespace {
+
+// A map of where `darkest`, the page already reduced, is darker than `threshold`.
+InkMap Thresholded(const GreyPicture& darkest, int factor, std::uint8_t threshold) {
     InkMap map;
     map.factor = factor;
-    map.width = (page.width + factor - 1) / factor;
-    map.height = (page.height + factor - 1) / factor;
-    map.ink.assign(static_cast<std::size_t>(map.width) * map.height, 0);
-    const GreyPicture shrunk = factor == 1 ? GreyPicture{} : ShrinkKeepingInk(page, factor);
-    const GreyPicture& darkest = factor == 1 ? page : shrunk;
+    map.width = darkest.width;
+    map.height = darkest.height;
+    map.ink.resize(darkest.pixels.size());
     // A plain threshold, which the compiler makes a few instructions per 32 pixels once it
     // knows the stores cannot change the vectors' own pointers.
     const std::uint8_t* __restrict in = darkest.pixels.data();
@@ -130,6 +131,94 @@ InkMap ReduceToInk(const GreyPicture& page, int factor, std::uint8_t threshold) 
     for (std::size_t i = 0; i < count; ++i)
         out[i] = in[i] < threshold ? 1 : 0;
     return map;
+}
+
+// Calls `use` with the page reduced by `factor`, each pixel the darkest of those it covers.
+template <class Use>
+InkMap WithDarkest(const GreyPicture& page, int factor, Use&& use) {
+    if (factor == 1)
+        return use(page);
+    return use(ShrinkKeepingInk(page, factor));
+}
+
+// How far in from the left and right edges a shadow's paper is looked for, in inches (a fold's
+// shadow reaches an inch or so into each page), and which share of a column's pixels its paper
+// is at least as light as (its text's ink and a little noise are darker).
+constexpr double kShadowReach = 1.25;
+constexpr double kColumnPaper = 0.9;
+// A column whose paper is darker than this share of the page's is a border's or a shadow's core.
+constexpr double kDarkestShadowPaper = 0.4;
+// A shadow is at least this wide, in inches; a narrower run of dim columns is a line (the
+// paper's edge, a rule) and stays ink.
+constexpr double kNarrowestShadow = 0.15;
+
+// Clears from `map` the shadowed paper of the columns near the left and right edges of
+// `darkest`, the page at the map's size, and returns where.
+std::vector<PixelBox> ClearShadowPaper(const GreyPicture& darkest, const InkLevels& levels,
+                                       double mapDpi, InkMap& map) {
+    const int width = darkest.width, height = darkest.height;
+    const double contrast = levels.paper - levels.threshold;
+    const int reach = std::min(width / 4, static_cast<int>(kShadowReach * mapDpi));
+    std::vector<PixelBox> cleared;
+    if (contrast <= 0 || height == 0 || reach == 0)
+        return cleared;
+    const auto at = [&](int x, int y) { return static_cast<std::size_t>(y) * width + x; };
+    // Each column's paper, the near edges' columns first and the far ones' after.
+    std::vector<double> paper(static_cast<std::size_t>(2 * reach));
+    std::vector<std::uint8_t> column(static_cast<std::size_t>(height));
+    const auto x = [&](int i) { return i < reach ? i : width - 1 - (i - reach); };
+    for (int i = 0; i < 2 * reach; ++i) {
+        for (int y = 0; y < height; ++y)
+            column[static_cast<std::size_t>(y)] = darkest.pixels[at(x(i), y)];
+        const auto share =
+            column.begin() + static_cast<std::ptrdiff_t>(kColumnPaper * (height - 1));
+        std::nth_element(column.begin(), share, column.end());
+        paper[static_cast<std::size_t>(i)] = *share;
+    }
+    const auto shadowed = [&](int i) {
+        const double level = paper[static_cast<std::size_t>(i)];
+        return level < levels.paper - contrast / 2 && level >= kDarkestShadowPaper * levels.paper;
+    };
+    const int narrowest = std::max(2, static_cast<int>(kNarrowestShadow * mapDpi));
+    for (int side = 0; side < 2; ++side) {
+        for (int i = side * reach, end = i + reach; i < end;) {
+            int runEnd = i;
+            while (runEnd < end && shadowed(runEnd))
+                ++runEnd;
+            if (runEnd - i >= narrowest) {
+                const int first = x(i), last = x(runEnd - 1);
+                cleared.push_back({std::min(first, last), 0, std::max(first, last) + 1, height});
+                for (; i < runEnd; ++i) {
+                    const double dark = paper[static_cast<std::size_t>(i)] - contrast;
+                    for (int y = 0; y < height; ++y) {
+                        if (darkest.pixels[at(x(i), y)] >= dark)
+                            map.ink[at(x(i), y)] = 0;
+                    }
+                }
+            }
+            i = std::max(runEnd, i + 1);
+        }
+    }
+    return cleared;
+}
+
+}  // namespace
+
+InkMap ReduceToInk(const GreyPicture& page, int factor, std::uint8_t threshold) {
+    factor = std::max(factor, 1);
+    return WithDarkest(page, factor, [&](const GreyPicture& darkest) {
+        return Thresholded(darkest, factor, threshold);
+    });
+}
+
+InkMap ReduceToInkBesideShadows(const GreyPicture& page, int factor, const InkLevels& levels,
+                                double mapDpi, std::vector<PixelBox>& shadows) {
+    factor = std::max(factor, 1);
+    return WithDarkest(page, factor, [&](const GreyPicture& darkest) {
+        InkMap map = Thresholded(darkest, factor, levels.threshold);
+        shadows = ClearShadowPaper(darkest, levels, mapDpi, map);
+        return map;
+    });
 }
 
 namespace {

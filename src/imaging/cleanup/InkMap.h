@@ -42,12 +42,28 @@ struct InkMap {
 // The grey level that best parts ink from paper (Otsu's) in the middle of the sheet, kept well
 // darker than the paper so that a blank page does not make its own noise the ink (and at most
 // 192), and no darker than 64 or half the paper's level, so that the letters of a dim scan are
-// ink.
-std::uint8_t InkThreshold(const GreyPicture& page);
+// ink; and the paper's own level there.
+struct InkLevels {
+    std::uint8_t threshold = 128;
+    double paper = 255;
+};
+InkLevels MeasureInk(const GreyPicture& page);
+inline std::uint8_t InkThreshold(const GreyPicture& page) {
+    return MeasureInk(page).threshold;
+}
 
 // The page reduced by `factor` (at least 1) along each axis; a map pixel is ink when any of its
 // page pixels is darker than `threshold`.
 InkMap ReduceToInk(const GreyPicture& page, int factor, std::uint8_t threshold);
+
+// As ReduceToInk, but beside the left and right edges, where a gutter's or a fold's shadow darkens
+// whole columns of paper, a pixel is ink only when it is as much darker than its column's paper
+// as ink is than the page's: letters on a shadow's lit side are parted from it, and the
+// shadow's noise does not become ink. Columns darker than two-fifths of the paper (a scanner's
+// border, a shadow's core) and runs of dim columns narrower than a shadow (a line) are left to
+// the threshold. `shadows` receives the boxes of map pixels whose paper was cleared.
+InkMap ReduceToInkBesideShadows(const GreyPicture& page, int factor, const InkLevels& levels,
+                                double mapDpi, std::vector<PixelBox>& shadows);
 
 // The picture made `factor` times smaller each way (at least 1), each pixel the darkest of those
 // it covers, so that a stroke thinner than the factor is kept whole; the last row and column

@@ -109,19 +109,59 @@ void KeepDotsNearInk(const std::vector<InkPiece>& dots, std::vector<InkPiece>& p
     pieces.insert(pieces.end(), kept.begin(), kept.end());
 }
 
+// What is left of a shadow once its paper is cleared: the ends of the lines beside it, and
+// remnants of whatever else was dark there (a border, the paper's edge, a line). A remnant is
+// kept where it is of a letter's height and beside the kept pieces of its line, within `near`;
+// one kept may bring in the next.
+void KeepBesideLines(std::vector<InkPiece> remnants, std::vector<InkPiece>& pieces, double near,
+                     double mapDpi) {
+    std::erase_if(remnants, [&](const InkPiece& remnant) {
+        const double height = remnant.box.Height() / mapDpi;
+        return height < 0.025 || height > 0.4;
+    });
+    const auto beside = [&](const InkPiece& remnant, const InkPiece& piece) {
+        const PixelBox &a = remnant.box, &b = piece.box;
+        return a.top < b.bottom && b.top < a.bottom && a.left - near < b.right &&
+               b.left - near < a.right;
+    };
+    for (bool kept = true; kept;) {
+        kept = false;
+        for (auto remnant = remnants.begin(); remnant != remnants.end();) {
+            const bool keep = std::any_of(pieces.begin(), pieces.end(), [&](const InkPiece& piece) {
+                return beside(*remnant, piece);
+            });
+            if (keep) {
+                pieces.push_back(*remnant);
+                remnant = remnants.erase(remnant);
+                kept = true;
+            } else {
+                ++remnant;
+            }
+        }
+    }
+}
+
 ContentPieces FindContentPieces(const GreyPicture& page, double dpi) {
     ContentPieces found;
-    found.map = ReduceToInk(page, AnalysisFactor(dpi), InkThreshold(page));
+    const int factor = AnalysisFactor(dpi);
+    found.mapDpi = (dpi > 0 ? dpi : 300) / factor;
+    std::vector<PixelBox> shadows;
+    found.map = ReduceToInkBesideShadows(page, factor, MeasureInk(page), found.mapDpi, shadows);
     const InkMap& map = found.map;
-    found.mapDpi = (dpi > 0 ? dpi : 300) / map.factor;
+    const auto inShadow = [&](const InkPiece& piece) {
+        return std::any_of(shadows.begin(), shadows.end(), [&](const PixelBox& shadow) {
+            return piece.box.left < shadow.right && shadow.left < piece.box.right;
+        });
+    };
     const double mapDpi = found.mapDpi;
     // A speck: smaller every way than the dot of an i in small print.
     const double speck = 0.02 * mapDpi;
     // A dot: smaller every way than a figure of the smallest print, as dirt on the glass is,
     // with a map pixel for where it falls across them.
     const double dot = 0.045 * mapDpi + 1;
-    std::vector<InkPiece> marks;  // holes and paper edges: content only among the rest
-    std::vector<InkPiece> dots;   // content only near other ink
+    std::vector<InkPiece> marks;     // holes and paper edges: content only among the rest
+    std::vector<InkPiece> dots;      // content only near other ink
+    std::vector<InkPiece> remnants;  // in a shadow: content only beside a line's other words
     for (const InkPiece& piece : FindInkPieces(map)) {
         const PixelBox& box = piece.box;
         const bool atEdge = box.left == 0 || box.top == 0 || box.right == map.width ||
@@ -132,12 +172,15 @@ ContentPieces FindContentPieces(const GreyPicture& page, double dpi) {
             continue;
         else if (box.Width() <= dot && box.Height() <= dot)
             dots.push_back(piece);
+        else if (inShadow(piece))
+            remnants.push_back(piece);
         else
             (LooksPunched(piece, map, mapDpi) || LooksLikePaperEdge(piece, map, mapDpi)
                  ? marks
                  : found.pieces)
                 .push_back(piece);
     }
+    KeepBesideLines(std::move(remnants), found.pieces, 0.25 * mapDpi, mapDpi);
     KeepDotsNearInk(dots, found.pieces, 0.25 * mapDpi);
     // Left out only where it lies in the margin, or around the rest as an edge does: a bold dot
     // or a line among the text stays.
