@@ -1,6 +1,7 @@
 #include "imaging/cleanup/PageRegions.h"
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 #include <vector>
 
@@ -72,41 +73,190 @@ bool LooksLikeBorder(const InkPiece& piece, const InkMap& map, double mapDpi) {
     return across || down || ring;
 }
 
-// Dirt on the glass scans as dots in the margin, each one widening the crop to it. A dot is
-// kept where other ink lies within `near` of it: a full stop, a dotted rule or the dots of an
-// engraving stay, and so does a dot among the rest of the content. Too many dots to weigh one
-// by one (a stipple, heavy noise) are all kept.
-void KeepDotsNearInk(const std::vector<InkPiece>& dots, std::vector<InkPiece>& pieces,
-                     double near) {
-    constexpr std::size_t kMostWeighed = 400;
-    PixelBox rest;
-    for (const InkPiece& piece : pieces)
-        rest = rest.Union(piece.box);
-    const auto within = [&](const PixelBox& a, const PixelBox& b) {
-        return a.left - near < b.right && b.left - near < a.right && a.top - near < b.bottom &&
-               b.top - near < a.bottom;
-    };
-    const auto nearInk = [&](const InkPiece& dot) {
-        if (!rest.Empty() && rest.Contains(dot.box))
-            return true;  // among the rest: it widens nothing
-        if (!rest.Empty() && within(dot.box, rest)) {
-            for (const InkPiece& piece : pieces) {
-                if (within(dot.box, piece.box))
-                    return true;
+// How many specks of dust lie on a square inch of the margins: the median over the inch-wide
+// cells mostly outside `core`, so that the dots of a stipple or a dotted rule, packed into a few
+// cells, do not count as dust spread over the sheet. Nought where the margins are too narrow to
+// tell.
+double DustPerSquareInch(const std::vector<InkPiece>& small, const PixelBox& core,
+                         const InkMap& map, double mapDpi) {
+    const int cell = std::max(1, static_cast<int>(mapDpi));
+    const int across = (map.width + cell - 1) / cell, down = (map.height + cell - 1) / cell;
+    std::vector<int> counts(static_cast<std::size_t>(across) * down, 0);
+    for (const InkPiece& piece : small) {
+        if (!core.Empty() && core.Contains(piece.box))
+            continue;
+        const int x = (piece.box.left + piece.box.right) / 2 / cell;
+        const int y = (piece.box.top + piece.box.bottom) / 2 / cell;
+        ++counts[static_cast<std::size_t>(y) * across + x];
+    }
+    std::vector<double> densities;
+    for (int cy = 0; cy < down; ++cy) {
+        for (int cx = 0; cx < across; ++cx) {
+            const PixelBox box{cx * cell, cy * cell, std::min(map.width, (cx + 1) * cell),
+                               std::min(map.height, (cy + 1) * cell)};
+            const PixelBox inCore{std::max(box.left, core.left), std::max(box.top, core.top),
+                                  std::min(box.right, core.right),
+                                  std::min(box.bottom, core.bottom)};
+            const double area = static_cast<double>(box.Width()) * box.Height();
+            const double outside =
+                area -
+                (inCore.Empty() ? 0.0 : static_cast<double>(inCore.Width()) * inCore.Height());
+            if (outside >= 0.5 * cell * cell)
+                densities.push_back(counts[static_cast<std::size_t>(cy) * across + cx] /
+                                    (outside / (mapDpi * mapDpi)));
+        }
+    }
+    if (densities.size() < 4)
+        return 0;
+    const auto middle = densities.begin() + static_cast<std::ptrdiff_t>(densities.size() / 2);
+    std::nth_element(densities.begin(), middle, densities.end());
+    return *middle;
+}
+
+// The small pieces by where they lie, to find those near one quickly: a grid of cells wider than
+// the largest piece and the widest gap asked about, each listing the pieces whose top left corner
+// falls in it.
+class NearbyPieces {
+public:
+    NearbyPieces(const std::vector<InkPiece>& pieces, int largest, double widestGap,
+                 const InkMap& map)
+        : pieces_(pieces),
+          cell_(largest + static_cast<int>(std::ceil(widestGap)) + 1),
+          across_(map.width / cell_ + 1),
+          down_(map.height / cell_ + 1),
+          cells_(static_cast<std::size_t>(across_) * down_) {
+        for (std::size_t i = 0; i < pieces.size(); ++i)
+            cells_[CellOf(pieces[i].box)].push_back(i);
+    }
+
+    // Calls `visit` with the index of every other piece in the cells around piece `i`: all
+    // those within the widest gap of it, and some farther.
+    template <typename Visit>
+    void Around(std::size_t i, Visit visit) const {
+        const PixelBox& box = pieces_[i].box;
+        const int cx = box.left / cell_, cy = box.top / cell_;
+        for (int y = std::max(0, cy - 1); y <= std::min(down_ - 1, cy + 1); ++y) {
+            for (int x = std::max(0, cx - 1); x <= std::min(across_ - 1, cx + 1); ++x) {
+                for (const std::size_t j : cells_[static_cast<std::size_t>(y) * across_ + x]) {
+                    if (j != i)
+                        visit(j);
+                }
             }
         }
-        for (const InkPiece& other : dots) {
-            if (&other != &dot && within(dot.box, other.box))
-                return true;
-        }
-        return false;
-    };
-    std::vector<InkPiece> kept;
-    for (const InkPiece& dot : dots) {
-        if (dots.size() > kMostWeighed || nearInk(dot))
-            kept.push_back(dot);
     }
-    pieces.insert(pieces.end(), kept.begin(), kept.end());
+
+private:
+    std::size_t CellOf(const PixelBox& box) const {
+        return static_cast<std::size_t>(box.top / cell_) * across_ + box.left / cell_;
+    }
+
+    const std::vector<InkPiece>& pieces_;
+    int cell_;
+    int across_, down_;
+    std::vector<std::vector<std::size_t>> cells_;
+};
+
+bool Within(const PixelBox& a, const PixelBox& b, double gap) {
+    return a.left - gap < b.right && b.left - gap < a.right && a.top - gap < b.bottom &&
+           b.top - gap < a.bottom;
+}
+
+// Dust on the glass scans as dots and small blots scattered over the whole sheet, margins and
+// all; each one left in a margin widens the crop to it. Of the small pieces, those kept are
+// among the rest of the content, belong to it, or are one of a group too large to have fallen
+// together by chance (a stipple, a dotted rule). A small piece belongs to a line (a full stop,
+// an ellipsis, a bullet) when it lies level with the line's ink, or with a small piece that
+// does, up to a quarter of an inch away, or to a letter (an i's dot) when it lies just off it; on a
+// dusty sheet the reach along the line shrinks, so that about one speck of the dust falls within
+// it. Blots as large as two specks together are small pieces only on a dusty sheet: on a clean one
+// they are a page number's figure or a bullet, and stay.
+void KeepDustFree(const std::vector<InkPiece>& dots, const std::vector<InkPiece>& blots,
+                  int largestBlot, std::vector<InkPiece>& pieces, const InkMap& map,
+                  double mapDpi) {
+    PixelBox core;
+    for (const InkPiece& piece : pieces)
+        core = core.Union(piece.box);
+    std::vector<InkPiece> small = dots;
+    small.insert(small.end(), blots.begin(), blots.end());
+    const double dust = DustPerSquareInch(small, core, map, mapDpi);
+    // Half a speck to a square inch: some fifteen or more in an A4 page's margins.
+    if (dust < 0.5) {
+        pieces.insert(pieces.end(), blots.begin(), blots.end());
+        small = dots;
+        for (const InkPiece& blot : blots)
+            core = core.Union(blot.box);
+    }
+    // Those among the rest widen nothing and are kept; the others are weighed.
+    std::vector<InkPiece> outside;
+    for (const InkPiece& piece : small)
+        (!core.Empty() && core.Contains(piece.box) ? pieces : outside).push_back(piece);
+    const std::size_t ofTheRest = pieces.size() - (small.size() - outside.size());
+
+    const double lines = (core.Empty() ? map.height : core.Height()) / mapDpi;  // inches
+    const double reach = mapDpi * std::clamp(dust > 0 ? 1.0 / (dust * lines) : 1.0, 0.1, 0.25);
+    const double offLetter = 0.06 * mapDpi;
+    const auto beside = [&](const PixelBox& a, const PixelBox& b) {
+        const bool level = a.top < b.bottom && b.top < a.bottom;
+        return Within(a, b, level ? reach : offLetter);
+    };
+    // Dotted rules and stipples leave less than a tenth of an inch between their dots.
+    const double link = 0.1 * mapDpi;
+    const NearbyPieces nearby(outside, largestBlot, std::max(link, reach), map);
+
+    // Groups of pieces linked to each other, directly or through others.
+    std::vector<std::size_t> group(outside.size());
+    std::iota(group.begin(), group.end(), std::size_t{0});
+    const auto root = [&](std::size_t i) {
+        while (group[i] != i)
+            i = group[i] = group[group[i]];
+        return i;
+    };
+    for (std::size_t i = 0; i < outside.size(); ++i) {
+        nearby.Around(i, [&](std::size_t j) {
+            if (Within(outside[i].box, outside[j].box, link))
+                group[root(i)] = root(j);
+        });
+    }
+    std::vector<std::size_t> sizes(outside.size(), 0);
+    for (std::size_t i = 0; i < outside.size(); ++i)
+        ++sizes[root(i)];
+    // The fewest pieces of a group that dust this dense makes by chance less than once a sheet
+    // or so, where each speck has on average `neighbours` others within a link of it.
+    const double neighbours = dust * std::pow((2 * link + largestBlot) / mapDpi, 2);
+    const double count = static_cast<double>(std::max<std::size_t>(1, outside.size()));
+    std::size_t fewest = 5;
+    while (fewest < 100 && count * std::pow(neighbours, static_cast<double>(fewest - 1)) > 0.5)
+        ++fewest;
+
+    // Kept: the large groups, the pieces beside the rest's ink, and those level with them in
+    // turn (the dots of an ellipsis, not a trail of dust leading away from a letter).
+    std::vector<bool> kept(outside.size(), false);
+    std::vector<std::size_t> besideKept;
+    for (std::size_t i = 0; i < outside.size(); ++i) {
+        const PixelBox& box = outside[i].box;
+        kept[i] = sizes[root(i)] >= fewest;
+        if (!kept[i] && !core.Empty() && beside(box, core)) {
+            for (std::size_t p = 0; p < ofTheRest && !kept[i]; ++p)
+                kept[i] = beside(box, pieces[p].box);
+            if (kept[i])
+                besideKept.push_back(i);
+        }
+    }
+    while (!besideKept.empty()) {
+        const std::size_t i = besideKept.back();
+        besideKept.pop_back();
+        nearby.Around(i, [&](std::size_t j) {
+            const PixelBox &a = outside[j].box, &b = outside[i].box;
+            if (!kept[j] && a.top < b.bottom && b.top < a.bottom && Within(a, b, reach)) {
+                kept[j] = true;
+                besideKept.push_back(j);
+            }
+        });
+    }
+    for (std::size_t i = 0; i < outside.size(); ++i) {
+        if (kept[i])
+            pieces.push_back(outside[i]);
+    }
 }
 
 // What is left of a shadow once its paper is cleared: the ends of the lines beside it, and
@@ -159,8 +309,11 @@ ContentPieces FindContentPieces(const GreyPicture& page, double dpi) {
     // A dot: smaller every way than a figure of the smallest print, as dirt on the glass is,
     // with a map pixel for where it falls across them.
     const double dot = 0.045 * mapDpi + 1;
+    // A blot: two specks of dust run together, at most a tenth of an inch every way.
+    const double blot = 0.1 * mapDpi + 1;
     std::vector<InkPiece> marks;     // holes and paper edges: content only among the rest
     std::vector<InkPiece> dots;      // content only near other ink
+    std::vector<InkPiece> blots;     // content only near other ink, on a dusty sheet
     std::vector<InkPiece> remnants;  // in a shadow: content only beside a line's other words
     for (const InkPiece& piece : FindInkPieces(map)) {
         const PixelBox& box = piece.box;
@@ -172,6 +325,8 @@ ContentPieces FindContentPieces(const GreyPicture& page, double dpi) {
             continue;
         else if (box.Width() <= dot && box.Height() <= dot)
             dots.push_back(piece);
+        else if (box.Width() <= blot && box.Height() <= blot)
+            blots.push_back(piece);
         else if (inShadow(piece))
             remnants.push_back(piece);
         else
@@ -181,7 +336,7 @@ ContentPieces FindContentPieces(const GreyPicture& page, double dpi) {
                 .push_back(piece);
     }
     KeepBesideLines(std::move(remnants), found.pieces, 0.25 * mapDpi, mapDpi);
-    KeepDotsNearInk(dots, found.pieces, 0.25 * mapDpi);
+    KeepDustFree(dots, blots, static_cast<int>(blot), found.pieces, map, mapDpi);
     // Left out only where it lies in the margin, or around the rest as an edge does: a bold dot
     // or a line among the text stays.
     PixelBox rest;
