@@ -193,8 +193,8 @@ void KeepDustFree(const std::vector<InkPiece>& dots, const std::vector<InkPiece>
     const std::size_t ofTheRest = pieces.size() - (small.size() - outside.size());
 
     const double lines = (core.Empty() ? map.height : core.Height()) / mapDpi;  // inches
-    const double reach = mapDpi * std::clamp(dust > 0 ? 1.0 / (dust * lines) : 1.0, 0.1, 0.25);
-    const double offLetter = 0.06 * mapDpi;
+    const double reach = mapDpi * std::clamp(dust > 0 ? 1.0 / (dust * lines) : 1.0, 0.03, 0.25);
+    const double offLetter = 0.04 * mapDpi;
     const auto beside = [&](const PixelBox& a, const PixelBox& b) {
         const bool level = a.top < b.bottom && b.top < a.bottom;
         return Within(a, b, level ? reach : offLetter);
