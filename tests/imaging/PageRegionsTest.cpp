@@ -191,6 +191,57 @@ TEST(ContentBoxTest, DirtInTheMarginIsLeftOutAndSmallPrintKept) {
     }
 }
 
+// A dusty glass: some four hundred round specks 4 to 14 pixels across (at 300 dpi), scattered
+// over the whole sheet, margins and all, some of them run together, are left out of the box; a
+// stipple picture in the margin of the same sheet is content and stays in it.
+TEST(ContentBoxTest, DustOverTheWholeSheetIsLeftOutAndAStippleKept) {
+    tools::PageLayout layout;
+    layout.margin = 350;
+    const BilevelPage text = tools::TextPage(layout, 300);
+    for (const bool stipple : {false, true}) {
+        BilevelPage page = text;
+        if (stipple) {  // dots 0.03 inch across, 0.06 inch apart, below the text
+            const PixelBox above = TruthOf(text);
+            for (int y = above.bottom + 150; y < above.bottom + 360; y += 18)
+                for (int x = above.left + 200; x < above.left + 500; x += 18)
+                    for (int v = 0; v < 9; ++v)
+                        for (int u = 0; u < 9; ++u)
+                            page.SetBlack(x + u, y + v);
+        }
+        const PixelBox truth = TruthOf(page);
+        for (const bool grey : {false, true}) {
+            SheetOptions options;
+            options.grey = grey;
+            GreyPicture sheet = tools::ScanSheet(page, options);
+            std::mt19937 random(7);
+            for (int i = 0; i < 400; ++i) {
+                const int cx = static_cast<int>(random() % sheet.width);
+                const int cy = static_cast<int>(random() % sheet.height);
+                const int r = 2 + static_cast<int>(random() % 6);
+                for (int y = std::max(0, cy - r); y <= std::min(sheet.height - 1, cy + r); ++y)
+                    for (int x = std::max(0, cx - r); x <= std::min(sheet.width - 1, cx + r); ++x)
+                        if ((x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r)
+                            sheet.pixels[std::size_t(y) * sheet.width + x] = 20;
+            }
+            CleanupOptions crop;
+            crop.crop = true;
+            for (const PixelBox& found :
+                 {FindContentBox(sheet, 300), PlanSheet(0, sheet, 300, crop).at(0).content}) {
+                const double overlap = Overlap(found, truth);
+                std::printf("  %s%s: IoU %.4f\n", stipple ? "stipple, " : "",
+                            grey ? "grey" : "bilevel", overlap);
+                // A speck that falls within a tenth of an inch of the picture is taken for one of
+                // its dots.
+                EXPECT_GE(overlap, stipple ? 0.96 : 0.97) << (stipple ? "stipple, " : "") << grey;
+                EXPECT_LE(found.left, truth.left);
+                EXPECT_LE(found.top, truth.top);
+                EXPECT_GE(found.right, truth.right);
+                EXPECT_GE(found.bottom, truth.bottom);
+            }
+        }
+    }
+}
+
 // A fold's shadow: columns darkened towards the fold.
 void ShadeFold(GreyPicture& sheet, int fold, int halfWidth) {
     for (int y = 0; y < sheet.height; ++y) {
