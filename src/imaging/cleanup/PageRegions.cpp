@@ -335,8 +335,8 @@ ContentPieces FindContentPieces(const GreyPicture& page, double dpi) {
                  : found.pieces)
                 .push_back(piece);
     }
-    KeepBesideLines(std::move(remnants), found.pieces, 0.25 * mapDpi, mapDpi);
     KeepDustFree(dots, blots, static_cast<int>(blot), found.pieces, map, mapDpi);
+    KeepBesideLines(std::move(remnants), found.pieces, 0.25 * mapDpi, mapDpi);
     // Left out only where it lies in the margin, or around the rest as an edge does: a bold dot
     // or a line among the text stays.
     PixelBox rest;
