@@ -145,6 +145,59 @@ TEST(ContentBoxTest, LinesRunningIntoAFoldsShadowAreKeptWhole) {
     }
 }
 
+// Beside a shadow: a picture the shadow reaches stays, binder holes in it go. A photograph
+// darkening towards the edge without reaching it is no shadow, and stays whole.
+TEST(ContentBoxTest, APictureInAShadowStaysAndBinderHolesGo) {
+    tools::PageLayout layout;
+    layout.margin = 250;
+    BilevelPage page = tools::TextPage(layout, 200);
+    const PixelBox text = TruthOf(page);
+    const PixelBox picture{200, text.bottom + 100, 900, text.bottom + 500};
+    for (int y = picture.top; y < picture.bottom; ++y)
+        for (int x = picture.left; x < picture.right; ++x)
+            page.SetBlack(x, y);
+    SheetOptions options;
+    options.grey = true;
+    GreyPicture sheet = tools::ScanSheet(page, options);
+    const auto at = [&](int x, int y) -> std::uint8_t& {
+        return sheet.pixels[static_cast<std::size_t>(y) * sheet.width + x];
+    };
+    for (int y = 0; y < sheet.height; ++y) {
+        for (int x = 0; x < 330; ++x)
+            at(x, y) = static_cast<std::uint8_t>(at(x, y) * (0.3 + 0.7 * x / 330));
+        for (const int hole : {800, 2400})  // 5 mm holes, half an inch in
+            for (int x = 120; x < 180; ++x)
+                if (std::hypot(x - 150, y - hole) < 30)
+                    at(x, y) = 30;
+    }
+    CleanupOptions crop;
+    crop.crop = true;
+    for (const PixelBox& found :
+         {FindContentBox(sheet, 300), PlanSheet(0, sheet, 300, crop).at(0).content}) {
+        EXPECT_GE(found.bottom, picture.bottom);
+        EXPECT_LE(found.left, picture.left);
+        EXPECT_GE(found.left, picture.left - 20);
+    }
+
+    // A plate darkening from 150 to 40 over its left two inches, 0.4 inch in.
+    GreyPicture plate{2480, 3508, std::vector<std::uint8_t>(2480u * 3508u, 245)};
+    const PixelBox photo{120, 150, 2360, 3400};
+    std::mt19937 random(3);
+    std::uniform_int_distribution<int> texture(-25, 25);
+    for (int y = photo.top; y < photo.bottom; ++y) {
+        for (int x = photo.left; x < photo.right; ++x) {
+            const double light = 40 + 110 * std::min(1.0, (x - photo.left) / 600.0);
+            plate.pixels[static_cast<std::size_t>(y) * plate.width + x] =
+                static_cast<std::uint8_t>(std::clamp(light + texture(random), 0.0, 255.0));
+        }
+    }
+    for (const PixelBox& found :
+         {FindContentBox(plate, 300), PlanSheet(0, plate, 300, crop).at(0).content}) {
+        EXPECT_LE(found.left, photo.left);
+        EXPECT_GE(found.right, photo.right);
+    }
+}
+
 TEST(ContentBoxTest, ABlankPageHasNoContent) {
     GreyPicture blank{400, 600, std::vector<std::uint8_t>(400 * 600, 250)};
     EXPECT_TRUE(FindContentBox(blank, 100).Empty());

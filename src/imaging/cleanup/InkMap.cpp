@@ -151,19 +151,23 @@ constexpr double kDarkestShadowPaper = 0.4;
 // A shadow is at least this wide, in inches; a narrower run of dim columns is a line (the
 // paper's edge, a rule) and stays ink.
 constexpr double kNarrowestShadow = 0.15;
+// A shadow reaches the edge, or nearly: past the white a turn fills a levelled sheet's corners
+// with, or the light on a fold's very crease.
+constexpr double kShadowFromEdge = 0.2;
 
-// Clears from `map` the shadowed paper of the columns near the left and right edges of
-// `darkest`, the page at the map's size, and returns where.
-std::vector<PixelBox> ClearShadowPaper(const GreyPicture& darkest, const InkLevels& levels,
-                                       double mapDpi, InkMap& map) {
+// Clears from `map` the shadowed paper of the columns next to the left and right edges of
+// `darkest`, the page at the map's size, and marks it in `shadowPaper` (left empty when there
+// is none).
+void ClearShadowPaper(const GreyPicture& darkest, const InkLevels& levels, double mapDpi,
+                      InkMap& map, InkMap& shadowPaper) {
     const int width = darkest.width, height = darkest.height;
     const double contrast = levels.paper - levels.threshold;
     const int reach = std::min(width / 4, static_cast<int>(kShadowReach * mapDpi));
-    std::vector<PixelBox> cleared;
     if (contrast <= 0 || height == 0 || reach == 0)
-        return cleared;
+        return;
     const auto at = [&](int x, int y) { return static_cast<std::size_t>(y) * width + x; };
-    // Each column's paper, the near edges' columns first and the far ones' after.
+    // Each column's paper, the near edges' columns first and the far ones' after, each side
+    // from its edge inwards.
     std::vector<double> paper(static_cast<std::size_t>(2 * reach));
     std::vector<std::uint8_t> column(static_cast<std::size_t>(height));
     const auto x = [&](int i) { return i < reach ? i : width - 1 - (i - reach); };
@@ -175,31 +179,40 @@ std::vector<PixelBox> ClearShadowPaper(const GreyPicture& darkest, const InkLeve
         std::nth_element(column.begin(), share, column.end());
         paper[static_cast<std::size_t>(i)] = *share;
     }
-    const auto shadowed = [&](int i) {
-        const double level = paper[static_cast<std::size_t>(i)];
-        return level < levels.paper - contrast / 2 && level >= kDarkestShadowPaper * levels.paper;
-    };
+    const auto level = [&](int i) { return paper[static_cast<std::size_t>(i)]; };
+    const auto dark = [&](int i) { return level(i) < kDarkestShadowPaper * levels.paper; };
+    const auto shadowed = [&](int i) { return !dark(i) && level(i) < levels.paper - contrast / 2; };
     const int narrowest = std::max(2, static_cast<int>(kNarrowestShadow * mapDpi));
+    const int fromEdge = static_cast<int>(kShadowFromEdge * mapDpi);
     for (int side = 0; side < 2; ++side) {
-        for (int i = side * reach, end = i + reach; i < end;) {
-            int runEnd = i;
-            while (runEnd < end && shadowed(runEnd))
-                ++runEnd;
-            if (runEnd - i >= narrowest) {
-                const int first = x(i), last = x(runEnd - 1);
-                cleared.push_back({std::min(first, last), 0, std::max(first, last) + 1, height});
-                for (; i < runEnd; ++i) {
-                    const double dark = paper[static_cast<std::size_t>(i)] - contrast;
-                    for (int y = 0; y < height; ++y) {
-                        if (darkest.pixels[at(x(i), y)] >= dark)
-                            map.ink[at(x(i), y)] = 0;
-                    }
+        // From the edge inwards: a little light, then the shadow's dim columns, the darker ones
+        // of its core or a border among them (and those a column of text's aligned strokes make
+        // darker). A photograph's dim side away from the edge is no shadow.
+        const int begin = side * reach, end = begin + reach;
+        int i = begin;
+        while (i < end && i - begin < fromEdge && !dark(i) && !shadowed(i))
+            ++i;
+        int runEnd = i, dim = 0;
+        for (; runEnd < end && (dark(runEnd) || shadowed(runEnd)); ++runEnd)
+            dim += shadowed(runEnd) ? 1 : 0;
+        if (dim < narrowest)
+            continue;
+        if (shadowPaper.ink.empty())
+            shadowPaper = {map.width, map.height, map.factor,
+                           std::vector<std::uint8_t>(map.ink.size())};
+        for (; i < runEnd; ++i) {
+            if (!shadowed(i))
+                continue;
+            const double inkBelow = level(i) - contrast;
+            for (int y = 0; y < height; ++y) {
+                const std::size_t pixel = at(x(i), y);
+                if (map.ink[pixel] != 0 && darkest.pixels[pixel] >= inkBelow) {
+                    map.ink[pixel] = 0;
+                    shadowPaper.ink[pixel] = 1;
                 }
             }
-            i = std::max(runEnd, i + 1);
         }
     }
-    return cleared;
 }
 
 }  // namespace
@@ -212,11 +225,12 @@ InkMap ReduceToInk(const GreyPicture& page, int factor, std::uint8_t threshold) 
 }
 
 InkMap ReduceToInkBesideShadows(const GreyPicture& page, int factor, const InkLevels& levels,
-                                double mapDpi, std::vector<PixelBox>& shadows) {
+                                double mapDpi, InkMap& shadowPaper) {
     factor = std::max(factor, 1);
+    shadowPaper = {};
     return WithDarkest(page, factor, [&](const GreyPicture& darkest) {
         InkMap map = Thresholded(darkest, factor, levels.threshold);
-        shadows = ClearShadowPaper(darkest, levels, mapDpi, map);
+        ClearShadowPaper(darkest, levels, mapDpi, map, shadowPaper);
         return map;
     });
 }

@@ -56,14 +56,15 @@ inline std::uint8_t InkThreshold(const GreyPicture& page) {
 // page pixels is darker than `threshold`.
 InkMap ReduceToInk(const GreyPicture& page, int factor, std::uint8_t threshold);
 
-// As ReduceToInk, but beside the left and right edges, where a gutter's or a fold's shadow darkens
-// whole columns of paper, a pixel is ink only when it is as much darker than its column's paper
-// as ink is than the page's: letters on a shadow's lit side are parted from it, and the
-// shadow's noise does not become ink. Columns darker than two-fifths of the paper (a scanner's
-// border, a shadow's core) and runs of dim columns narrower than a shadow (a line) are left to
-// the threshold. `shadows` receives the boxes of map pixels whose paper was cleared.
+// As ReduceToInk, but where a gutter's or a fold's shadow darkens whole columns of paper from
+// the left or right edge inwards, a pixel there is ink only when it is as much darker than its
+// column's paper as ink is than the page's: letters on a shadow's lit side are parted from it,
+// and the shadow's noise does not become ink. Columns darker than two-fifths of the paper (a
+// scanner's border, a shadow's core), runs of dim columns narrower than a shadow (a line) and
+// dim columns away from the edge (a photograph) are left to the threshold. `shadowPaper`
+// receives the map of the pixels taken for shadowed paper, and is empty when there are none.
 InkMap ReduceToInkBesideShadows(const GreyPicture& page, int factor, const InkLevels& levels,
-                                double mapDpi, std::vector<PixelBox>& shadows);
+                                double mapDpi, InkMap& shadowPaper);
 
 // The picture made `factor` times smaller each way (at least 1), each pixel the darkest of those
 // it covers, so that a stroke thinner than the factor is kept whole; the last row and column

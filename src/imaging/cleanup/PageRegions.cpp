@@ -11,9 +11,10 @@ namespace vellumark::imaging {
 namespace {
 
 // The page's ink pieces that are content, in map pixels: not touching the sheet's edge (a
-// border, a shadow, the next page's edge) nor a border just short of it, not a speck nor a dot
-// of dirt alone in a margin, not a band as tall as the sheet (a fold's shadow), not a hole
-// punched for a binder or the paper's own edge.
+// border, a shadow, the next page's edge) nor a border just short of it, not a speck, not dust
+// in a margin, not a band as tall as the sheet (a fold's shadow), not a hole punched for a
+// binder or the paper's own edge, and of what a shadow's paper joined to it, only the ends of
+// its lines and pictures.
 struct ContentPieces {
     InkMap map;
     double mapDpi = 0;  // the map's resolution
@@ -161,6 +162,19 @@ bool Within(const PixelBox& a, const PixelBox& b, double gap) {
            b.top - gap < a.bottom;
 }
 
+// True when the boxes share rows and lie within `gap` of each other along them: two pieces of
+// one line.
+bool Level(const PixelBox& a, const PixelBox& b, double gap) {
+    return a.top < b.bottom && b.top < a.bottom && Within(a, b, gap);
+}
+
+PixelBox BoxOf(const std::vector<InkPiece>& pieces) {
+    PixelBox box;
+    for (const InkPiece& piece : pieces)
+        box = box.Union(piece.box);
+    return box;
+}
+
 // Dust on the glass scans as dots and small blots scattered over the whole sheet, margins and
 // all; each one left in a margin widens the crop to it. Of the small pieces, those kept are
 // among the rest of the content, belong to it, or are one of a group too large to have fallen
@@ -173,13 +187,13 @@ bool Within(const PixelBox& a, const PixelBox& b, double gap) {
 void KeepDustFree(const std::vector<InkPiece>& dots, const std::vector<InkPiece>& blots,
                   int largestBlot, std::vector<InkPiece>& pieces, const InkMap& map,
                   double mapDpi) {
-    PixelBox core;
-    for (const InkPiece& piece : pieces)
-        core = core.Union(piece.box);
+    PixelBox core = BoxOf(pieces);
     std::vector<InkPiece> small = dots;
     small.insert(small.end(), blots.begin(), blots.end());
     const double dust = DustPerSquareInch(small, core, map, mapDpi);
-    // Half a speck to a square inch: some fifteen or more in an A4 page's margins.
+    // The median of the margin's inch cells is nought, or a speck or more to a square inch:
+    // under a half, most of the margin is clean (some twenty-five specks or fewer in an A4
+    // page's margins, scattered at random).
     if (dust < 0.5) {
         pieces.insert(pieces.end(), blots.begin(), blots.end());
         small = dots;
@@ -196,8 +210,7 @@ void KeepDustFree(const std::vector<InkPiece>& dots, const std::vector<InkPiece>
     const double reach = mapDpi * std::clamp(dust > 0 ? 1.0 / (dust * lines) : 1.0, 0.03, 0.25);
     const double offLetter = 0.04 * mapDpi;
     const auto beside = [&](const PixelBox& a, const PixelBox& b) {
-        const bool level = a.top < b.bottom && b.top < a.bottom;
-        return Within(a, b, level ? reach : offLetter);
+        return Level(a, b, reach) || Within(a, b, offLetter);
     };
     // Dotted rules and stipples leave less than a tenth of an inch between their dots.
     const double link = 0.1 * mapDpi;
@@ -247,7 +260,7 @@ void KeepDustFree(const std::vector<InkPiece>& dots, const std::vector<InkPiece>
         besideKept.pop_back();
         nearby.Around(i, [&](std::size_t j) {
             const PixelBox &a = outside[j].box, &b = outside[i].box;
-            if (!kept[j] && a.top < b.bottom && b.top < a.bottom && Within(a, b, reach)) {
+            if (!kept[j] && Level(a, b, reach)) {
                 kept[j] = true;
                 besideKept.push_back(j);
             }
@@ -259,26 +272,32 @@ void KeepDustFree(const std::vector<InkPiece>& dots, const std::vector<InkPiece>
     }
 }
 
-// What is left of a shadow once its paper is cleared: the ends of the lines beside it, and
-// remnants of whatever else was dark there (a border, the paper's edge, a line). A remnant is
-// kept where it is of a letter's height and beside the kept pieces of its line, within `near`;
-// one kept may bring in the next.
+// What was joined to a shadow until its paper was cleared: the ends of the lines beside it, and
+// remnants of whatever else was dark there (a border, the paper's edge, a line), and pictures it
+// reached. A remnant is kept where it is of a letter's height and beside the kept pieces of its
+// line, within `near` (one kept may bring in the next), or where it is a solid picture.
 void KeepBesideLines(std::vector<InkPiece> remnants, std::vector<InkPiece>& pieces, double near,
                      double mapDpi) {
+    // A picture the shadow reached stays whole: a solid piece of a quarter of an inch or more
+    // each way is no line's remnant.
+    const auto picture = [&](const InkPiece& remnant) {
+        const PixelBox& box = remnant.box;
+        return std::min(box.Width(), box.Height()) >= 0.25 * mapDpi &&
+               remnant.area >= 0.3 * box.Width() * box.Height();
+    };
     std::erase_if(remnants, [&](const InkPiece& remnant) {
+        if (picture(remnant)) {
+            pieces.push_back(remnant);
+            return true;
+        }
         const double height = remnant.box.Height() / mapDpi;
         return height < 0.025 || height > 0.4;
     });
-    const auto beside = [&](const InkPiece& remnant, const InkPiece& piece) {
-        const PixelBox &a = remnant.box, &b = piece.box;
-        return a.top < b.bottom && b.top < a.bottom && a.left - near < b.right &&
-               b.left - near < a.right;
-    };
     for (bool kept = true; kept;) {
         kept = false;
         for (auto remnant = remnants.begin(); remnant != remnants.end();) {
             const bool keep = std::any_of(pieces.begin(), pieces.end(), [&](const InkPiece& piece) {
-                return beside(*remnant, piece);
+                return Level(remnant->box, piece.box, near);
             });
             if (keep) {
                 pieces.push_back(*remnant);
@@ -295,13 +314,21 @@ ContentPieces FindContentPieces(const GreyPicture& page, double dpi) {
     ContentPieces found;
     const int factor = AnalysisFactor(dpi);
     found.mapDpi = (dpi > 0 ? dpi : 300) / factor;
-    std::vector<PixelBox> shadows;
-    found.map = ReduceToInkBesideShadows(page, factor, MeasureInk(page), found.mapDpi, shadows);
+    InkMap shadowPaper;
+    found.map = ReduceToInkBesideShadows(page, factor, MeasureInk(page), found.mapDpi, shadowPaper);
     const InkMap& map = found.map;
-    const auto inShadow = [&](const InkPiece& piece) {
-        return std::any_of(shadows.begin(), shadows.end(), [&](const PixelBox& shadow) {
-            return piece.box.left < shadow.right && shadow.left < piece.box.right;
-        });
+    // A piece touching shadowed paper was part of the shadow's piece; any other stands as it did.
+    const auto joinedToShadow = [&](const InkPiece& piece) {
+        if (shadowPaper.ink.empty())
+            return false;
+        const PixelBox& box = piece.box;
+        for (int y = std::max(box.top - 1, 0); y < std::min(box.bottom + 1, map.height); ++y) {
+            for (int x = std::max(box.left - 1, 0); x < std::min(box.right + 1, map.width); ++x) {
+                if (shadowPaper.At(x, y))
+                    return true;
+            }
+        }
+        return false;
     };
     const double mapDpi = found.mapDpi;
     // A speck: smaller every way than the dot of an i in small print.
@@ -325,23 +352,18 @@ ContentPieces FindContentPieces(const GreyPicture& page, double dpi) {
             continue;
         else if (box.Width() <= dot && box.Height() <= dot)
             dots.push_back(piece);
-        else if (box.Width() <= blot && box.Height() <= blot)
-            blots.push_back(piece);
-        else if (inShadow(piece))
+        else if (LooksPunched(piece, map, mapDpi) || LooksLikePaperEdge(piece, map, mapDpi))
+            marks.push_back(piece);
+        else if (joinedToShadow(piece))
             remnants.push_back(piece);
         else
-            (LooksPunched(piece, map, mapDpi) || LooksLikePaperEdge(piece, map, mapDpi)
-                 ? marks
-                 : found.pieces)
-                .push_back(piece);
+            (box.Width() <= blot && box.Height() <= blot ? blots : found.pieces).push_back(piece);
     }
-    KeepDustFree(dots, blots, static_cast<int>(blot), found.pieces, map, mapDpi);
     KeepBesideLines(std::move(remnants), found.pieces, 0.25 * mapDpi, mapDpi);
+    KeepDustFree(dots, blots, static_cast<int>(blot), found.pieces, map, mapDpi);
     // Left out only where it lies in the margin, or around the rest as an edge does: a bold dot
     // or a line among the text stays.
-    PixelBox rest;
-    for (const InkPiece& piece : found.pieces)
-        rest = rest.Union(piece.box);
+    const PixelBox rest = BoxOf(found.pieces);
     for (const InkPiece& mark : marks) {
         const PixelBox& box = mark.box;
         const bool apart = box.right <= rest.left || box.left >= rest.right ||

@@ -9,7 +9,8 @@
 namespace vellumark::imaging {
 
 // The box of the page's content, in page pixels: every piece of ink but the scanner's dark
-// borders, shadows and anything else reaching the sheet's edge, and dust specks. Empty for a
+// borders, shadows and anything else reaching the sheet's edge, and dust (specks, and on a
+// dusty sheet, small pieces away from the lines). Empty for a
 // page with no content. `dpi` as for MeasureSkew. Thread-safe.
 PixelBox FindContentBox(const GreyPicture& page, double dpi);
 
