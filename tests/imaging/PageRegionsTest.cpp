@@ -145,8 +145,8 @@ TEST(ContentBoxTest, LinesRunningIntoAFoldsShadowAreKeptWhole) {
     }
 }
 
-// Beside a shadow: a picture the shadow reaches stays, binder holes in it go. A photograph
-// darkening towards the edge without reaching it is no shadow, and stays whole.
+// Beside a shadow: a picture and a table's frame the shadow reaches stay, binder holes in it go. A
+// photograph darkening towards the edge without reaching it is no shadow, and stays whole.
 TEST(ContentBoxTest, APictureInAShadowStaysAndBinderHolesGo) {
     tools::PageLayout layout;
     layout.margin = 250;
@@ -156,6 +156,13 @@ TEST(ContentBoxTest, APictureInAShadowStaysAndBinderHolesGo) {
     for (int y = picture.top; y < picture.bottom; ++y)
         for (int x = picture.left; x < picture.right; ++x)
             page.SetBlack(x, y);
+    // And a table's frame below it, of rules 4 pixels wide.
+    const PixelBox frame{200, picture.bottom + 100, 1200, picture.bottom + 400};
+    for (int y = frame.top; y < frame.bottom; ++y)
+        for (int x = frame.left; x < frame.right; ++x)
+            if (y < frame.top + 4 || y >= frame.bottom - 4 || x < frame.left + 4 ||
+                x >= frame.right - 4)
+                page.SetBlack(x, y);
     SheetOptions options;
     options.grey = true;
     GreyPicture sheet = tools::ScanSheet(page, options);
@@ -174,7 +181,7 @@ TEST(ContentBoxTest, APictureInAShadowStaysAndBinderHolesGo) {
     crop.crop = true;
     for (const PixelBox& found :
          {FindContentBox(sheet, 300), PlanSheet(0, sheet, 300, crop).at(0).content}) {
-        EXPECT_GE(found.bottom, picture.bottom);
+        EXPECT_GE(found.bottom, frame.bottom);
         EXPECT_LE(found.left, picture.left);
         EXPECT_GE(found.left, picture.left - 20);
     }

@@ -273,17 +273,16 @@ void KeepDustFree(const std::vector<InkPiece>& dots, const std::vector<InkPiece>
 }
 
 // What was joined to a shadow until its paper was cleared: the ends of the lines beside it, and
-// remnants of whatever else was dark there (a border, the paper's edge, a line), and pictures it
-// reached. A remnant is kept where it is of a letter's height and beside the kept pieces of its
-// line, within `near` (one kept may bring in the next), or where it is a solid picture.
+// remnants of whatever else was dark there (a border, the paper's edge, a line), and pictures and
+// tables it reached. A remnant is kept where it is of a letter's height and beside the kept
+// pieces of its line, within `near` (one kept may bring in the next), or where it is as large as
+// a picture.
 void KeepBesideLines(std::vector<InkPiece> remnants, std::vector<InkPiece>& pieces, double near,
                      double mapDpi) {
-    // A picture the shadow reached stays whole: a solid piece of a quarter of an inch or more
-    // each way is no line's remnant.
+    // A picture or a table's frame the shadow reached stays whole: a piece a quarter of an inch
+    // or more each way is no line's remnant.
     const auto picture = [&](const InkPiece& remnant) {
-        const PixelBox& box = remnant.box;
-        return std::min(box.Width(), box.Height()) >= 0.25 * mapDpi &&
-               remnant.area >= 0.3 * box.Width() * box.Height();
+        return std::min(remnant.box.Width(), remnant.box.Height()) >= 0.25 * mapDpi;
     };
     std::erase_if(remnants, [&](const InkPiece& remnant) {
         if (picture(remnant)) {
