@@ -145,6 +145,48 @@ TEST(ContentBoxTest, LinesRunningIntoAFoldsShadowAreKeptWhole) {
     }
 }
 
+// A book's edge lifted off the glass: an inch of shadow deepening to a quarter of the paper at the
+// top (and, turned over, at the bottom), with the first line a third of an inch from the edge,
+// in the shadow's lit half. The line is content; the shadow is not.
+TEST(ContentBoxTest, TheFirstLineUnderALiftedEdgesShadowIsKept) {
+    tools::PageLayout layout;
+    layout.margin = 250;
+    const BilevelPage page = Moved(tools::TextPage(layout, 300), 0, -150);
+    const PixelBox truth = TruthOf(page);
+    SheetOptions options;
+    options.grey = true;
+    GreyPicture top = tools::ScanSheet(page, options);
+    constexpr int kShadow = 300;
+    for (int y = 0; y < kShadow; ++y) {
+        for (int x = 0; x < top.width; ++x) {
+            std::uint8_t& v = top.pixels[static_cast<std::size_t>(y) * top.width + x];
+            v = static_cast<std::uint8_t>(v * (0.25 + 0.75 * y / kShadow));
+        }
+    }
+    GreyPicture bottom = top;
+    for (int y = 0; y < bottom.height / 2; ++y) {
+        std::swap_ranges(bottom.pixels.begin() + static_cast<std::ptrdiff_t>(y) * bottom.width,
+                         bottom.pixels.begin() + static_cast<std::ptrdiff_t>(y + 1) * bottom.width,
+                         bottom.pixels.begin() +
+                             static_cast<std::ptrdiff_t>(bottom.height - 1 - y) * bottom.width);
+    }
+    const PixelBox turnedOver{truth.left, page.height - truth.bottom, truth.right,
+                              page.height - truth.top};
+    CleanupOptions crop;
+    crop.crop = true;
+    for (const auto& [sheet, ink] :
+         {std::pair{&std::as_const(top), truth}, std::pair{&std::as_const(bottom), turnedOver}}) {
+        for (const PixelBox& found :
+             {FindContentBox(*sheet, 300), PlanSheet(0, *sheet, 300, crop).at(0).content}) {
+            EXPECT_GE(Overlap(found, ink), 0.97);
+            EXPECT_LE(found.top, ink.top + 1);
+            EXPECT_GE(found.bottom, ink.bottom - 1);
+            EXPECT_LE(ink.top - found.top, 20);
+            EXPECT_LE(found.bottom - ink.bottom, 20);
+        }
+    }
+}
+
 // Beside a shadow: a picture and a table's frame the shadow reaches stay, binder holes in it go. A
 // photograph darkening towards the edge without reaching it is no shadow, and stays whole.
 TEST(ContentBoxTest, APictureInAShadowStaysAndBinderHolesGo) {

@@ -141,76 +141,100 @@ InkMap WithDarkest(const GreyPicture& page, int factor, Use&& use) {
     return use(ShrinkKeepingInk(page, factor));
 }
 
-// How far in from the left and right edges a shadow's paper is looked for, in inches (a fold's
-// shadow reaches an inch or so into each page), and which share of a column's pixels its paper
-// is at least as light as (its text's ink and a little noise are darker).
+// How far in from each edge a shadow's paper is looked for, in inches (a fold's shadow reaches
+// an inch or so into each page, as does that of a book's edge lifted off the glass), and which
+// share of a line's pixels its paper is at least as light as (its text's ink and a little noise
+// are darker).
 constexpr double kShadowReach = 1.25;
-constexpr double kColumnPaper = 0.9;
-// A column whose paper is darker than this share of the page's is a border's or a shadow's core.
+constexpr double kLinePaper = 0.9;
+// A line whose paper is darker than this share of the page's is a border's or a shadow's core.
 constexpr double kDarkestShadowPaper = 0.4;
-// A shadow is at least this wide, in inches; a narrower run of dim columns is a line (the
-// paper's edge, a rule) and stays ink.
+// A shadow is at least this wide, in inches; a narrower run of dim lines is a line of the page
+// (the paper's edge, a rule) and stays ink.
 constexpr double kNarrowestShadow = 0.15;
 // A shadow reaches the edge, or nearly: past the white a turn fills a levelled sheet's corners
 // with, or the light on a fold's very crease.
 constexpr double kShadowFromEdge = 0.2;
 
-// Clears from `map` the shadowed paper of the columns next to the left and right edges of
-// `darkest`, the page at the map's size, and marks it in `shadowPaper` (left empty when there
-// is none).
-void ClearShadowPaper(const GreyPicture& darkest, const InkLevels& levels, double mapDpi,
-                      InkMap& map, InkMap& shadowPaper) {
-    const int width = darkest.width, height = darkest.height;
+// One edge of a page and the lines of pixels parallel to it, counted from it inwards: columns
+// for the left and right edges, rows for the top and bottom.
+struct Edge {
+    bool rows = false;
+    bool far = false;  // the right or the bottom edge
+    int width = 0, height = 0;
+
+    int Lines() const { return rows ? height : width; }
+    int Length() const { return rows ? width : height; }
+    std::size_t At(int line, int along) const {
+        const int across = far ? Lines() - 1 - line : line;
+        return rows ? static_cast<std::size_t>(across) * width + along
+                    : static_cast<std::size_t>(along) * width + across;
+    }
+};
+
+// Clears from `map` the shadowed paper of the lines along `edge` of `darkest`, the page at the
+// map's size, and marks it in `shadowPaper` unless that is null.
+void ClearShadowPaperAt(const Edge& edge, const GreyPicture& darkest, const InkLevels& levels,
+                        double mapDpi, InkMap& map, InkMap* shadowPaper) {
     const double contrast = levels.paper - levels.threshold;
-    const int reach = std::min(width / 4, static_cast<int>(kShadowReach * mapDpi));
-    if (contrast <= 0 || height == 0 || reach == 0)
+    const int length = edge.Length();
+    const int reach = std::min(edge.Lines() / 4, static_cast<int>(kShadowReach * mapDpi));
+    if (contrast <= 0 || length == 0 || reach == 0)
         return;
-    const auto at = [&](int x, int y) { return static_cast<std::size_t>(y) * width + x; };
-    // Each column's paper, the near edges' columns first and the far ones' after, each side
-    // from its edge inwards.
-    std::vector<double> paper(static_cast<std::size_t>(2 * reach));
-    std::vector<std::uint8_t> column(static_cast<std::size_t>(height));
-    const auto x = [&](int i) { return i < reach ? i : width - 1 - (i - reach); };
-    for (int i = 0; i < 2 * reach; ++i) {
-        for (int y = 0; y < height; ++y)
-            column[static_cast<std::size_t>(y)] = darkest.pixels[at(x(i), y)];
-        const auto share =
-            column.begin() + static_cast<std::ptrdiff_t>(kColumnPaper * (height - 1));
-        std::nth_element(column.begin(), share, column.end());
+    // Each line's paper.
+    std::vector<double> paper(static_cast<std::size_t>(reach));
+    std::vector<std::uint8_t> line(static_cast<std::size_t>(length));
+    for (int i = 0; i < reach; ++i) {
+        for (int p = 0; p < length; ++p)
+            line[static_cast<std::size_t>(p)] = darkest.pixels[edge.At(i, p)];
+        const auto share = line.begin() + static_cast<std::ptrdiff_t>(kLinePaper * (length - 1));
+        std::nth_element(line.begin(), share, line.end());
         paper[static_cast<std::size_t>(i)] = *share;
     }
     const auto level = [&](int i) { return paper[static_cast<std::size_t>(i)]; };
     const auto dark = [&](int i) { return level(i) < kDarkestShadowPaper * levels.paper; };
     const auto shadowed = [&](int i) { return !dark(i) && level(i) < levels.paper - contrast / 2; };
+    // From the edge inwards: a little light, then the shadow's dim lines, the darker ones of its
+    // core or a border among them (and those a column of text's aligned strokes make darker). A
+    // photograph's dim side away from the edge is no shadow.
     const int narrowest = std::max(2, static_cast<int>(kNarrowestShadow * mapDpi));
     const int fromEdge = static_cast<int>(kShadowFromEdge * mapDpi);
-    for (int side = 0; side < 2; ++side) {
-        // From the edge inwards: a little light, then the shadow's dim columns, the darker ones
-        // of its core or a border among them (and those a column of text's aligned strokes make
-        // darker). A photograph's dim side away from the edge is no shadow.
-        const int begin = side * reach, end = begin + reach;
-        int i = begin;
-        while (i < end && i - begin < fromEdge && !dark(i) && !shadowed(i))
-            ++i;
-        int runEnd = i, dim = 0;
-        for (; runEnd < end && (dark(runEnd) || shadowed(runEnd)); ++runEnd)
-            dim += shadowed(runEnd) ? 1 : 0;
-        if (dim < narrowest)
+    int i = 0;
+    while (i < reach && i < fromEdge && !dark(i) && !shadowed(i))
+        ++i;
+    int runEnd = i, dim = 0;
+    for (; runEnd < reach && (dark(runEnd) || shadowed(runEnd)); ++runEnd)
+        dim += shadowed(runEnd) ? 1 : 0;
+    if (dim < narrowest)
+        return;
+    if (shadowPaper && shadowPaper->ink.empty())
+        *shadowPaper = {map.width, map.height, map.factor,
+                        std::vector<std::uint8_t>(map.ink.size())};
+    for (; i < runEnd; ++i) {
+        if (!shadowed(i))
             continue;
-        if (shadowPaper.ink.empty())
-            shadowPaper = {map.width, map.height, map.factor,
-                           std::vector<std::uint8_t>(map.ink.size())};
-        for (; i < runEnd; ++i) {
-            if (!shadowed(i))
-                continue;
-            const double inkBelow = level(i) - contrast;
-            for (int y = 0; y < height; ++y) {
-                const std::size_t pixel = at(x(i), y);
-                if (map.ink[pixel] != 0 && darkest.pixels[pixel] >= inkBelow) {
-                    map.ink[pixel] = 0;
-                    shadowPaper.ink[pixel] = 1;
-                }
+        const double inkBelow = level(i) - contrast;
+        for (int p = 0; p < length; ++p) {
+            const std::size_t pixel = edge.At(i, p);
+            if (map.ink[pixel] != 0 && darkest.pixels[pixel] >= inkBelow) {
+                map.ink[pixel] = 0;
+                if (shadowPaper)
+                    shadowPaper->ink[pixel] = 1;
             }
+        }
+    }
+}
+
+// Clears from `map` the shadowed paper next to each edge of `darkest`, the page at the map's
+// size, and marks in `shadowPaper` (left empty when there is none) that beside the left and right
+// edges. The lines beside those run into their shadow and leave their ends in it; a shadow above
+// or below lies along the lines, and a line on its lit side is parted from it whole.
+void ClearShadowPaper(const GreyPicture& darkest, const InkLevels& levels, double mapDpi,
+                      InkMap& map, InkMap& shadowPaper) {
+    for (const bool rows : {false, true}) {
+        for (const bool far : {false, true}) {
+            ClearShadowPaperAt({rows, far, darkest.width, darkest.height}, darkest, levels, mapDpi,
+                               map, rows ? nullptr : &shadowPaper);
         }
     }
 }

@@ -56,13 +56,14 @@ inline std::uint8_t InkThreshold(const GreyPicture& page) {
 // page pixels is darker than `threshold`.
 InkMap ReduceToInk(const GreyPicture& page, int factor, std::uint8_t threshold);
 
-// As ReduceToInk, but where a gutter's or a fold's shadow darkens whole columns of paper from
-// the left or right edge inwards, a pixel there is ink only when it is as much darker than its
-// column's paper as ink is than the page's: letters on a shadow's lit side are parted from it,
-// and the shadow's noise does not become ink. Columns darker than two-fifths of the paper (a
-// scanner's border, a shadow's core), runs of dim columns narrower than a shadow (a line) and
-// dim columns away from the edge (a photograph) are left to the threshold. `shadowPaper`
-// receives the map of the pixels taken for shadowed paper, and is empty when there are none.
+// As ReduceToInk, but where a shadow darkens whole lines of paper from an edge inwards (a
+// gutter's or a fold's beside the left or right edge, a lifted edge's above or below the rest), a
+// pixel there is ink only when it is as much darker than its line's paper as ink is than the
+// page's: letters on a shadow's lit side are parted from it, and the shadow's noise does not
+// become ink. Lines darker than two-fifths of the paper (a scanner's border, a shadow's core),
+// runs of dim lines narrower than a shadow (a rule) and dim lines away from the edge (a
+// photograph) are left to the threshold. `shadowPaper` receives the map of the pixels taken for
+// shadowed paper beside the left and right edges, and is empty when there are none.
 InkMap ReduceToInkBesideShadows(const GreyPicture& page, int factor, const InkLevels& levels,
                                 double mapDpi, InkMap& shadowPaper);
 
