@@ -1,7 +1,9 @@
 #include "imaging/cleanup/PageRegions.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <functional>
 #include <numeric>
 #include <vector>
 
@@ -59,19 +61,28 @@ bool LooksLikePaperEdge(const InkPiece& piece, const InkMap& map, double mapDpi)
 // A scanner's dark border that stops short of the sheet's edge, where the scanner left a strip
 // of light outside it: a band along an edge, or a ring around the sheet, within a tenth of an
 // inch of the edges. A photograph that close to the edge is thicker than a band and fuller than
-// a ring.
+// a ring. A ring as thick as a border may lie further in, where the sheet was turned before it
+// came to us and the turn's light wedges lie outside it; a printed frame's rule is thinner.
 bool LooksLikeBorder(const InkPiece& piece, const InkMap& map, double mapDpi) {
     const PixelBox& box = piece.box;
-    const double near = std::max(1.0, 0.1 * mapDpi);
-    const bool left = box.left < near, top = box.top < near;
-    const bool right = box.right > map.width - near, bottom = box.bottom > map.height - near;
+    // Whether the box comes within `inches` of the left, top, right and bottom edges.
+    const auto within = [&](double inches) {
+        const double near = std::max(1.0, inches * mapDpi);
+        const bool left = box.left < near, top = box.top < near;
+        const bool right = box.right > map.width - near, bottom = box.bottom > map.height - near;
+        return std::array<bool, 4>{left, top, right, bottom};
+    };
+    const auto [left, top, right, bottom] = within(0.1);
     const bool across =
         (top || bottom) && box.Width() >= 0.6 * map.width && box.Height() <= 0.08 * map.height;
     const bool down =
         (left || right) && box.Height() >= 0.6 * map.height && box.Width() <= 0.08 * map.width;
-    const bool ring = left && top && right && bottom &&
-                      piece.area <= 0.5 * static_cast<double>(box.Width()) * box.Height();
-    return across || down || ring;
+    const double boxArea = static_cast<double>(box.Width()) * box.Height();
+    const bool ring = left && top && right && bottom && piece.area <= 0.5 * boxArea;
+    const double thickness = piece.area / (2.0 * (box.Width() + box.Height()));
+    const bool turnedRing = std::ranges::all_of(within(0.3), std::identity{}) &&
+                            piece.area <= 0.5 * boxArea && thickness >= 0.06 * mapDpi;
+    return across || down || ring || turnedRing;
 }
 
 // How many specks of dust lie on a square inch of the margins: the median over the inch-wide
@@ -280,9 +291,11 @@ void KeepDustFree(const std::vector<InkPiece>& dots, const std::vector<InkPiece>
 void KeepBesideLines(std::vector<InkPiece> remnants, std::vector<InkPiece>& pieces, double near,
                      double mapDpi) {
     // A picture or a table's frame the shadow reached stays whole: a piece a quarter of an inch
-    // or more each way is no line's remnant.
+    // or more each way is no line's remnant. A frame around the rest is what is left of a border.
+    const PixelBox rest = BoxOf(pieces);
     const auto picture = [&](const InkPiece& remnant) {
-        return std::min(remnant.box.Width(), remnant.box.Height()) >= 0.25 * mapDpi;
+        return std::min(remnant.box.Width(), remnant.box.Height()) >= 0.25 * mapDpi &&
+               (rest.Empty() || !remnant.box.Contains(rest));
     };
     std::erase_if(remnants, [&](const InkPiece& remnant) {
         if (picture(remnant)) {
