@@ -337,21 +337,33 @@ TEST(ContentBoxTest, DirtInTheMarginIsLeftOutAndSmallPrintKept) {
 
 // A dusty glass: some four hundred round specks 4 to 14 pixels across (at 300 dpi), scattered
 // over the whole sheet, margins and all, some of them run together, are left out of the box; a
-// stipple picture in the margin of the same sheet is content and stays in it.
-TEST(ContentBoxTest, DustOverTheWholeSheetIsLeftOutAndAStippleKept) {
+// stipple picture in the margin of the same sheet is content and stays in it, and so do page
+// numbers far from the text.
+TEST(ContentBoxTest, DustOverTheWholeSheetIsLeftOutAndAStippleAndPageNumbersKept) {
     tools::PageLayout layout;
     layout.margin = 350;
     const BilevelPage text = tools::TextPage(layout, 300);
-    for (const bool stipple : {false, true}) {
+    const PixelBox above = TruthOf(text);
+    // Page numbers of 9 point type, alone: one centred an inch and a half below the text, one at
+    // its outer corner above it.
+    const int size = 48;  // the words' boxes
+    const BilevelPage folios = tools::RenderWords(
+        {{"217", (above.left + above.right) / 2 - 40, above.bottom + 450, 80, size},
+         {"9", above.right - 25, above.top - 170, 25, size}},
+        text.width, text.height, 1);
+    for (const char* extra : {"", "stipple", "page numbers"}) {
         BilevelPage page = text;
-        if (stipple) {  // dots 0.03 inch across, 0.06 inch apart, below the text
-            const PixelBox above = TruthOf(text);
+        if (extra == std::string("stipple")) {  // dots 0.03 inch across, 0.06 inch apart
             for (int y = above.bottom + 150; y < above.bottom + 360; y += 18)
                 for (int x = above.left + 200; x < above.left + 500; x += 18)
                     for (int v = 0; v < 9; ++v)
                         for (int u = 0; u < 9; ++u)
                             page.SetBlack(x + u, y + v);
+        } else if (*extra != '\0') {
+            for (std::size_t i = 0; i < page.bits.size(); ++i)
+                page.bits[i] |= folios.bits[i];
         }
+        const bool stipple = extra == std::string("stipple");
         const PixelBox truth = TruthOf(page);
         for (const bool grey : {false, true}) {
             SheetOptions options;
@@ -372,11 +384,10 @@ TEST(ContentBoxTest, DustOverTheWholeSheetIsLeftOutAndAStippleKept) {
             for (const PixelBox& found :
                  {FindContentBox(sheet, 300), PlanSheet(0, sheet, 300, crop).at(0).content}) {
                 const double overlap = Overlap(found, truth);
-                std::printf("  %s%s: IoU %.4f\n", stipple ? "stipple, " : "",
-                            grey ? "grey" : "bilevel", overlap);
+                std::printf("  %s %s: IoU %.4f\n", extra, grey ? "grey" : "bilevel", overlap);
                 // A speck that falls within a tenth of an inch of the picture is taken for one of
                 // its dots.
-                EXPECT_GE(overlap, stipple ? 0.96 : 0.97) << (stipple ? "stipple, " : "") << grey;
+                EXPECT_GE(overlap, stipple ? 0.96 : 0.97) << extra << " " << grey;
                 EXPECT_LE(found.left, truth.left);
                 EXPECT_LE(found.top, truth.top);
                 EXPECT_GE(found.right, truth.right);

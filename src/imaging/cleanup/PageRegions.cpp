@@ -186,6 +186,24 @@ PixelBox BoxOf(const std::vector<InkPiece>& pieces) {
     return box;
 }
 
+// A page number's figure alone above or below the rest, which a dusty sheet's specks must not take
+// with them: as tall as a figure of small print, taller than a speck, and not a speck's round,
+// full blot; centred on the rest or at its outer edge, where page numbers are printed. Its
+// neighbours on its line come with it.
+bool LooksLikeFolio(const InkPiece& piece, const PixelBox& rest, double mapDpi) {
+    const PixelBox& box = piece.box;
+    const double height = box.Height() / mapDpi;
+    const bool round = box.Width() > 0.75 * box.Height() &&
+                       piece.area > 0.6 * static_cast<double>(box.Width()) * box.Height();
+    const bool figure = height >= 0.07 && height <= 0.25 && !round;
+    const bool apart = box.bottom <= rest.top || box.top >= rest.bottom;
+    const double aligned = 0.2 * mapDpi;
+    const bool placed = std::abs(box.left + box.right - rest.left - rest.right) <= 2 * aligned ||
+                        std::abs(box.left - rest.left) <= aligned ||
+                        std::abs(box.right - rest.right) <= aligned;
+    return figure && apart && placed;
+}
+
 // Dust on the glass scans as dots and small blots scattered over the whole sheet, margins and
 // all; each one left in a margin widens the crop to it. Of the small pieces, those kept are
 // among the rest of the content, belong to it, or are one of a group too large to have fallen
@@ -262,9 +280,11 @@ void KeepDustFree(const std::vector<InkPiece>& dots, const std::vector<InkPiece>
         if (!kept[i] && !core.Empty() && beside(box, core)) {
             for (std::size_t p = 0; p < ofTheRest && !kept[i]; ++p)
                 kept[i] = beside(box, pieces[p].box);
-            if (kept[i])
-                besideKept.push_back(i);
         }
+        if (!kept[i] && !core.Empty())
+            kept[i] = LooksLikeFolio(outside[i], core, mapDpi);
+        if (kept[i] && sizes[root(i)] < fewest)
+            besideKept.push_back(i);
     }
     while (!besideKept.empty()) {
         const std::size_t i = besideKept.back();
