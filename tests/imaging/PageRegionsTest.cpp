@@ -248,7 +248,8 @@ TEST(ContentBoxTest, APictureInAShadowStaysAndBinderHolesGo) {
 }
 
 // A sheet turned by another program before it came here, its dark scanner border inside the
-// light wedges the turn filled in: the border is left out, beside a gutter's shadow too.
+// light wedges the turn filled in: the border is left out, also where a gutter's shadow or a
+// lifted edge's shadow runs into it.
 TEST(ContentBoxTest, ABorderInsideATurnsLightWedgesIsLeftOut) {
     tools::PageLayout layout;
     layout.margin = 250;
@@ -260,11 +261,21 @@ TEST(ContentBoxTest, ABorderInsideATurnsLightWedgesIsLeftOut) {
     const PixelBox truth{text.left + in, text.top + in, text.right + in, text.bottom + in};
     CleanupOptions crop;
     crop.crop = true;
-    for (const int shadow : {0, 220}) {
+    for (const char* shadow : {"none", "gutter", "bottom"}) {
         SheetOptions options;
         options.grey = true;
-        options.gutterShadow = shadow;
-        const GreyPicture scanned = tools::ScanSheet(page, options);
+        options.gutterShadow = shadow == std::string("gutter") ? 220 : 0;
+        GreyPicture scanned = tools::ScanSheet(page, options);
+        if (shadow == std::string("bottom")) {  // an inch, to a fifth of the paper at the edge
+            for (int y = scanned.height - 300; y < scanned.height; ++y) {
+                const double depth = 0.2 + 0.8 * (scanned.height - 1 - y) / 300.0;
+                for (int x = 0; x < scanned.width; ++x) {
+                    std::uint8_t& v =
+                        scanned.pixels[static_cast<std::size_t>(y) * scanned.width + x];
+                    v = static_cast<std::uint8_t>(v * depth);
+                }
+            }
+        }
         GreyPicture sheet{scanned.width + 2 * in, scanned.height + 2 * in, {}};
         sheet.pixels.assign(static_cast<std::size_t>(sheet.width) * sheet.height, 230);
         for (int y = kWedge; y < sheet.height - kWedge; ++y) {
@@ -280,11 +291,43 @@ TEST(ContentBoxTest, ABorderInsideATurnsLightWedgesIsLeftOut) {
         }
         for (const PixelBox& found :
              {FindContentBox(sheet, 300), PlanSheet(0, sheet, 300, crop).at(0).content}) {
-            EXPECT_GE(Overlap(found, truth), 0.97) << "shadow " << shadow;
+            EXPECT_GE(Overlap(found, truth), 0.97) << shadow;
             EXPECT_LE(found.left, truth.left);
             EXPECT_LE(found.top, truth.top);
             EXPECT_GE(found.right, truth.right);
             EXPECT_GE(found.bottom, truth.bottom);
+        }
+    }
+}
+
+// A printed frame of thick rules a fifth of an inch from the paper's edges is content and stays:
+// a scanner's border is thicker. (A hairline there is taken for the paper's own edge.)
+TEST(ContentBoxTest, APrintedFrameNearTheEdgesStays) {
+    tools::PageLayout layout;
+    layout.margin = 250;
+    for (const int weight : {16, 24}) {
+        BilevelPage page = tools::TextPage(layout, 300);
+        const PixelBox frame{60, 60, page.width - 60, page.height - 60};
+        for (int y = frame.top; y < frame.bottom; ++y) {
+            for (int x = frame.left; x < frame.right; ++x) {
+                const bool rule = x < frame.left + weight || x >= frame.right - weight ||
+                                  y < frame.top + weight || y >= frame.bottom - weight;
+                if (rule)
+                    page.SetBlack(x, y);
+            }
+        }
+        SheetOptions options;
+        options.grey = true;
+        const GreyPicture sheet = tools::ScanSheet(page, options);
+        CleanupOptions crop;
+        crop.crop = true;
+        for (const PixelBox& found :
+             {FindContentBox(sheet, 300), PlanSheet(0, sheet, 300, crop).at(0).content}) {
+            EXPECT_GE(Overlap(found, frame), 0.97) << weight;
+            EXPECT_LE(found.left, frame.left);
+            EXPECT_LE(found.top, frame.top);
+            EXPECT_GE(found.right, frame.right);
+            EXPECT_GE(found.bottom, frame.bottom);
         }
     }
 }

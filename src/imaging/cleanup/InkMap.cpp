@@ -173,9 +173,9 @@ struct Edge {
 };
 
 // Clears from `map` the shadowed paper of the lines along `edge` of `darkest`, the page at the
-// map's size, and marks it in `shadowPaper` unless that is null.
+// map's size, and marks it in `shadowPaper` with `mark`.
 void ClearShadowPaperAt(const Edge& edge, const GreyPicture& darkest, const InkLevels& levels,
-                        double mapDpi, InkMap& map, InkMap* shadowPaper) {
+                        double mapDpi, std::uint8_t mark, InkMap& map, InkMap& shadowPaper) {
     const double contrast = levels.paper - levels.threshold;
     const int length = edge.Length();
     const int reach = std::min(edge.Lines() / 4, static_cast<int>(kShadowReach * mapDpi));
@@ -207,9 +207,9 @@ void ClearShadowPaperAt(const Edge& edge, const GreyPicture& darkest, const InkL
         dim += shadowed(runEnd) ? 1 : 0;
     if (dim < narrowest)
         return;
-    if (shadowPaper && shadowPaper->ink.empty())
-        *shadowPaper = {map.width, map.height, map.factor,
-                        std::vector<std::uint8_t>(map.ink.size())};
+    if (shadowPaper.ink.empty())
+        shadowPaper = {map.width, map.height, map.factor,
+                       std::vector<std::uint8_t>(map.ink.size())};
     for (; i < runEnd; ++i) {
         if (!shadowed(i))
             continue;
@@ -218,23 +218,20 @@ void ClearShadowPaperAt(const Edge& edge, const GreyPicture& darkest, const InkL
             const std::size_t pixel = edge.At(i, p);
             if (map.ink[pixel] != 0 && darkest.pixels[pixel] >= inkBelow) {
                 map.ink[pixel] = 0;
-                if (shadowPaper)
-                    shadowPaper->ink[pixel] = 1;
+                shadowPaper.ink[pixel] = mark;
             }
         }
     }
 }
 
 // Clears from `map` the shadowed paper next to each edge of `darkest`, the page at the map's
-// size, and marks in `shadowPaper` (left empty when there is none) that beside the left and right
-// edges. The lines beside those run into their shadow and leave their ends in it; a shadow above
-// or below lies along the lines, and a line on its lit side is parted from it whole.
+// size, and marks it in `shadowPaper` (left empty when there is none).
 void ClearShadowPaper(const GreyPicture& darkest, const InkLevels& levels, double mapDpi,
                       InkMap& map, InkMap& shadowPaper) {
     for (const bool rows : {false, true}) {
         for (const bool far : {false, true}) {
             ClearShadowPaperAt({rows, far, darkest.width, darkest.height}, darkest, levels, mapDpi,
-                               map, rows ? nullptr : &shadowPaper);
+                               rows ? kShadowAbove : kShadowBeside, map, shadowPaper);
         }
     }
 }

@@ -63,7 +63,10 @@ InkMap ReduceToInk(const GreyPicture& page, int factor, std::uint8_t threshold);
 // become ink. Lines darker than two-fifths of the paper (a scanner's border, a shadow's core),
 // runs of dim lines narrower than a shadow (a rule) and dim lines away from the edge (a
 // photograph) are left to the threshold. `shadowPaper` receives the map of the pixels taken for
-// shadowed paper beside the left and right edges, and is empty when there are none.
+// shadowed paper, kShadowBeside beside the left and right edges and kShadowAbove above or below
+// the rest, and is empty when there are none.
+constexpr std::uint8_t kShadowBeside = 1;
+constexpr std::uint8_t kShadowAbove = 2;
 InkMap ReduceToInkBesideShadows(const GreyPicture& page, int factor, const InkLevels& levels,
                                 double mapDpi, InkMap& shadowPaper);
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <functional>
 #include <numeric>
 #include <vector>
 
@@ -58,12 +57,55 @@ bool LooksLikePaperEdge(const InkPiece& piece, const InkMap& map, double mapDpi)
     return across || down;
 }
 
+// The sides of `box` that are a bar of ink as thick as a scanner's border: lines along the side
+// inked over four fifths of it, for 0.12 in or more within half an inch of it (past the wedges
+// a turn fills dark). A table's or a printed frame's rules are thinner (a tenth of an inch at
+// most). `inside` is the box less those bars, open to the sheet's edge where there is none.
+struct Bars {
+    int sides = 0;
+    PixelBox inside;
+};
+Bars SolidBars(const PixelBox& box, const InkMap& map, double mapDpi) {
+    const int within = std::max(1, static_cast<int>(0.5 * mapDpi));
+    const int thick = std::max(2, static_cast<int>(0.12 * mapDpi));
+    const auto solid = [&](bool row, int at) {
+        const int from = row ? box.left : box.top, to = row ? box.right : box.bottom;
+        int ink = 0;
+        for (int i = from; i < to; ++i)
+            ink += row ? map.At(i, at) : map.At(at, i);
+        return ink >= 0.8 * (to - from);
+    };
+    Bars bars{0, {0, 0, map.width, map.height}};
+    for (const bool row : {true, false}) {
+        for (const bool far : {false, true}) {
+            const int first = row ? box.top : box.left, last = (row ? box.bottom : box.right) - 1;
+            int run = 0, longest = 0, depth = 0;
+            for (int k = 0; k < std::min(within, last - first + 1); ++k) {
+                run = solid(row, far ? last - k : first + k) ? run + 1 : 0;
+                if (run > longest) {
+                    longest = run;
+                    depth = k + 1;
+                }
+            }
+            if (longest < thick)
+                continue;
+            ++bars.sides;
+            int& side = row ? (far ? bars.inside.bottom : bars.inside.top)
+                            : (far ? bars.inside.right : bars.inside.left);
+            side = far ? last + 1 - depth : first + depth;
+        }
+    }
+    return bars;
+}
+
 // A scanner's dark border that stops short of the sheet's edge, where the scanner left a strip
 // of light outside it: a band along an edge, or a ring around the sheet, within a tenth of an
 // inch of the edges. A photograph that close to the edge is thicker than a band and fuller than
-// a ring. A ring as thick as a border may lie further in, where the sheet was turned before it
-// came to us and the turn's light wedges lie outside it; a printed frame's rule is thinner.
-bool LooksLikeBorder(const InkPiece& piece, const InkMap& map, double mapDpi) {
+// a ring. A ring or a band of a border's solid bars may lie further in, where the sheet was
+// turned before it came to us and the turn's light wedges lie outside it, and a ring be open on
+// one side, where a shadow's paper was cleared from it.
+bool LooksLikeBorder(const InkPiece& piece, const InkMap& map, double mapDpi,
+                     std::vector<PixelBox>& insides) {
     const PixelBox& box = piece.box;
     // Whether the box comes within `inches` of the left, top, right and bottom edges.
     const auto within = [&](double inches) {
@@ -77,11 +119,16 @@ bool LooksLikeBorder(const InkPiece& piece, const InkMap& map, double mapDpi) {
         (top || bottom) && box.Width() >= 0.6 * map.width && box.Height() <= 0.08 * map.height;
     const bool down =
         (left || right) && box.Height() >= 0.6 * map.height && box.Width() <= 0.08 * map.width;
-    const double boxArea = static_cast<double>(box.Width()) * box.Height();
-    const bool ring = left && top && right && bottom && piece.area <= 0.5 * boxArea;
-    const double thickness = piece.area / (2.0 * (box.Width() + box.Height()));
-    const bool turnedRing = std::ranges::all_of(within(0.3), std::identity{}) &&
-                            piece.area <= 0.5 * boxArea && thickness >= 0.06 * mapDpi;
+    const bool sparse = piece.area <= 0.5 * static_cast<double>(box.Width()) * box.Height();
+    const bool ring = left && top && right && bottom && sparse;
+    const bool band = box.Height() <= 0.08 * map.height || box.Width() <= 0.08 * map.width;
+    bool turnedRing = false;
+    if (std::ranges::count(within(0.3), true) >= 3 && (sparse || band)) {
+        const Bars bars = SolidBars(box, map, mapDpi);
+        turnedRing = bars.sides >= 3;
+        if (turnedRing && !band)
+            insides.push_back(bars.inside);
+    }
     return across || down || ring || turnedRing;
 }
 
@@ -303,19 +350,28 @@ void KeepDustFree(const std::vector<InkPiece>& dots, const std::vector<InkPiece>
     }
 }
 
+// What is left of a scanner's border where a shadow's paper was cleared from it, cutting it open:
+// a frame around the rest of the content, with a border's solid bars along two sides or more.
+bool AroundTheRest(const InkPiece& piece, const PixelBox& rest, const InkMap& map, double mapDpi) {
+    const PixelBox& box = piece.box;
+    return !rest.Empty() && box.Contains(rest) &&
+           std::min(box.Width(), box.Height()) >= 0.25 * mapDpi &&
+           SolidBars(box, map, mapDpi).sides >= 2;
+}
+
 // What was joined to a shadow until its paper was cleared: the ends of the lines beside it, and
 // remnants of whatever else was dark there (a border, the paper's edge, a line), and pictures and
 // tables it reached. A remnant is kept where it is of a letter's height and beside the kept
 // pieces of its line, within `near` (one kept may bring in the next), or where it is as large as
 // a picture.
 void KeepBesideLines(std::vector<InkPiece> remnants, std::vector<InkPiece>& pieces, double near,
-                     double mapDpi) {
+                     const InkMap& map, double mapDpi) {
     // A picture or a table's frame the shadow reached stays whole: a piece a quarter of an inch
-    // or more each way is no line's remnant. A frame around the rest is what is left of a border.
+    // or more each way is no line's remnant.
     const PixelBox rest = BoxOf(pieces);
     const auto picture = [&](const InkPiece& remnant) {
         return std::min(remnant.box.Width(), remnant.box.Height()) >= 0.25 * mapDpi &&
-               (rest.Empty() || !remnant.box.Contains(rest));
+               !AroundTheRest(remnant, rest, map, mapDpi);
     };
     std::erase_if(remnants, [&](const InkPiece& remnant) {
         if (picture(remnant)) {
@@ -350,17 +406,22 @@ ContentPieces FindContentPieces(const GreyPicture& page, double dpi) {
     found.map = ReduceToInkBesideShadows(page, factor, MeasureInk(page), found.mapDpi, shadowPaper);
     const InkMap& map = found.map;
     // A piece touching shadowed paper was part of the shadow's piece; any other stands as it did.
+    // Which shadow's, where it touches both: the one beside the lines.
     const auto joinedToShadow = [&](const InkPiece& piece) {
+        std::uint8_t shadow = 0;
         if (shadowPaper.ink.empty())
-            return false;
+            return shadow;
         const PixelBox& box = piece.box;
         for (int y = std::max(box.top - 1, 0); y < std::min(box.bottom + 1, map.height); ++y) {
             for (int x = std::max(box.left - 1, 0); x < std::min(box.right + 1, map.width); ++x) {
-                if (shadowPaper.At(x, y))
-                    return true;
+                const std::uint8_t here =
+                    shadowPaper.ink[static_cast<std::size_t>(y) * map.width + x];
+                if (here == kShadowBeside)
+                    return here;
+                shadow = std::max(shadow, here);
             }
         }
-        return false;
+        return shadow;
     };
     const double mapDpi = found.mapDpi;
     // A speck: smaller every way than the dot of an i in small print.
@@ -370,29 +431,62 @@ ContentPieces FindContentPieces(const GreyPicture& page, double dpi) {
     const double dot = 0.045 * mapDpi + 1;
     // A blot: two specks of dust run together, at most a tenth of an inch every way.
     const double blot = 0.1 * mapDpi + 1;
-    std::vector<InkPiece> marks;     // holes and paper edges: content only among the rest
-    std::vector<InkPiece> dots;      // content only near other ink
-    std::vector<InkPiece> blots;     // content only near other ink, on a dusty sheet
-    std::vector<InkPiece> remnants;  // in a shadow: content only beside a line's other words
+    // Nothing is printed this close to the paper's edge: what larger than a blot lies wholly
+    // within it is a scrap of a border or of the paper's edge. (Blots there are weighed as dust.)
+    const double edgeBand = 0.1 * mapDpi;
+    std::vector<InkPiece> marks;          // holes and paper edges: content only among the rest
+    std::vector<InkPiece> dots;           // content only near other ink
+    std::vector<InkPiece> blots;          // content only near other ink, on a dusty sheet
+    std::vector<InkPiece> remnants;       // in a shadow: content only beside a line's other words
+    std::vector<InkPiece> reached;        // by a shadow above or below: content unless a border's
+    std::vector<PixelBox> borderInsides;  // what borders that do not reach the edge enclose
     for (const InkPiece& piece : FindInkPieces(map)) {
         const PixelBox& box = piece.box;
         const bool atEdge = box.left == 0 || box.top == 0 || box.right == map.width ||
-                            box.bottom == map.height || LooksLikeBorder(piece, map, mapDpi);
+                            box.bottom == map.height ||
+                            LooksLikeBorder(piece, map, mapDpi, borderInsides);
+        const bool inEdgeBand = box.right <= edgeBand || box.bottom <= edgeBand ||
+                                box.left >= map.width - edgeBand ||
+                                box.top >= map.height - edgeBand;
         if (box.Height() > 0.6 * map.height && box.Width() < 0.15 * map.width)
             found.tallBands.push_back(piece);
         else if (atEdge || (box.Width() <= speck && box.Height() <= speck))
             continue;
         else if (box.Width() <= dot && box.Height() <= dot)
             dots.push_back(piece);
+        else if (inEdgeBand && (box.Width() > blot || box.Height() > blot))
+            continue;
         else if (LooksPunched(piece, map, mapDpi) || LooksLikePaperEdge(piece, map, mapDpi))
             marks.push_back(piece);
-        else if (joinedToShadow(piece))
+        else if (const std::uint8_t shadow = joinedToShadow(piece); shadow == kShadowBeside)
             remnants.push_back(piece);
+        else if (shadow == kShadowAbove)
+            reached.push_back(piece);
         else
             (box.Width() <= blot && box.Height() <= blot ? blots : found.pieces).push_back(piece);
     }
-    KeepBesideLines(std::move(remnants), found.pieces, 0.25 * mapDpi, mapDpi);
+    // A shadow above or below lies along the lines and parts them from it whole: what it reached
+    // is weighed as any other piece, but for a border it cut open.
+    const PixelBox text = BoxOf(found.pieces);
+    for (const InkPiece& piece : reached) {
+        const PixelBox& box = piece.box;
+        if (!AroundTheRest(piece, text, map, mapDpi))
+            (box.Width() <= blot && box.Height() <= blot ? blots : found.pieces).push_back(piece);
+    }
+    KeepBesideLines(std::move(remnants), found.pieces, 0.25 * mapDpi, map, mapDpi);
     KeepDustFree(dots, blots, static_cast<int>(blot), found.pieces, map, mapDpi);
+    // Scraps of such a border, where a shadow's paper was cleared from its bars, lie outside what
+    // it encloses.
+    for (const PixelBox& inside : borderInsides) {
+        std::erase_if(found.pieces, [&](const InkPiece& piece) {
+            const PixelBox& box = piece.box;
+            const PixelBox in{std::max(box.left, inside.left), std::max(box.top, inside.top),
+                              std::min(box.right, inside.right),
+                              std::min(box.bottom, inside.bottom)};
+            const double area = static_cast<double>(box.Width()) * box.Height();
+            return in.Empty() || 2.0 * in.Width() * in.Height() < area;
+        });
+    }
     // Left out only where it lies in the margin, or around the rest as an edge does: a bold dot
     // or a line among the text stays.
     const PixelBox rest = BoxOf(found.pieces);
