@@ -58,16 +58,16 @@ bool LooksLikePaperEdge(const InkPiece& piece, const InkMap& map, double mapDpi)
 }
 
 // The sides of `box` that are a bar of ink as thick as a scanner's border: lines along the side
-// inked over four fifths of it, for 0.12 in or more within half an inch of it (past the wedges
-// a turn fills dark). A table's or a printed frame's rules are thinner (a tenth of an inch at
-// most). `inside` is the box less those bars, open to the sheet's edge where there is none.
+// inked over four fifths of it, for 0.16 in or more within half an inch of it (past the wedges
+// a turn fills dark). A table's or a printed frame's rules are thinner. `inside` is the box less
+// those bars, open to the sheet's edge where there is none.
 struct Bars {
     int sides = 0;
     PixelBox inside;
 };
 Bars SolidBars(const PixelBox& box, const InkMap& map, double mapDpi) {
     const int within = std::max(1, static_cast<int>(0.5 * mapDpi));
-    const int thick = std::max(2, static_cast<int>(0.12 * mapDpi));
+    const int thick = std::max(2, static_cast<int>(0.16 * mapDpi));
     const auto solid = [&](bool row, int at) {
         const int from = row ? box.left : box.top, to = row ? box.right : box.bottom;
         int ink = 0;
@@ -234,15 +234,13 @@ PixelBox BoxOf(const std::vector<InkPiece>& pieces) {
 }
 
 // A page number's figure alone above or below the rest, which a dusty sheet's specks must not take
-// with them: as tall as a figure of small print, taller than a speck, and not a speck's round,
-// full blot; centred on the rest or at its outer edge, where page numbers are printed. Its
-// neighbours on its line come with it.
+// with them: as tall as a figure of small print, taller than a speck, and narrower than tall, as
+// figures are and round specks and blots are not; centred on the rest or at its outer edge, where
+// page numbers are printed. Its neighbours on its line come with it.
 bool LooksLikeFolio(const InkPiece& piece, const PixelBox& rest, double mapDpi) {
     const PixelBox& box = piece.box;
     const double height = box.Height() / mapDpi;
-    const bool round = box.Width() > 0.75 * box.Height() &&
-                       piece.area > 0.6 * static_cast<double>(box.Width()) * box.Height();
-    const bool figure = height >= 0.07 && height <= 0.25 && !round;
+    const bool figure = height >= 0.07 && height <= 0.25 && box.Width() <= 0.8 * box.Height();
     const bool apart = box.bottom <= rest.top || box.top >= rest.bottom;
     const double aligned = 0.2 * mapDpi;
     const bool placed = std::abs(box.left + box.right - rest.left - rest.right) <= 2 * aligned ||
@@ -465,28 +463,29 @@ ContentPieces FindContentPieces(const GreyPicture& page, double dpi) {
         else
             (box.Width() <= blot && box.Height() <= blot ? blots : found.pieces).push_back(piece);
     }
-    // A shadow above or below lies along the lines and parts them from it whole: what it reached
-    // is weighed as any other piece, but for a border it cut open.
-    const PixelBox text = BoxOf(found.pieces);
-    for (const InkPiece& piece : reached) {
+    // Scraps of a border that does not reach the edge, where a shadow's paper was cleared from its
+    // bars, lie mostly outside what it encloses.
+    const auto outsideBorder = [&](const InkPiece& piece) {
         const PixelBox& box = piece.box;
-        if (!AroundTheRest(piece, text, map, mapDpi))
-            (box.Width() <= blot && box.Height() <= blot ? blots : found.pieces).push_back(piece);
-    }
-    KeepBesideLines(std::move(remnants), found.pieces, 0.25 * mapDpi, map, mapDpi);
-    KeepDustFree(dots, blots, static_cast<int>(blot), found.pieces, map, mapDpi);
-    // Scraps of such a border, where a shadow's paper was cleared from its bars, lie outside what
-    // it encloses.
-    for (const PixelBox& inside : borderInsides) {
-        std::erase_if(found.pieces, [&](const InkPiece& piece) {
-            const PixelBox& box = piece.box;
+        return std::ranges::any_of(borderInsides, [&](const PixelBox& inside) {
             const PixelBox in{std::max(box.left, inside.left), std::max(box.top, inside.top),
                               std::min(box.right, inside.right),
                               std::min(box.bottom, inside.bottom)};
             const double area = static_cast<double>(box.Width()) * box.Height();
             return in.Empty() || 2.0 * in.Width() * in.Height() < area;
         });
+    };
+    std::erase_if(remnants, outsideBorder);
+    // A shadow above or below lies along the lines and parts them from it whole: what it reached
+    // is weighed as any other piece, but for a border it cut open.
+    const PixelBox text = BoxOf(found.pieces);
+    for (const InkPiece& piece : reached) {
+        const PixelBox& box = piece.box;
+        if (!AroundTheRest(piece, text, map, mapDpi) && !outsideBorder(piece))
+            (box.Width() <= blot && box.Height() <= blot ? blots : found.pieces).push_back(piece);
     }
+    KeepBesideLines(std::move(remnants), found.pieces, 0.25 * mapDpi, map, mapDpi);
+    KeepDustFree(dots, blots, static_cast<int>(blot), found.pieces, map, mapDpi);
     // Left out only where it lies in the margin, or around the rest as an edge does: a bold dot
     // or a line among the text stays.
     const PixelBox rest = BoxOf(found.pieces);
