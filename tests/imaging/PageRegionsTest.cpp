@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <random>
+#include <string>
 
 #include "imaging/cleanup/CleanupPlan.h"
 #include "imaging/cleanup/InkMap.h"
@@ -61,6 +62,21 @@ void AddSpecks(GreyPicture& sheet, const std::vector<std::pair<int, int>>& at) {
     }
 }
 
+// The content box found on the sheet, directly and as a book's page plan finds it on a smaller
+// sample, overlaps `truth` by 97% or more and holds all of it.
+void ExpectTheBoxHolds(const GreyPicture& sheet, const PixelBox& truth, const std::string& what) {
+    CleanupOptions crop;
+    crop.crop = true;
+    for (const PixelBox& found :
+         {FindContentBox(sheet, 300), PlanSheet(0, sheet, 300, crop).at(0).content}) {
+        EXPECT_GE(Overlap(found, truth), 0.97) << what;
+        EXPECT_LE(found.left, truth.left) << what;
+        EXPECT_LE(found.top, truth.top) << what;
+        EXPECT_GE(found.right, truth.right) << what;
+        EXPECT_GE(found.bottom, truth.bottom) << what;
+    }
+}
+
 TEST(ContentBoxTest, TheBoxHoldsAllTheTextAndNoBorderShadowOrSpeck) {
     tools::PageLayout layout;
     layout.margin = 250;
@@ -100,6 +116,26 @@ TEST(ContentBoxTest, TheBoxHoldsAllTheTextAndNoBorderShadowOrSpeck) {
     }
 }
 
+// The content box of a sheet with a shadow, found directly and through the page plan, holds the
+// lines: up to a pixel of the letters' blurred edges, which the shadow makes as light as paper,
+// may go. Nor does it take in the shadow's core.
+void ExpectTheLinesAndNoShadow(const GreyPicture& sheet, const PixelBox& ink) {
+    CleanupOptions crop;
+    crop.crop = true;
+    for (const PixelBox& found :
+         {FindContentBox(sheet, 300), PlanSheet(0, sheet, 300, crop).at(0).content}) {
+        EXPECT_GE(Overlap(found, ink), 0.97);
+        for (const auto& [lost, grown] :
+             {std::pair{found.left - ink.left, ink.left - found.left},
+              std::pair{found.top - ink.top, ink.top - found.top},
+              std::pair{ink.right - found.right, found.right - ink.right},
+              std::pair{ink.bottom - found.bottom, found.bottom - ink.bottom}}) {
+            EXPECT_LE(lost, 1);
+            EXPECT_LE(grown, 20);
+        }
+    }
+}
+
 // A book pressed flat on the glass: an inch of shadow deepening evenly to a quarter of the
 // paper at the fold, with the ends of the lines a third of an inch from it, on the shadow's lit
 // side. The ends of the lines are content; the shadow is not.
@@ -127,22 +163,8 @@ TEST(ContentBoxTest, LinesRunningIntoAFoldsShadowAreKeptWhole) {
     const GreyPicture& facing = left;
     const PixelBox mirrored{page.width - truth.right, truth.top, page.width - truth.left,
                             truth.bottom};
-    CleanupOptions crop;
-    crop.crop = true;
-    for (const auto& [sheet, ink] :
-         {std::pair{&std::as_const(right), truth}, std::pair{&facing, mirrored}}) {
-        for (const PixelBox& found :
-             {FindContentBox(*sheet, 300), PlanSheet(0, *sheet, 300, crop).at(0).content}) {
-            EXPECT_GE(Overlap(found, ink), 0.97);
-            // Up to a pixel of the letters' blurred edges, which the shadow makes as light as
-            // paper, may go.
-            EXPECT_LE(found.left, ink.left + 1);
-            EXPECT_GE(found.right, ink.right - 1);
-            // Nor the shadow's core either.
-            EXPECT_LE(found.right - ink.right, 20);
-            EXPECT_LE(ink.left - found.left, 20);
-        }
-    }
+    ExpectTheLinesAndNoShadow(right, truth);
+    ExpectTheLinesAndNoShadow(facing, mirrored);
 }
 
 // A book's edge lifted off the glass: an inch of shadow deepening to a quarter of the paper at the
@@ -172,19 +194,8 @@ TEST(ContentBoxTest, TheFirstLineUnderALiftedEdgesShadowIsKept) {
     }
     const PixelBox turnedOver{truth.left, page.height - truth.bottom, truth.right,
                               page.height - truth.top};
-    CleanupOptions crop;
-    crop.crop = true;
-    for (const auto& [sheet, ink] :
-         {std::pair{&std::as_const(top), truth}, std::pair{&std::as_const(bottom), turnedOver}}) {
-        for (const PixelBox& found :
-             {FindContentBox(*sheet, 300), PlanSheet(0, *sheet, 300, crop).at(0).content}) {
-            EXPECT_GE(Overlap(found, ink), 0.97);
-            EXPECT_LE(found.top, ink.top + 1);
-            EXPECT_GE(found.bottom, ink.bottom - 1);
-            EXPECT_LE(ink.top - found.top, 20);
-            EXPECT_LE(found.bottom - ink.bottom, 20);
-        }
-    }
+    ExpectTheLinesAndNoShadow(top, truth);
+    ExpectTheLinesAndNoShadow(bottom, turnedOver);
 }
 
 // Beside a shadow: a picture and a table's frame the shadow reaches stay, binder holes in it go. A
@@ -259,8 +270,6 @@ TEST(ContentBoxTest, ABorderInsideATurnsLightWedgesIsLeftOut) {
     const PixelBox text = TruthOf(page);
     const int in = kWedge + kBorder;
     const PixelBox truth{text.left + in, text.top + in, text.right + in, text.bottom + in};
-    CleanupOptions crop;
-    crop.crop = true;
     for (const char* shadow : {"none", "gutter", "bottom"}) {
         SheetOptions options;
         options.grey = true;
@@ -289,14 +298,7 @@ TEST(ContentBoxTest, ABorderInsideATurnsLightWedgesIsLeftOut) {
                 scanned.width,
                 sheet.pixels.begin() + static_cast<std::ptrdiff_t>(y + in) * sheet.width + in);
         }
-        for (const PixelBox& found :
-             {FindContentBox(sheet, 300), PlanSheet(0, sheet, 300, crop).at(0).content}) {
-            EXPECT_GE(Overlap(found, truth), 0.97) << shadow;
-            EXPECT_LE(found.left, truth.left);
-            EXPECT_LE(found.top, truth.top);
-            EXPECT_GE(found.right, truth.right);
-            EXPECT_GE(found.bottom, truth.bottom);
-        }
+        ExpectTheBoxHolds(sheet, truth, shadow);
     }
 }
 
@@ -318,17 +320,7 @@ TEST(ContentBoxTest, APrintedFrameNearTheEdgesStays) {
         }
         SheetOptions options;
         options.grey = true;
-        const GreyPicture sheet = tools::ScanSheet(page, options);
-        CleanupOptions crop;
-        crop.crop = true;
-        for (const PixelBox& found :
-             {FindContentBox(sheet, 300), PlanSheet(0, sheet, 300, crop).at(0).content}) {
-            EXPECT_GE(Overlap(found, frame), 0.97) << weight;
-            EXPECT_LE(found.left, frame.left);
-            EXPECT_LE(found.top, frame.top);
-            EXPECT_GE(found.right, frame.right);
-            EXPECT_GE(found.bottom, frame.bottom);
-        }
+        ExpectTheBoxHolds(tools::ScanSheet(page, options), frame, std::to_string(weight));
     }
 }
 
