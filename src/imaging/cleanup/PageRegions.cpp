@@ -103,7 +103,8 @@ Bars SolidBars(const PixelBox& box, const InkMap& map, double mapDpi) {
 // inch of the edges. A photograph that close to the edge is thicker than a band and fuller than
 // a ring. A ring or a band of a border's solid bars may lie further in, where the sheet was
 // turned before it came to us and the turn's light wedges lie outside it, and a ring be open on
-// one side, where a shadow's paper was cleared from it.
+// one side, where a shadow's paper was cleared from it; what such a ring encloses is added to
+// `insides`.
 bool LooksLikeBorder(const InkPiece& piece, const InkMap& map, double mapDpi,
                      std::vector<PixelBox>& insides) {
     const PixelBox& box = piece.box;
@@ -251,13 +252,13 @@ bool LooksLikeFolio(const InkPiece& piece, const PixelBox& rest, double mapDpi) 
 
 // Dust on the glass scans as dots and small blots scattered over the whole sheet, margins and
 // all; each one left in a margin widens the crop to it. Of the small pieces, those kept are
-// among the rest of the content, belong to it, or are one of a group too large to have fallen
-// together by chance (a stipple, a dotted rule). A small piece belongs to a line (a full stop,
-// an ellipsis, a bullet) when it lies level with the line's ink, or with a small piece that
-// does, up to a quarter of an inch away, or to a letter (an i's dot) when it lies just off it; on a
-// dusty sheet the reach along the line shrinks, so that about one speck of the dust falls within
-// it. Blots as large as two specks together are small pieces only on a dusty sheet: on a clean one
-// they are a page number's figure or a bullet, and stay.
+// among the rest of the content, belong to it, are one of a group too large to have fallen
+// together by chance (a stipple, a dotted rule), or are a page number. A small piece belongs to a
+// line (a full stop, an ellipsis, a bullet) when it lies level with the line's ink, or with a small
+// piece that does, up to a quarter of an inch away, or to a letter (an i's dot) when it lies just
+// off it; on a dusty sheet the reach along the line shrinks, so that about one speck of the dust
+// falls within it. Blots as large as two specks together are small pieces only on a dusty sheet: on
+// a clean one they are a page number's figure or a bullet, and stay.
 void KeepDustFree(const std::vector<InkPiece>& dots, const std::vector<InkPiece>& blots,
                   int largestBlot, std::vector<InkPiece>& pieces, const InkMap& map,
                   double mapDpi) {
