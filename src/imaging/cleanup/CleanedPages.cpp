@@ -216,15 +216,16 @@ Picture CleanedPages::Cleaned(int page, double scale, int fitWidth, int fitHeigh
     const double bottom = (box.bottom - full.Height() / 2.0) * sy + turned.Height() / 2.0;
     PixelBox here{static_cast<int>(std::floor(left)), static_cast<int>(std::floor(top)),
                   static_cast<int>(std::ceil(right)), static_cast<int>(std::ceil(bottom))};
+    // Made to the size asked for, around the box's own middle: rounded outwards first, its ink
+    // would sit up to a pixel off, and the page be made smaller once more to fit.
+    if (fitWidth > 0 && fitHeight > 0 && std::abs(here.Width() - fitWidth) <= 2 &&
+        std::abs(here.Height() - fitHeight) <= 2) {
+        here.left = static_cast<int>(std::lround((left + right - fitWidth) / 2));
+        here.top = static_cast<int>(std::lround((top + bottom - fitHeight) / 2));
+        here.right = here.left + fitWidth;
+        here.bottom = here.top + fitHeight;
+    }
     if (plan.degrees != 0) {
-        // Made to the size asked for, around the box's own middle: rounded outwards first, its
-        // ink would sit up to a pixel of this picture (half of the one made from it) off.
-        if (std::abs(here.Width() - fitWidth) <= 2 && std::abs(here.Height() - fitHeight) <= 2) {
-            here.left = static_cast<int>(std::lround((left + right - fitWidth) / 2));
-            here.top = static_cast<int>(std::lround((top + bottom - fitHeight) / 2));
-            here.right = here.left + fitWidth;
-            here.bottom = here.top + fitHeight;
-        }
         // Only the part that is kept is turned.
         picture = TurnPart(picture, plan.degrees, here);
         if (whole && own.kind == PageKind::Bilevel)
@@ -281,10 +282,13 @@ Picture CleanedPages::Made(int page, int width, int height) const {
     const PagePlan& plan = PlanOf(page);
     // A bilevel sheet that can be read as bits turns at its own pixels, exactly, and is made
     // smaller from the bits: sharper, and a fraction of the cost of turning grey pixels. It is
-    // turned by quarters and despeckled there too. Not for a thumbnail: it would show nothing
-    // of that, and the sheet read small costs about half as much.
+    // turned by quarters, cut and despeckled there too: cut from the sheet read small, a page
+    // would be made smaller twice, blurred and at twice the cost. Not for a thumbnail: it would
+    // show nothing of that, and the sheet read small costs about half as much.
     const bool thumbnail = asked * DpiOr300(dpi_(plan.sheet)) < kThumbnailDpi;
-    if ((plan.degrees != 0 || plan.quarters != 0 || options_.despeckle) &&
+    const PageShape own = source_->Shape(plan.sheet);
+    const bool cut = CutBox(page) != PixelBox{0, 0, own.width, own.height};
+    if ((plan.degrees != 0 || plan.quarters != 0 || options_.despeckle || cut) &&
         shape.kind == PageKind::Bilevel && !thumbnail) {
         if (auto bits = source_->PageBits(plan.sheet)) {
             if (plan.quarters != 0)
@@ -292,9 +296,11 @@ Picture CleanedPages::Made(int page, int width, int height) const {
             return FromBits(page, *bits, width, height);
         }
     }
-    const double scale = plan.degrees == 0 && plan.quarters == 0 ? asked : 2 * asked;
+    // A turned page is made at twice the size and halved; a level one is cut at its size.
+    const int times = plan.degrees == 0 && plan.quarters == 0 ? 1 : 2;
+    const double scale = times * asked;
     Picture cleaned =
-        scale >= 0.75 ? Cleaned(page, 1.0) : Cleaned(page, scale, 2 * width, 2 * height);
+        scale >= 0.75 ? Cleaned(page, 1.0) : Cleaned(page, scale, times * width, times * height);
     if (cleaned.width == width && cleaned.height == height)
         return cleaned;
     // A turned page made at exactly twice the size: each pixel the mean of four.

@@ -49,8 +49,8 @@ public:
 private:
     // The part of the levelled sheet the page is cut from.
     PixelBox CutBox(int page) const;
-    // The page made from the sheet read at `scale` of its own size (1: its own pixels). A turned
-    // page is made `fitWidth` x `fitHeight` when given and within a pixel or two of its size.
+    // The page made from the sheet read at `scale` of its own size (1: its own pixels); made
+    // `fitWidth` x `fitHeight` when given and within a pixel or two of its size.
     Picture Cleaned(int page, double scale, int fitWidth = 0, int fitHeight = 0) const;
 
     // The page made width x height, before what reaches its edge from outside the content is
