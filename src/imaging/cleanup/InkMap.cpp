@@ -165,11 +165,12 @@ struct Edge {
 
     int Lines() const { return rows ? height : width; }
     int Length() const { return rows ? width : height; }
-    std::size_t At(int line, int along) const {
-        const int across = far ? Lines() - 1 - line : line;
-        return rows ? static_cast<std::size_t>(across) * width + along
-                    : static_cast<std::size_t>(along) * width + across;
+    // The pixel `line` begins at, and the step to the next one along it.
+    std::size_t Start(int line) const {
+        const auto across = static_cast<std::size_t>(far ? Lines() - 1 - line : line);
+        return rows ? across * static_cast<std::size_t>(width) : across;
     }
+    std::size_t Step() const { return rows ? 1 : static_cast<std::size_t>(width); }
 };
 
 // Clears from `map` the shadowed paper of the lines along `edge` of `darkest`, the page at the
@@ -181,15 +182,18 @@ void ClearShadowPaperAt(const Edge& edge, const GreyPicture& darkest, const InkL
     const int reach = std::min(edge.Lines() / 4, static_cast<int>(kShadowReach * mapDpi));
     if (contrast <= 0 || length == 0 || reach == 0)
         return;
-    // Each line's paper.
+    // Each line's paper: the grey its share of pixels is at least as light as, counted out.
     std::vector<double> paper(static_cast<std::size_t>(reach));
-    std::vector<std::uint8_t> line(static_cast<std::size_t>(length));
+    const auto share = static_cast<int>(kLinePaper * (length - 1));
     for (int i = 0; i < reach; ++i) {
-        for (int p = 0; p < length; ++p)
-            line[static_cast<std::size_t>(p)] = darkest.pixels[edge.At(i, p)];
-        const auto share = line.begin() + static_cast<std::ptrdiff_t>(kLinePaper * (length - 1));
-        std::nth_element(line.begin(), share, line.end());
-        paper[static_cast<std::size_t>(i)] = *share;
+        std::array<int, 256> count{};
+        const std::uint8_t* pixel = darkest.pixels.data() + edge.Start(i);
+        for (int p = 0; p < length; ++p, pixel += edge.Step())
+            ++count[*pixel];
+        std::size_t grey = 0;
+        for (int darker = 0; darker + count[grey] <= share; ++grey)
+            darker += count[grey];
+        paper[static_cast<std::size_t>(i)] = static_cast<double>(grey);
     }
     const auto level = [&](int i) { return paper[static_cast<std::size_t>(i)]; };
     const auto dark = [&](int i) { return level(i) < kDarkestShadowPaper * levels.paper; };
@@ -214,8 +218,8 @@ void ClearShadowPaperAt(const Edge& edge, const GreyPicture& darkest, const InkL
         if (!shadowed(i))
             continue;
         const double inkBelow = level(i) - contrast;
-        for (int p = 0; p < length; ++p) {
-            const std::size_t pixel = edge.At(i, p);
+        for (std::size_t p = 0, pixel = edge.Start(i); p < static_cast<std::size_t>(length);
+             ++p, pixel += edge.Step()) {
             if (map.ink[pixel] != 0 && darkest.pixels[pixel] >= inkBelow) {
                 map.ink[pixel] = 0;
                 shadowPaper.ink[pixel] = mark;
