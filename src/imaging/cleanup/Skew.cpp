@@ -141,7 +141,7 @@ Peak SparseSearch(Projection& projection, double from, double to, double step, i
 }
 
 // The angle of the highest score between `from` and `to`, where the score has one peak: each
-// step narrows the range to 0.618 of it, and ten leave under a hundredth of a fine step.
+// step narrows the range to 0.618 of it, and seven place it within a tenth of a fine step.
 constexpr int kGoldenSteps = 7;
 double GoldenPeak(Projection& projection, double from, double to) {
     const double ratio = (std::sqrt(5.0) - 1) / 2;
