@@ -1,5 +1,6 @@
 # Install layout (GNUInstallDirs) and the Debian package built by CPack:
 #   bin/vellumark                                the program
+#   lib/vellumark/plugins/libvellumark_ocr.so    word recognition, loaded when words are first read
 #   share/vellumark/{epubfiles,help}             its data, found through ../share/vellumark
 #   share/applications, share/metainfo,          menu entry, AppStream data, the MDI file type
 #   share/mime/packages, share/icons/hicolor     and the icons (window builds only)

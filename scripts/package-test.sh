@@ -95,6 +95,11 @@ cp samples/sample.tif "$work/sample.tif"
 chmod 644 "$work/sample.tif"
 /usr/bin/vellumark convert "$work/sample.tif" --author X --output-dir "$work/out" --quiet
 java -jar /usr/share/java/epubcheck.jar "$work/out/sample.epub"
+# Word recognition, from its module in the library folder.
+found=$(/usr/bin/vellumark search "$work/sample.tif" the)
+found=${found%%$'\n'*}
+echo "-- search: $found"
+[[ "$found" == "page 1, "* ]] || fail "the installed program found no words"
 
 # The window as a user starts it from the file manager, without write access to the
 # installation: its working folder is then the user's cache folder.

@@ -88,6 +88,35 @@ TEST(InfoCommandTest, BadInputAndBadArgumentsGiveOneLineAndExitTwo) {
     }
 }
 
+// Word recognition comes in a module loaded when words are first read. A program without it
+// still makes books; asked to read words, it says why it cannot in one line and leaves no book.
+TEST(ConvertCommandTest, WithoutTheWordModuleBooksAreMadeAndReadingWordsFailsInOneLine) {
+    namespace fs = std::filesystem;
+    TempFolder folder;
+    const fs::path built = VELLUMARK_TEST_PROGRAM;
+    const fs::path program = folder / "bin" / "vellumark";
+    fs::create_directories(program.parent_path());
+    fs::copy_file(built, program);
+    fs::copy(built.parent_path() / "epubfiles", program.parent_path() / "epubfiles",
+             fs::copy_options::recursive);
+    const fs::path scan = folder / "scan.tif";
+    vellumark::testing::WriteTestTiff(scan, std::vector<TestPage>(2));
+
+    const RunResult plain = RunProgram(
+        program.string(),
+        {"convert", scan.string(), "--author", "A", "--output-dir", (folder / "plain").string()});
+    EXPECT_EQ(plain.exitCode, 0) << plain.err;
+    EXPECT_TRUE(fs::exists(folder / "plain" / "scan.epub"));
+
+    const RunResult ocr =
+        RunProgram(program.string(), {"convert", scan.string(), "--author", "A", "--format",
+                                      "epub3", "--ocr", "--output-dir", (folder / "ocr").string()});
+    EXPECT_EQ(ocr.exitCode, 1);
+    EXPECT_EQ(Lines(ocr.err), 1) << ocr.err;
+    EXPECT_NE(ocr.err.find("word recognition cannot start"), std::string::npos) << ocr.err;
+    EXPECT_FALSE(fs::exists(folder / "ocr" / "scan.epub"));
+}
+
 TEST(HelpTest, EveryCommandHasItsHelpOnStandardOutput) {
     for (const CommandSpec& command : Commands()) {
         for (const char* flag : {"--help", "-h"}) {
