@@ -141,8 +141,8 @@ Peak SparseSearch(Projection& projection, double from, double to, double step, i
 }
 
 // The angle of the highest score between `from` and `to`, where the score has one peak: each
-// step narrows the range to 0.618 of it, and seven place it within a tenth of a fine step.
-constexpr int kGoldenSteps = 7;
+// step narrows the range to 0.618 of it, and ten leave under a hundredth of a fine step.
+constexpr int kGoldenSteps = 10;
 double GoldenPeak(Projection& projection, double from, double to) {
     const double ratio = (std::sqrt(5.0) - 1) / 2;
     double a = to - ratio * (to - from), b = from + ratio * (to - from);
@@ -222,7 +222,7 @@ std::vector<Point> LowerEdges(const GreyPicture& page, const InkMap& map,
 // page is taken to have no lines of text.
 constexpr double kConfidentPeak = 1.6;
 // Enough edge points for a hundredth of a degree; more only cost time.
-constexpr std::size_t kFinePoints = 6000;
+constexpr std::size_t kFinePoints = 12000;
 // Every fourth coarse angle first: a peak is wider than that.
 constexpr int kCoarseStride = 4;
 // One point in this many looks for the fine peak first, on pages with points enough that
