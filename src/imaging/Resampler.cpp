@@ -32,22 +32,25 @@ const std::array<std::uint32_t, 256> kPairTable = [] {
     return table;
 }();
 
-// Calls inkByte(index, byte) for each byte of a row of `width` bits that holds ink, with the
-// byte's set bits its ink, passing over the paper bytes (most of a text page) eight at a time.
+// Calls inkByte(index, byte) for each byte of a row of `width` bits in an eight-byte group that
+// holds ink, with the byte's set bits its ink (0 for a paper byte among them), passing over the
+// paper groups (most of a text page). Along a line of letters ink and paper bytes alternate
+// unpredictably: a branch on each byte cost more than adding its nothing.
 template <typename InkByte>
 void ForEachInkByte(const std::uint8_t* bits, int width, bool oneIsBlack, InkByte&& inkByte) {
     const std::uint8_t flip = oneIsBlack ? 0x00 : 0xFF;
     const std::uint64_t flip8 = oneIsBlack ? 0 : ~std::uint64_t{0};
     const std::size_t bytes = (static_cast<std::size_t>(width) + 7) / 8;
-    for (std::size_t p = 0; p < bytes; ++p) {
-        if (p + 8 <= bytes) {
-            std::uint64_t group;
-            std::memcpy(&group, bits + p, sizeof group);
-            if ((group ^ flip8) == 0) {
-                p += 7;
-                continue;
-            }
-        }
+    std::size_t p = 0;
+    for (; p + 8 <= bytes; p += 8) {
+        std::uint64_t group;
+        std::memcpy(&group, bits + p, sizeof group);
+        if ((group ^ flip8) == 0)
+            continue;
+        for (std::size_t k = p; k < p + 8; ++k)
+            inkByte(k, static_cast<std::uint8_t>(bits[k] ^ flip));
+    }
+    for (; p < bytes; ++p) {
         if (const std::uint8_t v = bits[p] ^ flip; v != 0)
             inkByte(p, v);
     }
@@ -293,27 +296,47 @@ void Resampler::AddBitsRow(const std::uint8_t* bits, bool oneIsBlack) {
 void Resampler::HalveBitsRow(const std::uint8_t* bits, bool oneIsBlack) {
     if (rowsAdded_ >= sourceHeight_)
         throw Error(ErrorCode::Internal, "resampler: too many rows");
+    const std::size_t bytes = (static_cast<std::size_t>(sourceWidth_) + 7) / 8;
+    // A row pair is counted at once, from the first row kept here, so that each count is
+    // written once rather than added to twice and cleared.
+    if (rowsAdded_++ % 2 == 0) {
+        upperBits_.assign(bits, bits + bytes);
+        return;
+    }
     if (inkCounts_.empty())
         inkCounts_.assign(static_cast<std::size_t>(width_) + 4, 0);
-    ForEachInkByte(bits, sourceWidth_, oneIsBlack, [&](std::size_t p, std::uint8_t v) {
-        std::uint32_t counts;
-        std::memcpy(&counts, inkCounts_.data() + 4 * p, sizeof counts);
-        counts += kPairTable[v];  // at most 4 a byte: no carries between pixels
-        std::memcpy(inkCounts_.data() + 4 * p, &counts, sizeof counts);
-    });
-    if (rowsAdded_++ % 2 == 1) {
-        // Ink counts 0 to 4 make 255, 191, 128, 64 and 0: 255 less 64 a count, less one from
-        // two up, in bytes (four counts' 256 wraps to 0, less one to 255), a loop that GCC
-        // vectorises.
-        std::uint8_t* __restrict out = picture_.Row(nextOutputRow_++);
-        const std::uint8_t* __restrict counts = inkCounts_.data();
-        const int width = width_;
-        for (int x = 0; x < width; ++x) {
-            const std::uint8_t count = counts[x];
-            out[x] = static_cast<std::uint8_t>(
-                ~static_cast<std::uint8_t>((count << 6) - ((count + 2) >> 2)));
+    const std::uint8_t flip = oneIsBlack ? 0x00 : 0xFF;
+    const std::uint64_t flip8 = oneIsBlack ? 0 : ~std::uint64_t{0};
+    const std::uint8_t* upper = upperBits_.data();
+    std::uint8_t* inkCounts = inkCounts_.data();
+    // As in ForEachInkByte, every byte of a group holding ink is counted, paper or not.
+    const auto countPair = [&](std::size_t p) {
+        const std::uint32_t counts = kPairTable[upper[p] ^ flip] + kPairTable[bits[p] ^ flip];
+        std::memcpy(inkCounts + 4 * p, &counts, sizeof counts);  // at most 4 a byte: no carries
+    };
+    std::size_t p = 0;
+    for (; p + 8 <= bytes; p += 8) {
+        std::uint64_t above, below;
+        std::memcpy(&above, upper + p, sizeof above);
+        std::memcpy(&below, bits + p, sizeof below);
+        if (((above ^ flip8) | (below ^ flip8)) == 0) {
+            std::memset(inkCounts + 4 * p, 0, 32);
+            continue;
         }
-        std::fill(inkCounts_.begin(), inkCounts_.end(), 0);
+        for (std::size_t k = p; k < p + 8; ++k)
+            countPair(k);
+    }
+    for (; p < bytes; ++p)
+        countPair(p);
+    // Ink counts 0 to 4 make 255, 191, 128, 64 and 0: 255 less 64 a count, less one from two
+    // up, in bytes (four counts' 256 wraps to 0, less one to 255), a loop that GCC vectorises.
+    std::uint8_t* __restrict out = picture_.Row(nextOutputRow_++);
+    const std::uint8_t* __restrict counts = inkCounts_.data();
+    const int width = width_;
+    for (int x = 0; x < width; ++x) {
+        const std::uint8_t count = counts[x];
+        out[x] = static_cast<std::uint8_t>(
+            ~static_cast<std::uint8_t>((count << 6) - ((count + 2) >> 2)));
     }
 }
 

@@ -63,7 +63,8 @@ private:
     // Bits rows store 0/1 in the sums; the output maps them to these values.
     bool bits_ = false;
     float zeroValue_ = 0, oneValue_ = 255;
-    // When halving bits rows: each output pixel's ink so far, 0 to 4.
+    // When halving bits rows: the first row of a pair, and each output pixel's ink, 0 to 4.
+    std::vector<std::uint8_t> upperBits_;
     std::vector<std::uint8_t> inkCounts_;
     Picture picture_;
 };
