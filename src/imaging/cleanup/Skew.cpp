@@ -177,6 +177,7 @@ std::vector<Point> LowerEdges(const GreyPicture& page, const InkMap& map,
                               const std::vector<InkPiece>& text, std::uint8_t threshold,
                               std::size_t limit) {
     std::vector<Point> points;
+    std::size_t count = 0;  // of `points`, those found
     // Edges are marked for a stretch of a row without a branch per pixel, which the compiler
     // does many pixels a step, then gathered from the few marked eight-pixel words.
     std::vector<std::uint8_t> edge;
@@ -199,14 +200,20 @@ std::vector<Point> LowerEdges(const GreyPicture& page, const InkMap& map,
                 std::memcpy(&eight, edge.data() + i, sizeof eight);
                 if (eight == 0)
                     continue;
-                for (std::size_t k = i; k < std::min(i + 8, width); ++k) {
-                    if (edge[k])
-                        points.push_back({static_cast<float>(left + static_cast<int>(k)),
-                                          static_cast<float>(y)});
+                // Each pixel of the word is written and only the edges kept (the marks past
+                // the stretch are 0): along a line of letters edges come and go unpredictably,
+                // and a branch for each cost more than the rest of the search.
+                if (points.size() < count + 8)
+                    points.resize(std::max(2 * points.size(), count + 8));
+                for (std::size_t k = i; k < i + 8; ++k) {
+                    points[count] = {static_cast<float>(left + static_cast<int>(k)),
+                                     static_cast<float>(y)};
+                    count += edge[k];
                 }
             }
         }
     }
+    points.resize(count);
     if (points.size() > limit) {
         std::vector<Point> taken;
         taken.reserve(limit);
