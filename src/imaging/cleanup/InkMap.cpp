@@ -378,14 +378,17 @@ LabelledRuns LabelRows(int height, RowRuns&& rowRuns) {
         rowRuns(y, [&](int begin, int end) {
             const int label = static_cast<int>(parent.size());
             parent.push_back(label);
-            // Runs above that touch this one, diagonals included.
+            // Runs above that touch this one, diagonals included. A piece's root is its least
+            // label, so this run's root is known without looking it up.
             while (above < previousEnd && runs[above].end < begin)
                 ++above;
+            int mine = label;
             for (std::size_t a = above; a < previousEnd && runs[a].begin <= end; ++a) {
                 const int root = Find(parent, runs[a].label);
-                const int mine = Find(parent, label);
-                if (root != mine)
+                if (root != mine) {
                     parent[std::max(root, mine)] = std::min(root, mine);
+                    mine = std::min(root, mine);
+                }
             }
             runs.push_back({y, begin, end, label});
         });
