@@ -95,8 +95,9 @@ TEST(ResamplerTest, PackedBitsGiveTheSameResultAsBytes) {
             Resampler bits(sw, sh, w, h, 1), bytes(sw, sh, w, h, 1);
             const bool sparse = sw > 100;
             const std::uint8_t paper = oneIsBlack ? 0x00 : 0xFF;
+            // One row buffer, refilled for each row, as a reader's scanline is.
+            std::vector<std::uint8_t> packed((sw + 7) / 8 + 8), expanded(sw);
             for (int y = 0; y < sh; ++y) {
-                std::vector<std::uint8_t> packed((sw + 7) / 8 + 8), expanded(sw);
                 for (auto& b : packed)
                     b = sparse && random() % 5 != 0 ? paper : static_cast<std::uint8_t>(random());
                 for (int x = 0; x < sw; ++x) {
