@@ -202,6 +202,25 @@ TEST(ImagePagesTest, SingleImagesAreDocumentsOfOnePage) {
     EXPECT_EQ(photo->Info(0).source, "photo.jpeg");
 }
 
+// A chunk whose length runs far past the file's end (here a text chunk saying it holds 2 GB)
+// is a damaged page, said so, and not a reason to set aside the length it claims.
+TEST(ImagePagesTest, APngChunkLongerThanItsFileIsADamagedPage) {
+    TempFolder folder;
+    std::vector<std::uint8_t> png = EncodeGreyPng(GreyPage(40, 30, 100), 256);
+    const std::vector<std::uint8_t> text = {0x7E, 0,   0,   0x25, 't', 'E',
+                                            'X',  't', 'd', 'a',  't', 'e'};
+    png.insert(png.begin() + 33, text.begin(), text.end());  // after the header chunk
+    WriteBytesTo(folder / "page.png", png);
+    const auto document = OpenScanDocument(folder / "page.png");
+    try {
+        document->PagePicture(0);
+        FAIL() << "a damaged PNG was read";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.Code(), ErrorCode::BadInput);
+        EXPECT_NE(std::string(e.what()).find("damaged PNG"), std::string::npos) << e.what();
+    }
+}
+
 // A fax kept as an image says it has 200 pixels an inch across and 100 down: its picture has
 // the page's shape, not its pixels'.
 TEST(ImagePagesTest, PixelsNotSquareGiveThePageItsOwnShape) {

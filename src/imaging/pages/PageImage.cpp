@@ -224,10 +224,28 @@ struct PngImage {
     ~PngImage() { png_image_free(&image); }
 };
 
+// Whether every chunk up to the end chunk lies within the bytes. libpng sets aside as much as
+// a text chunk says it holds before reading it: a damaged length would cost gigabytes.
+bool PngChunksFit(std::span<const std::uint8_t> bytes) {
+    constexpr std::size_t kSignature = 8, kFraming = 12;  // length, type and CRC
+    for (std::size_t at = kSignature; at + kFraming <= bytes.size();) {
+        const std::uint64_t length = std::uint64_t{bytes[at]} << 24 | bytes[at + 1] << 16 |
+                                     bytes[at + 2] << 8 | bytes[at + 3];
+        if (length > bytes.size() - at - kFraming)
+            return false;
+        if (std::memcmp(bytes.data() + at + 4, "IEND", 4) == 0)
+            return true;
+        at += kFraming + static_cast<std::size_t>(length);
+    }
+    return true;  // ends early: libpng says what is missing
+}
+
 // The PNG's pixels at its own size: grey (one channel) for a grey or bilevel page, RGB
 // otherwise, transparency laid over white paper.
 std::vector<std::uint8_t> DecodePngPixels(std::span<const std::uint8_t> bytes,
                                           const ImageHeader& header, const std::string& name) {
+    if (!PngChunksFit(bytes))
+        throw Error(ErrorCode::BadInput, name + ": damaged PNG (a chunk runs past its end)");
     PngImage png;
     if (!png_image_begin_read_from_memory(&png.image, bytes.data(), bytes.size()))
         throw Error(ErrorCode::BadInput, name + ": damaged PNG (" + png.image.message + ")");
