@@ -132,6 +132,11 @@ void RunPage(ExportState& state, const PageJob& job, int position) {
                       index));
         } catch (const std::exception& e) {
             failure = std::make_exception_ptr(Error(ErrorCode::Internal, e.what(), {}, index));
+        } catch (...) {
+            // Whatever a library throws, the page must end: the export waits for every one.
+            failure = std::make_exception_ptr(
+                Error(ErrorCode::Internal, "Unknown failure on page " + std::to_string(index + 1),
+                      {}, index));
         }
     }
     {

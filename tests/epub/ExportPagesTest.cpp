@@ -81,6 +81,23 @@ TEST(ExportPagesTest, ReportsTheLowestFailingPageAndStops) {
     }
 }
 
+TEST(ExportPagesTest, APageThrowingNoStdExceptionFailsTheExportInsteadOfHangingIt) {
+    for (unsigned jobs : {1u, 2u}) {
+        FakePages pages(6);
+        pages.ThrowForeignOn(3);
+        vellumark::testing::TempFolder folder;
+        ExportOptions options;
+        options.jobs = jobs;
+        try {
+            ExportPages(pages, 6, folder.Path(), options);
+            ADD_FAILURE() << "no error";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.Page(), 3) << e.what();
+            EXPECT_EQ(e.Code(), ErrorCode::Internal);
+        }
+    }
+}
+
 TEST(ExportPagesTest, ProgressAndCancellationStayOnTheCallingThread) {
     FakePages pages(30);
     vellumark::testing::TempFolder folder;

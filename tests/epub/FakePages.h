@@ -20,6 +20,8 @@ public:
         : pages_(pages), width_(width), height_(height) {}
 
     void FailOn(int page) { failing_.insert(page); }
+    // The page throws what some libraries throw: no std::exception.
+    void ThrowForeignOn(int page) { foreign_ = page; }
     // Keeps each page busy a moment so that pages overlap on several threads.
     void SlowDown() { slow_ = true; }
     int MostAtOnce() const { return mostAtOnce_.load(); }
@@ -40,6 +42,8 @@ public:
         } leave{inFlight_};
         if (slow_)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (page == foreign_)
+            throw page;
         if (failing_.contains(page)) {
             throw Error(ErrorCode::BadInput, "page " + std::to_string(page + 1) + " is damaged",
                         "fake.tif", page);
@@ -57,6 +61,7 @@ private:
     int width_;
     int height_;
     std::set<int> failing_;
+    int foreign_ = -1;
     bool slow_ = false;
     mutable std::atomic<int> inFlight_{0};
     mutable std::atomic<int> mostAtOnce_{0};
