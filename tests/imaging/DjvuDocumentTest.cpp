@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
@@ -72,6 +73,12 @@ protected:
     fs::path book_ = temp_ / "book.djvu";
     std::vector<std::uint8_t> bars_;
 };
+
+// djvulibre sets a new-handler of its own as it loads, which throws its own exception type: a
+// failed allocation must stay the std::bad_alloc every handler here expects.
+TEST(DjvuLibraryTest, FailedAllocationsStayStdBadAlloc) {
+    EXPECT_EQ(std::get_new_handler(), nullptr);
+}
 
 TEST_F(DjvuDocumentTest, PagesComeAtTheirOwnSizeWithTheirTextLayer) {
     const auto document = OpenScanDocument(book_);

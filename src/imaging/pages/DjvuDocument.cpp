@@ -6,12 +6,20 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <new>
 
 #include "common/Error.h"
 #include "imaging/Document.h"
 
 namespace vellumark::imaging {
 namespace {
+
+// djvulibre, as it loads, sets a new-handler that makes every failed allocation in the process
+// throw its own exception type instead of std::bad_alloc, which no code here expects: a page
+// too large for memory would escape every handler and stop a conversion without a word. The
+// standard behaviour is put back once the library is loaded; djvulibre is only used through its
+// C interface, which reports failures as messages and return values.
+[[maybe_unused]] const bool standardNewHandler = (std::set_new_handler(nullptr), true);
 
 // djvulibre is not safe with one file open in two contexts on two threads: a page that takes
 // its shapes from a dictionary the pages share then decodes without it, now and then. So one
