@@ -22,6 +22,19 @@ std::string PageText(const std::filesystem::path& path, int page) {
 
 }  // namespace
 
+void CheckPictureSize(const std::filesystem::path& path, int page, std::int64_t width,
+                      std::int64_t height) {
+    if (width < 1 || height < 1)
+        throw Error(ErrorCode::Internal, PageText(path, page) + ": picture size below 1", path,
+                    page);
+    if (width > kMaxPictureSide || height > kMaxPictureSide ||
+        static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) > kMaxPicturePixels)
+        throw Error(ErrorCode::TooLarge,
+                    PageText(path, page) + " would make a picture of " + std::to_string(width) +
+                        " x " + std::to_string(height) + " pixels, more than the limit",
+                    path, page);
+}
+
 struct Document::Impl {
     std::filesystem::path path;
     std::shared_ptr<const ByteSource> source;
@@ -73,22 +86,9 @@ struct Document::Impl {
                         path, page);
     }
 
-    void CheckPictureSize(int page, std::int64_t width, std::int64_t height) const {
-        if (width < 1 || height < 1)
-            throw Error(ErrorCode::Internal, PageText(path, page) + ": picture size below 1", path,
-                        page);
-        if (width > kMaxPictureSide || height > kMaxPictureSide ||
-            static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) >
-                kMaxPicturePixels)
-            throw Error(ErrorCode::TooLarge,
-                        PageText(path, page) + " would make a picture of " + std::to_string(width) +
-                            " x " + std::to_string(height) + " pixels, more than the limit",
-                        path, page);
-    }
-
     Picture Read(int page, int width, int height) const {
         CheckDecodable(page);
-        CheckPictureSize(page, width, height);
+        CheckPictureSize(path, page, width, height);
         const PageLayout& layout = Page(page);
         const bool swap = layout.Transposed();
         auto handle = OpenPage(page);
@@ -194,7 +194,7 @@ Picture Document::PagePicture(int page) const {
     if (layout.Transposed())
         std::swap(w, h);
     impl_->CheckDecodable(page);
-    impl_->CheckPictureSize(page, w, h);
+    CheckPictureSize(impl_->path, page, w, h);
     return impl_->Read(page, static_cast<int>(w), static_cast<int>(h));
 }
 

@@ -27,6 +27,11 @@ constexpr std::uint32_t kMaxPageSide = 1'000'000;
 constexpr std::uint64_t kMaxPicturePixels = 64'000'000;
 constexpr int kMaxPictureSide = 65500;
 
+// Throws vellumark::Error for a picture of page (0-based) of `path` that would be beyond the
+// limits above (TooLarge) or empty (Internal).
+void CheckPictureSize(const std::filesystem::path& path, int page, std::int64_t width,
+                      std::int64_t height);
+
 class Document final : public ScanDocument {
 public:
     // Opens the file and reads its page directory; the file stays open until the Document

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/Error.h"
 #include "imaging/Resampler.h"
 #include "imaging/cleanup/CleanedPages.h"
 #include "imaging/cleanup/Skew.h"
@@ -337,6 +338,30 @@ TEST(CleanedPagesTest, ASheetOfOblongPixelsIsLevelledAndCutToItsOwnShape) {
         [](int) { return 150.0; }, scheduler, nullptr);
     EXPECT_EQ(rounded->Shape(0).width, made[0]->Shape(0).width);
     EXPECT_EQ(rounded->PlanOf(0).skew, made[0]->PlanOf(0).skew);
+}
+
+// A sheet whose file claims a hundredth of a dot per inch: its page at 96 dpi would be millions of
+// pixels across. It is refused as the sheet itself would be, not tried until memory runs out.
+TEST(CleanedPagesTest, APagePictureBeyondTheLimitIsRefusedNamingTheSheet) {
+    GreyPicture sheet{200, 300, std::vector<std::uint8_t>(200u * 300u, 255)};
+    for (int y = 100; y < 200; ++y)
+        std::fill_n(sheet.pixels.begin() + y * 200 + 50, 100, 0);
+    CleanupOptions options;
+    options.crop = options.despeckle = true;
+    for (const bool bits : {false, true}) {
+        Scheduler scheduler(1);
+        const auto pages = CleanedPages::Plan(
+            std::make_shared<Sheets>(std::vector<GreyPicture>{sheet}, bits, 0.01, 0.01), options,
+            [](int) { return 0.01; }, scheduler);
+        try {
+            (void)pages->PagePicture(0);
+            ADD_FAILURE() << "no error";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.Code(), ErrorCode::TooLarge) << e.what();
+            EXPECT_EQ(e.Page(), 0);
+        }
+        EXPECT_EQ(pages->PagePicture(0, 30, 40).width, 30);
+    }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "common/Error.h"
+#include "imaging/Document.h"
 #include "imaging/Resampler.h"
 #include "imaging/cleanup/EdgeInk.h"
 #include "imaging/cleanup/Turn.h"
@@ -257,8 +258,10 @@ Picture CleanedPages::PagePicture(int page) const {
 }
 
 Picture CleanedPages::PagePicture(int page, int width, int height) const {
-    Picture picture = Made(page, width, height);
     const PagePlan& plan = PlanOf(page);
+    // Asked here, not of the sheet, which is read at a size of its own.
+    CheckPictureSize(Path(), plan.sheet, width, height);
+    Picture picture = Made(page, width, height);
     if (options_.crop && !plan.content.Empty()) {
         // The content in the picture's pixels, rounded outwards.
         const PixelBox box = CutBox(page);
