@@ -46,7 +46,7 @@ std::string OutlineText(const structure::BookStructure& book) {
             break;
     }
     for (const structure::Heading& heading : book.headings)
-        text += structure::TocFileLine(heading, LabelOf(book, heading.page)) + "\n";
+        text += structure::TocFileLine(heading, book.labels) + "\n";
     text += "\nPage labels (scan page: printed label):\n";
     for (int page = 0; page < book.pageCount; ++page) {
         const std::string& label = LabelOf(book, page);

@@ -1,5 +1,6 @@
 #include "structure/TocFile.h"
 
+#include <algorithm>
 #include <charconv>
 #include <fstream>
 #include <sstream>
@@ -124,10 +125,29 @@ std::vector<Heading> ResolveTocFile(const std::vector<TocFileEntry>& entries,
     return headings;
 }
 
-std::string TocFileLine(const Heading& heading, const std::string& label) {
-    std::string title = heading.title.empty() ? "Untitled" : heading.title;
+std::string TocFileLine(const Heading& heading, const std::vector<std::string>& labels) {
+    std::string title;
+    for (std::size_t at = 0; at < heading.title.size();) {
+        const Utf8Char c = DecodeUtf8(heading.title, at);
+        at += c.length;
+        if (!c.valid)
+            AppendUtf8(title, U'\uFFFD');
+        else if (c.value < 0x20 || c.value == 0x7F)
+            title += ' ';
+        else
+            AppendUtf8(title, c.value);
+    }
+    if (Fields(title).empty())
+        title = "Untitled";
+    // A label names the page when it reads back as one label and no earlier page has it.
+    const auto page = static_cast<std::size_t>(heading.page);
+    const std::string label = page < labels.size() ? labels[page] : std::string();
+    const bool byLabel = Fields(label) == std::vector<std::string>{label} && label[0] != '@' &&
+                         IsValidUtf8(label) &&
+                         std::find(labels.begin(), labels.end(), label) ==
+                             labels.begin() + static_cast<std::ptrdiff_t>(page);
     return std::to_string(heading.level) + " " + title + " " +
-           (label.empty() ? "@" + std::to_string(heading.page + 1) : label);
+           (byLabel ? label : "@" + std::to_string(heading.page + 1));
 }
 
 }  // namespace vellumark::structure

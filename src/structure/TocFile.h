@@ -32,7 +32,10 @@ std::vector<Heading> ResolveTocFile(const std::vector<TocFileEntry>& entries,
                                     const std::vector<std::string>& labels, int pageCount,
                                     const std::string& fileName);
 
-// The line for a heading, as ParseTocFile reads it: "2 Results 45", or "1 Preface @3".
-std::string TocFileLine(const Heading& heading, const std::string& label);
+// The line for a heading that ParseTocFile and ResolveTocFile read back onto its page:
+// "2 Results 45" by its page's label (`labels`, one per page) when no earlier page has that
+// label, else "1 Preface @3". What no line can carry in the title (bytes that are not UTF-8,
+// control characters) becomes U+FFFD or a space.
+std::string TocFileLine(const Heading& heading, const std::vector<std::string>& labels);
 
 }  // namespace vellumark::structure

@@ -27,8 +27,33 @@ TEST(TocFile, ReadsEntriesByLabelOrScanPage) {
     EXPECT_EQ(headings[2].page, 4);
     EXPECT_EQ(headings[3].page, 39);
     // What outline prints reads back the same.
-    EXPECT_EQ(TocFileLine(headings[2], "12"), "2 2.1 Old Records 12");
-    EXPECT_EQ(TocFileLine(headings[3], ""), "1 Plates @40");
+    EXPECT_EQ(TocFileLine(headings[2], labels), "2 2.1 Old Records 12");
+    EXPECT_EQ(TocFileLine(headings[3], labels), "1 Plates @40");
+}
+
+// A heading's line must read back onto its page, whatever its title and its page's label.
+TEST(TocFile, EveryLineOutlinePrintsReadsBackOntoItsPage) {
+    // A label an earlier page has too (numbering that starts again), one that is no label when
+    // read, and text stored in a scan that is not UTF-8 or breaks the line.
+    const std::vector<std::string> labels = {"1", "2", "1", "@3", "iv x", "\xff", "7"};
+    const std::vector<Heading> headings = {{2, 1, "Part Two"},
+                                           {3, 2, "Odd"},
+                                           {4, 1, "Spaced"},
+                                           {5, 1, "Latin-1"},
+                                           {6, 3, "Line\nbreak\tand\xe9"},
+                                           {0, 1, " \r "}};
+    std::string text;
+    for (const Heading& heading : headings)
+        text += TocFileLine(heading, labels) + "\n";
+    EXPECT_EQ(text,
+              "1 Part Two @3\n2 Odd @4\n1 Spaced @5\n1 Latin-1 @6\n"
+              "3 Line break and\xef\xbf\xbd 7\n1 Untitled 1\n");
+    const auto back = ResolveTocFile(ParseTocFile(text, "toc.txt"), labels, 7, "toc.txt");
+    ASSERT_EQ(back.size(), headings.size());
+    for (std::size_t i = 0; i < back.size(); ++i) {
+        EXPECT_EQ(back[i].page, headings[i].page) << i;
+        EXPECT_EQ(back[i].level, headings[i].level) << i;
+    }
 }
 
 std::string ErrorOf(const std::string& text, const std::vector<std::string>& labels = {}) {
