@@ -244,6 +244,10 @@ public:
             lastWordAt_ = text.size();
             text += line.words[w];
         }
+        // A page whose first line gave no word (strokes only) begins at the paragraph's end.
+        if (!paragraph.pageMarks.empty())
+            paragraph.pageMarks.back().offset =
+                std::min(paragraph.pageMarks.back().offset, text.size());
         lastBroken_ = !line.words.empty() && EndsBroken(line.words.back());
         lastRoom_ = measure.right - line.right;
         lastSparse_ = sparse;

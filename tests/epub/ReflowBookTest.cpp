@@ -345,6 +345,29 @@ TEST(FlowTextTest, StoredTextWithoutBoxesKeepsItsParagraphs) {
               "Boats waited for the tide while gulls circled above the lighthouse keeper.");
 }
 
+// A page whose first line is a rule alone (read as a stroke, no word) begins at the end of the
+// paragraph it continues, not a byte past it.
+TEST(FlowTextTest, APageOpeningWithARuleAloneBeginsAtTheParagraphsEnd) {
+    structure::BookAnalyser analyser;
+    for (const std::string line :
+         {"The harbour was quiet and grey light fell over the old stone", "____"}) {
+        std::vector<imaging::Word> words;
+        std::istringstream in(line);
+        for (std::string word; in >> word;)
+            words.push_back({word});
+        analyser.AddPage(words, 0, 0);
+    }
+    const std::vector<FlowItem> flow = structure::FlowOf(analyser.Finish(), analyser.Pages(), {});
+    std::size_t marks = 0;
+    for (const FlowItem& item : flow) {
+        for (const structure::PageMark& mark : item.pageMarks) {
+            EXPECT_EQ(mark.offset, item.text.size());
+            ++marks;
+        }
+    }
+    EXPECT_EQ(marks, 1u);
+}
+
 // The chapters' blocks in spine order, read from the book's archive.
 std::vector<ReadBlock> ReadBook(const fs::path& book, std::string& all) {
     std::vector<ReadBlock> blocks;
