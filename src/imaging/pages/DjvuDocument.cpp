@@ -15,10 +15,10 @@ namespace vellumark::imaging {
 namespace {
 
 // djvulibre, as it loads, sets a new-handler that makes every failed allocation in the process
-// throw its own exception type instead of std::bad_alloc, which no code here expects: a page
-// too large for memory would escape every handler and stop a conversion without a word. The
-// standard behaviour is put back once the library is loaded; djvulibre is only used through its
-// C interface, which reports failures as messages and return values.
+// throw its own exception type instead of the std::bad_alloc our handlers are written for (a
+// page too large for memory once hung a conversion this way). The standard one is put back
+// after the library's own start; djvulibre is used only through its C interface, which reports
+// failures as messages and return values.
 [[maybe_unused]] const bool standardNewHandler = (std::set_new_handler(nullptr), true);
 
 // djvulibre is not safe with one file open in two contexts on two threads: a page that takes
