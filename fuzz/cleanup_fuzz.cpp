@@ -14,12 +14,12 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
 
+#include "Require.h"
 #include "common/Error.h"
 #include "common/Scheduler.h"
 #include "imaging/PageSource.h"
@@ -28,6 +28,7 @@
 
 namespace {
 
+using vellumark::fuzz::Require;
 using namespace vellumark::imaging;
 
 // Big enough for every measure clean-up takes (a 150 dpi sample of several inches), small
@@ -75,12 +76,6 @@ private:
     bool bits_;
     double down_, across_;
 };
-
-// Stops the run so the fuzzer keeps the input: a page that is not a page.
-void Require(bool holds) {
-    if (!holds)
-        std::abort();
-}
 
 }  // namespace
 

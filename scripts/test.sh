@@ -35,7 +35,8 @@ ctest --test-dir build-asan --output-on-failure -j "$jobs"
 step "Fuzz briefly"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DVELLUMARK_FUZZ=ON -DVELLUMARK_GUI=OFF -DVELLUMARK_TESTS=OFF -DVELLUMARK_BENCH=OFF
-cmake --build build-fuzz --target zip_update_fuzz document_fuzz page_images_fuzz pdf_fuzz cleanup_fuzz  # only these
+cmake --build build-fuzz --target zip_update_fuzz document_fuzz page_images_fuzz pdf_fuzz cleanup_fuzz \
+    structure_fuzz  # only these
 for target in build-fuzz/bin/*_fuzz; do
     [ -x "$target" ] || continue
     corpus=$(mktemp -d)
