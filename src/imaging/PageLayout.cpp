@@ -43,6 +43,8 @@ PageLayout ReadPageLayout(TIFF* tif) {
         page.xDpi = x * perInch;
         page.yDpi = y * perInch;
     }
+    if (!PlausibleResolution(page.xDpi, page.yDpi, page.width, page.height))
+        page.xDpi = page.yDpi = 0;
     return page;
 }
 

@@ -23,7 +23,7 @@ struct PageLayout {
     std::uint16_t inkSet = INKSET_CMYK;
     std::vector<std::uint16_t> extraSamples;
     bool tiled = false;
-    // Pixels per inch; 0 when the page gives none (or no absolute unit).
+    // Pixels per inch; 0 when the page gives none (or no absolute unit, or one no page can have).
     double xDpi = 0, yDpi = 0;
 
     bool Transposed() const { return orientation >= 5 && orientation <= 8; }

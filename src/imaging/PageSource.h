@@ -35,6 +35,14 @@ struct StoredWord {
     int block = 0, line = 0;  // in reading order, as the file groups them
 };
 
+// Whether the resolution a file gives its pixels (across and down, in pixels per inch; 0 for
+// none) can be true of a page: a page less than an inch long either way at a resolution finer
+// than its picture's 96 pixels per inch cannot. Such a tag is damaged or mistaken, and would
+// shrink a page of text to a few pixels; readers take that page's resolution as unknown.
+inline bool PlausibleResolution(double dpiAcross, double dpiDown, double width, double height) {
+    return !(dpiAcross > 96 && dpiDown > 96 && width < dpiAcross && height < dpiDown);
+}
+
 // Every member must be safe to call from several threads at once. All throw vellumark::Error.
 class PageSource {
 public:

@@ -44,7 +44,7 @@ void WritePbm(const fs::path& path, const std::vector<std::uint8_t>& pixels, int
 class DjvuDocumentTest : public ::testing::Test {
 protected:
     // A 200 x 120 bilevel page at 150 dpi with two black bars, and a 90 x 60 colour page at
-    // 100 dpi, bundled, the first page with a line of hidden text.
+    // 75 dpi, bundled, the first page with a line of hidden text.
     void SetUp() override {
         bars_.assign(200u * 120u, 255);
         for (int y = 20; y < 40; ++y)
@@ -60,7 +60,7 @@ protected:
             ppm << static_cast<char>(200) << static_cast<char>(60) << static_cast<char>(40);
         ppm.close();
         RunTool("cjb2", {"-dpi", "150", (temp_ / "p1.pbm").string(), (temp_ / "p1.djvu").string()});
-        RunTool("c44", {"-dpi", "100", (temp_ / "p2.ppm").string(), (temp_ / "p2.djvu").string()});
+        RunTool("c44", {"-dpi", "75", (temp_ / "p2.ppm").string(), (temp_ / "p2.djvu").string()});
         RunTool("djvm",
                 {"-c", book_.string(), (temp_ / "p1.djvu").string(), (temp_ / "p2.djvu").string()});
         std::ofstream(temp_ / "text.dsed")
@@ -89,8 +89,8 @@ TEST_F(DjvuDocumentTest, PagesComeAtTheirOwnSizeWithTheirTextLayer) {
     EXPECT_EQ(document->Shape(0).kind, PageKind::Bilevel);
     EXPECT_EQ(document->Resolution(0), 150);
     EXPECT_EQ(document->Shape(1).kind, PageKind::Colour);
-    EXPECT_EQ(document->Resolution(1), 100);
-    EXPECT_EQ(document->Info(1).pictureWidth, 86);  // 90 pixels at 100 dpi, at 96
+    EXPECT_EQ(document->Resolution(1), 75);
+    EXPECT_EQ(document->Info(1).pictureWidth, 115);  // 90 pixels at 75 dpi, at 96
 
     // The bilevel layer is lossless: the page comes back as it was drawn.
     const Picture page = document->PagePicture(0, 200, 120);

@@ -247,6 +247,10 @@ TEST(DocumentTest, PictureSizeFollowsResolution) {
         {72, 36, 72, 72, ResolutionUnit::Inch, 96, 48},    // enlarged
         {50, 40, 300, 300, ResolutionUnit::None, 50, 40},  // no absolute unit: pixels kept
         {50, 40, 0, 0, ResolutionUnit::Inch, 50, 40},      // no resolution tags
+        // Under an inch either way at more than 96 dpi: no page is that small. Dots per metre
+        // given as per inch, and a damaged tag, are taken as no resolution.
+        {600, 800, 11811, 11811, ResolutionUnit::Inch, 600, 800},
+        {50, 40, 4e6, 4e6, ResolutionUnit::Inch, 50, 40},
     };
     std::vector<TestPage> pages;
     for (const auto& c : cases) {
@@ -595,7 +599,7 @@ TEST(DocumentTest, InfoDescribesEachPage) {
     TempFolder folder;
     TestPage bilevel;
     bilevel.layout = Layout::Bilevel;
-    bilevel.xResolution = bilevel.yResolution = 300;
+    bilevel.xResolution = bilevel.yResolution = 60;
     TestPage rgb;
     rgb.layout = Layout::Rgba;
     rgb.tiled = true;
@@ -606,8 +610,8 @@ TEST(DocumentTest, InfoDescribesEachPage) {
     EXPECT_EQ(a.layout, "bilevel");
     EXPECT_EQ(a.codec, "CCITT G4");
     EXPECT_EQ(a.width, 64u);
-    EXPECT_DOUBLE_EQ(a.xResolution, 300);
-    EXPECT_EQ(a.pictureWidth, 20);
+    EXPECT_DOUBLE_EQ(a.xResolution, 60);
+    EXPECT_EQ(a.pictureWidth, 102);
     const PageInfo b = doc->Info(1);
     EXPECT_EQ(b.layout, "RGB 8-bit, alpha, planar, tiled");
     EXPECT_EQ(b.codec, "Deflate");

@@ -222,30 +222,40 @@ TEST(ImagePagesTest, APngChunkLongerThanItsFileIsADamagedPage) {
 }
 
 // A fax kept as an image says it has 200 pixels an inch across and 100 down: its picture has
-// the page's shape, not its pixels'.
+// the page's shape, not its pixels'. A resolution no page can have (one that would make this one
+// a speck of a few pixels) is taken as unknown: the page keeps its own pixels.
 TEST(ImagePagesTest, PixelsNotSquareGiveThePageItsOwnShape) {
     TempFolder folder;
     const GreyPicture page = GreyPage(200, 100, 20);
-    std::vector<std::uint8_t> png = EncodeGreyPng(page, 256);
     const auto u32 = [](std::uint32_t v) {
         return std::vector<std::uint8_t>{std::uint8_t(v >> 24), std::uint8_t(v >> 16),
                                          std::uint8_t(v >> 8), std::uint8_t(v)};
     };
-    std::vector<std::uint8_t> phys = u32(9);
-    for (const auto& part : {std::vector<std::uint8_t>{'p', 'H', 'Y', 's'}, u32(7874), u32(3937),
-                             std::vector<std::uint8_t>{1}})
-        phys.insert(phys.end(), part.begin(), part.end());
-    const std::uint32_t crc = static_cast<std::uint32_t>(
-        crc32(0, phys.data() + 4, static_cast<unsigned>(phys.size() - 4)));
-    const auto sum = u32(crc);
-    phys.insert(phys.end(), sum.begin(), sum.end());
-    png.insert(png.begin() + 33, phys.begin(), phys.end());  // after the header chunk
-    WriteBytesTo(folder / "fax.png", png);
-    std::vector<std::uint8_t> jpeg = EncodeGreyJpeg(page, 90);
-    ASSERT_EQ(jpeg[3], 0xE0);  // JFIF: units, then the densities across and down
-    jpeg[13] = 1;
-    jpeg[14] = 0, jpeg[15] = 200, jpeg[16] = 0, jpeg[17] = 100;
-    WriteBytesTo(folder / "fax.jpg", jpeg);
+    // Pixels per metre across and down.
+    const auto png = [&](std::uint32_t across, std::uint32_t down) {
+        std::vector<std::uint8_t> bytes = EncodeGreyPng(page, 256);
+        std::vector<std::uint8_t> phys = u32(9);
+        for (const auto& part : {std::vector<std::uint8_t>{'p', 'H', 'Y', 's'}, u32(across),
+                                 u32(down), std::vector<std::uint8_t>{1}})
+            phys.insert(phys.end(), part.begin(), part.end());
+        const std::uint32_t crc = static_cast<std::uint32_t>(
+            crc32(0, phys.data() + 4, static_cast<unsigned>(phys.size() - 4)));
+        const auto sum = u32(crc);
+        phys.insert(phys.end(), sum.begin(), sum.end());
+        bytes.insert(bytes.begin() + 33, phys.begin(), phys.end());  // after the header chunk
+        return bytes;
+    };
+    // Pixels per inch across and down.
+    const auto jpeg = [&](std::uint16_t across, std::uint16_t down) {
+        std::vector<std::uint8_t> bytes = EncodeGreyJpeg(page, 90);
+        EXPECT_EQ(bytes[3], 0xE0);  // JFIF: units, then the densities across and down
+        bytes[13] = 1;
+        bytes[14] = std::uint8_t(across >> 8), bytes[15] = std::uint8_t(across);
+        bytes[16] = std::uint8_t(down >> 8), bytes[17] = std::uint8_t(down);
+        return bytes;
+    };
+    WriteBytesTo(folder / "fax.png", png(7874, 3937));
+    WriteBytesTo(folder / "fax.jpg", jpeg(200, 100));
     for (const char* name : {"fax.png", "fax.jpg"}) {
         SCOPED_TRACE(name);
         const auto fax = OpenScanDocument(folder / name);
@@ -253,6 +263,16 @@ TEST(ImagePagesTest, PixelsNotSquareGiveThePageItsOwnShape) {
         EXPECT_NEAR(fax->ResolutionAcross(0), 200, 0.1);
         EXPECT_NEAR(fax->Info(0).xResolution, 200, 0.1);
         EXPECT_EQ(fax->PictureSize(0), std::pair(96, 96));
+    }
+    // 60,000 dpi.
+    WriteBytesTo(folder / "speck.png", png(2362205, 2362205));
+    WriteBytesTo(folder / "speck.jpg", jpeg(60000, 60000));
+    for (const char* name : {"speck.png", "speck.jpg"}) {
+        SCOPED_TRACE(name);
+        const auto speck = OpenScanDocument(folder / name);
+        EXPECT_EQ(speck->Resolution(0), 0);
+        EXPECT_EQ(speck->PictureSize(0), std::pair(200, 100));
+        EXPECT_EQ(speck->PagePicture(0).width, 200);
     }
 }
 

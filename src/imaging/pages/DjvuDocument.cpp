@@ -165,7 +165,8 @@ std::unique_ptr<DjvuDocument> DjvuDocument::Open(const std::filesystem::path& pa
         const bool turned = info.rotation % 2 != 0;
         PageEntry entry;
         entry.shape = {turned ? info.height : info.width, turned ? info.width : info.height, kind};
-        entry.dpi = info.dpi;
+        if (PlausibleResolution(info.dpi, info.dpi, info.width, info.height))
+            entry.dpi = info.dpi;
         entry.layout = kind == PageKind::Bilevel ? "bilevel" : "colour";
         pages.push_back(std::move(entry));
     }

@@ -280,9 +280,14 @@ Picture DecodePngImage(std::span<const std::uint8_t> bytes, const ImageHeader& h
 
 std::optional<ImageHeader> ReadImageHeader(std::span<const std::uint8_t> head,
                                            const std::string& name) {
-    if (head.size() >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF)
-        return JpegHeader(head, name);
-    return PngHeader(head);
+    std::optional<ImageHeader> header =
+        head.size() >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF
+            ? JpegHeader(head, name)
+            : PngHeader(head);
+    if (header &&
+        !PlausibleResolution(header->dpiAcross, header->dpi, header->width, header->height))
+        header->dpi = header->dpiAcross = 0;
+    return header;
 }
 
 Picture DecodeImage(std::span<const std::uint8_t> bytes, const ImageHeader& header, int width,

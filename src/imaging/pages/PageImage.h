@@ -20,6 +20,7 @@ struct ImageHeader {
     int height = 0;
     PageKind kind = PageKind::Colour;
     double dpi = 0;        // pixels per inch the file gives down the stored pixels; 0 when none
+                           // (or none a page can have)
     double dpiAcross = 0;  // and across them (a fax's are not square)
     int orientation = 1;   // how the stored pixels are to be shown: Exif's (and TIFF's) 1 to 8
     std::string layout;    // as `vellumark info` names it, e.g. "RGB 8-bit"
