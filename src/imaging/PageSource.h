@@ -36,11 +36,18 @@ struct StoredWord {
 };
 
 // Whether the resolution a file gives its pixels (across and down, in pixels per inch; 0 for
-// none) can be true of a page: a page less than an inch long either way at a resolution finer
-// than its picture's 96 pixels per inch cannot. Such a tag is damaged or mistaken, and would
-// shrink a page of text to a few pixels; readers take that page's resolution as unknown.
+// none) can be true of a page. It cannot when it makes the page less than an inch long either
+// way at finer than its picture's 96 pixels per inch (a page of text would shrink to a few
+// pixels), nor when it makes a side longer than 100 inches at coarser than 96 (its picture would
+// blow the pixels up past any page's). Such a tag is damaged or mistaken (dots per metre written
+// as per inch, a fraction turned over); readers take that page's resolution as unknown, so the
+// page keeps its own pixels.
 inline bool PlausibleResolution(double dpiAcross, double dpiDown, double width, double height) {
-    return !(dpiAcross > 96 && dpiDown > 96 && width < dpiAcross && height < dpiDown);
+    const bool speck = dpiAcross > 96 && dpiDown > 96 && width < dpiAcross && height < dpiDown;
+    const auto vast = [](double pixels, double dpi) {
+        return dpi > 0 && dpi < 96 && pixels > 100 * dpi;
+    };
+    return !speck && !vast(width, dpiAcross) && !vast(height, dpiDown);
 }
 
 // Every member must be safe to call from several threads at once. All throw vellumark::Error.

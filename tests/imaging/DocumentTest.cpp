@@ -247,10 +247,13 @@ TEST(DocumentTest, PictureSizeFollowsResolution) {
         {72, 36, 72, 72, ResolutionUnit::Inch, 96, 48},    // enlarged
         {50, 40, 300, 300, ResolutionUnit::None, 50, 40},  // no absolute unit: pixels kept
         {50, 40, 0, 0, ResolutionUnit::Inch, 50, 40},      // no resolution tags
-        // Under an inch either way at more than 96 dpi: no page is that small. Dots per metre
-        // given as per inch, and a damaged tag, are taken as no resolution.
+        // Under an inch either way at more than 96 dpi, or over 100 inches long at less: no
+        // page is that small or that long. Dots per metre given as per inch, a damaged tag, a
+        // fraction turned over and one side's tag damaged are taken as no resolution.
         {600, 800, 11811, 11811, ResolutionUnit::Inch, 600, 800},
         {50, 40, 4e6, 4e6, ResolutionUnit::Inch, 50, 40},
+        {600, 800, 1 / 300.0, 1 / 300.0, ResolutionUnit::Inch, 600, 800},
+        {300, 600, 300, 0.5, ResolutionUnit::Inch, 300, 600},
     };
     std::vector<TestPage> pages;
     for (const auto& c : cases) {

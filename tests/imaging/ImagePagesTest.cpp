@@ -223,7 +223,7 @@ TEST(ImagePagesTest, APngChunkLongerThanItsFileIsADamagedPage) {
 
 // A fax kept as an image says it has 200 pixels an inch across and 100 down: its picture has
 // the page's shape, not its pixels'. A resolution no page can have (one that would make this one
-// a speck of a few pixels) is taken as unknown: the page keeps its own pixels.
+// a speck of a few pixels, or yards long) is taken as unknown: the page keeps its own pixels.
 TEST(ImagePagesTest, PixelsNotSquareGiveThePageItsOwnShape) {
     TempFolder folder;
     const GreyPicture page = GreyPage(200, 100, 20);
@@ -264,15 +264,17 @@ TEST(ImagePagesTest, PixelsNotSquareGiveThePageItsOwnShape) {
         EXPECT_NEAR(fax->Info(0).xResolution, 200, 0.1);
         EXPECT_EQ(fax->PictureSize(0), std::pair(96, 96));
     }
-    // 60,000 dpi.
+    // 60,000 dpi, and one dot per inch (or per metre).
     WriteBytesTo(folder / "speck.png", png(2362205, 2362205));
     WriteBytesTo(folder / "speck.jpg", jpeg(60000, 60000));
-    for (const char* name : {"speck.png", "speck.jpg"}) {
+    WriteBytesTo(folder / "vast.png", png(1, 1));
+    WriteBytesTo(folder / "vast.jpg", jpeg(1, 1));
+    for (const char* name : {"speck.png", "speck.jpg", "vast.png", "vast.jpg"}) {
         SCOPED_TRACE(name);
-        const auto speck = OpenScanDocument(folder / name);
-        EXPECT_EQ(speck->Resolution(0), 0);
-        EXPECT_EQ(speck->PictureSize(0), std::pair(200, 100));
-        EXPECT_EQ(speck->PagePicture(0).width, 200);
+        const auto odd = OpenScanDocument(folder / name);
+        EXPECT_EQ(odd->Resolution(0), 0);
+        EXPECT_EQ(odd->PictureSize(0), std::pair(200, 100));
+        EXPECT_EQ(odd->PagePicture(0).width, 200);
     }
 }
 
