@@ -34,8 +34,9 @@ std::vector<Heading> ResolveTocFile(const std::vector<TocFileEntry>& entries,
 
 // The line for a heading that ParseTocFile and ResolveTocFile read back onto its page:
 // "2 Results 45" by its page's label (`labels`, one per page) when that label reads back as
-// this page's (one word, UTF-8, no earlier page with it), else "1 Preface @3". What no line can
-// carry in the title (bytes that are not UTF-8, control characters) becomes U+FFFD or a space.
+// this page's (one word, UTF-8, not starting with "@", no earlier page with it), else
+// "1 Preface @3". What no line can carry in the title (bytes that are not UTF-8, control
+// characters) becomes U+FFFD or a space.
 std::string TocFileLine(const Heading& heading, const std::vector<std::string>& labels);
 
 }  // namespace vellumark::structure
