@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <numbers>
 #include <optional>
 #include <vector>
@@ -47,10 +48,16 @@ public:
                 strips_ - 1, static_cast<std::size_t>(std::max(points[i].x, 0.0f) / perStrip));
             firstBins_.push_back((strip * kStreams + i % kStreams) * binCount_);
         }
+        for (const Point& point : points) {
+            low_ = {std::min(low_.x, point.x), std::min(low_.y, point.y)};
+            high_ = {std::max(high_.x, point.x), std::max(high_.y, point.y)};
+        }
     }
 
+    // The bins are all 0 between calls: each call clears those it filled as it sums them.
     double Score(double degrees) {
-        std::fill(bins_.begin(), bins_.end(), 0.0);
+        if (points_.empty())
+            return 0;
         const double slope = std::tan(Radians(degrees));
         // Where each point falls is worked out for a chunk of points in one loop the compiler
         // does several points a step; then the weights are added into the bins. Neighbouring
@@ -74,13 +81,24 @@ public:
                 bins[bin + 1] += 0.5 * (0.5 + t) * (0.5 + t);
             }
         }
+        // Only the bins between those of the points' extreme corners can hold anything: a text
+        // block leaves most of a page's bins empty, and clearing and summing them all took as
+        // long as adding the points. Rounding is monotonic, so a corner's bin bounds its
+        // points'; one bin more either way is for the spread.
+        const auto at = [&](float x, float y) { return y - x * slope + offset_ + 0.5; };
+        const double lowest = slope >= 0 ? at(high_.x, low_.y) : at(low_.x, low_.y);
+        const double highest = slope >= 0 ? at(low_.x, high_.y) : at(high_.x, high_.y);
+        const std::size_t from = static_cast<std::size_t>(std::max(lowest, 2.0)) - 2;
+        const std::size_t to = std::min(static_cast<std::size_t>(highest) + 2, binCount_ - 1);
         double score = 0;
         for (std::size_t strip = 0; strip < strips_; ++strip) {
-            const double* stripBins = bins_.data() + strip * kStreams * binCount_;
-            for (std::size_t b = 0; b < binCount_; ++b) {
+            double* stripBins = bins_.data() + strip * kStreams * binCount_;
+            for (std::size_t b = from; b <= to; ++b) {
                 double sum = 0;
-                for (std::size_t stream = 0; stream < kStreams; ++stream)
+                for (std::size_t stream = 0; stream < kStreams; ++stream) {
                     sum += stripBins[stream * binCount_ + b];
+                    stripBins[stream * binCount_ + b] = 0;
+                }
                 score += sum * sum;
             }
         }
@@ -95,6 +113,8 @@ private:
     std::size_t strips_;
     std::vector<std::size_t> firstBins_;  // each point's first bin: its strip's, its stream's
     std::vector<double> bins_;
+    Point low_{std::numeric_limits<float>::max(), std::numeric_limits<float>::max()};
+    Point high_{std::numeric_limits<float>::lowest(), std::numeric_limits<float>::lowest()};
 };
 
 // The peak of the parabola through three equally spaced scores, as a step from the middle one.
