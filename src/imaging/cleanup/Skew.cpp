@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <numbers>
@@ -36,7 +37,7 @@ double Radians(double degrees) {
 class Projection {
 public:
     Projection(const std::vector<Point>& points, int width, int height, int strips = 1)
-        : points_(points),
+        : count_(points.size()),
           offset_(std::ceil(width * std::tan(Radians(kMaxSkewDegrees + 1))) + 2),
           binCount_(static_cast<std::size_t>(height + 2 * offset_ + 4)),
           strips_(static_cast<std::size_t>(std::max(strips, 1))),
@@ -48,6 +49,14 @@ public:
                 strips_ - 1, static_cast<std::size_t>(std::max(points[i].x, 0.0f) / perStrip));
             firstBins_.push_back((strip * kStreams + i % kStreams) * binCount_);
         }
+        // Whole chunks: the padding's places are worked out and never added.
+        const std::size_t padded = (points.size() + kChunk - 1) / kChunk * kChunk;
+        xs_.assign(padded, 0.0f);
+        ys_.assign(padded, 0.0f);
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            xs_[i] = points[i].x;
+            ys_[i] = points[i].y;
+        }
         for (const Point& point : points) {
             low_ = {std::min(low_.x, point.x), std::min(low_.y, point.y)};
             high_ = {std::max(high_.x, point.x), std::max(high_.y, point.y)};
@@ -56,29 +65,35 @@ public:
 
     // The bins are all 0 between calls: each call clears those it filled as it sums them.
     double Score(double degrees) {
-        if (points_.empty())
+        if (count_ == 0)
             return 0;
         const double slope = std::tan(Radians(degrees));
-        // Where each point falls is worked out for a chunk of points in one loop the compiler
-        // does several points a step; then the weights are added into the bins. Neighbouring
-        // points lie on one line and fall in the same bins: each of a few streams of points adds
-        // into bins of its own, so that one point's sums need not wait for the last.
-        constexpr std::size_t kChunk = 256;
-        std::array<double, kChunk> ats;
-        const std::size_t count = points_.size();
+        // Where each point falls and its three weights are worked out for a whole chunk of
+        // points in one loop the compiler does several points a step (a loop of a fixed count,
+        // which it does so at any optimisation); then the weights are added into the bins.
+        // Neighbouring points lie on one line and fall in the same bins: each of a few streams of
+        // points adds into bins of its own, so that one point's sums need not wait for the last.
+        std::array<std::int32_t, kChunk> places;
+        std::array<double, kChunk> below, on, above;
+        const std::size_t count = count_;
         for (std::size_t first = 0; first < count; first += kChunk) {
-            const std::size_t n = std::min(kChunk, count - first);
-            const Point* points = points_.data() + first;
-            for (std::size_t i = 0; i < n; ++i)
-                ats[i] = points[i].y - points[i].x * slope + offset_ + 0.5;
-            for (std::size_t i = 0; i < n; ++i) {
-                double* bins = bins_.data() + firstBins_[first + i];
-                const double at = ats[i];
-                const auto bin = static_cast<std::size_t>(at);
+            const float* xs = xs_.data() + first;
+            const float* ys = ys_.data() + first;
+            for (std::size_t i = 0; i < kChunk; ++i) {
+                const double at = ys[i] - xs[i] * slope + offset_ + 0.5;
+                const auto bin = static_cast<std::int32_t>(at);
                 const double t = at - static_cast<double>(bin) - 0.5;  // -0.5 to 0.5 from centre
-                bins[bin - 1] += 0.5 * (0.5 - t) * (0.5 - t);
-                bins[bin] += 0.75 - t * t;
-                bins[bin + 1] += 0.5 * (0.5 + t) * (0.5 + t);
+                places[i] = bin;
+                below[i] = 0.5 * (0.5 - t) * (0.5 - t);
+                on[i] = 0.75 - t * t;
+                above[i] = 0.5 * (0.5 + t) * (0.5 + t);
+            }
+            const std::size_t n = std::min(kChunk, count - first);
+            for (std::size_t i = 0; i < n; ++i) {
+                double* bins = bins_.data() + firstBins_[first + i] + places[i];
+                bins[-1] += below[i];
+                bins[0] += on[i];
+                bins[1] += above[i];
             }
         }
         // Only the bins between those of the points' extreme corners can hold anything: a text
@@ -107,11 +122,13 @@ public:
 
 private:
     static constexpr std::size_t kStreams = 4;
-    const std::vector<Point>& points_;
+    static constexpr std::size_t kChunk = 256;
+    std::size_t count_;
     double offset_;
     std::size_t binCount_;
     std::size_t strips_;
     std::vector<std::size_t> firstBins_;  // each point's first bin: its strip's, its stream's
+    std::vector<float> xs_, ys_;          // the points' places, in whole chunks
     std::vector<double> bins_;
     Point low_{std::numeric_limits<float>::max(), std::numeric_limits<float>::max()};
     Point high_{std::numeric_limits<float>::lowest(), std::numeric_limits<float>::lowest()};
