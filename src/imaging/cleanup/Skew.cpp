@@ -69,8 +69,8 @@ public:
             return 0;
         const double slope = std::tan(Radians(degrees));
         // Where each point falls and its three weights are worked out for a whole chunk of
-        // points in one loop the compiler does several points a step (a loop of a fixed count,
-        // which it does so at any optimisation); then the weights are added into the bins.
+        // points in one loop the compiler does several points a step (with a fixed count, no
+        // points are left over to do one at a time); then the weights are added into the bins.
         // Neighbouring points lie on one line and fall in the same bins: each of a few streams of
         // points adds into bins of its own, so that one point's sums need not wait for the last.
         std::array<std::int32_t, kChunk> places;
