@@ -38,7 +38,7 @@ class Projection {
 public:
     Projection(const std::vector<Point>& points, int width, int height, int strips = 1)
         : count_(points.size()),
-          offset_(std::ceil(width * std::tan(Radians(kMaxSkewDegrees + 1))) + 2),
+          offset_(std::ceil(width * std::tan(Radians(kCoveredDegrees))) + 2),
           binCount_(static_cast<std::size_t>(height + 2 * offset_ + 4)),
           strips_(static_cast<std::size_t>(std::max(strips, 1))),
           bins_(strips_ * kStreams * binCount_, 0.0) {
@@ -67,7 +67,10 @@ public:
     double Score(double degrees) {
         if (count_ == 0)
             return 0;
-        const double slope = std::tan(Radians(degrees));
+        // Around a rough angle found on a map a few pixels wide, the search can try lines far
+        // steeper than any it measures, whose points would fall outside the bins.
+        const double slope =
+            std::tan(Radians(std::clamp(degrees, -kCoveredDegrees, kCoveredDegrees)));
         // Where each point falls and its three weights are worked out for a whole chunk of
         // points in one loop the compiler does several points a step (with a fixed count, no
         // points are left over to do one at a time); then the weights are added into the bins.
@@ -121,6 +124,8 @@ public:
     }
 
 private:
+    // The steepest lines whose points the bins hold: a degree past the steepest measured.
+    static constexpr double kCoveredDegrees = kMaxSkewDegrees + 1;
     static constexpr std::size_t kStreams = 4;
     static constexpr std::size_t kChunk = 256;
     std::size_t count_;
