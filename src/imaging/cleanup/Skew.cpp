@@ -102,7 +102,7 @@ public:
         // Only the bins between those of the points' extreme corners can hold anything: a text
         // block leaves most of a page's bins empty, and clearing and summing them all took as
         // long as adding the points. Rounding is monotonic, so a corner's bin bounds its
-        // points'; one bin more either way is for the spread.
+        // points'; two bins more either way are for a point's spread and to spare.
         const auto at = [&](float x, float y) { return y - x * slope + offset_ + 0.5; };
         const double lowest = slope >= 0 ? at(high_.x, low_.y) : at(low_.x, low_.y);
         const double highest = slope >= 0 ? at(low_.x, high_.y) : at(high_.x, high_.y);
